@@ -1,0 +1,47 @@
+#pragma once
+// Points, rectangles and the value codes shared by the data access interfaces.
+
+namespace fennick {
+
+struct CGeoPoint {
+    double x = 0.0;
+    double y = 0.0;
+};
+
+// left = min x, top = max y, right = max x, bottom = min y; y grows upwards. Starts empty as {1, 0, 0, 1}.
+struct CGeoRect {
+    double left = 1.0;
+    double top = 0.0;
+    double right = 0.0;
+    double bottom = 1.0;
+
+    bool IsEmpty() const { return right < left || bottom > top; }
+    void SetEmpty() { *this = CGeoRect(); }
+};
+
+// Shape type codes of IGeoDS::GetShapeType and IShape::GetType.
+enum ShapeType : int {
+    SHAPE_NULL = -1,
+    SHAPE_POINT = 0,
+    SHAPE_POLYLINE = 1,
+    SHAPE_POLYGON = 2,
+    SHAPE_MULTIPOINT = 3,
+};
+
+// Field type codes of IFieldDesc::GetFieldType.
+enum FieldType : int {
+    FIELD_NONE = 0,
+    FIELD_CHARACTER = 1,
+    FIELD_INTEGER = 2,
+    FIELD_REAL = 3,
+    FIELD_LOGICAL = 4,
+    FIELD_DATE = 5,
+};
+
+// Data source kind codes of IGeoDS::GetSourceKind.
+enum SourceKind : int {
+    SOURCE_SHAPEFILE = 1,
+    SOURCE_MAPINFO_TAB = 4,
+};
+
+} // namespace fennick

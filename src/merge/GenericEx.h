@@ -1,0 +1,25 @@
+#pragma once
+// CGenericEx: the exception that carries a message for the user, shown exactly as composed.
+
+#include "platform/Exceptions.h"
+
+#include <string>
+
+namespace fennick {
+
+class CGenericEx : public CException {
+public:
+    explicit CGenericEx(std::u16string message) : m_message(std::move(message)) {}
+    std::u16string Message() const override { return m_message; }
+
+private:
+    std::u16string m_message;
+};
+
+// Raises a CGenericEx with the text unchanged.
+[[noreturn]] void ThrowGenericError(const std::u16string& text);
+// Raises a CGenericEx with "first: second." (a second text ending in a full stop keeps it, so the result
+// can end in two).
+[[noreturn]] void ThrowGenericError(const std::u16string& first, const std::u16string& second);
+
+} // namespace fennick

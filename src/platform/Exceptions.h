@@ -1,0 +1,112 @@
+#pragma once
+// The exception family every internal failure travels in. Each kind gives the text the user sees through
+// GetErrorMessage; interface operations catch them and return 0, the merge command shows their text.
+
+#include <cstddef>
+#include <string>
+
+namespace fennick {
+
+// Base of the family. Thrown by value, caught by reference.
+class CException {
+public:
+    virtual ~CException() = default;
+
+    // Copies the message into buf, cut to size - 1 units and always terminated. Returns false when the
+    // exception has no text to give (the silent kind) or the buffer is empty. helpContext is left as it is.
+    virtual bool GetErrorMessage(char16_t* buf, unsigned size, unsigned* helpContext = nullptr) const;
+
+    // The whole message (empty for the silent kind).
+    virtual std::u16string Message() const = 0;
+};
+
+// A system file call failed. The cause picks the text; %1 in it becomes the path.
+class CFileException : public CException {
+public:
+    enum Cause {
+        none = 0,
+        genericException,
+        fileNotFound,
+        badPath,
+        tooManyOpenFiles,
+        accessDenied,
+        invalidFile,
+        removeCurrentDir,
+        directoryFull,
+        badSeek,
+        hardIO,
+        sharingViolation,
+        lockViolation,
+        diskFull,
+        endOfFile,
+    };
+
+    CFileException(Cause cause, std::u16string path, int osError = 0)
+        : m_cause(cause), m_path(std::move(path)), m_osError(osError) {}
+
+    // Maps an errno value to the cause it stands for.
+    static Cause CauseFromErrno(int err);
+    // Raises the exception for errno err on path.
+    [[noreturn]] static void ThrowErrno(int err, const std::u16string& path);
+
+    Cause GetCause() const { return m_cause; }
+    const std::u16string& GetPath() const { return m_path; }
+    int GetOsError() const { return m_osError; }
+    std::u16string Message() const override;
+
+private:
+    Cause m_cause;
+    std::u16string m_path;
+    int m_osError;
+};
+
+// Bytes that break a format. Cause badIndex (5) gives "%1 has a bad format.".
+class CArchiveException : public CException {
+public:
+    enum Cause { none = 0, genericException, readOnly, endOfFile, writeOnly, badIndex, badClass, badSchema };
+
+    explicit CArchiveException(Cause cause = badIndex, std::u16string path = {})
+        : m_cause(cause), m_path(std::move(path)) {}
+
+    Cause GetCause() const { return m_cause; }
+    const std::u16string& GetPath() const { return m_path; }
+    std::u16string Message() const override;
+
+private:
+    Cause m_cause;
+    std::u16string m_path;
+};
+
+// An operation the object does not offer.
+class CNotSupportedException : public CException {
+public:
+    std::u16string Message() const override;
+};
+
+// An index outside an array, or an argument that cannot be used.
+class CInvalidArgException : public CException {
+public:
+    std::u16string Message() const override;
+};
+
+// Memory exhausted.
+class CMemoryException : public CException {
+public:
+    std::u16string Message() const override;
+};
+
+// Silent unwinding: carries no text, so nothing is shown for it.
+class CUserException : public CException {
+public:
+    bool GetErrorMessage(char16_t* buf, unsigned size, unsigned* helpContext = nullptr) const override;
+    std::u16string Message() const override { return {}; }
+};
+
+// Raisers for the common cases.
+[[noreturn]] void ThrowBadFormat(const std::u16string& path = {});
+[[noreturn]] void ThrowInvalidArg();
+[[noreturn]] void ThrowNotSupported();
+[[noreturn]] void ThrowMemory();
+[[noreturn]] void ThrowUser();
+
+} // namespace fennick

@@ -1,0 +1,167 @@
+#include "platform/File.h"
+
+#include "platform/CodePage.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fennick {
+
+CFile::~CFile() {
+    if (m_fd >= 0 && m_closeOnDelete)
+        Abort();
+}
+
+bool CFile::Open(const std::u16string& path, unsigned mode, CFileException* error) {
+    if (m_fd >= 0)
+        Abort();
+    m_path = path;
+    int flags = O_CLOEXEC;
+    switch (mode & 3) {
+    case modeWrite:
+        flags |= O_WRONLY;
+        break;
+    case modeReadWrite:
+        flags |= O_RDWR;
+        break;
+    default:
+        flags |= O_RDONLY;
+        break;
+    }
+    if (mode & modeCreate) {
+        flags |= O_CREAT;
+        if (!(mode & modeNoTruncate))
+            flags |= O_TRUNC;
+    }
+    const std::string native = ToUtf8(path);
+    const int fd = ::open(native.c_str(), flags, 0666);
+    if (fd < 0) {
+        const int err = errno;
+        if (error != nullptr)
+            *error = CFileException(CFileException::CauseFromErrno(err), path, err);
+        return false;
+    }
+    // A directory opens read-only on POSIX; as a file it is unusable, so refuse it here.
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        if (error != nullptr)
+            *error = CFileException(CFileException::accessDenied, path, EISDIR);
+        return false;
+    }
+    if (mode & osSequentialScan)
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    m_fd = fd;
+    m_closeOnDelete = true;
+    return true;
+}
+
+void CFile::Fail(int err) const { CFileException::ThrowErrno(err, m_path); }
+
+unsigned CFile::Read(void* buffer, unsigned count) {
+    if (count == 0)
+        return 0;
+    if (m_fd < 0)
+        Fail(EBADF);
+    unsigned total = 0;
+    char* out = static_cast<char*>(buffer);
+    while (total < count) {
+        const ssize_t got = ::read(m_fd, out + total, count - total);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            Fail(errno);
+        }
+        if (got == 0)
+            break;
+        total += static_cast<unsigned>(got);
+    }
+    return total;
+}
+
+void CFile::Write(const void* buffer, unsigned count) {
+    if (m_fd < 0)
+        Fail(EBADF);
+    const char* in = static_cast<const char*>(buffer);
+    unsigned done = 0;
+    while (done < count) {
+        const ssize_t put = ::write(m_fd, in + done, count - done);
+        if (put < 0) {
+            if (errno == EINTR)
+                continue;
+            Fail(errno);
+        }
+        if (put == 0)
+            Fail(ENOSPC);
+        done += static_cast<unsigned>(put);
+    }
+}
+
+uint64_t CFile::Seek(int64_t offset, unsigned from) {
+    if (m_fd < 0)
+        Fail(EBADF);
+    int whence = SEEK_SET;
+    if (from == current)
+        whence = SEEK_CUR;
+    else if (from == end)
+        whence = SEEK_END;
+    else if (from != begin)
+        Fail(EINVAL);
+    const off_t pos = ::lseek(m_fd, static_cast<off_t>(offset), whence);
+    if (pos < 0)
+        throw CFileException(CFileException::badSeek, m_path, errno);
+    return static_cast<uint64_t>(pos);
+}
+
+uint64_t CFile::GetPosition() const {
+    if (m_fd < 0)
+        Fail(EBADF);
+    const off_t pos = ::lseek(m_fd, 0, SEEK_CUR);
+    if (pos < 0)
+        throw CFileException(CFileException::badSeek, m_path, errno);
+    return static_cast<uint64_t>(pos);
+}
+
+uint64_t CFile::GetLength() const {
+    if (m_fd < 0)
+        Fail(EBADF);
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0)
+        Fail(errno);
+    return static_cast<uint64_t>(st.st_size);
+}
+
+void CFile::SetLength(uint64_t length) {
+    if (m_fd < 0)
+        Fail(EBADF);
+    if (::ftruncate(m_fd, static_cast<off_t>(length)) != 0)
+        Fail(errno);
+}
+
+void CFile::Flush() {
+    if (m_fd < 0)
+        return;
+    if (::fsync(m_fd) != 0 && errno != EINVAL && errno != EROFS)
+        Fail(errno);
+}
+
+void CFile::Close() {
+    if (m_fd < 0)
+        return;
+    const int fd = m_fd;
+    m_fd = -1;
+    m_closeOnDelete = false;
+    if (::close(fd) != 0 && errno != EINTR)
+        Fail(errno);
+}
+
+void CFile::Abort() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_closeOnDelete = false;
+}
+
+} // namespace fennick

@@ -1,0 +1,70 @@
+#pragma once
+// The operating-system file: an unbuffered POSIX descriptor opened with the classic file mode word.
+// Failures raise CFileException with the path; short writes (disk full, file-size limit) raise too.
+
+#include "platform/Exceptions.h"
+
+#include <cstdint>
+#include <string>
+
+namespace fennick {
+
+class CFile {
+public:
+    // Mode word bits. Access is in the low two bits; the sharing bits are accepted and have no effect here.
+    enum OpenFlags : unsigned {
+        modeRead = 0x0000,
+        modeWrite = 0x0001,
+        modeReadWrite = 0x0002,
+        shareExclusive = 0x0010,
+        shareDenyWrite = 0x0020,
+        shareDenyRead = 0x0030,
+        shareDenyNone = 0x0040,
+        modeNoInherit = 0x0080,
+        modeCreate = 0x1000,
+        modeNoTruncate = 0x2000,
+        osNoBuffer = 0x10000,
+        osWriteThrough = 0x20000,
+        osRandomAccess = 0x40000,
+        osSequentialScan = 0x80000,
+    };
+    enum SeekPosition { begin = 0, current = 1, end = 2 };
+
+    CFile() = default;
+    virtual ~CFile();
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+
+    // Opens path (UTF-16, handed to the system as UTF-8) with the mode word. On failure returns false and,
+    // when error is given, fills it with the cause, the system's code and the path.
+    virtual bool Open(const std::u16string& path, unsigned mode, CFileException* error = nullptr);
+
+    // Reads up to count bytes; returns what was read (0 at the end of the file).
+    unsigned Read(void* buffer, unsigned count);
+    // Writes all count bytes or raises.
+    void Write(const void* buffer, unsigned count);
+    uint64_t Seek(int64_t offset, unsigned from);
+    uint64_t SeekToBegin() { return Seek(0, begin); }
+    uint64_t SeekToEnd() { return Seek(0, end); }
+    uint64_t GetPosition() const;
+    uint64_t GetLength() const;
+    void SetLength(uint64_t length);
+    void Flush();
+    // Closes the descriptor; a failing close raises (it can report a delayed write error).
+    void Close();
+    // Closes the descriptor and never raises.
+    void Abort();
+
+    bool IsOpen() const { return m_fd >= 0; }
+    int Handle() const { return m_fd; }
+    const std::u16string& GetFilePath() const { return m_path; }
+
+private:
+    [[noreturn]] void Fail(int err) const;
+
+    int m_fd = -1;
+    bool m_closeOnDelete = false;
+    std::u16string m_path;
+};
+
+} // namespace fennick
