@@ -1,6 +1,7 @@
 #pragma once
 // CRef: holds one reference to a counted interface; AddRef on copy, Release on destruction.
 
+#include <type_traits>
 #include <utility>
 
 namespace fennick {
@@ -15,6 +16,11 @@ public:
     }
     CRef(const CRef& other) : CRef(other.m_p) {}
     CRef(CRef&& other) noexcept : m_p(std::exchange(other.m_p, nullptr)) {}
+    // From a holder of a derived class.
+    template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
+    CRef(const CRef<U>& other) : CRef(other.Get()) {}
+    template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
+    CRef(CRef<U>&& other) noexcept : m_p(other.Detach()) {}
     ~CRef() { Reset(); }
 
     CRef& operator=(const CRef& other) {
