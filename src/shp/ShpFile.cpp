@@ -1,0 +1,547 @@
+#include "shp/ShpFile.h"
+
+#include "data/IFieldDesc.h"
+#include "data/IRecset.h"
+#include "data/IShape.h"
+#include "data/IShapeAttr.h"
+#include "data/IString.h"
+#include "data/Ref.h"
+#include "merge/GenericEx.h"
+#include "merge/PathFunctions.h"
+#include "platform/CodePage.h"
+#include "platform/FileSystem.h"
+#include "platform/Variant.h"
+#include "shp/XBaseWriter.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <new>
+#include <unistd.h>
+
+namespace fennick {
+
+namespace {
+
+bool IsSkippedName(std::u16string_view name) {
+    auto equalsNoCase = [&](std::u16string_view word) {
+        if (name.size() != word.size())
+            return false;
+        for (std::size_t i = 0; i < name.size(); ++i) {
+            char16_t c = name[i];
+            if (c >= u'A' && c <= u'Z')
+                c = static_cast<char16_t>(c - u'A' + u'a');
+            if (c != word[i])
+                return false;
+        }
+        return true;
+    };
+    return equalsNoCase(u"shp_data") || equalsNoCase(u"shapedata");
+}
+
+std::u16string Utf16(const std::string& ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
+}
+
+std::u16string NormalizeExtension(const std::u16string& extension) {
+    std::u16string ext = extension;
+    if (ext.empty() || ext[0] != u'.')
+        ext.insert(ext.begin(), u'.');
+    for (auto& c : ext)
+        if (c >= u'A' && c <= u'Z')
+            c = static_cast<char16_t>(c - u'A' + u'a');
+    return ext;
+}
+
+bool RenameFile(const std::u16string& from, const std::u16string& to) {
+    return ::rename(ToUtf8(from).c_str(), ToUtf8(to).c_str()) == 0;
+}
+
+// Encodes all of text (no cut); false when a character cannot be encoded.
+bool EncodeWhole(int codePage, std::u16string_view text, std::string& out) {
+    out.clear();
+    if (text.empty())
+        return true;
+    if (codePage <= 0) {
+        // Byte-preserving: Latin-1 characters, and the units a signed-byte decoding made of bytes 0x80..0xFF.
+        out.resize(text.size());
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const char16_t u = text[i];
+            if (u > 0xFF && u < 0xFF80)
+                return false;
+            out[i] = static_cast<char>(u & 0xFF);
+        }
+        return true;
+    }
+    return WideCharToMultiByte(codePage, text.data(), static_cast<int>(text.size()), out) > 0;
+}
+
+std::atomic<unsigned> g_tempCounter{0};
+
+} // namespace
+
+// ---- text and code pages ----
+
+std::string CShpFile::CpgText(int codePage) {
+    if (codePage <= 0)
+        return {};
+    if (codePage == 65001)
+        return "UTF-8";
+    // ISO 8859 parts: GDAL (and ESRI) name them 88591 ... 885915.
+    if ((codePage >= 28591 && codePage <= 28599) || codePage == 28603 || codePage == 28605)
+        return "8859" + std::to_string(codePage - 28590);
+    return std::to_string(codePage);
+}
+
+bool CShpFile::EncodeText(int codePage, std::u16string_view text, std::size_t maxBytes, std::string& out) {
+    if (!EncodeWhole(codePage, text, out))
+        return false;
+    if (out.size() <= maxBytes)
+        return true;
+    if (codePage <= 0) {
+        out.resize(maxBytes);
+        return true;
+    }
+    // Too long: the longest prefix of whole characters that fits. Encoded length grows with the prefix.
+    std::size_t fits = 0;
+    std::size_t tooLong = text.size();
+    std::string trial;
+    while (tooLong - fits > 1) {
+        std::size_t mid = fits + (tooLong - fits) / 2;
+        if (mid > 0 && text[mid - 1] >= 0xD800 && text[mid - 1] <= 0xDBFF)
+            --mid; // never split a surrogate pair
+        if (mid <= fits) {
+            tooLong = fits + 1;
+            break;
+        }
+        if (EncodeWhole(codePage, text.substr(0, mid), trial) && trial.size() <= maxBytes)
+            fits = mid;
+        else
+            tooLong = mid;
+    }
+    return EncodeWhole(codePage, text.substr(0, fits), out);
+}
+
+// ---- lifecycle ----
+
+CShpFile::CShpFile() : m_text(std::make_unique<CIString>()), m_value(std::make_unique<CVariant>()) {}
+
+CShpFile::~CShpFile() {
+    if (m_state != State::closed)
+        RemoveTemporaries();
+}
+
+std::u16string CShpFile::TempPath(const std::u16string& extension) const {
+    return JoinPath(m_outputDir, m_tempBase, extension);
+}
+
+void CShpFile::RemoveTemporaries() {
+    m_writer.DeleteFiles();
+    m_dbf.reset();
+    for (const auto& placed : m_placed)
+        DeleteFile(placed.temp);
+    m_placed.clear();
+}
+
+// ---- creation ----
+
+void CShpFile::Create(const std::u16string& path, IRecset* templateSet) {
+    if (templateSet == nullptr)
+        ThrowInvalidArg();
+    m_outputDir = GetDirectoryPart(path);
+    m_outputBase = GetFileBaseName(path);
+
+    // A hidden name in the output's folder that nothing uses yet.
+    static const char16_t* const kExtensions[] = {u".shp", u".shx", u".dbf", u".cpg", u".prj"};
+    for (;;) {
+        const std::string token = std::to_string(::getpid()) + "-" + std::to_string(++g_tempCounter);
+        m_tempBase = u"." + m_outputBase + u".~" + Utf16(token);
+        bool free = true;
+        for (const char16_t* ext : kExtensions)
+            free = free && !PathExists(TempPath(ext)) && !PathExists(TempPath(u".old" + std::u16string(ext)));
+        if (free)
+            break;
+    }
+
+    m_writer.Create(TempPath(u".shp"));
+    m_placed.push_back({m_writer.GetShpPath(), JoinPath(m_outputDir, m_outputBase, u".shp")});
+    m_placed.push_back({m_writer.GetShxPath(), JoinPath(m_outputDir, m_outputBase, u".shx")});
+    m_dbfPath = TempPath(u".dbf");
+    CFileException error(CFileException::none, m_dbfPath);
+    m_dbf = CxBaseWriter::Create(m_dbfPath, &error);
+    if (!m_dbf)
+        throw error;
+    m_placed.push_back({m_dbfPath, JoinPath(m_outputDir, m_outputBase, u".dbf")});
+
+    if (templateSet->MoveFirst() == 0)
+        ThrowUser(); // a template without records cannot give the fields
+    CRef<IShapeAttr> attributes;
+    if (templateSet->GetAttributes(attributes.Put()) != 0 && attributes) {
+        AddFields(attributes.Get());
+    } else {
+        if (m_dbf->AddField(std::string_view("ID"), CxBaseWriter::typeInteger, 10, 0) < 0)
+            ThrowUser();
+        m_outputWidths.push_back(10);
+        m_idField = true;
+    }
+    m_record = -1;
+    m_state = State::created;
+}
+
+void CShpFile::AddFields(IShapeAttr* attributes) {
+    auto* desc = dynamic_cast<IFieldDesc*>(attributes);
+    if (desc == nullptr)
+        ThrowUser();
+    const int count = desc->GetFieldCount();
+    std::string name;
+    for (int i = 0; i < count; ++i) {
+        CIString fieldName;
+        if (desc->GetFieldName(i, &fieldName) == 0)
+            ThrowUser();
+        if (IsSkippedName(fieldName.Str())) {
+            ++m_skipped;
+            continue;
+        }
+        int kind = 0;
+        int width = desc->GetFieldWidth(i);
+        int decimals = desc->GetFieldDecimals(i);
+        switch (desc->GetFieldType(i)) {
+        case 1: // text
+        case 5: // date, kept as its text
+            kind = CxBaseWriter::typeText;
+            break;
+        case 2:
+            kind = CxBaseWriter::typeInteger;
+            break;
+        case 3:
+            kind = CxBaseWriter::typeReal;
+            break;
+        case 4:
+            kind = CxBaseWriter::typeLogical;
+            width = 1;
+            decimals = 0;
+            break;
+        default:
+            ThrowUser(); // memo and other types have no place in the output
+        }
+        if (!EncodeText(m_codePage, fieldName.Str(), 10, name))
+            ThrowGenericError(u"The field name \"" + fieldName.Str() + u"\" cannot be written in code page " +
+                              Utf16(std::to_string(m_codePage)) + u".");
+        if (m_dbf->AddField(std::string_view(name), kind, width, decimals) < 0)
+            ThrowUser();
+        m_outputWidths.push_back(width);
+    }
+}
+
+// ---- appending ----
+
+void CShpFile::BuildFieldMap(IShapeAttr* attributes) {
+    auto* desc = dynamic_cast<IFieldDesc*>(attributes);
+    if (desc == nullptr)
+        ThrowUser();
+    m_fieldMap.clear();
+    const int outputCount = m_dbf->GetFieldCount();
+    const int sourceCount = m_skipped + outputCount;
+    int output = 0;
+    for (int i = 0; i < sourceCount; ++i) {
+        CIString fieldName;
+        if (desc->GetFieldName(i, &fieldName) == 0)
+            ThrowUser();
+        if (IsSkippedName(fieldName.Str()))
+            continue;
+        if (output >= outputCount)
+            ThrowUser(); // more values than output fields: the layouts do not match
+        m_fieldMap.push_back({i, output, desc->GetFieldType(i),
+                              m_outputWidths[static_cast<std::size_t>(output)], fieldName.Str()});
+        ++output;
+    }
+}
+
+void CShpFile::WriteShape(IShape* shape) {
+    const int type = shape->GetType();
+    switch (type) {
+    case 0: { // point
+        const CGeoPoint* points = shape->GetPartPoints(0);
+        if (points == nullptr)
+            ThrowUser();
+        m_writer.WritePoint(points[0].x, points[0].y);
+        break;
+    }
+    case 3: { // multipoint
+        int count = 0;
+        if (shape->GetPointCount(&count) == 0)
+            ThrowUser();
+        const CGeoPoint* points = shape->GetPartPoints(0);
+        if (points == nullptr && count > 0)
+            ThrowUser();
+        m_writer.WriteMultiPoint(points, count);
+        break;
+    }
+    case 1:   // polyline
+    case 2: { // polygon
+        const int parts = shape->GetPartCount();
+        m_writer.BeginPoly(type == 1 ? CShpWriter::shpPolyline : CShpWriter::shpPolygon, parts);
+        for (int i = 0; i < parts; ++i) {
+            int count = 0;
+            if (shape->GetPartPointCount(i, &count) == 0)
+                ThrowUser();
+            const CGeoPoint* points = shape->GetPartPoints(i);
+            if (points == nullptr && count > 0)
+                ThrowUser();
+            m_writer.AddPart(points, count, true);
+        }
+        m_writer.EndPoly();
+        break;
+    }
+    default: // null, and types that could not be read
+        m_writer.WriteNull();
+        break;
+    }
+}
+
+void CShpFile::WriteAttributes(IShapeAttr* attributes) {
+    for (const SFieldMap& field : m_fieldMap) {
+        int written = 0;
+        switch (field.type) {
+        case 2: { // integer, exactly, whatever its size
+            CVariant& value = *m_value;
+            int64_t number = 0;
+            bool blank = false;
+            if (attributes->GetValue(field.source, &value) != 0) {
+                switch (value.vt) {
+                case VT_I4:
+                    number = value.lVal;
+                    break;
+                case VT_DECIMAL:
+                    if (!value.DecimalToInt64(number))
+                        ThrowGenericError(u"An integer of field " + field.name + u" is too large.");
+                    break;
+                case VT_R8:
+                    if (!std::isfinite(value.dblVal) || value.dblVal != std::trunc(value.dblVal) ||
+                        std::fabs(value.dblVal) >= 9.2e18)
+                        ThrowUser();
+                    number = static_cast<int64_t>(value.dblVal);
+                    break;
+                case VT_EMPTY:
+                    blank = true;
+                    break;
+                default: {
+                    CVariant converted;
+                    if (VariantChangeType(&converted, &value, VT_DECIMAL) != 0 ||
+                        !converted.DecimalToInt64(number))
+                        ThrowUser();
+                    break;
+                }
+                }
+            } else {
+                int32_t small = 0;
+                if (attributes->GetInteger(field.source, &small) == 0)
+                    ThrowUser();
+                number = small;
+            }
+            written =
+                blank ? m_dbf->WriteDouble(m_record, field.output, std::numeric_limits<double>::quiet_NaN())
+                      : m_dbf->WriteInt64(m_record, field.output, number);
+            break;
+        }
+        case 3: { // real
+            double number = 0.0;
+            if (attributes->GetDouble(field.source, &number) == 0)
+                ThrowUser();
+            written = m_dbf->WriteDouble(m_record, field.output, number);
+            break;
+        }
+        case 4: { // logical: the letters xBase readers take for true and false become T and F
+            m_text->Set(std::u16string());
+            if (attributes->GetString(field.source, m_text.get()) == 0)
+                ThrowUser();
+            const std::u16string& text = m_text->Str();
+            const char16_t first = text.empty() ? u' ' : text[0];
+            const char* letter = "";
+            if (first == u'T' || first == u't' || first == u'Y' || first == u'y')
+                letter = "T";
+            else if (first == u'F' || first == u'f' || first == u'N' || first == u'n')
+                letter = "F";
+            written = m_dbf->WriteString(m_record, field.output, letter);
+            break;
+        }
+        default: { // text, date and anything else: the text
+            // A string object keeps its text when it is handed an empty value, so start each value empty.
+            m_text->Set(std::u16string());
+            if (attributes->GetString(field.source, m_text.get()) == 0)
+                ThrowUser();
+            if (!EncodeText(m_codePage, m_text->Str(), static_cast<std::size_t>(std::max(field.width, 0)),
+                            m_bytes))
+                ThrowGenericError(u"The value \"" + m_text->Str() + u"\" of field " + field.name +
+                                  u" cannot be written in code page " + Utf16(std::to_string(m_codePage)) +
+                                  u".");
+            written = m_dbf->WriteString(m_record, field.output, m_bytes);
+            break;
+        }
+        }
+        if (written == 0)
+            ThrowUser();
+    }
+}
+
+void CShpFile::Append(IRecset* recordset) {
+    if (recordset == nullptr)
+        ThrowInvalidArg();
+    if (recordset->MoveFirst() == 0)
+        return;
+    const bool withAttributes = !m_idField && m_skipped + m_dbf->GetFieldCount() > 0;
+    bool first = true;
+    CRef<IShape> shape;
+    CRef<IShapeAttr> attributes;
+    do {
+        ++m_record;
+        if (recordset->GetShape(shape.Put(), 0) == 0 || !shape)
+            ThrowUser();
+        WriteShape(shape.Get());
+        if (m_idField) {
+            if (m_dbf->WriteInteger(m_record, 0, m_writer.GetRecordCount()) == 0)
+                ThrowUser();
+        } else if (withAttributes) {
+            if (recordset->GetAttributes(attributes.Put()) == 0 || !attributes)
+                ThrowUser();
+            if (first)
+                BuildFieldMap(attributes.Get());
+            WriteAttributes(attributes.Get());
+            attributes.Reset();
+        }
+        shape.Reset();
+        first = false;
+    } while (recordset->MoveNext() != 0);
+}
+
+// ---- closing ----
+
+bool CShpFile::AddCompanionCopy(const std::u16string& sourcePath, const std::u16string& extension) {
+    if (m_state != State::created)
+        return false;
+    const std::u16string ext = NormalizeExtension(extension);
+    if (ext == u".shp" || ext == u".shx" || ext == u".dbf" || ext.size() < 2)
+        return false;
+    const std::u16string temp = TempPath(ext);
+    if (!CopyFileOverwrite(sourcePath, temp)) {
+        DeleteFile(temp);
+        m_lastError = u"Could not copy " + sourcePath + u".";
+        return false;
+    }
+    bool known = false;
+    for (const auto& placed : m_placed)
+        known = known || placed.temp == temp;
+    if (!known)
+        m_placed.push_back({temp, JoinPath(m_outputDir, m_outputBase, ext)});
+    if (ext == u".cpg")
+        m_cpgGiven = true;
+    return true;
+}
+
+void CShpFile::WriteCpg(const std::u16string& path) const {
+    const std::string text = CpgText(m_codePage);
+    CSysFile file;
+    CFileException error(CFileException::none, path);
+    if (!file.Open(path, CSysFile::kCreateWrite, &error))
+        throw error;
+    file.Write(text.data(), static_cast<unsigned>(text.size()));
+    file.Close();
+}
+
+void CShpFile::Commit() {
+    struct SStep {
+        std::u16string temp, final, backup;
+        bool backedUp = false;
+        bool placed = false;
+    };
+    std::vector<SStep> steps;
+    for (const auto& placed : m_placed) {
+        const std::u16string ext = placed.final.substr(JoinPath(m_outputDir, m_outputBase, u"").size());
+        steps.push_back({placed.temp, placed.final, TempPath(u".old" + ext)});
+    }
+    // An older .cpg of the output's name would misstate the new table's code page.
+    if (!m_cpgGiven && m_codePage <= 0)
+        steps.push_back(
+            {std::u16string(), JoinPath(m_outputDir, m_outputBase, u".cpg"), TempPath(u".old.cpg")});
+
+    auto rollBack = [&](const std::u16string& failedPath, int err) {
+        for (auto it = steps.rbegin(); it != steps.rend(); ++it) {
+            if (it->placed)
+                RenameFile(it->final, it->temp);
+            if (it->backedUp)
+                RenameFile(it->backup, it->final);
+        }
+        CFileException::ThrowErrno(err, failedPath);
+    };
+    // Move existing files of the output's name aside first, so that a failure can restore them.
+    for (auto& step : steps) {
+        if (!PathExists(step.final))
+            continue;
+        if (!RenameFile(step.final, step.backup))
+            rollBack(step.final, errno);
+        step.backedUp = true;
+    }
+    for (auto& step : steps) {
+        if (step.temp.empty())
+            continue;
+        if (!RenameFile(step.temp, step.final))
+            rollBack(step.final, errno);
+        step.placed = true;
+    }
+    for (const auto& step : steps)
+        if (step.backedUp)
+            DeleteFile(step.backup);
+    m_placed.clear();
+}
+
+void CShpFile::Close() {
+    m_writer.Close();
+    m_dbf->Close();
+    m_dbf.reset();
+    if (m_codePage > 0 && !m_cpgGiven) {
+        const std::u16string cpg = TempPath(u".cpg");
+        m_placed.push_back({cpg, JoinPath(m_outputDir, m_outputBase, u".cpg")});
+        WriteCpg(cpg);
+    }
+    Commit();
+    m_state = State::closed;
+}
+
+// ---- entry points ----
+
+template <class Body> int CShpFile::Guard(State required, Body&& body) {
+    if (m_state != required) {
+        m_lastError.clear();
+        return 0; // out of order: the output is left as it is
+    }
+    m_lastError.clear();
+    try {
+        body();
+        return 1;
+    } catch (const CException& e) {
+        m_lastError = e.Message();
+    } catch (const std::bad_alloc&) {
+        m_lastError = CMemoryException().Message();
+    } catch (...) {
+        m_lastError.clear();
+    }
+    m_state = State::failed;
+    RemoveTemporaries();
+    return 0;
+}
+
+int CreateOutput(const std::u16string& path, CShpFile& file, IRecset* templateSet, int /*reserved*/) {
+    return file.Guard(CShpFile::State::empty, [&] { file.Create(path, templateSet); });
+}
+
+int AppendRecordset(CShpFile& file, IRecset* recordset) {
+    return file.Guard(CShpFile::State::created, [&] { file.Append(recordset); });
+}
+
+int CloseOutput(CShpFile& file) {
+    return file.Guard(CShpFile::State::created, [&] { file.Close(); });
+}
+
+} // namespace fennick

@@ -1,0 +1,387 @@
+#include "shp/ShpWriter.h"
+
+#include "merge/GenericEx.h"
+#include "merge/PathFunctions.h"
+#include "platform/FileSystem.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace fennick {
+
+namespace {
+
+constexpr std::size_t kShpBufferSize = 1 << 20;
+constexpr std::size_t kShxBufferSize = 1 << 18;
+constexpr std::size_t kHeaderSize = 100;
+constexpr int32_t kFileCode = 9994;
+constexpr int32_t kVersion = 1000;
+
+void PutBE32(uint8_t* out, uint32_t v) {
+    out[0] = static_cast<uint8_t>(v >> 24);
+    out[1] = static_cast<uint8_t>(v >> 16);
+    out[2] = static_cast<uint8_t>(v >> 8);
+    out[3] = static_cast<uint8_t>(v);
+}
+
+void PutLE32(uint8_t* out, uint32_t v) {
+    out[0] = static_cast<uint8_t>(v);
+    out[1] = static_cast<uint8_t>(v >> 8);
+    out[2] = static_cast<uint8_t>(v >> 16);
+    out[3] = static_cast<uint8_t>(v >> 24);
+}
+
+void PutLEDouble(uint8_t* out, double v) {
+    uint64_t bits = std::bit_cast<uint64_t>(v);
+    for (int i = 0; i < 8; ++i, bits >>= 8)
+        out[i] = static_cast<uint8_t>(bits);
+}
+
+// Copies count points as little-endian x, y doubles.
+void PutPoints(uint8_t* out, const CGeoPoint* points, std::size_t count) {
+    if constexpr (std::endian::native == std::endian::little) {
+        static_assert(sizeof(CGeoPoint) == 16);
+        if (count > 0)
+            std::memcpy(out, points, count * 16);
+    } else {
+        for (std::size_t i = 0; i < count; ++i) {
+            PutLEDouble(out + 16 * i, points[i].x);
+            PutLEDouble(out + 16 * i + 8, points[i].y);
+        }
+    }
+}
+
+// Record header: record number and content length (big-endian words), shape type (little-endian).
+void PutRecordHeader(uint8_t* out, int32_t record, int64_t contentBytes, int32_t shpType) {
+    PutBE32(out, static_cast<uint32_t>(record));
+    PutBE32(out + 4, static_cast<uint32_t>(contentBytes / 2));
+    PutLE32(out + 8, static_cast<uint32_t>(shpType));
+}
+
+} // namespace
+
+// ---- COutput ----
+
+void CShpWriter::COutput::Open(const std::u16string& path, std::size_t capacity) {
+    CFileException error(CFileException::none, path);
+    if (!m_file.Open(path, CSysFile::kCreateWrite, &error))
+        throw error;
+    if (m_capacity != capacity) {
+        m_buffer = std::make_unique_for_overwrite<uint8_t[]>(capacity);
+        m_capacity = capacity;
+    }
+    m_used = 0;
+    m_flushed = 0;
+}
+
+void CShpWriter::COutput::Flush() {
+    if (m_used == 0)
+        return;
+    m_file.Write(m_buffer.get(), static_cast<unsigned>(m_used));
+    m_flushed += m_used;
+    m_used = 0;
+}
+
+uint8_t* CShpWriter::COutput::Append(std::size_t n) {
+    if (m_capacity - m_used < n)
+        Flush();
+    uint8_t* out = m_buffer.get() + m_used;
+    m_used += n;
+    return out;
+}
+
+void CShpWriter::COutput::Put(const void* data, std::size_t n) {
+    if (m_capacity - m_used >= n) {
+        std::memcpy(m_buffer.get() + m_used, data, n);
+        m_used += n;
+        return;
+    }
+    Flush();
+    if (n >= m_capacity) {
+        // Large blocks go straight to the file, in pieces a single write can take.
+        const auto* in = static_cast<const uint8_t*>(data);
+        while (n > 0) {
+            const std::size_t piece = std::min<std::size_t>(n, 1u << 30);
+            m_file.Write(in, static_cast<unsigned>(piece));
+            m_flushed += piece;
+            in += piece;
+            n -= piece;
+        }
+        return;
+    }
+    std::memcpy(m_buffer.get(), data, n);
+    m_used = n;
+}
+
+void CShpWriter::COutput::PutZeros(uint64_t n) {
+    while (n > 0) {
+        if (m_used == m_capacity)
+            Flush();
+        const std::size_t piece = static_cast<std::size_t>(std::min<uint64_t>(n, m_capacity - m_used));
+        std::memset(m_buffer.get() + m_used, 0, piece);
+        m_used += piece;
+        n -= piece;
+    }
+}
+
+void CShpWriter::COutput::Patch(uint64_t offset, const void* data, std::size_t n) {
+    const auto* in = static_cast<const uint8_t*>(data);
+    if (offset < m_flushed) {
+        // Part of the block already left the buffer (a record larger than the buffer): write it in place.
+        const std::size_t head = static_cast<std::size_t>(std::min<uint64_t>(n, m_flushed - offset));
+        m_file.Seek(static_cast<int64_t>(offset), CFile::begin);
+        m_file.Write(in, static_cast<unsigned>(head));
+        m_file.Seek(static_cast<int64_t>(m_flushed), CFile::begin);
+        in += head;
+        offset += head;
+        n -= head;
+    }
+    if (n > 0)
+        std::memcpy(m_buffer.get() + (offset - m_flushed), in, n);
+}
+
+void CShpWriter::COutput::Finish(const void* header, std::size_t n) {
+    Flush();
+    m_file.Seek(0, CFile::begin);
+    m_file.Write(header, static_cast<unsigned>(n));
+    m_file.Close();
+}
+
+void CShpWriter::COutput::Abort() {
+    m_file.Abort();
+    m_used = 0;
+    m_flushed = 0;
+}
+
+// ---- SBox ----
+
+void CShpWriter::SBox::AddPoints(const CGeoPoint* points, int count) {
+    if (count <= 0)
+        return;
+    int i = 0;
+    if (empty) {
+        xmin = xmax = points[0].x;
+        ymin = ymax = points[0].y;
+        empty = false;
+        i = 1;
+    }
+    for (; i < count; ++i) {
+        const double x = points[i].x;
+        const double y = points[i].y;
+        if (x < xmin)
+            xmin = x;
+        if (x > xmax)
+            xmax = x;
+        if (y < ymin)
+            ymin = y;
+        if (y > ymax)
+            ymax = y;
+    }
+}
+
+void CShpWriter::SBox::AddBox(const SBox& box) {
+    if (box.empty)
+        return;
+    if (empty) {
+        *this = box;
+        return;
+    }
+    xmin = std::min(xmin, box.xmin);
+    ymin = std::min(ymin, box.ymin);
+    xmax = std::max(xmax, box.xmax);
+    ymax = std::max(ymax, box.ymax);
+}
+
+void CShpWriter::SBox::Store(uint8_t* out) const {
+    PutLEDouble(out, empty ? 0.0 : xmin);
+    PutLEDouble(out + 8, empty ? 0.0 : ymin);
+    PutLEDouble(out + 16, empty ? 0.0 : xmax);
+    PutLEDouble(out + 24, empty ? 0.0 : ymax);
+}
+
+// ---- CShpWriter ----
+
+CShpWriter::CShpWriter() = default;
+
+CShpWriter::~CShpWriter() {
+    m_shp.Abort();
+    m_shx.Abort();
+}
+
+void CShpWriter::Create(const std::u16string& path) {
+    const std::u16string dir = GetDirectoryPart(path);
+    const std::u16string base = GetFileBaseName(path);
+    m_shpPath = JoinPath(dir, base, u".shp");
+    m_shxPath = JoinPath(dir, base, u".shx");
+    try {
+        m_shp.Open(m_shpPath, kShpBufferSize);
+        m_shx.Open(m_shxPath, kShxBufferSize);
+        // Room for the headers, written at close.
+        m_shp.PutZeros(kHeaderSize);
+        m_shx.PutZeros(kHeaderSize);
+    } catch (...) {
+        DeleteFiles();
+        throw;
+    }
+    m_shapeType = 0;
+    m_bounds.Clear();
+    m_recordCount = 0;
+    m_inPoly = false;
+}
+
+void CShpWriter::RequireOpen() const {
+    if (!m_shp.IsOpen() || !m_shx.IsOpen() || m_inPoly)
+        ThrowNotSupported();
+}
+
+void CShpWriter::CheckSize(uint64_t endPosition) const {
+    if (endPosition > static_cast<uint64_t>(m_maxFileWords) * 2)
+        ThrowGenericError(m_shpPath, u"The shapefile would pass the format's size limit of 4 GB.");
+}
+
+int32_t CShpWriter::StartRecord(uint64_t recordStart, int64_t contentBytes, int32_t shpType) {
+    CheckSize(recordStart + 8 + static_cast<uint64_t>(contentBytes));
+    const int32_t record = ++m_recordCount;
+    if (shpType != shpNull)
+        m_shapeType = shpType;
+    uint8_t* entry = m_shx.Append(8);
+    PutBE32(entry, static_cast<uint32_t>(recordStart / 2));
+    PutBE32(entry + 4, static_cast<uint32_t>(contentBytes / 2));
+    return record;
+}
+
+void CShpWriter::WritePoint(double x, double y) {
+    RequireOpen();
+    const int32_t record = StartRecord(m_shp.Position(), 20, shpPoint);
+    uint8_t* out = m_shp.Append(28);
+    PutRecordHeader(out, record, 20, shpPoint);
+    PutLEDouble(out + 12, x);
+    PutLEDouble(out + 20, y);
+    const CGeoPoint point{x, y};
+    m_bounds.AddPoints(&point, 1);
+}
+
+void CShpWriter::WriteNull() {
+    RequireOpen();
+    const int32_t record = StartRecord(m_shp.Position(), 4, shpNull);
+    PutRecordHeader(m_shp.Append(12), record, 4, shpNull);
+}
+
+void CShpWriter::WriteMultiPoint(const CGeoPoint* points, int count) {
+    RequireOpen();
+    if (count < 0 || (count > 0 && points == nullptr))
+        ThrowInvalidArg();
+    const int64_t content = 40 + 16 * static_cast<int64_t>(count);
+    const int32_t record = StartRecord(m_shp.Position(), content, shpMultiPoint);
+    SBox box;
+    box.AddPoints(points, count);
+    uint8_t* out = m_shp.Append(48);
+    PutRecordHeader(out, record, content, shpMultiPoint);
+    box.Store(out + 12);
+    PutLE32(out + 44, static_cast<uint32_t>(count));
+    if (count > 0) {
+        if constexpr (std::endian::native == std::endian::little) {
+            m_shp.Put(points, static_cast<std::size_t>(count) * 16);
+        } else {
+            for (int i = 0; i < count; ++i)
+                PutPoints(m_shp.Append(16), points + i, 1);
+        }
+    }
+    m_bounds.AddBox(box);
+}
+
+void CShpWriter::BeginPoly(int32_t shapeType, int partCount) {
+    RequireOpen();
+    if (partCount < 0)
+        ThrowInvalidArg();
+    // Record header 8, type 4, box 32, part and point counts 8, part starts 4p; points follow.
+    const uint64_t fixed = 52 + 4 * static_cast<uint64_t>(partCount);
+    CheckSize(m_shp.Position() + fixed);
+    m_partStarts.resize(static_cast<std::size_t>(partCount));
+    m_partsAnnounced = partCount;
+    m_polyType = shapeType;
+    m_partCount = 0;
+    m_pointCount = 0;
+    m_recordBox.Clear();
+    m_recordStart = m_shp.Position();
+    m_shp.PutZeros(fixed);
+    m_inPoly = true;
+}
+
+void CShpWriter::AddPart(const CGeoPoint* points, int count, bool newPart) {
+    if (!m_inPoly)
+        ThrowNotSupported();
+    if (count < 0 || (count > 0 && points == nullptr))
+        ThrowInvalidArg();
+    if (newPart) {
+        if (m_partCount >= m_partsAnnounced)
+            ThrowInvalidArg();
+        m_partStarts[static_cast<std::size_t>(m_partCount++)] = static_cast<int32_t>(m_pointCount);
+    }
+    if (count == 0)
+        return;
+    CheckSize(m_shp.Position() + 16 * static_cast<uint64_t>(count));
+    if constexpr (std::endian::native == std::endian::little) {
+        m_shp.Put(points, static_cast<std::size_t>(count) * 16);
+    } else {
+        for (int i = 0; i < count; ++i)
+            PutPoints(m_shp.Append(16), points + i, 1);
+    }
+    m_recordBox.AddPoints(points, count);
+    m_pointCount += count;
+}
+
+void CShpWriter::EndPoly() {
+    if (!m_inPoly)
+        ThrowNotSupported();
+    m_inPoly = false;
+    // The space reserved for part starts must be filled exactly, or the points would sit at the wrong offset.
+    if (m_partCount != m_partsAnnounced)
+        ThrowInvalidArg();
+    const int64_t content = 44 + 4 * static_cast<int64_t>(m_partCount) + 16 * m_pointCount;
+    const int32_t record = StartRecord(m_recordStart, content, m_polyType);
+
+    uint8_t head[52];
+    PutRecordHeader(head, record, content, m_polyType);
+    m_recordBox.Store(head + 12);
+    PutLE32(head + 44, static_cast<uint32_t>(m_partCount));
+    PutLE32(head + 48, static_cast<uint32_t>(m_pointCount));
+    m_shp.Patch(m_recordStart, head, sizeof head);
+    if (m_partCount > 0) {
+        if constexpr (std::endian::native == std::endian::little) {
+            m_shp.Patch(m_recordStart + 52, m_partStarts.data(), 4 * static_cast<std::size_t>(m_partCount));
+        } else {
+            for (int32_t i = 0; i < m_partCount; ++i) {
+                uint8_t start[4];
+                PutLE32(start, static_cast<uint32_t>(m_partStarts[static_cast<std::size_t>(i)]));
+                m_shp.Patch(m_recordStart + 52 + 4 * static_cast<uint64_t>(i), start, 4);
+            }
+        }
+    }
+    m_bounds.AddBox(m_recordBox);
+}
+
+void CShpWriter::Close() {
+    RequireOpen();
+    uint8_t header[kHeaderSize] = {};
+    PutBE32(header, kFileCode);
+    PutLE32(header + 28, kVersion);
+    PutLE32(header + 32, static_cast<uint32_t>(m_shapeType == 0 ? shpPoint : m_shapeType));
+    m_bounds.Store(header + 36);
+    PutBE32(header + 24, static_cast<uint32_t>(m_shp.Position() / 2));
+    m_shp.Finish(header, sizeof header);
+    PutBE32(header + 24, static_cast<uint32_t>(50 + 4 * static_cast<int64_t>(m_recordCount)));
+    m_shx.Finish(header, sizeof header);
+}
+
+void CShpWriter::DeleteFiles() {
+    m_shp.Abort();
+    m_shx.Abort();
+    if (!m_shpPath.empty())
+        DeleteFile(m_shpPath);
+    if (!m_shxPath.empty())
+        DeleteFile(m_shxPath);
+}
+
+} // namespace fennick

@@ -1,0 +1,141 @@
+#pragma once
+// CShpWriter: streams shapes into a new .shp and its .shx, record by record.
+//
+// Records are appended through large output buffers (one system write per buffer, none per record); the
+// 100-byte headers of both files are written by Close, so until then the first 100 bytes are zero. A poly
+// record is written points first and its header, box and part starts patched in afterwards.
+//
+// Every write is checked: file errors raise CFileException. A record that would carry the .shp beyond the
+// format's range (file length and offsets are 32-bit signed counts of 16-bit words) raises CGenericEx instead
+// of wrapping.
+//
+// Boxes: the header's box and each record's box grow with every point written; a box that has received no
+// point is written as four zeros.
+
+#include "data/GeoTypes.h"
+#include "shp/SysFile.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace fennick {
+
+class CShpWriter {
+public:
+    // The largest .shp the format can address, in 16-bit words.
+    static constexpr int64_t kMaxFileWords = 0x7FFFFFFF;
+
+    // .shp shape types the writer produces.
+    enum ShpType : int32_t {
+        shpNull = 0,
+        shpPoint = 1,
+        shpPolyline = 3,
+        shpPolygon = 5,
+        shpMultiPoint = 8,
+    };
+
+    CShpWriter();
+    // Closes files still open without writing their headers; the files stay on disk.
+    ~CShpWriter();
+    CShpWriter(const CShpWriter&) = delete;
+    CShpWriter& operator=(const CShpWriter&) = delete;
+
+    // Creates (or truncates) the .shp and .shx named after path's folder and base name, whatever its
+    // extension. Raises when either cannot be created; what was created is then deleted.
+    void Create(const std::u16string& path);
+
+    void WritePoint(double x, double y);
+    void WriteMultiPoint(const CGeoPoint* points, int count);
+    // A null shape record (type 0, content length 2 words). It leaves the header's shape type and box alone.
+    void WriteNull();
+
+    // A polyline or polygon record: BeginPoly with the .shp shape type (3 or 5) and the number of parts,
+    // AddPart for the points in order (newPart starts the next part at the first of these points), EndPoly.
+    // More parts than announced raise CInvalidArgException.
+    void BeginPoly(int32_t shapeType, int partCount);
+    void AddPart(const CGeoPoint* points, int count, bool newPart);
+    void EndPoly();
+
+    // Writes both headers (a file without any non-null record says shape type 1) and closes both files.
+    // Raises on any write or close error.
+    void Close();
+    // Closes both files without headers, ignoring errors, and deletes them.
+    void DeleteFiles();
+
+    int32_t GetRecordCount() const { return m_recordCount; }
+    const std::u16string& GetShpPath() const { return m_shpPath; }
+    const std::u16string& GetShxPath() const { return m_shxPath; }
+
+    // Lowers the size limit (in 16-bit words), so that the overflow path can be exercised without writing
+    // gigabytes.
+    void SetMaxFileWords(int64_t words) { m_maxFileWords = words; }
+
+private:
+    // A sequentially written file with one reusable buffer; bytes already written can still be patched.
+    class COutput {
+    public:
+        void Open(const std::u16string& path, std::size_t capacity);
+        // File offset of the next byte appended.
+        uint64_t Position() const { return m_flushed + m_used; }
+        // n contiguous bytes at the end of the buffer (n must not exceed the capacity).
+        uint8_t* Append(std::size_t n);
+        void Put(const void* data, std::size_t n);
+        void PutZeros(uint64_t n);
+        // Overwrites n bytes at a file offset already appended.
+        void Patch(uint64_t offset, const void* data, std::size_t n);
+        // Writes the buffer, then the header block at offset 0, then closes. Raises on errors.
+        void Finish(const void* header, std::size_t n);
+        void Abort();
+        bool IsOpen() const { return m_file.IsOpen(); }
+
+    private:
+        void Flush();
+
+        CSysFile m_file;
+        std::unique_ptr<uint8_t[]> m_buffer;
+        std::size_t m_capacity = 0;
+        std::size_t m_used = 0;
+        uint64_t m_flushed = 0;
+    };
+
+    // A box that knows whether it has received anything.
+    struct SBox {
+        double xmin = 0.0, ymin = 0.0, xmax = 0.0, ymax = 0.0;
+        bool empty = true;
+        void AddPoints(const CGeoPoint* points, int count);
+        void AddBox(const SBox& box);
+        void Clear() { *this = SBox(); }
+        // x min, y min, x max, y max, little-endian.
+        void Store(uint8_t* out) const;
+    };
+
+    // Accounts for a record starting at recordStart with the given content length: checks the size limit,
+    // counts it, takes its shape type into the header and writes its index entry. Returns the record number.
+    int32_t StartRecord(uint64_t recordStart, int64_t contentBytes, int32_t shpType);
+    void RequireOpen() const;
+    void CheckSize(uint64_t endPosition) const;
+
+    COutput m_shp;
+    COutput m_shx;
+    std::u16string m_shpPath;
+    std::u16string m_shxPath;
+    int32_t m_shapeType = 0;
+    SBox m_bounds;
+    int32_t m_recordCount = 0;
+    int64_t m_maxFileWords = kMaxFileWords;
+
+    // The poly record being written.
+    bool m_inPoly = false;
+    int32_t m_polyType = 0;
+    std::vector<int32_t> m_partStarts;
+    int m_partsAnnounced = 0;
+    int32_t m_partCount = 0;
+    int64_t m_pointCount = 0;
+    SBox m_recordBox;
+    uint64_t m_recordStart = 0;
+};
+
+} // namespace fennick
