@@ -1,0 +1,78 @@
+#pragma once
+// CMiTabAttrImpl: the attribute record of one MapInfo TAB feature, read through GDAL/OGR. It owns its feature
+// (fetched for it alone), so it stays valid after the record set moves on and after its data source closes.
+// Also here: what the TAB source and its records share, the field-kind mapping and the reader guard.
+
+#include "data/IFieldDesc.h"
+#include "data/IShapeAttr.h"
+#include "data/RefCounted.h"
+
+#include <ogr_feature.h>
+
+#include <mutex>
+
+namespace fennick {
+
+// A field as the framework describes it: type code, width and decimals.
+struct STabFieldKind {
+    int type = 0;
+    int width = 0;
+    int decimals = 0;
+};
+
+// Maps an OGR field type with its width and precision: integer -> 2 (width 11 when 0), real -> 3 (width 16
+// and 6 decimals when the width is 0), string -> 1, anything else -> 0. A non-zero width is kept with the
+// precision as decimals.
+STabFieldKind TabFieldKind(int ogrFieldType, int width, int precision);
+STabFieldKind TabFieldKind(const OGRFieldDefn& field);
+
+// Held around every call into the TAB reader: takes the process-wide lock and keeps GDAL's own diagnostics
+// quiet (the system reports failures with its own messages). Releases both when it goes out of scope.
+class CTabReaderGuard {
+public:
+    CTabReaderGuard();
+    ~CTabReaderGuard();
+    CTabReaderGuard(const CTabReaderGuard&) = delete;
+    CTabReaderGuard& operator=(const CTabReaderGuard&) = delete;
+
+private:
+    std::lock_guard<std::recursive_mutex> m_lock;
+};
+
+class CMiTabAttrImpl : public CUnknownImpl<IShapeAttr>, public IFieldDesc {
+public:
+    // Takes over the feature. Texts are decoded with the code page, or as UTF-8 when the layer delivers
+    // its strings recoded to UTF-8.
+    CMiTabAttrImpl(OGRFeatureUniquePtr feature, int record, int codePage, bool utf8);
+    ~CMiTabAttrImpl() override;
+
+    // The value as text. An empty value reads as success with an empty text. 0 for a bad field index.
+    int GetString(int field, IString* value) override;
+    // OGR's integer and real readings of the value; 0 for a bad field index.
+    int GetInteger(int field, int* value) override;
+    int GetDouble(int field, double* value) override;
+    // VT_I4 for integer fields, VT_R8 for real ones, VT_BSTR of the text for every other kind.
+    int GetValue(int field, CVariant* value) override;
+    int GetBookmark(CVariant* bookmark) override;
+
+    // Read from the feature's own definition.
+    int GetFieldCount() override;
+    int GetFieldName(int index, IString* name) override;
+    int GetFieldWidth(int index) override;
+    int GetFieldDecimals(int index) override;
+    int GetFieldType(int index) override;
+
+    int GetCodePage() const { return m_codePage; }
+
+private:
+    const OGRFieldDefn* Field(int index) const;
+    // The code page texts are decoded with.
+    int TextCodePage() const;
+
+    OGRFeatureUniquePtr m_feature;
+    int m_record;
+    int m_codePage;
+    bool m_utf8;
+};
+
+} // namespace fennick

@@ -1,0 +1,302 @@
+#include "data/MiTabDS.h"
+
+#include "platform/CodePage.h"
+#include "platform/Exceptions.h"
+
+#include <ogr_geometry.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <climits>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace fennick {
+
+namespace {
+
+struct SCharset {
+    const char* name;
+    int codePage;
+};
+
+// Searched from the first row.
+constexpr std::array<SCharset, 34> CHARSETS = {{
+    {"Neutral", -1},
+    {"ANSI", 0},
+    {"ISO8859_1", 28591},
+    {"ISO8859_2", 28592},
+    {"ISO8859_3", 28593},
+    {"ISO8859_4", 28594},
+    {"ISO8859_5", 28595},
+    {"ISO8859_6", 28596},
+    {"ISO8859_7", 28597},
+    {"ISO8859_8", 28598},
+    {"ISO8859_9", 28599},
+    {"PackedEUCJapanese", 51932},
+    {"WindowsLatin1", 1252},
+    {"WindowsLatin2", 1250},
+    {"WindowsArabic", 1256},
+    {"WindowsCyrillic", 1251},
+    {"WindowsGreek", 1253},
+    {"WindowsHebrew", 1255},
+    {"WindowsTurkish", 1254},
+    {"WindowsTradChinese", 950},
+    {"WindowsSimpChinese", 936},
+    {"WindowsJapanese", 932},
+    {"WindowsKorean", 949},
+    {"CodePage437", 437},
+    {"CodePage850", 850},
+    {"CodePage852", 852},
+    {"CodePage855", 855},
+    {"CodePage857", 857},
+    {"CodePage860", 860},
+    {"CodePage861", 861},
+    {"CodePage863", 863},
+    {"CodePage864", 864},
+    {"CodePage865", 865},
+    {"CodePage869", 869},
+}};
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::string_view Trim(std::string_view s) {
+    const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!s.empty() && space(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && space(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+std::string_view Unquote(std::string_view s) {
+    s = Trim(s);
+    if (s.size() >= 2 && s.front() == '"') {
+        const std::size_t end = s.find('"', 1);
+        return s.substr(1, end == std::string_view::npos ? s.size() - 1 : end - 1);
+    }
+    return s.substr(0, std::min(s.size(), s.find_first_of(" \t")));
+}
+
+// The position of word in line, compared without regard to letter case; npos when absent.
+std::size_t FindNoCase(std::string_view line, std::string_view word) {
+    for (std::size_t i = 0; i + word.size() <= line.size(); ++i)
+        if (EqualsNoCase(line.substr(i, word.size()), word))
+            return i;
+    return std::string_view::npos;
+}
+
+constexpr std::size_t HEADER_BOX = 0;
+constexpr std::size_t HEADER_PARTS = 32;
+constexpr std::size_t HEADER_POINTS = 36;
+constexpr std::size_t HEADER_SIZE = 40;
+
+void PutInt32(uint8_t* at, int32_t value) {
+    std::memcpy(at, &value, sizeof value);
+}
+void PutDouble(uint8_t* at, double value) {
+    std::memcpy(at, &value, sizeof value);
+}
+
+void WritePoints(const OGRSimpleCurve& curve, uint8_t* to) {
+    const int n = curve.getNumPoints();
+    if (n > 0)
+        curve.getPoints(to, 16, to + 8, 16);
+}
+
+// Calls part(curve) for every line or ring of the geometry, in OGR's order. Raises when a counted part is
+// missing, so a record never keeps a part whose start was not set.
+template <class F> void ForEachPart(const OGRGeometry& geometry, F&& part) {
+    const auto deliver = [&](const OGRCurve* curve) {
+        const auto* simple = dynamic_cast<const OGRSimpleCurve*>(curve);
+        if (!simple)
+            ThrowBadFormat();
+        part(*simple);
+    };
+    const auto polygon = [&](const OGRGeometry* g) {
+        const auto* p = dynamic_cast<const OGRPolygon*>(g);
+        if (!p || !p->getExteriorRing())
+            ThrowBadFormat();
+        deliver(p->getExteriorRing());
+        for (int i = 0; i < p->getNumInteriorRings(); ++i)
+            deliver(p->getInteriorRing(i));
+    };
+    switch (wkbFlatten(geometry.getGeometryType())) {
+    case wkbLineString:
+        deliver(geometry.toLineString());
+        break;
+    case wkbMultiLineString: {
+        const OGRMultiLineString* lines = geometry.toMultiLineString();
+        for (int i = 0; i < lines->getNumGeometries(); ++i) {
+            const auto* line = dynamic_cast<const OGRLineString*>(lines->getGeometryRef(i));
+            if (!line)
+                ThrowBadFormat();
+            deliver(line);
+        }
+        break;
+    }
+    case wkbPolygon:
+        polygon(&geometry);
+        break;
+    case wkbMultiPolygon: {
+        const OGRMultiPolygon* polygons = geometry.toMultiPolygon();
+        for (int i = 0; i < polygons->getNumGeometries(); ++i)
+            polygon(polygons->getGeometryRef(i));
+        break;
+    }
+    default:
+        ThrowBadFormat();
+    }
+}
+
+} // namespace
+
+int TabCharsetCodePage(std::string_view charset) {
+    if (charset.empty())
+        return 0;
+    for (const SCharset& row : CHARSETS)
+        if (EqualsNoCase(charset, row.name))
+            return row.codePage;
+    return 0;
+}
+
+std::string ReadTabCharset(const std::u16string& tabPath) {
+    // The charset sits in the first lines; a view or seamless table's list of tables need not be read.
+    constexpr std::size_t MAX_LINES = 200;
+    std::ifstream in(std::filesystem::path(ToUtf8(tabPath)), std::ios::binary);
+    std::string line;
+    for (std::size_t n = 0; n < MAX_LINES && in && std::getline(in, line); ++n) {
+        if (line.size() > 4096)
+            break;
+        const std::string_view text = Trim(line);
+        if (text.size() > 8 && EqualsNoCase(text.substr(0, 8), "!charset"))
+            return std::string(Unquote(text.substr(8)));
+        // "Type NATIVE Charset "Name"" inside the definition table.
+        const std::size_t at = FindNoCase(text, "charset");
+        if (at != std::string_view::npos && at > 0 && (text[at - 1] == ' ' || text[at - 1] == '\t'))
+            return std::string(Unquote(text.substr(at + 7)));
+    }
+    return {};
+}
+
+int TabLayerShapeType(int ogrGeometryType) {
+    switch (ogrGeometryType) {
+    case wkbPoint:
+    case wkbMultiPoint:
+        return SHAPE_POINT;
+    case wkbLineString:
+    case wkbMultiLineString:
+        return SHAPE_POLYLINE;
+    case wkbPolygon:
+    case wkbMultiPolygon:
+        return SHAPE_POLYGON;
+    default:
+        return SHAPE_NULL;
+    }
+}
+
+int TabGeometryShapeType(const OGRGeometry* geometry) {
+    if (!geometry)
+        return SHAPE_NULL;
+    switch (wkbFlatten(geometry->getGeometryType())) {
+    case wkbPoint:
+        return SHAPE_POINT;
+    case wkbLineString:
+    case wkbMultiLineString:
+        return SHAPE_POLYLINE;
+    case wkbPolygon:
+    case wkbMultiPolygon:
+        return SHAPE_POLYGON;
+    default:
+        return SHAPE_NULL;
+    }
+}
+
+void CShapeRecordBuilder::Begin(const CGeoRect& box, int64_t parts, int64_t points) {
+    if (parts < 0 || points < 0 || parts > INT32_MAX || points > INT32_MAX)
+        ThrowBadFormat();
+    // Counts below 2^31 keep this sum far inside 64 bits.
+    const uint64_t size = HEADER_SIZE + 4 * static_cast<uint64_t>(parts) + 16 * static_cast<uint64_t>(points);
+    if (size > static_cast<uint64_t>(INT_MAX))
+        ThrowBadFormat();
+    m_size = static_cast<std::size_t>(size);
+    uint8_t* record = m_buffer.Require(m_size);
+    PutDouble(record + HEADER_BOX, box.left);
+    PutDouble(record + HEADER_BOX + 8, box.bottom);
+    PutDouble(record + HEADER_BOX + 16, box.right);
+    PutDouble(record + HEADER_BOX + 24, box.top);
+    PutInt32(record + HEADER_PARTS, static_cast<int32_t>(parts));
+    PutInt32(record + HEADER_POINTS, static_cast<int32_t>(points));
+    if (parts > 0)
+        PutInt32(record + HEADER_SIZE, 0);
+    m_parts = parts;
+    m_points = points;
+    m_partsDone = 0;
+    m_pointsDone = 0;
+}
+
+uint8_t* CShapeRecordBuilder::AddPart(int64_t count) {
+    if (count < 0 || m_partsDone >= m_parts || count > m_points - m_pointsDone)
+        ThrowBadFormat();
+    uint8_t* record = m_buffer.Data();
+    PutInt32(record + HEADER_SIZE + 4 * static_cast<std::size_t>(m_partsDone),
+             static_cast<int32_t>(m_pointsDone));
+    uint8_t* points = record + HEADER_SIZE + 4 * static_cast<std::size_t>(m_parts) +
+                      16 * static_cast<std::size_t>(m_pointsDone);
+    ++m_partsDone;
+    m_pointsDone += count;
+    return points;
+}
+
+std::size_t CShapeRecordBuilder::Finish() const {
+    if (m_partsDone != m_parts || m_pointsDone != m_points)
+        ThrowBadFormat();
+    return m_size;
+}
+
+int BuildTabShapeRecord(const OGRGeometry* geometry, CByteBuffer& buffer, std::size_t& size) {
+    if (!geometry || geometry->IsEmpty())
+        ThrowBadFormat();
+    const int type = TabGeometryShapeType(geometry);
+    if (type == SHAPE_POINT) {
+        const OGRPoint* point = geometry->toPoint();
+        uint8_t* record = buffer.Require(16);
+        PutDouble(record, point->getX());
+        PutDouble(record + 8, point->getY());
+        size = 16;
+        return type;
+    }
+    if (type != SHAPE_POLYLINE && type != SHAPE_POLYGON)
+        ThrowBadFormat();
+
+    int64_t parts = 0;
+    int64_t points = 0;
+    ForEachPart(*geometry, [&](const OGRSimpleCurve& curve) {
+        ++parts;
+        points += curve.getNumPoints();
+    });
+    OGREnvelope envelope;
+    geometry->getEnvelope(&envelope);
+    CGeoRect box;
+    box.left = envelope.MinX;
+    box.top = envelope.MaxY;
+    box.right = envelope.MaxX;
+    box.bottom = envelope.MinY;
+
+    CShapeRecordBuilder builder(buffer);
+    builder.Begin(box, parts, points);
+    ForEachPart(*geometry, [&](const OGRSimpleCurve& curve) {
+        WritePoints(curve, builder.AddPart(curve.getNumPoints()));
+    });
+    size = builder.Finish();
+    return type;
+}
+
+} // namespace fennick

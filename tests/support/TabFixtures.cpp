@@ -1,0 +1,117 @@
+#include "TabFixtures.h"
+
+#include <gdal.h>
+#include <ogr_api.h>
+#include <ogr_srs_api.h>
+
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <utime.h>
+
+namespace fennick::test {
+
+namespace {
+
+void Fail(const std::string& what) {
+    throw std::runtime_error("TAB fixture: " + what);
+}
+
+template <class T> void Append(std::string& out, T value) {
+    char bytes[sizeof value];
+    std::memcpy(bytes, &value, sizeof value);
+    out.append(bytes, sizeof value);
+}
+
+std::string NodeBytes(const SIndexNode& node) {
+    std::string children;
+    for (const SIndexNode& child : node.children)
+        children += NodeBytes(child);
+    std::string out;
+    Append<int32_t>(out, static_cast<int32_t>(children.size()));
+    Append(out, node.left);
+    Append(out, node.top);
+    Append(out, node.right);
+    Append(out, node.bottom);
+    Append<int32_t>(out, static_cast<int32_t>(node.records.size()));
+    for (int32_t record : node.records)
+        Append(out, record);
+    Append<int32_t>(out, static_cast<int32_t>(node.children.size()));
+    return out + children;
+}
+
+} // namespace
+
+void WriteTabTable(const std::string& path, const STabTableSpec& spec) {
+    static std::once_flag registered;
+    std::call_once(registered, [] { GDALAllRegister(); });
+    GDALDriverH driver = GDALGetDriverByName("MapInfo File");
+    if (!driver)
+        Fail("no MapInfo File driver");
+    GDALDatasetH dataset = GDALCreate(driver, path.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
+    if (!dataset)
+        Fail("cannot create " + path);
+    std::unique_ptr<void, void (*)(void*)> closer(dataset, [](void* d) { GDALClose(d); });
+
+    std::vector<std::string> options = {"BOUNDS=" + spec.bounds};
+    if (!spec.encoding.empty())
+        options.push_back("ENCODING=" + spec.encoding);
+    std::vector<char*> optionPointers;
+    for (std::string& option : options)
+        optionPointers.push_back(option.data());
+    optionPointers.push_back(nullptr);
+    OGRLayerH layer = GDALDatasetCreateLayer(dataset, "table", nullptr, wkbUnknown, optionPointers.data());
+    if (!layer)
+        Fail("cannot create the layer of " + path);
+
+    for (const STabFieldSpec& field : spec.fields) {
+        OGRFieldDefnH defn = OGR_Fld_Create(field.name.c_str(), static_cast<OGRFieldType>(field.ogrType));
+        OGR_Fld_SetWidth(defn, field.width);
+        OGR_Fld_SetPrecision(defn, field.precision);
+        const OGRErr err = OGR_L_CreateField(layer, defn, TRUE);
+        OGR_Fld_Destroy(defn);
+        if (err != OGRERR_NONE)
+            Fail("cannot create field " + field.name);
+    }
+    for (const STabFeatureSpec& feature : spec.features) {
+        OGRFeatureH f = OGR_F_Create(OGR_L_GetLayerDefn(layer));
+        std::unique_ptr<void, void (*)(void*)> featureCloser(f, [](void* h) { OGR_F_Destroy(h); });
+        if (!feature.wkt.empty()) {
+            OGRGeometryH geometry = nullptr;
+            char* wkt = const_cast<char*>(feature.wkt.c_str());
+            if (OGR_G_CreateFromWkt(&wkt, nullptr, &geometry) != OGRERR_NONE)
+                Fail("bad WKT " + feature.wkt);
+            OGR_F_SetGeometryDirectly(f, geometry);
+        }
+        for (std::size_t i = 0; i < feature.values.size(); ++i)
+            OGR_F_SetFieldString(f, static_cast<int>(i), feature.values[i].c_str());
+        if (OGR_L_CreateFeature(layer, f) != OGRERR_NONE)
+            Fail("cannot write a feature of " + path);
+    }
+}
+
+std::string QuadTreeIndexBytes(int32_t recordCount, const SIndexNode& root) {
+    std::string out = "STX10";
+    Append(out, recordCount);
+    Append<int32_t>(out, 0);
+    return out + NodeBytes(root);
+}
+
+void SetModificationTime(const std::string& path, int64_t seconds) {
+    struct utimbuf times;
+    times.actime = static_cast<time_t>(seconds);
+    times.modtime = static_cast<time_t>(seconds);
+    if (::utime(path.c_str(), &times) != 0)
+        Fail("cannot set the time of " + path);
+}
+
+int64_t ModificationTime(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0)
+        Fail("cannot examine " + path);
+    return static_cast<int64_t>(st.st_mtime);
+}
+
+} // namespace fennick::test

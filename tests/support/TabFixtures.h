@@ -1,0 +1,53 @@
+#pragma once
+// Builders of MapInfo TAB test tables (written by GDAL's "MapInfo File" driver) and of quadtree index side
+// files, so tests make their fixtures in a temporary folder.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace fennick::test {
+
+struct STabFieldSpec {
+    std::string name; // UTF-8
+    int ogrType = 4;  // an OGRFieldType (4 = OFTString)
+    int width = 0;    // 0 leaves the driver's default (Integer, Float: no width)
+    int precision = 0;
+};
+
+struct STabFeatureSpec {
+    std::string wkt;                 // empty: no geometry
+    std::vector<std::string> values; // one per field, set as text; fewer values leave fields unset
+};
+
+struct STabTableSpec {
+    std::vector<STabFieldSpec> fields;
+    std::vector<STabFeatureSpec> features;
+    // The ENCODING layer option (an iconv name such as "CP1251"); empty writes a Neutral table that keeps
+    // the bytes of the values as given.
+    std::string encoding;
+    // The table's coordinate bounds; wide enough for the tests' coordinates and fine enough to keep them
+    // exact.
+    std::string bounds = "-1000,-1000,1000,1000";
+};
+
+// Writes the table at path (a ".tab" name, UTF-8). Throws std::runtime_error when GDAL cannot.
+void WriteTabTable(const std::string& path, const STabTableSpec& spec);
+
+// A node of a quadtree index file: its rectangle (left, top, right, bottom), its record numbers, its
+// children.
+struct SIndexNode {
+    double left = 0, top = 0, right = 0, bottom = 0;
+    std::vector<int32_t> records;
+    std::vector<SIndexNode> children;
+};
+
+// The bytes of an index file: "STX1" "0", the record count, a second header value 0, then the root node.
+std::string QuadTreeIndexBytes(int32_t recordCount, const SIndexNode& root);
+
+// Sets a file's modification time (seconds since the epoch). Throws std::runtime_error on failure.
+void SetModificationTime(const std::string& path, int64_t seconds);
+// A file's modification time in whole seconds.
+int64_t ModificationTime(const std::string& path);
+
+} // namespace fennick::test
