@@ -1,0 +1,300 @@
+#include "shp/XBaseDatabase.h"
+
+#include "data/GeoTypes.h"
+#include "data/IString.h"
+#include "merge/PathFunctions.h"
+#include "platform/FileSystem.h"
+#include "shp/CachedFile.h"
+#include "shp/EncCachedFile.h"
+#include "shp/XBaseNumbers.h"
+#include "shp/XBaseRecord.h"
+
+#include <cstring>
+#include <limits>
+
+namespace fennick {
+
+CxBaseDatabase::CxBaseDatabase() = default;
+
+CxBaseDatabase::~CxBaseDatabase() {
+    Close();
+    DetachAll();
+    m_reader.reset();
+}
+
+void CxBaseDatabase::ResetState() {
+    m_open = false;
+    m_tableStart = 0;
+    m_dataStart = 0;
+    m_recordLength = 0;
+    m_recordCount = 0;
+    m_fields.clear();
+    m_codePage = 0;
+    m_version = 3;
+}
+
+void CxBaseDatabase::Close() {
+    if (m_open) {
+        try {
+            m_reader->Close();
+        } catch (const CException&) {
+            m_reader->Abort();
+        }
+    }
+    DetachAll();
+    ResetState();
+}
+
+void CxBaseDatabase::Open(const std::u16string& path, unsigned mode, unsigned extraMode,
+                          std::u16string_view password) {
+    if (m_open)
+        ThrowNotSupported();
+    DetachAll(); // records of an earlier opening must not see the new layout
+    m_reader.reset();
+    if (!m_file.Open(path, mode | extraMode))
+        ThrowBadFormat(path);
+    if (!password.empty())
+        m_reader = std::make_unique<CEncCachedFile>(m_file, kCacheSize, password);
+    else
+        m_reader = std::make_unique<CCachedFile>(m_file, kCacheSize);
+    try {
+        ReadHeader(path);
+    } catch (...) {
+        m_file.Abort();
+        ResetState();
+        throw;
+    }
+}
+
+namespace {
+
+uint16_t Le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+uint32_t Le32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+bool IsKnownType(char type) {
+    return type != '\0' && std::strchr("CNLMGDFP", type) != nullptr;
+}
+
+} // namespace
+
+void CxBaseDatabase::ReadHeader(const std::u16string& path) {
+    IFile& reader = *m_reader;
+    m_tableStart = reader.Seek(0, 1);
+    uint8_t header[32];
+    if (reader.Read(header, 32) != 32)
+        ThrowBadFormat(path);
+    m_recordCount = Le32(header + 4);
+    m_version = header[0];
+    const int headerLength = Le16(header + 8);
+    const int count = headerLength < 65 ? 0 : (headerLength - 33) / 32;
+    if (count == 0)
+        ThrowBadFormat(path);
+    const int64_t dataStart = m_tableStart + 33 + 32 * static_cast<int64_t>(count);
+    if (m_tableStart < 0 || dataStart > std::numeric_limits<int32_t>::max())
+        ThrowBadFormat(path);
+    m_dataStart = dataStart;
+
+    m_fields.assign(static_cast<std::size_t>(count), SDbfField());
+    uint32_t offset = 1;
+    for (SDbfField& field : m_fields) {
+        uint8_t d[32];
+        if (reader.Read(d, 32) != 32)
+            ThrowBadFormat(path);
+        if (std::memchr(d, 0, 11) == nullptr || !IsKnownType(static_cast<char>(d[11])) || offset > 65535)
+            ThrowBadFormat(path);
+        std::size_t nameLength = 0;
+        while (nameLength < 10 && d[nameLength] != 0 && d[nameLength] != ' ')
+            ++nameLength;
+        std::memcpy(field.name, d, nameLength);
+        field.name[nameLength] = '\0';
+        field.type = static_cast<char>(d[11]);
+        field.offset = static_cast<uint16_t>(offset);
+        field.width = d[16];
+        field.decimals = d[17];
+        offset += field.width;
+    }
+    if (offset > 65535)
+        ThrowBadFormat(path);
+    m_recordLength = static_cast<uint16_t>(offset);
+
+    uint8_t terminator = 0;
+    if (reader.Read(&terminator, 1) != 1 || terminator != 0x0D)
+        ThrowBadFormat(path);
+
+    if (const int cp = CodePageOfLanguageDriver(header[29]); cp != 0)
+        m_codePage = cp;
+    try {
+        const std::u16string cpgPath = ReplaceExtension(path, u".cpg");
+        if (PathExists(cpgPath)) {
+            if (const auto line = ReadFirstLine(cpgPath)) {
+                if (const int cp = CodePageOfCpgText(*line); cp > 0)
+                    m_codePage = cp;
+            }
+        }
+    } catch (...) {
+        // An unreadable .cpg leaves the code page as the header gave it.
+    }
+    m_open = true;
+}
+
+int CxBaseDatabase::CodePageOfLanguageDriver(uint8_t id) {
+    struct SPair {
+        uint8_t id;
+        uint16_t codePage;
+    };
+    static constexpr SPair kTable[] = {
+        {1, 437},    {2, 850},    {3, 1252},   {8, 865},   {9, 437},   {10, 850},  {11, 437},   {13, 437},
+        {14, 850},   {15, 437},   {16, 850},   {17, 437},  {18, 850},  {19, 932},  {20, 850},   {21, 437},
+        {22, 850},   {23, 865},   {24, 437},   {25, 437},  {26, 850},  {27, 437},  {28, 863},   {29, 850},
+        {31, 852},   {34, 852},   {35, 852},   {36, 860},  {37, 850},  {38, 866},  {55, 850},   {64, 852},
+        {77, 936},   {78, 949},   {79, 950},   {80, 874},  {87, 1252}, {88, 1252}, {89, 1252},  {100, 852},
+        {101, 866},  {102, 865},  {103, 861},  {106, 737}, {107, 857}, {108, 863}, {120, 950},  {121, 949},
+        {122, 936},  {123, 932},  {124, 874},  {134, 737}, {135, 852}, {136, 857}, {200, 1250}, {201, 1251},
+        {202, 1254}, {203, 1253}, {204, 1257},
+    };
+    for (const SPair& p : kTable)
+        if (p.id == id)
+            return p.codePage;
+    return 0;
+}
+
+int CxBaseDatabase::CodePageOfCpgText(std::string_view line) {
+    auto space = [](char c) {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+    };
+    while (!line.empty() && space(line.front()))
+        line.remove_prefix(1);
+    while (!line.empty() && space(line.back()))
+        line.remove_suffix(1);
+    auto same = [line](std::string_view name) {
+        if (line.size() != name.size())
+            return false;
+        for (std::size_t i = 0; i < name.size(); ++i) {
+            char c = line[i];
+            if (c >= 'a' && c <= 'z')
+                c = static_cast<char>(c - 'a' + 'A');
+            if (c != name[i])
+                return false;
+        }
+        return true;
+    };
+    if (same("OEM"))
+        return 437;
+    if (same("ANSI"))
+        return 1250;
+    if (same("SJIS"))
+        return 932;
+    if (same("ISO"))
+        return 28591;
+    if (same("UTF-8"))
+        return 65001;
+    return ParseXBaseInt32(line);
+}
+
+int CxBaseDatabase::FieldTypeOf(char type, int decimals) {
+    switch (type) {
+    case 'C':
+        return FIELD_CHARACTER;
+    case 'N':
+        return decimals > 0 ? FIELD_REAL : FIELD_INTEGER;
+    case 'F':
+        return FIELD_REAL;
+    case 'L':
+        return FIELD_LOGICAL;
+    case 'D':
+        return FIELD_DATE;
+    default:
+        return FIELD_NONE;
+    }
+}
+
+void CxBaseDatabase::GetFieldInfo(SDbfField& field, int index) {
+    if (index < 0 || index >= GetFieldCount())
+        ThrowInvalidArg();
+    field = m_fields[static_cast<std::size_t>(index)];
+}
+
+int CxBaseDatabase::GetFieldName(int index, IString* name) {
+    if (index < 0 || index >= GetFieldCount() || name == nullptr)
+        return 0;
+    try {
+        name->SetFromMultiByte(m_fields[static_cast<std::size_t>(index)].name, m_codePage);
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int CxBaseDatabase::GetFieldWidth(int index) {
+    return index >= 0 && index < GetFieldCount() ? m_fields[static_cast<std::size_t>(index)].width : 0;
+}
+
+int CxBaseDatabase::GetFieldDecimals(int index) {
+    return index >= 0 && index < GetFieldCount() ? m_fields[static_cast<std::size_t>(index)].decimals : 0;
+}
+
+int CxBaseDatabase::GetFieldType(int index) {
+    if (index < 0 || index >= GetFieldCount())
+        return 0;
+    const SDbfField& f = m_fields[static_cast<std::size_t>(index)];
+    return FieldTypeOf(f.type, f.decimals);
+}
+
+CRef<CxBaseRecord> CxBaseDatabase::GetRecord(uint32_t record) {
+    if (!m_open || record >= m_recordCount)
+        ThrowNotSupported();
+    CxBaseRecord* r = m_spare != nullptr ? std::exchange(m_spare, nullptr) : nullptr;
+    if (r != nullptr)
+        Attach(r);
+    else
+        r = new CxBaseRecord(this);
+    CRef<CxBaseRecord> ref(r);
+    ref->Load(record); // on an error the reference goes and the record with it
+    return ref;
+}
+
+void CxBaseDatabase::Attach(CxBaseRecord* record) {
+    record->m_prev = nullptr;
+    record->m_next = m_live;
+    if (m_live != nullptr)
+        m_live->m_prev = record;
+    m_live = record;
+}
+
+void CxBaseDatabase::Detach(CxBaseRecord* record) {
+    if (record->m_prev != nullptr)
+        record->m_prev->m_next = record->m_next;
+    else if (m_live == record)
+        m_live = record->m_next;
+    if (record->m_next != nullptr)
+        record->m_next->m_prev = record->m_prev;
+    record->m_prev = record->m_next = nullptr;
+}
+
+bool CxBaseDatabase::Recycle(CxBaseRecord* record) {
+    if (m_spare != nullptr || !m_open)
+        return false;
+    Detach(record);
+    m_spare = record;
+    return true;
+}
+
+void CxBaseDatabase::DetachAll() {
+    while (m_live != nullptr) {
+        CxBaseRecord* r = m_live;
+        m_live = r->m_next;
+        r->Cut();
+    }
+    if (m_spare != nullptr) {
+        CxBaseRecord* spare = std::exchange(m_spare, nullptr);
+        spare->m_table = nullptr;
+        delete spare;
+    }
+}
+
+} // namespace fennick

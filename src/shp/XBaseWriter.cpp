@@ -1,0 +1,343 @@
+#include "shp/XBaseWriter.h"
+
+#include "merge/GenericEx.h"
+#include "platform/CodePage.h"
+#include "shp/XBaseNumbers.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace fennick {
+
+namespace {
+
+constexpr std::size_t kPendingLimit = 64 * 1024;
+
+void PutLe16(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+void PutLe32(uint8_t* p, uint32_t v) {
+    PutLe16(p, v);
+    PutLe16(p + 2, v >> 16);
+}
+
+std::u16string CodePageText(int codePage) {
+    char digits[16];
+    const std::size_t n = PrintInt64(digits, codePage);
+    return std::u16string(digits, digits + n);
+}
+
+} // namespace
+
+std::unique_ptr<CxBaseWriter> CxBaseWriter::Create(const std::u16string& path, CFileException* error) {
+    std::unique_ptr<CxBaseWriter> writer(new CxBaseWriter());
+    if (!writer->m_file.Open(path, CFile::modeCreate | CFile::modeReadWrite | CFile::shareExclusive, error))
+        return nullptr;
+    writer->m_open = true;
+    writer->m_record.assign(1, ' ');
+    return writer;
+}
+
+CxBaseWriter::~CxBaseWriter() {
+    if (!m_open)
+        return;
+    try {
+        Close();
+    } catch (const CException&) {
+        m_file.Abort();
+    }
+}
+
+int CxBaseWriter::AddField(std::string_view name, int kind, int width, int decimals) {
+    if (!m_open || m_recordCount > 0 || !m_headerPending)
+        return -1;
+    if (kind != typeReal && decimals != 0)
+        return -1;
+    char letter;
+    switch (kind) {
+    case typeText:
+        letter = 'C';
+        break;
+    case typeInteger:
+    case typeReal:
+        letter = 'N';
+        break;
+    case typeLogical:
+        letter = 'L';
+        break;
+    default:
+        return -1;
+    }
+    // Refuse what the header cannot hold instead of writing wrapped values.
+    const int widthLimit = letter == 'C' ? 65535 : 255;
+    if (width < 0 || width > widthLimit || decimals < 0 || decimals > 255 ||
+        m_recordLength + static_cast<uint32_t>(width) > 65535 || m_headerLength + 32 > 65535)
+        return -1;
+
+    SField field;
+    field.offset = m_recordLength;
+    field.width = static_cast<uint32_t>(width);
+    field.decimals = static_cast<uint32_t>(decimals);
+    field.type = letter;
+    m_fields.push_back(field);
+    m_recordLength += field.width;
+    m_headerLength += 32;
+
+    uint8_t d[32] = {};
+    std::memcpy(d, name.data(), std::min<std::size_t>(name.size(), 10));
+    d[11] = static_cast<uint8_t>(letter);
+    if (letter == 'C') {
+        d[16] = static_cast<uint8_t>(field.width % 256);
+        d[17] = static_cast<uint8_t>(field.width / 256);
+    } else {
+        d[16] = static_cast<uint8_t>(field.width);
+        d[17] = static_cast<uint8_t>(field.decimals);
+    }
+    m_descriptors.insert(m_descriptors.end(), d, d + 32);
+    m_updated = false;
+    m_record.resize(m_recordLength, ' ');
+    return static_cast<int>(m_fields.size()) - 1;
+}
+
+int CxBaseWriter::AddField(std::u16string_view name, int kind, int width, int decimals) {
+    if (m_codePage < 0)
+        return AddField(WideToLowBytes(name), kind, width, decimals);
+    std::string encoded;
+    std::size_t units = name.size();
+    // Keep whole characters: drop trailing characters until the name fits in 10 bytes.
+    for (;;) {
+        encoded.clear();
+        if (units > 0 && WideCharToMultiByte(m_codePage, name.data(), static_cast<int>(units), encoded) == 0)
+            ThrowGenericError(u"The field name cannot be written in code page " + CodePageText(m_codePage) +
+                              u".");
+        if (encoded.size() <= 10 || units == 0)
+            break;
+        --units;
+        if (units > 0 && name[units - 1] >= 0xD800 && name[units - 1] <= 0xDBFF)
+            --units; // do not split a surrogate pair
+    }
+    return AddField(std::string_view(encoded), kind, width, decimals);
+}
+
+void CxBaseWriter::WriteHeader() {
+    m_headerPending = false;
+    uint8_t header[32] = {};
+    header[0] = 0x03;
+    PutLe16(header + 8, m_headerLength);
+    PutLe16(header + 10, m_recordLength);
+    m_file.Seek(0, CFile::begin);
+    m_file.Write(header, 32);
+    if (!m_descriptors.empty())
+        m_file.Write(m_descriptors.data(), static_cast<unsigned>(m_descriptors.size()));
+    if (m_headerLength > 32 * (m_fields.size() + 1)) {
+        const uint8_t terminator = 0x0D;
+        m_file.Write(&terminator, 1);
+    }
+}
+
+void CxBaseWriter::FlushPending() {
+    if (m_pending.empty())
+        return;
+    m_file.Seek(static_cast<int64_t>(m_pendingStart), CFile::begin);
+    m_file.Write(m_pending.data(), static_cast<unsigned>(m_pending.size()));
+    m_pending.clear();
+}
+
+void CxBaseWriter::WriteBackCurrent() {
+    if (!m_modified || m_current < 0)
+        return;
+    const uint64_t at = m_headerLength + static_cast<uint64_t>(m_current) * m_recordLength;
+    if (!m_pending.empty() &&
+        (at != m_pendingStart + m_pending.size() || m_pending.size() + m_recordLength > kPendingLimit))
+        FlushPending();
+    if (m_pending.empty()) {
+        m_pendingStart = at;
+        if (m_pending.capacity() < kPendingLimit)
+            m_pending.reserve(std::max<std::size_t>(kPendingLimit, m_recordLength));
+    }
+    m_pending.insert(m_pending.end(), m_record.begin(), m_record.end());
+    m_modified = false;
+    if (m_pending.size() >= kPendingLimit)
+        FlushPending();
+}
+
+bool CxBaseWriter::SelectRecord(int32_t record, int field) {
+    if (!m_open || record < 0 || record > m_recordCount || field < 0 || field >= GetFieldCount())
+        return false;
+    if (m_headerPending)
+        WriteHeader();
+    if (record == m_recordCount) {
+        if (m_recordCount == std::numeric_limits<int32_t>::max())
+            return false;
+        WriteBackCurrent();
+        ++m_recordCount;
+        std::memset(m_record.data(), ' ', m_record.size());
+        m_current = record;
+    } else if (record != m_current) {
+        WriteBackCurrent();
+        FlushPending(); // the record may be among the pending bytes
+        m_file.Seek(static_cast<int64_t>(m_headerLength + static_cast<uint64_t>(record) * m_recordLength),
+                    CFile::begin);
+        if (m_file.Read(m_record.data(), m_recordLength) != m_recordLength)
+            ThrowBadFormat(m_file.GetFilePath());
+        m_current = record;
+    }
+    return true;
+}
+
+void CxBaseWriter::MarkWritten() {
+    m_modified = true;
+    m_updated = true;
+}
+
+void CxBaseWriter::StoreNumberText(const SField& f, const char* text, std::size_t length) {
+    uint8_t* field = m_record.data() + f.offset;
+    if (length >= f.width) {
+        std::memcpy(field, text, f.width);
+    } else {
+        const std::size_t pad = f.width - length;
+        std::memset(field, ' ', pad);
+        std::memcpy(field + pad, text, length);
+    }
+}
+
+void CxBaseWriter::StoreDouble(const SField& f, double value) {
+    if (f.type != 'N') {
+        char text[kNumberTextSize];
+        StoreText(f, std::string_view(text, PrintShortest(text, value)));
+        return;
+    }
+    if (!std::isfinite(value)) {
+        std::memset(m_record.data() + f.offset, ' ', f.width);
+        return;
+    }
+    char text[kNumberTextSize];
+    std::size_t length;
+    if (f.decimals == 0) {
+        double whole = std::trunc(value);
+        if (whole == 0.0)
+            whole = 0.0; // no "-0"
+        if (whole >= -9.2e18 && whole <= 9.2e18)
+            length = PrintInt64(text, static_cast<int64_t>(whole));
+        else
+            length = PrintFixed(text, whole, 0);
+    } else {
+        length = PrintFixed(text, value, static_cast<int>(f.decimals));
+    }
+    StoreNumberText(f, text, length);
+}
+
+void CxBaseWriter::StoreInt64(const SField& f, int64_t value) {
+    if (f.type != 'N') {
+        char text[kNumberTextSize];
+        StoreText(f, std::string_view(text, PrintInt64(text, value)));
+        return;
+    }
+    char text[kNumberTextSize];
+    std::size_t length = PrintInt64(text, value);
+    if (f.decimals > 0) { // exact digits, then the decimal zeros
+        text[length++] = '.';
+        std::memset(text + length, '0', f.decimals);
+        length += f.decimals;
+    }
+    StoreNumberText(f, text, length);
+}
+
+void CxBaseWriter::StoreText(const SField& f, std::string_view text) {
+    uint8_t* field = m_record.data() + f.offset;
+    switch (f.type) {
+    case 'N':
+        StoreDouble(f, text.empty() ? std::numeric_limits<double>::quiet_NaN() : ParseXBaseDouble(text));
+        break;
+    case 'L':
+        if (f.width >= 1 && !text.empty() && (text[0] == 'F' || text[0] == 'T'))
+            field[0] = static_cast<uint8_t>(text[0]);
+        break;
+    default:
+        if (text.size() >= f.width) {
+            std::memcpy(field, text.data(), f.width);
+        } else {
+            std::memset(field, ' ', f.width);
+            std::memcpy(field, text.data(), text.size());
+        }
+        break;
+    }
+}
+
+int CxBaseWriter::WriteInteger(int32_t record, int field, int32_t value) {
+    return WriteDouble(record, field, static_cast<double>(value));
+}
+
+int CxBaseWriter::WriteInt64(int32_t record, int field, int64_t value) {
+    if (!SelectRecord(record, field))
+        return 0;
+    StoreInt64(m_fields[static_cast<std::size_t>(field)], value);
+    MarkWritten();
+    return 1;
+}
+
+int CxBaseWriter::WriteDouble(int32_t record, int field, double value) {
+    if (!SelectRecord(record, field))
+        return 0;
+    StoreDouble(m_fields[static_cast<std::size_t>(field)], value);
+    MarkWritten();
+    return 1;
+}
+
+int CxBaseWriter::WriteString(int32_t record, int field, std::string_view text) {
+    if (!SelectRecord(record, field))
+        return 0;
+    StoreText(m_fields[static_cast<std::size_t>(field)], text);
+    MarkWritten();
+    return 1;
+}
+
+int CxBaseWriter::WriteText(int32_t record, int field, std::u16string_view text) {
+    // Encode before touching the record, so that a refused text changes nothing.
+    if (m_codePage < 0) {
+        m_scratch.resize(text.size());
+        for (std::size_t i = 0; i < text.size(); ++i)
+            m_scratch[i] = static_cast<char>(text[i] & 0xFF);
+    } else {
+        m_scratch.clear();
+        if (!text.empty() &&
+            WideCharToMultiByte(m_codePage, text.data(), static_cast<int>(text.size()), m_scratch) == 0)
+            ThrowGenericError(u"A text value cannot be written in code page " + CodePageText(m_codePage) +
+                              u".");
+    }
+    return WriteString(record, field, m_scratch);
+}
+
+void CxBaseWriter::Close() {
+    if (!m_open)
+        return;
+    try {
+        if (m_headerPending)
+            WriteHeader();
+        WriteBackCurrent();
+        FlushPending();
+        if (m_updated) {
+            uint8_t header[32] = {};
+            header[0] = 0x03;
+            header[1] = 95;
+            header[2] = 7;
+            header[3] = 26;
+            PutLe32(header + 4, static_cast<uint32_t>(m_recordCount));
+            PutLe16(header + 8, m_headerLength);
+            PutLe16(header + 10, m_recordLength);
+            m_file.Seek(0, CFile::begin);
+            m_file.Write(header, 32);
+        }
+        m_open = false;
+        m_file.Close();
+    } catch (...) {
+        m_open = false;
+        m_file.Abort();
+        throw;
+    }
+}
+
+} // namespace fennick
