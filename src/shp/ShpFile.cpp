@@ -104,24 +104,22 @@ bool CShpFile::EncodeText(int codePage, std::u16string_view text, std::size_t ma
         out.resize(maxBytes);
         return true;
     }
-    // Too long: the longest prefix of whole characters that fits. Encoded length grows with the prefix.
+    // Too long: the longest prefix of whole characters that fits. Encoded length grows with the prefix, and a
+    // prefix ending inside a surrogate pair counts as the prefix before the pair.
+    auto boundary = [&](std::size_t n) {
+        return n > 0 && text[n - 1] >= 0xD800 && text[n - 1] <= 0xDBFF ? n - 1 : n;
+    };
     std::size_t fits = 0;
     std::size_t tooLong = text.size();
     std::string trial;
     while (tooLong - fits > 1) {
-        std::size_t mid = fits + (tooLong - fits) / 2;
-        if (mid > 0 && text[mid - 1] >= 0xD800 && text[mid - 1] <= 0xDBFF)
-            --mid; // never split a surrogate pair
-        if (mid <= fits) {
-            tooLong = fits + 1;
-            break;
-        }
-        if (EncodeWhole(codePage, text.substr(0, mid), trial) && trial.size() <= maxBytes)
+        const std::size_t mid = fits + (tooLong - fits) / 2;
+        if (EncodeWhole(codePage, text.substr(0, boundary(mid)), trial) && trial.size() <= maxBytes)
             fits = mid;
         else
             tooLong = mid;
     }
-    return EncodeWhole(codePage, text.substr(0, fits), out);
+    return EncodeWhole(codePage, text.substr(0, boundary(fits)), out);
 }
 
 // ---- lifecycle ----
@@ -160,7 +158,9 @@ void CShpFile::Create(const std::u16string& path, IRecset* templateSet) {
         m_tempBase = u"." + m_outputBase + u".~" + Utf16(token);
         bool free = true;
         for (const char16_t* ext : kExtensions)
-            free = free && !PathExists(TempPath(ext)) && !PathExists(TempPath(u".old" + std::u16string(ext)));
+            free = free && !PathExists(TempPath(ext)) &&
+                   !PathExists(TempPath(u".old" + std::u16string(ext))) &&
+                   !PathExists(TempPath(u".new" + std::u16string(ext)));
         if (free)
             break;
     }
@@ -424,9 +424,11 @@ bool CShpFile::AddCompanionCopy(const std::u16string& sourcePath, const std::u16
     const std::u16string ext = NormalizeExtension(extension);
     if (ext == u".shp" || ext == u".shx" || ext == u".dbf" || ext.size() < 2)
         return false;
+    // Copied beside first, so that a failed copy leaves an earlier copy of the same extension intact.
     const std::u16string temp = TempPath(ext);
-    if (!CopyFileOverwrite(sourcePath, temp)) {
-        DeleteFile(temp);
+    const std::u16string scratch = TempPath(u".new" + ext);
+    if (!CopyFileOverwrite(sourcePath, scratch) || !RenameFile(scratch, temp)) {
+        DeleteFile(scratch);
         m_lastError = u"Could not copy " + sourcePath + u".";
         return false;
     }
