@@ -1,0 +1,23 @@
+#include "data/BaseRecset.h"
+
+#include "shp/ShapeImpl.h"
+
+namespace fennick {
+
+int CBaseRecset::DeliverShape(int record, CShapeImpl* cached, IShape** shape, int fresh) {
+    if (!shape)
+        return 0;
+    try {
+        CRef<CShapeImpl> target = (fresh || !cached) ? MakeRef<CShapeImpl>() : CRef<CShapeImpl>(cached);
+        if (m_access->ReadShape(record, target.Get())) {
+            *shape = target.Detach();
+            return 1;
+        }
+        target.Reset();
+        return m_access->CreateShape(record, shape);
+    } catch (...) {
+        return 0;
+    }
+}
+
+} // namespace fennick
