@@ -1,9 +1,17 @@
 #include "data/MiTabDS.h"
 
+#include "coordsys/CommonCoordSysImpl.h"
+#include "data/IShape.h"
+#include "data/IString.h"
+#include "data/MiTabAttrImpl.h"
+#include "merge/PathFunctions.h"
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
 
+#include <gdal_priv.h>
 #include <ogr_geometry.h>
+#include <ogrsf_frmts.h>
 
 #include <algorithm>
 #include <array>
@@ -12,6 +20,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 
 namespace fennick {
 
@@ -156,6 +165,30 @@ template <class F> void ForEachPart(const OGRGeometry& geometry, F&& part) {
     }
 }
 
+constexpr int CODEPAGE_UTF8 = 65001;
+
+bool HasTabExtension(std::u16string_view path) {
+    if (path.size() < 4)
+        return false;
+    const std::u16string_view ext = path.substr(path.size() - 4);
+    const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; };
+    return ext[0] == u'.' && lower(ext[1]) == u't' && lower(ext[2]) == u'a' && lower(ext[3]) == u'b';
+}
+
+void RegisterDrivers() {
+    static std::once_flag registered;
+    std::call_once(registered, [] { GDALAllRegister(); });
+}
+
+CGeoRect RectFromEnvelope(const OGREnvelope& envelope) {
+    CGeoRect rect;
+    rect.left = envelope.MinX;
+    rect.top = envelope.MaxY;
+    rect.right = envelope.MaxX;
+    rect.bottom = envelope.MinY;
+    return rect;
+}
+
 } // namespace
 
 int TabCharsetCodePage(std::string_view charset) {
@@ -284,19 +317,225 @@ int BuildTabShapeRecord(const OGRGeometry* geometry, CByteBuffer& buffer, std::s
     });
     OGREnvelope envelope;
     geometry->getEnvelope(&envelope);
-    CGeoRect box;
-    box.left = envelope.MinX;
-    box.top = envelope.MaxY;
-    box.right = envelope.MaxX;
-    box.bottom = envelope.MinY;
 
     CShapeRecordBuilder builder(buffer);
-    builder.Begin(box, parts, points);
+    builder.Begin(RectFromEnvelope(envelope), parts, points);
     ForEachPart(*geometry, [&](const OGRSimpleCurve& curve) {
         WritePoints(curve, builder.AddPart(curve.getNumPoints()));
     });
     size = builder.Finish();
     return type;
+}
+
+void CMiTabDS::SDatasetCloser::operator()(GDALDataset* dataset) const {
+    GDALClose(dataset);
+}
+
+CMiTabDS::CMiTabDS() = default;
+
+CMiTabDS::~CMiTabDS() {
+    Close();
+}
+
+void CMiTabDS::Open(const std::u16string& path, bool useIndex) {
+    if (!HasTabExtension(path))
+        ThrowBadFormat(path);
+    {
+        CTabReaderGuard guard;
+        RegisterDrivers();
+        const char* const drivers[] = {"MapInfo File", nullptr};
+        const std::string utf8 = ToUtf8(path);
+        m_dataset.reset(GDALDataset::FromHandle(
+            GDALOpenEx(utf8.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, drivers, nullptr, nullptr)));
+        if (!m_dataset || m_dataset->GetLayerCount() < 1 || !(m_layer = m_dataset->GetLayer(0))) {
+            Close();
+            ThrowBadFormat(path);
+        }
+
+        OGREnvelope extent;
+        if (m_layer->GetExtent(&extent, TRUE) == OGRERR_NONE)
+            m_bounds = RectFromEnvelope(extent);
+
+        m_utf8 = m_layer->TestCapability(OLCStringsAsUTF8) != 0;
+        if (const OGRFeatureDefn* defn = m_layer->GetLayerDefn()) {
+            // GDAL leaves the type of region tables undetermined; their features tell it.
+            const OGRwkbGeometryType layerType = defn->GetGeomType();
+            m_shapeType = layerType == wkbUnknown ? ShapeTypeFromFeatures() : TabLayerShapeType(layerType);
+            if (m_shapeType == SHAPE_NULL) {
+                Close();
+                ThrowBadFormat(path);
+            }
+            m_fields.Clear();
+            for (int i = 0; i < defn->GetFieldCount(); ++i) {
+                const OGRFieldDefn* field = defn->GetFieldDefn(i);
+                const STabFieldKind kind = TabFieldKind(*field);
+                CIString name;
+                if (field->GetNameRef())
+                    name.SetFromMultiByte(field->GetNameRef(), m_utf8 ? CODEPAGE_UTF8 : 0);
+                m_fields.Add(SDsFields{name.Str(), kind.type, kind.width, kind.decimals});
+            }
+        }
+    }
+
+    const std::u16string directory = GetDirectoryPart(path);
+    const std::u16string base = GetFileBaseName(path);
+    if (useIndex) {
+        const std::u16string indexPath = JoinPath(directory, base, u"ttx");
+        const auto tableTime = GetLastWriteTime(path);
+        const auto indexTime = FileExists(indexPath) ? GetLastWriteTime(indexPath) : std::nullopt;
+        // A stale index would hide records added since it was built.
+        if (tableTime && indexTime && *indexTime >= *tableTime)
+            m_index.Open(indexPath);
+    }
+
+    const std::u16string coordSysPath = JoinPath(directory, base, u"tpj");
+    if (FileExists(coordSysPath)) {
+        ICoordSys* coordSys = nullptr;
+        if (LoadCoordSys(coordSysPath.c_str(), &coordSys) && coordSys) {
+            SetCoordSys(coordSys);
+            coordSys->Release();
+        }
+    }
+
+    const int codePage = TabCharsetCodePage(ReadTabCharset(path));
+    if (codePage >= 1)
+        SetCodePage(codePage);
+}
+
+int CMiTabDS::ShapeTypeFromFeatures() {
+    int type = SHAPE_NULL;
+    m_layer->ResetReading();
+    while (OGRFeatureUniquePtr feature{m_layer->GetNextFeature()}) {
+        const OGRGeometry* geometry = feature->GetGeometryRef();
+        if (!geometry)
+            continue;
+        const int featureType = TabGeometryShapeType(geometry);
+        if (featureType == SHAPE_NULL || (type != SHAPE_NULL && featureType != type)) {
+            type = SHAPE_NULL;
+            break;
+        }
+        type = featureType;
+    }
+    m_layer->ResetReading();
+    return type;
+}
+
+int CMiTabDS::GetSourceKind() {
+    return SOURCE_MAPINFO_TAB;
+}
+
+int CMiTabDS::GetShapeType() {
+    return m_shapeType;
+}
+
+int CMiTabDS::GetBounds(CGeoRect* bounds) {
+    if (!bounds)
+        return 0;
+    *bounds = m_bounds;
+    return 1;
+}
+
+void CMiTabDS::Close() {
+    m_index.Close();
+    if (m_dataset) {
+        CTabReaderGuard guard;
+        m_layer = nullptr;
+        m_dataset.reset();
+    }
+}
+
+int CMiTabDS::GetFieldCount() {
+    return m_fields.GetFieldCount();
+}
+int CMiTabDS::GetFieldName(int index, IString* name) {
+    return m_fields.GetFieldName(index, name);
+}
+int CMiTabDS::GetFieldWidth(int index) {
+    return m_fields.GetFieldWidth(index);
+}
+int CMiTabDS::GetFieldDecimals(int index) {
+    return m_fields.GetFieldDecimals(index);
+}
+int CMiTabDS::GetFieldType(int index) {
+    return m_fields.GetFieldType(index);
+}
+
+OGRFeatureUniquePtr CMiTabDS::Fetch(int record) {
+    if (!m_layer || record < 0)
+        return nullptr;
+    return OGRFeatureUniquePtr(m_layer->GetFeature(static_cast<GIntBig>(record) + 1));
+}
+
+int CMiTabDS::GetRecordCount() {
+    if (m_recordCount > 0)
+        return m_recordCount;
+    try {
+        CTabReaderGuard guard;
+        if (!m_layer)
+            return 0;
+        const GIntBig count = m_layer->GetFeatureCount(TRUE);
+        m_recordCount = count < 0 ? 0 : static_cast<int>(std::min<GIntBig>(count, INT_MAX));
+        return m_recordCount;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int CMiTabDS::ReadShape(int record, IShapeEx* shape) {
+    if (!shape)
+        return 0;
+    try {
+        CTabReaderGuard guard;
+        const OGRFeatureUniquePtr feature = Fetch(record);
+        if (!feature)
+            return 0;
+        std::size_t size = 0;
+        const int type = BuildTabShapeRecord(feature->GetGeometryRef(), m_record, size);
+        return shape->SetData(type, record, m_record.Data(), static_cast<int>(size));
+    } catch (...) {
+        return 0;
+    }
+}
+
+int CMiTabDS::GetAttributes(int record, IShapeAttr** attributes) {
+    if (!attributes)
+        return 0;
+    try {
+        CTabReaderGuard guard;
+        OGRFeatureUniquePtr feature = Fetch(record);
+        if (!feature)
+            return 0;
+        *attributes = MakeRef<CMiTabAttrImpl>(std::move(feature), record, GetCodePage(), m_utf8).Detach();
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int CMiTabDS::GetRecordBounds(int record, CGeoRect* bounds) {
+    if (!bounds)
+        return 0;
+    try {
+        CTabReaderGuard guard;
+        const OGRFeatureUniquePtr feature = Fetch(record);
+        const OGRGeometry* geometry = feature ? feature->GetGeometryRef() : nullptr;
+        if (!geometry || geometry->IsEmpty())
+            return 0;
+        OGREnvelope envelope;
+        geometry->getEnvelope(&envelope);
+        *bounds = RectFromEnvelope(envelope);
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
+bool CMiTabDS::HasSpatialIndex() {
+    return m_index.IsOpen();
+}
+
+int CMiTabDS::QuerySpatialIndex(const CGeoRect& query, std::vector<bool>& bits) {
+    return m_index.Query(query, bits);
 }
 
 } // namespace fennick

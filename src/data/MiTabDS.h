@@ -7,15 +7,24 @@
 // Also here, the pieces it is built from: the charset table, the layer type mapping and the builder that
 // turns an OGR geometry into a shape record buffer.
 
+#include "data/DsFields.h"
+#include "data/GeoDataSource.h"
 #include "data/GeoTypes.h"
+#include "search/QuadTreeIndex.h"
 #include "shp/ByteBuffer.h"
+
+#include <ogr_feature.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
+class GDALDataset;
 class OGRGeometry;
+class OGRLayer;
 
 namespace fennick {
 
@@ -66,5 +75,73 @@ private:
 // are dropped. Raises a format error for a missing or empty geometry, any other kind, or a ring or line that
 // cannot be delivered.
 int BuildTabShapeRecord(const OGRGeometry* geometry, CByteBuffer& buffer, std::size_t& size);
+
+class CMiTabDS : public CGeoDataSource {
+public:
+    CMiTabDS();
+    // Closes the table and the index.
+    ~CMiTabDS() override;
+
+    // Opens the table at path, whose name must end in ".tab" in any letter case; the path reaches GDAL as
+    // UTF-8. With useIndex, a ".ttx" index not older than the table (whole seconds) is loaded; a stale or
+    // missing one is ignored. A ".tpj" beside it becomes the coordinate system when it can be read. The
+    // charset the table declares sets the code page when it names one (Neutral and ANSI leave it). Raises
+    // CArchiveException (bad format) when GDAL cannot open the table or its features are no single shape
+    // type (points, lines or regions).
+    void Open(const std::u16string& path, bool useIndex);
+
+    // IGeoDS: kind 4; the layer's shape type and its extent.
+    int GetSourceKind() override;
+    int GetShapeType() override;
+    int GetBounds(CGeoRect* bounds) override;
+    // Closes the table in GDAL and drops the index; the object stays alive, reads then fail.
+    void Close() override;
+
+    // IFieldDesc over the field table read at open.
+    int GetFieldCount() override;
+    int GetFieldName(int index, IString* name) override;
+    int GetFieldWidth(int index) override;
+    int GetFieldDecimals(int index) override;
+    int GetFieldType(int index) override;
+
+    // IDirectAccess: record r is the feature with id r + 1. Each read fetches the feature under the reader
+    // lock; a feature that is missing or whose geometry is no shape fails the read with 0.
+    int GetRecordCount() override;
+    int ReadShape(int record, IShapeEx* shape) override;
+    // A new CMiTabAttrImpl owning the fetched feature, with the current code page.
+    int GetAttributes(int record, IShapeAttr** attributes) override;
+    // The bounding box of the feature's geometry; 0 without one.
+    int GetRecordBounds(int record, CGeoRect* bounds) override;
+
+    // Whether GDAL hands out the table's texts recoded to UTF-8 (then they are decoded as UTF-8).
+    bool StringsAreUtf8() const { return m_utf8; }
+    // Whether the ".ttx" index was loaded.
+    bool IsIndexLoaded() const { return m_index.IsOpen(); }
+
+protected:
+    bool HasSpatialIndex() override;
+    int QuerySpatialIndex(const CGeoRect& query, std::vector<bool>& bits) override;
+
+private:
+    struct SDatasetCloser {
+        void operator()(GDALDataset* dataset) const;
+    };
+
+    // The shape type all features read as; raises when they are mixed or none can be read as a shape.
+    int ShapeTypeFromFeatures();
+    // Feature record + 1, or null; the caller holds the reader guard.
+    OGRFeatureUniquePtr Fetch(int record);
+
+    int m_shapeType = SHAPE_NULL;
+    CGeoRect m_bounds;
+    std::unique_ptr<GDALDataset, SDatasetCloser> m_dataset;
+    OGRLayer* m_layer = nullptr; // owned by the dataset
+    CDsFieldTable m_fields;
+    CQuadTreeIndex m_index;
+    int m_recordCount = 0;
+    bool m_utf8 = false;
+    // Reused for every shape read, so walking a table allocates no record buffer per record.
+    CByteBuffer m_record;
+};
 
 } // namespace fennick
