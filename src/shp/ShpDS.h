@@ -1,0 +1,81 @@
+#pragma once
+// CShpDS: the read-only data source over one shapefile: the .shp with the geometry, the .shx with one
+// entry per record, and the optional .dbf (attributes), .stx (spatial index) and .prj (coordinate system).
+// It is at once the layer's IGeoDS, IFieldDesc and IDirectAccess, counted on one shared counter.
+
+#include "data/GeoDataSource.h"
+#include "search/QuadTreeIndex.h"
+#include "shp/IFile.h"
+#include "shp/SysFile.h"
+#include "shp/XBaseDatabase.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace fennick {
+
+class CShpDS final : public CGeoDataSource {
+public:
+    // Capacities of the readers over the .shp and the .shx.
+    static constexpr uint64_t kShpCache = 30720;
+    static constexpr uint64_t kShxCache = 10240;
+
+    CShpDS() = default;
+
+    // Opens the shapefile whose main file is path. A missing or unreadable .shp or .shx raises a file error,
+    // a .shp without the shapefile header a format error; problems with the .dbf, .stx or .prj only leave the
+    // source without them. A non-empty password reads the .shp and .dbf through decryption.
+    void Open(const std::u16string& path, std::u16string_view password, bool useIndex);
+
+    // IGeoDS
+    int GetSourceKind() override { return SOURCE_SHAPEFILE; }
+    int GetShapeType() override;
+    int GetBounds(CGeoRect* bounds) override;
+    void Close() override;
+    // Also sets the attribute table's code page when the table is open.
+    void SetCodePage(int codePage) override;
+
+    // IFieldDesc: 0 for everything while the attribute table is closed.
+    int GetFieldCount() override;
+    int GetFieldName(int index, IString* name) override;
+    int GetFieldWidth(int index) override;
+    int GetFieldDecimals(int index) override;
+    int GetFieldType(int index) override;
+
+    // IDirectAccess
+    int GetRecordCount() override { return m_recordCount; }
+    int ReadShape(int record, IShapeEx* shape) override;
+    int GetAttributes(int record, IShapeAttr** attributes) override;
+    // Reads only the record header, shape type and box (44 bytes). 0 for a null record.
+    int GetRecordBounds(int record, CGeoRect* bounds) override;
+
+    bool HasAttributeTable() const { return m_dbf.IsOpen(); }
+    bool HasIndex() const { return m_hasIndex; }
+
+protected:
+    ~CShpDS() override;
+    bool HasSpatialIndex() override { return m_hasIndex; }
+    int QuerySpatialIndex(const CGeoRect& query, std::vector<bool>& bits) override;
+
+private:
+    // Seeks the .shp reader to record's content as its index entry gives it; raises on a short entry.
+    void SeekRecord(int record);
+
+    CSysFile m_shpFile;
+    CSysFile m_shxFile;
+    CxBaseDatabase m_dbf;
+    std::unique_ptr<IFile> m_shp;
+    std::unique_ptr<IFile> m_shx;
+    CQuadTreeIndex m_index;
+    bool m_hasIndex = false;
+    uint8_t m_header[100] = {};
+    int32_t m_recordCount = 0;
+};
+
+// Opens a shapefile as a data source holding one reference for the caller. On failure returns 0 and, when
+// errorText is given, writes the error's message into it (cut to 259 units and terminated).
+int OpenShpDS(const std::u16string& path, const char16_t* password, IGeoDS** source, char16_t* errorText);
+
+} // namespace fennick
