@@ -178,9 +178,11 @@ void CShpFile::Create(const std::u16string& path, IRecset* templateSet) {
     if (templateSet->MoveFirst() == 0)
         ThrowUser(); // a template without records cannot give the fields
     CRef<IShapeAttr> attributes;
-    if (templateSet->GetAttributes(attributes.Put()) != 0 && attributes) {
+    if (templateSet->GetAttributes(attributes.Put()) != 0 && attributes)
         AddFields(attributes.Get());
-    } else {
+    // A table without fields cannot hold one record per shape (readers then lose every shape), so a
+    // template without fields, or with only skipped ones, is treated like a source without a table.
+    if (m_dbf->GetFieldCount() == 0) {
         if (m_dbf->AddField(std::string_view("ID"), CxBaseWriter::typeInteger, 10, 0) < 0)
             ThrowUser();
         m_outputWidths.push_back(10);

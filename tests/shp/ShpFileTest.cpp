@@ -154,18 +154,24 @@ TEST(ShpFile, SourceWithoutTableGetsIdNumberedAcrossRecordSets) {
         EXPECT_EQ(dump["features"][i]["values"][0], i + 1);
 }
 
-TEST(ShpFile, TemplateWithoutFieldsGivesTableWithoutFields) {
+TEST(ShpFile, TemplateWithoutFieldsGetsIdFieldSoEveryShapeHasARecord) {
     CTempDir dir;
-    auto set = CFakeTable({}).Add(test::Point(1, 1), {}).Add(test::Point(2, 2), {}).Build();
-    CShpFile out;
-    ASSERT_EQ(CreateOutput(dir.WPath("bare.shp"), out, set.Get()), 1);
-    ASSERT_EQ(AppendRecordset(out, set.Get()), 1);
-    ASSERT_EQ(CloseOutput(out), 1);
-    const std::string dbf = CTempDir::Read(dir.Path("bare.dbf"));
-    ASSERT_EQ(dbf.size(), 33u);
-    EXPECT_EQ(test::LittleEndian32(dbf, 4), 0u);
-    EXPECT_EQ(dbf[32], '\x0D');
-    EXPECT_EQ(test::BigEndian32(CTempDir::Read(dir.Path("bare.shx")), 24), 50u + 2 * 4);
+    for (const auto& fields : {std::vector<SFakeField>{}, std::vector<SFakeField>{{u"shapedata", 1, 4, 0}}}) {
+        auto set = CFakeTable(fields)
+                       .Add(test::Point(1, 1), {Text(u"a")})
+                       .Add(test::Point(2, 2), {Text(u"b")})
+                       .Build();
+        CShpFile out;
+        ASSERT_EQ(CreateOutput(dir.WPath("bare.shp"), out, set.Get()), 1);
+        ASSERT_EQ(AppendRecordset(out, set.Get()), 1);
+        ASSERT_EQ(CloseOutput(out), 1);
+        const auto dump = test::OgrDump(dir.Path("bare.shp"));
+        ASSERT_FALSE(dump.is_null());
+        EXPECT_EQ(dump["fields"], nlohmann::json::parse(R"([["ID","Integer64",10,0]])"));
+        ASSERT_EQ(dump["features"].size(), 2u);
+        EXPECT_EQ(dump["features"][1]["values"][0], 2);
+        EXPECT_EQ(dump["features"][1]["wkt"], "POINT (2 2)");
+    }
 }
 
 TEST(ShpFile, FailedCreationLeavesNothing) {
