@@ -1,0 +1,22 @@
+#include "cli/CliText.h"
+
+#include "platform/CodePage.h"
+
+#include <cpl_error.h>
+#include <proj.h>
+
+namespace fennick {
+
+const char* const kFennickVersion = "1.0.1.0";
+
+void PrintText(std::FILE* stream, const std::u16string& text) {
+    const std::string utf8 = ToUtf8(text);
+    std::fwrite(utf8.data(), 1, utf8.size(), stream);
+}
+
+void SilenceLibraryDiagnostics() {
+    CPLSetErrorHandler(CPLQuietErrorHandler);
+    proj_log_level(nullptr, PJ_LOG_NONE);
+}
+
+} // namespace fennick

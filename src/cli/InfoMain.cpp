@@ -1,0 +1,126 @@
+// fennick-info: a reader's view of one layer, or of a coordinate system by EPSG code or WKT file.
+
+#include "cli/CliText.h"
+#include "cli/LayerReport.h"
+#include "coordsys/CommonCoordSysImpl.h"
+#include "data/ICoordSys.h"
+#include "data/IGeoDS.h"
+#include "data/OpenGeoDS.h"
+#include "data/Ref.h"
+#include "platform/CodePage.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+using namespace fennick;
+
+namespace {
+
+const char* const kUsage = "Usage: fennick-info [--records] [--json] LAYER\n"
+                           "       fennick-info [--json] --epsg CODE\n"
+                           "       fennick-info [--json] --wkt FILE\n";
+
+const char* const kHelp =
+    "Shows what Fennick reads from a shapefile or MapInfo TAB table: kind, shape type, record count, "
+    "bounds,\n"
+    "code page, fields and coordinate system; with --records also every record's geometry and values.\n"
+    "--epsg and --wkt describe a coordinate system: its EPSG code, whether it is projected, its PROJ "
+    "string.\n"
+    "\n"
+    "Options:\n"
+    "  --json        one JSON object on stdout instead of text\n"
+    "  --records     list every record\n"
+    "  --epsg CODE   describe an EPSG coordinate system\n"
+    "  --wkt FILE    describe the coordinate system of a .prj or .tpj file\n"
+    "  -h, --help    this text\n"
+    "  --version     the version\n"
+    "\n"
+    "Exit status: 0 success, 1 the layer or definition could not be read, 2 wrong usage.\n";
+
+int UsageError(const std::string& why) {
+    std::fprintf(stderr, "fennick-info: %s\n%sTry 'fennick-info --help' for more information.\n", why.c_str(),
+                 kUsage);
+    return 2;
+}
+
+void Emit(const nlohmann::json& value, bool asJson, const std::string& text) {
+    if (asJson)
+        std::printf("%s\n", value.dump(2).c_str());
+    else
+        std::fputs(text.c_str(), stdout);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    SilenceLibraryDiagnostics();
+    bool asJson = false;
+    bool records = false;
+    std::string epsg;
+    std::string wkt;
+    std::string layer;
+    int positional = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help") {
+            std::printf("%s\n%s", kUsage, kHelp);
+            return 0;
+        } else if (arg == "--version") {
+            std::printf("fennick-info (Fennick) %s\n", kFennickVersion);
+            return 0;
+        } else if (arg == "--json") {
+            asJson = true;
+        } else if (arg == "--records") {
+            records = true;
+        } else if (arg == "--epsg" || arg == "--wkt") {
+            if (i + 1 >= argc)
+                return UsageError("option '" + arg + "' needs a value");
+            (arg == "--epsg" ? epsg : wkt) = argv[++i];
+        } else if (!arg.empty() && arg[0] == '-') {
+            return UsageError("unknown option '" + arg + "'");
+        } else {
+            layer = arg;
+            ++positional;
+        }
+    }
+    const int modes = (positional > 0 ? 1 : 0) + (epsg.empty() ? 0 : 1) + (wkt.empty() ? 0 : 1);
+    if (modes != 1 || positional > 1)
+        return UsageError("give one LAYER, or --epsg CODE, or --wkt FILE");
+    if (records && positional == 0)
+        return UsageError("--records needs a LAYER");
+
+    if (!epsg.empty() || !wkt.empty()) {
+        CRef<CCommonCoordSysImpl> cs;
+        CreateCoordSys(cs.Put());
+        char* end = nullptr;
+        const long code = epsg.empty() ? 0 : std::strtol(epsg.c_str(), &end, 10);
+        if (!epsg.empty() && (end == epsg.c_str() || *end != '\0' || code <= 0 || code > 0x7FFFFFFF))
+            return UsageError("--epsg needs a positive number");
+        const bool ok = cs && (epsg.empty() ? cs->LoadFromFile(FromUtf8(wkt).c_str())
+                                            : cs->SetFromCode(static_cast<int>(code)));
+        if (!ok) {
+            if (epsg.empty())
+                std::fprintf(stderr, "%s: the coordinate system cannot be read.\n", wkt.c_str());
+            else
+                std::fprintf(stderr, "EPSG %s: unknown coordinate system code.\n", epsg.c_str());
+            return 1;
+        }
+        const nlohmann::json description = DescribeCoordSys(cs.Get());
+        Emit(description, asJson, CoordSysText(description));
+        return 0;
+    }
+
+    CRef<IGeoDS> source;
+    char16_t error[260] = {};
+    if (!OpenGeoDS(FromUtf8(layer), nullptr, source.Put(), error) || !source) {
+        const std::u16string why(error);
+        PrintText(stderr, FromUtf8(layer) + u": " +
+                              (why.empty() ? std::u16string(u"not a shapefile or MapInfo TAB table.") : why) +
+                              u"\n");
+        return 1;
+    }
+    const nlohmann::json description = DescribeLayer(source.Get(), layer, records);
+    Emit(description, asJson, LayerText(description));
+    return 0;
+}

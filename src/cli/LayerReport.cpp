@@ -1,0 +1,207 @@
+#include "cli/LayerReport.h"
+
+#include "coordsys/CoordSysText.h"
+#include "data/ICoordSys.h"
+#include "data/IFieldDesc.h"
+#include "data/IGeoDS.h"
+#include "data/IRecset.h"
+#include "data/IShape.h"
+#include "data/IShapeAttr.h"
+#include "data/IString.h"
+#include "data/Ref.h"
+#include "platform/CodePage.h"
+
+#include <cstdio>
+#include <sstream>
+
+namespace fennick {
+
+using nlohmann::json;
+
+namespace {
+
+const char* ShapeTypeName(int code) {
+    switch (code) {
+    case SHAPE_POINT:
+        return "point";
+    case SHAPE_POLYLINE:
+        return "polyline";
+    case SHAPE_POLYGON:
+        return "polygon";
+    case SHAPE_MULTIPOINT:
+        return "multipoint";
+    default:
+        return "null";
+    }
+}
+
+const char* FieldTypeName(int code) {
+    switch (code) {
+    case FIELD_CHARACTER:
+        return "character";
+    case FIELD_INTEGER:
+        return "integer";
+    case FIELD_REAL:
+        return "real";
+    case FIELD_LOGICAL:
+        return "logical";
+    case FIELD_DATE:
+        return "date";
+    default:
+        return "none";
+    }
+}
+
+const char* KindName(int kind) {
+    switch (kind) {
+    case SOURCE_SHAPEFILE:
+        return "shapefile";
+    case SOURCE_MAPINFO_TAB:
+        return "MapInfo TAB";
+    default:
+        return "unknown";
+    }
+}
+
+json Parts(IShape* shape) {
+    json parts = json::array();
+    const int partCount = shape->GetPartCount();
+    for (int p = 0; p < partCount; ++p) {
+        int count = 0;
+        if (!shape->GetPartPointCount(p, &count))
+            continue;
+        // A point or multipoint has one part holding all its points.
+        if (shape->GetType() == SHAPE_MULTIPOINT || shape->GetType() == SHAPE_POINT)
+            shape->GetPointCount(&count);
+        const CGeoPoint* points = shape->GetPartPoints(p);
+        json part = json::array();
+        for (int k = 0; points != nullptr && k < count; ++k)
+            part.push_back(json::array({points[k].x, points[k].y}));
+        parts.push_back(std::move(part));
+    }
+    return parts;
+}
+
+json Values(IShapeAttr* attributes, int fieldCount) {
+    json values = json::array();
+    for (int f = 0; f < fieldCount; ++f) {
+        CIString text;
+        if (attributes != nullptr && attributes->GetString(f, &text))
+            values.push_back(ToUtf8(text.Str()));
+        else
+            values.push_back(nullptr);
+    }
+    return values;
+}
+
+std::string Number(double v) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.17g", v);
+    return buf;
+}
+
+} // namespace
+
+json DescribeCoordSys(ICoordSys* coordSys) {
+    if (coordSys == nullptr)
+        return nullptr;
+    return json{{"code", coordSys->GetCode()},
+                {"projected", coordSys->IsProjected() != 0},
+                {"proj", ProjStringOf(coordSys)}};
+}
+
+json DescribeLayer(IGeoDS* source, const std::string& path, bool withRecords) {
+    json layer;
+    layer["path"] = path;
+    layer["kind"] = source->GetSourceKind();
+    layer["shape_type"] = source->GetShapeType();
+
+    CRef<IRecset> all;
+    int recordCount = 0;
+    if (source->SelectAll(all.Put()) && all)
+        recordCount = all->GetCount();
+    layer["record_count"] = recordCount;
+
+    CGeoRect bounds;
+    source->GetBounds(&bounds);
+    layer["bounds"] = json::array({bounds.left, bounds.top, bounds.right, bounds.bottom});
+    layer["code_page"] = source->GetCodePage();
+
+    json fields = json::array();
+    // Every data source is also the description of its own fields.
+    IFieldDesc* desc = dynamic_cast<IFieldDesc*>(source);
+    const int fieldCount = desc != nullptr ? desc->GetFieldCount() : 0;
+    for (int f = 0; f < fieldCount; ++f) {
+        CIString name;
+        desc->GetFieldName(f, &name);
+        fields.push_back(json{{"name", ToUtf8(name.Str())},
+                              {"type", desc->GetFieldType(f)},
+                              {"width", desc->GetFieldWidth(f)},
+                              {"decimals", desc->GetFieldDecimals(f)}});
+    }
+    layer["fields"] = std::move(fields);
+    layer["coordsys"] = DescribeCoordSys(source->GetCoordSys());
+
+    if (withRecords) {
+        json records = json::array();
+        for (int ok = all ? all->MoveFirst() : 0; ok; ok = all->MoveNext()) {
+            json record;
+            CRef<IShape> shape;
+            if (all->GetShape(shape.Put(), 1) && shape) {
+                record["shape_type"] = shape->GetType();
+                record["parts"] = Parts(shape.Get());
+            } else {
+                record["shape_type"] = SHAPE_NULL;
+                record["parts"] = json::array();
+            }
+            CRef<IShapeAttr> attributes;
+            all->GetAttributes(attributes.Put());
+            record["values"] = Values(attributes.Get(), fieldCount);
+            records.push_back(std::move(record));
+        }
+        layer["records"] = std::move(records);
+    }
+    return layer;
+}
+
+std::string CoordSysText(const json& cs) {
+    if (cs.is_null())
+        return "none\n";
+    std::ostringstream out;
+    const int code = cs["code"].get<int>();
+    out << (cs["projected"].get<bool>() ? "projected" : "geographic");
+    if (code > 0)
+        out << ", EPSG " << code;
+    out << "\n  PROJ: " << cs["proj"].get<std::string>() << "\n";
+    return out.str();
+}
+
+std::string LayerText(const json& layer) {
+    std::ostringstream out;
+    out << "Layer:       " << layer["path"].get<std::string>() << "\n";
+    out << "Kind:        " << KindName(layer["kind"].get<int>()) << "\n";
+    out << "Shape type:  " << ShapeTypeName(layer["shape_type"].get<int>()) << "\n";
+    out << "Records:     " << layer["record_count"].get<int>() << "\n";
+    const auto& b = layer["bounds"];
+    out << "Bounds:      left " << Number(b[0].get<double>()) << ", top " << Number(b[1].get<double>())
+        << ", right " << Number(b[2].get<double>()) << ", bottom " << Number(b[3].get<double>()) << "\n";
+    out << "Code page:   " << layer["code_page"].get<int>() << "\n";
+    out << "Coordinates: " << CoordSysText(layer["coordsys"]);
+    out << "Fields:      " << layer["fields"].size() << "\n";
+    for (const auto& f : layer["fields"])
+        out << "  " << f["name"].get<std::string>() << "  " << FieldTypeName(f["type"].get<int>()) << "("
+            << f["width"].get<int>() << "," << f["decimals"].get<int>() << ")\n";
+    if (layer.contains("records")) {
+        int index = 0;
+        for (const auto& r : layer["records"]) {
+            out << "Record " << index++ << ": " << ShapeTypeName(r["shape_type"].get<int>()) << ", "
+                << r["parts"].size() << " part(s)";
+            for (const auto& v : r["values"])
+                out << " | " << (v.is_null() ? std::string("(unreadable)") : v.get<std::string>());
+            out << "\n";
+        }
+    }
+    return out.str();
+}
+
+} // namespace fennick

@@ -1,0 +1,20 @@
+#pragma once
+// What fennick-info reports about a layer or a coordinate system, as JSON (nlohmann) or as text for people.
+
+#include <nlohmann/json.hpp>
+
+namespace fennick {
+
+class IGeoDS;
+class ICoordSys;
+
+// {"path", "kind", "shape_type", "record_count", "bounds", "code_page", "fields", "coordsys"} and, when
+// withRecords, "records": [{"shape_type", "parts", "values"}].
+nlohmann::json DescribeLayer(IGeoDS* source, const std::string& path, bool withRecords);
+// {"code", "projected", "proj"}; null for a null system.
+nlohmann::json DescribeCoordSys(ICoordSys* coordSys);
+// The text form of either description.
+std::string LayerText(const nlohmann::json& layer);
+std::string CoordSysText(const nlohmann::json& coordSys);
+
+} // namespace fennick

@@ -1,0 +1,150 @@
+// fennick-merge: checks and merges two or more layers into one new shapefile from the shell.
+
+#include "cli/CliText.h"
+#include "cli/TerminalProgress.h"
+#include "merge/ShpMerge.h"
+#include "platform/CodePage.h"
+#include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+using namespace fennick;
+
+namespace {
+
+const char* const kUsage =
+    "Usage: fennick-merge [--check] [--where FIELD=V1,V2,...] [--overwrite] [--quiet] -o OUTPUT INPUT INPUT "
+    "[INPUT...]\n";
+
+const char* const kHelp =
+    "Merges two or more shapefiles or MapInfo TAB tables with the same shape type and column layout into "
+    "one\n"
+    "new shapefile (.shp, .shx, .dbf, and the first input's .prj), input after input in the order given.\n"
+    "\n"
+    "Options:\n"
+    "  -o, --output OUTPUT   the new shapefile (.shp)\n"
+    "      --check           only check that the inputs can be merged\n"
+    "      --where F=V1,V2   copy only records whose field F equals one of the values (letter case ignored;\n"
+    "                        values are split at commas and kept with their blanks)\n"
+    "      --overwrite       replace an existing OUTPUT\n"
+    "  -q, --quiet           no progress bar\n"
+    "  -h, --help            this text\n"
+    "      --version         the version\n"
+    "\n"
+    "Exit status: 0 success, 1 the check or the merge failed (the reason is printed), 2 wrong usage.\n"
+    "Ctrl+C cancels the merge after the input being copied; no output is left.\n";
+
+struct SOptions {
+    bool check = false;
+    bool overwrite = false;
+    bool quiet = false;
+    bool haveWhere = false;
+    std::string output;
+    std::string whereField;
+    std::string whereValues;
+    std::vector<std::string> inputs;
+};
+
+int UsageError(const std::string& why) {
+    std::fprintf(stderr, "fennick-merge: %s\n%sTry 'fennick-merge --help' for more information.\n",
+                 why.c_str(), kUsage);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    SilenceLibraryDiagnostics();
+    SOptions options;
+    bool endOfOptions = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (endOfOptions || arg.empty() || arg[0] != '-' || arg == "-") {
+            options.inputs.push_back(arg);
+        } else if (arg == "--") {
+            endOfOptions = true;
+        } else if (arg == "-h" || arg == "--help") {
+            std::printf("%s\n%s", kUsage, kHelp);
+            return 0;
+        } else if (arg == "--version") {
+            std::printf("fennick-merge (Fennick) %s\n", kFennickVersion);
+            return 0;
+        } else if (arg == "--check") {
+            options.check = true;
+        } else if (arg == "--overwrite") {
+            options.overwrite = true;
+        } else if (arg == "-q" || arg == "--quiet") {
+            options.quiet = true;
+        } else if (arg == "-o" || arg == "--output" || arg == "--where") {
+            if (i + 1 >= argc)
+                return UsageError("option '" + arg + "' needs a value");
+            const std::string value = argv[++i];
+            if (arg == "--where") {
+                const auto eq = value.find('=');
+                if (eq == std::string::npos || eq == 0)
+                    return UsageError("--where needs FIELD=VALUES");
+                options.haveWhere = true;
+                options.whereField = value.substr(0, eq);
+                options.whereValues = value.substr(eq + 1);
+            } else {
+                options.output = value;
+            }
+        } else if (arg.rfind("--output=", 0) == 0) {
+            options.output = arg.substr(9);
+        } else if (arg.rfind("--where=", 0) == 0) {
+            const std::string value = arg.substr(8);
+            const auto eq = value.find('=');
+            if (eq == std::string::npos || eq == 0)
+                return UsageError("--where needs FIELD=VALUES");
+            options.haveWhere = true;
+            options.whereField = value.substr(0, eq);
+            options.whereValues = value.substr(eq + 1);
+        } else {
+            return UsageError("unknown option '" + arg + "'");
+        }
+    }
+    if (options.inputs.empty())
+        return UsageError("no input layers given");
+    if (!options.check && options.output.empty())
+        return UsageError("no output given (-o OUTPUT)");
+
+    const std::u16string output = FromUtf8(options.output);
+    if (!options.check && !options.overwrite && PathExists(output)) {
+        std::fprintf(stderr, "%s already exists; use --overwrite to replace it.\n", options.output.c_str());
+        return 1;
+    }
+
+    CShpMerge engine;
+    for (const std::string& input : options.inputs)
+        engine.AddFile(FromUtf8(input));
+    if (options.haveWhere) {
+        engine.m_filterField = FromUtf8(options.whereField);
+        engine.m_filterValuesText = FromUtf8(options.whereValues);
+    }
+
+    const bool show = !options.quiet && ::isatty(STDERR_FILENO);
+    const int total = static_cast<int>(options.inputs.size());
+    try {
+        // The check only listens for Ctrl+C; the bar belongs to the merge.
+        CTerminalProgress checkMeter(total, false);
+        engine.Check(&checkMeter);
+        if (options.check) {
+            std::printf("The files can be merged.\n");
+            return 0;
+        }
+        CTerminalProgress meter(total, show);
+        engine.Merge(output, &meter);
+        meter.Finish();
+    } catch (const CException& e) {
+        std::fflush(stdout);
+        PrintText(stderr, e.Message() + u"\n");
+        return 1;
+    }
+    PrintText(stdout, u"The files have been merged successfully.\n" + output + u"\n");
+    return 0;
+}

@@ -1,0 +1,231 @@
+#include "merge/ShpMerge.h"
+
+#include "data/FindFieldIndex.h"
+#include "data/IFieldDesc.h"
+#include "data/IGeoDS.h"
+#include "data/IProgressMeter.h"
+#include "data/IRecset.h"
+#include "data/IShapeAttr.h"
+#include "data/IString.h"
+#include "data/OpenGeoDS.h"
+#include "data/Ref.h"
+#include "data/SearchSpec.h"
+#include "merge/GenericEx.h"
+#include "merge/PathFunctions.h"
+#include "platform/FileSystem.h"
+#include "shp/ShpFile.h"
+#include "shp/XBaseDatabase.h"
+
+#include <algorithm>
+
+namespace fennick {
+
+namespace {
+
+CRef<IGeoDS> OpenLayer(const std::u16string& path) {
+    CRef<IGeoDS> source;
+    if (!OpenGeoDS(path, nullptr, source.Put(), nullptr))
+        source.Reset();
+    return source;
+}
+
+// Every data source is also the description of its own fields.
+IFieldDesc* FieldsOf(IGeoDS* source) {
+    return dynamic_cast<IFieldDesc*>(source);
+}
+
+bool SameLayout(IFieldDesc* reference, IFieldDesc* other) {
+    const int count = reference->GetFieldCount();
+    for (int j = 0; j < count; ++j) {
+        if (other == nullptr || other->GetFieldCount() != count ||
+            other->GetFieldWidth(j) != reference->GetFieldWidth(j) ||
+            other->GetFieldDecimals(j) != reference->GetFieldDecimals(j) ||
+            other->GetFieldType(j) != reference->GetFieldType(j))
+            return false;
+    }
+    return true;
+}
+
+char16_t FoldCase(char16_t c) {
+    if (c >= u'A' && c <= u'Z')
+        return static_cast<char16_t>(c - u'A' + u'a');
+    // Latin-1, Latin Extended-A, Greek and Cyrillic capitals, the letters users type most.
+    if ((c >= 0xC0 && c <= 0xDE && c != 0xD7))
+        return static_cast<char16_t>(c + 0x20);
+    if (c >= 0x100 && c <= 0x17F && (c % 2) == 0 && c != 0x130 && c != 0x138)
+        return static_cast<char16_t>(c + 1);
+    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2)
+        return static_cast<char16_t>(c + 0x20);
+    if (c >= 0x410 && c <= 0x42F)
+        return static_cast<char16_t>(c + 0x20);
+    if (c >= 0x400 && c <= 0x40F)
+        return static_cast<char16_t>(c + 0x50);
+    return c;
+}
+
+bool EqualIgnoringCase(const std::u16string& a, const std::u16string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) {
+               return FoldCase(x) == FoldCase(y);
+           });
+}
+
+void RaiseIfCancelled(IProgressMeter* progress) {
+    if (progress != nullptr && progress->IsCancelled())
+        ThrowGenericError(u"The action has been cancelled.");
+}
+
+// The output keeps the first input's text encoding when it is known; otherwise bytes pass through unchanged.
+int OutputCodePage(IGeoDS* first) {
+    const int codePage = first->GetCodePage();
+    return codePage > 0 ? codePage : 0;
+}
+
+} // namespace
+
+void CShpMerge::AddFile(const std::u16string& path) {
+    m_files.push_back(path);
+    m_validated = false;
+}
+
+void CShpMerge::Check(IProgressMeter* progress) {
+    m_validated = false;
+    if (m_files.size() < 2)
+        ThrowGenericError(u"Two or more files is required.");
+    CRef<IGeoDS> first = OpenLayer(m_files[0]);
+    if (!first)
+        ThrowGenericError(u"Can't open main file.", m_files[0]);
+    IFieldDesc* reference = FieldsOf(first.Get());
+    const bool compareFields = reference != nullptr && reference->GetFieldCount() > 0;
+    for (std::size_t i = 1; i < m_files.size(); ++i) {
+        CRef<IGeoDS> source = OpenLayer(m_files[i]);
+        if (!source)
+            ThrowGenericError(u"Can't open file.", m_files[i]);
+        if (source->GetShapeType() != first->GetShapeType())
+            ThrowGenericError(m_files[i], u"Different shape types.");
+        if (compareFields && !SameLayout(reference, FieldsOf(source.Get())))
+            ThrowGenericError(m_files[i], u"Different column definitions.");
+        if (progress != nullptr) {
+            RaiseIfCancelled(progress);
+            progress->Step();
+        }
+    }
+    m_validated = true;
+}
+
+void CShpMerge::SetupFilter(IGeoDS* first) {
+    if (m_filterField.empty())
+        return;
+    m_filterFieldIndex = FindFieldIndex(FieldsOf(first), m_filterField.c_str());
+    if (m_filterFieldIndex < 0)
+        ThrowGenericError(u"Invalid filter field name.");
+    if (m_filterValuesText.empty())
+        ThrowGenericError(u"No filter values.");
+    std::size_t start = 0;
+    while (start <= m_filterValuesText.size()) {
+        std::size_t comma = m_filterValuesText.find(u',', start);
+        if (comma == std::u16string::npos)
+            comma = m_filterValuesText.size();
+        if (comma > start)
+            m_filterValues.push_back(m_filterValuesText.substr(start, comma - start));
+        start = comma + 1;
+    }
+    if (m_filterValues.empty())
+        ThrowGenericError(u"No filter values parsed.");
+}
+
+IRecset* CShpMerge::SelectRecords(IGeoDS* source) {
+    CRef<IRecset> records;
+    if (m_filterFieldIndex == -1) {
+        source->SelectAll(records.Put());
+    } else {
+        CSearchSpec spec(nullptr, 0, this);
+        source->Search(&spec, records.Put());
+    }
+    return records.Detach();
+}
+
+int CShpMerge::Evaluate(IShapeAttr* attributes, int* result) {
+    if (result == nullptr)
+        return 0;
+    *result = 0;
+    if (m_filterFieldIndex == -1 || attributes == nullptr)
+        return 0;
+    IFieldDesc* fields = dynamic_cast<IFieldDesc*>(attributes);
+    if (fields == nullptr || m_filterFieldIndex >= fields->GetFieldCount())
+        return 0;
+    CIString text;
+    if (!attributes->GetString(m_filterFieldIndex, &text))
+        return 0;
+    for (const std::u16string& value : m_filterValues) {
+        if (EqualIgnoringCase(text.Str(), value)) {
+            *result = 1;
+            break;
+        }
+    }
+    return 1;
+}
+
+void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress) {
+    if (!m_validated) {
+        if (progress != nullptr)
+            progress->Step();
+        Check(nullptr);
+    }
+    CRef<IGeoDS> first = OpenLayer(m_files[0]);
+    if (!first)
+        ThrowGenericError(u"Can't open main file.", m_files[0]);
+    SetupFilter(first.Get());
+    CRef<IRecset> templateSet;
+    if (!first->SelectAll(templateSet.Put()) || !templateSet)
+        ThrowMemory();
+    CRef<IRecset> selected = CRef<IRecset>::Adopt(SelectRecords(first.Get()));
+
+    CShpFile output;
+    output.SetCodePage(OutputCodePage(first.Get()));
+    if (!CreateOutput(outputPath, output, templateSet.Get()))
+        ThrowGenericError(u"Can't create shapefile.", outputPath);
+    // The first input's companions travel with the output and appear with it.
+    const std::u16string prjPath = ReplaceExtension(m_files[0], u".prj");
+    const bool hasPrj = FileExists(prjPath);
+    if (hasPrj)
+        output.AddCompanionCopy(prjPath, u".prj");
+    const std::u16string cpgPath = ReplaceExtension(m_files[0], u".cpg");
+    bool hasCpg = output.GetCodePage() > 0;
+    if (hasCpg && first->GetSourceKind() == SOURCE_SHAPEFILE && FileExists(cpgPath)) {
+        // Only a .cpg that names the code page actually written is copied as it stands.
+        const auto line = ReadFirstLine(cpgPath);
+        if (line && CxBaseDatabase::CodePageOfCpgText(*line) == output.GetCodePage())
+            output.AddCompanionCopy(cpgPath, u".cpg");
+    }
+
+    if (selected && !AppendRecordset(output, selected.Get()))
+        ThrowGenericError(u"An error occurred while adding data from file.", m_files[0]);
+    selected.Reset();
+    if (progress != nullptr)
+        progress->Step();
+
+    for (std::size_t i = 1; i < m_files.size(); ++i) {
+        CRef<IGeoDS> source = OpenLayer(m_files[i]);
+        if (!source)
+            ThrowGenericError(u"Can't open file.", m_files[i]);
+        CRef<IRecset> records = CRef<IRecset>::Adopt(SelectRecords(source.Get()));
+        if (records && !AppendRecordset(output, records.Get()))
+            ThrowGenericError(u"An error occurred while adding data from file.", m_files[i]);
+        if (progress != nullptr) {
+            RaiseIfCancelled(progress);
+            progress->Step();
+        }
+    }
+    templateSet.Reset();
+    first.Reset();
+
+    if (!CloseOutput(output))
+        ThrowGenericError(u"Can't create shapefile.", outputPath);
+    // A companion left from an earlier file of the output's name would describe data it does not hold.
+    if (!hasPrj)
+        DeleteFile(ReplaceExtension(outputPath, u".prj"));
+    if (!hasCpg)
+        DeleteFile(ReplaceExtension(outputPath, u".cpg"));
+}
+
+} // namespace fennick
