@@ -4,6 +4,9 @@
 #include <ogr_api.h>
 #include <ogr_srs_api.h>
 
+#include "platform/CodePage.h"
+
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -19,27 +22,39 @@ void Fail(const std::string& what) {
     throw std::runtime_error("TAB fixture: " + what);
 }
 
-template <class T> void Append(std::string& out, T value) {
-    char bytes[sizeof value];
-    std::memcpy(bytes, &value, sizeof value);
-    out.append(bytes, sizeof value);
+std::string Number(double v) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.17g", v);
+    return text;
 }
 
-std::string NodeBytes(const SIndexNode& node) {
-    std::string children;
-    for (const SIndexNode& child : node.children)
-        children += NodeBytes(child);
-    std::string out;
-    Append<int32_t>(out, static_cast<int32_t>(children.size()));
-    Append(out, node.left);
-    Append(out, node.top);
-    Append(out, node.right);
-    Append(out, node.bottom);
-    Append<int32_t>(out, static_cast<int32_t>(node.records.size()));
-    for (int32_t record : node.records)
-        Append(out, record);
-    Append<int32_t>(out, static_cast<int32_t>(node.children.size()));
-    return out + children;
+std::string PointList(const std::vector<CGeoPoint>& points) {
+    std::string out = "(";
+    for (std::size_t i = 0; i < points.size(); ++i)
+        out += (i ? "," : "") + Number(points[i].x) + " " + Number(points[i].y);
+    return out + ")";
+}
+
+std::string PartList(const std::vector<std::vector<CGeoPoint>>& parts) {
+    std::string out = "(";
+    for (std::size_t i = 0; i < parts.size(); ++i)
+        out += (i ? "," : "") + PointList(parts[i]);
+    return out + ")";
+}
+
+std::string Wkt(const SRecordSpec& record) {
+    switch (record.type) {
+    case SHAPE_POINT:
+        return "POINT " + PointList(record.parts.at(0));
+    case SHAPE_MULTIPOINT:
+        return "MULTIPOINT " + PointList(record.parts.at(0));
+    case SHAPE_POLYLINE:
+        return "MULTILINESTRING " + PartList(record.parts);
+    case SHAPE_POLYGON:
+        return "POLYGON " + PartList(record.parts);
+    default:
+        return {};
+    }
 }
 
 } // namespace
@@ -92,11 +107,21 @@ void WriteTabTable(const std::string& path, const STabTableSpec& spec) {
     }
 }
 
-std::string QuadTreeIndexBytes(int32_t recordCount, const SIndexNode& root) {
-    std::string out = "STX10";
-    Append(out, recordCount);
-    Append<int32_t>(out, 0);
-    return out + NodeBytes(root);
+STabTableSpec TabSpecFromLayer(const SLayerSpec& layer) {
+    STabTableSpec spec;
+    for (const SFieldSpec& field : layer.fields) {
+        const int ogrType = field.type == FIELD_INTEGER ? OFTInteger
+                            : field.type == FIELD_REAL  ? OFTReal
+                                                        : OFTString;
+        spec.fields.push_back({ToUtf8(field.name), ogrType, field.width, field.decimals});
+    }
+    for (const SRecordSpec& record : layer.records) {
+        STabFeatureSpec feature{Wkt(record), {}};
+        for (const std::u16string& value : record.values)
+            feature.values.push_back(ToUtf8(value));
+        spec.features.push_back(std::move(feature));
+    }
+    return spec;
 }
 
 void SetModificationTime(const std::string& path, int64_t seconds) {

@@ -1,6 +1,8 @@
 #pragma once
-// Builders of MapInfo TAB test tables (written by GDAL's "MapInfo File" driver) and of quadtree index side
-// files, so tests make their fixtures in a temporary folder.
+// Builders of MapInfo TAB test tables, written by GDAL's "MapInfo File" driver into a test's temporary
+// folder.
+
+#include "LayerSpec.h"
 
 #include <cstdint>
 #include <string>
@@ -34,16 +36,10 @@ struct STabTableSpec {
 // Writes the table at path (a ".tab" name, UTF-8). Throws std::runtime_error when GDAL cannot.
 void WriteTabTable(const std::string& path, const STabTableSpec& spec);
 
-// A node of a quadtree index file: its rectangle (left, top, right, bottom), its record numbers, its
-// children.
-struct SIndexNode {
-    double left = 0, top = 0, right = 0, bottom = 0;
-    std::vector<int32_t> records;
-    std::vector<SIndexNode> children;
-};
-
-// The bytes of an index file: "STX1" "0", the record count, a second header value 0, then the root node.
-std::string QuadTreeIndexBytes(int32_t recordCount, const SIndexNode& root);
+// The TAB table of a layer described in memory: character, integer and real fields keep their widths;
+// points, polylines (one line per part) and polygons (every ring of one polygon) become WKT; null records
+// have no geometry. Multipoints are written as MULTIPOINT.
+STabTableSpec TabSpecFromLayer(const SLayerSpec& layer);
 
 // Sets a file's modification time (seconds since the epoch). Throws std::runtime_error on failure.
 void SetModificationTime(const std::string& path, int64_t seconds);
