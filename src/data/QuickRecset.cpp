@@ -32,17 +32,22 @@ int CQuickRecset::MoveFirst() {
 }
 
 int CQuickRecset::MoveNext() {
-    if (m_visited >= m_selected)
+    try {
+        if (m_visited >= m_selected)
+            return 0;
+        // An index may cover more records than the source holds; those records do not exist.
+        const int size = std::min(static_cast<int>(m_bits.size()), m_access->GetRecordCount());
+        int next = m_current + 1;
+        while (next < size && !m_bits[static_cast<std::size_t>(next)])
+            ++next;
+        if (next >= size)
+            return 0;
+        m_current = next;
+        ++m_visited;
+        return 1;
+    } catch (...) {
         return 0;
-    const int size = static_cast<int>(m_bits.size());
-    int next = m_current + 1;
-    while (next < size && !m_bits[static_cast<std::size_t>(next)])
-        ++next;
-    if (next >= size)
-        return 0;
-    m_current = next;
-    ++m_visited;
-    return 1;
+    }
 }
 
 int CQuickRecset::ReservedA(int) {

@@ -1,7 +1,8 @@
 #pragma once
 // CQuickRecset: walks the record numbers marked in a bit set that a spatial index query filled, in record
 // order. The marked records are candidates (the index lists every record of a node that meets the query),
-// so the set does not know its exact size: GetCount answers -1.
+// so the set does not know its exact size: GetCount answers -1. Marks beyond the source's record count
+// (an index covering more records than the source holds) are never yielded.
 
 #include "data/BaseRecset.h"
 #include "data/GeoTypes.h"
