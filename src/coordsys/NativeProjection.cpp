@@ -1,0 +1,130 @@
+#include "coordsys/NativeProjection.h"
+
+#include <atomic>
+#include <cmath>
+#include <new>
+#include <proj.h>
+
+namespace fennick {
+
+namespace {
+
+std::atomic<uint64_t> g_nextSerial{1};
+
+} // namespace
+
+CNativeProjection::~CNativeProjection() {
+    Free();
+    if (m_context)
+        proj_context_destroy(m_context);
+}
+
+void CNativeProjection::Free() {
+    if (m_operation) {
+        proj_destroy(m_operation);
+        m_operation = nullptr;
+    }
+    m_operationSource = 0;
+    if (m_crs) {
+        proj_destroy(m_crs);
+        m_crs = nullptr;
+    }
+    m_serial = 0;
+}
+
+bool CNativeProjection::Build(const std::string& projString) {
+    Free();
+    if (m_context == nullptr) {
+        // A context per object keeps PROJ's error state and database handle out of other objects' way.
+        m_context = proj_context_create();
+        if (m_context == nullptr)
+            return false;
+        proj_log_level(m_context, PJ_LOG_NONE);
+    }
+    const std::string definition = projString + " +type=crs";
+    PJ* crs = proj_create(m_context, definition.c_str());
+    if (crs == nullptr)
+        return false;
+    if (!proj_is_crs(crs)) {
+        proj_destroy(crs);
+        return false;
+    }
+    m_crs = crs;
+    m_serial = g_nextSerial++;
+    return true;
+}
+
+bool CNativeProjection::IsLatLong() const {
+    if (m_crs == nullptr)
+        return false;
+    PJ_TYPE type = proj_get_type(m_crs);
+    if (type == PJ_TYPE_BOUND_CRS) {
+        PJ* base = proj_get_source_crs(m_context, m_crs);
+        type = base ? proj_get_type(base) : PJ_TYPE_UNKNOWN;
+        proj_destroy(base);
+    }
+    return type == PJ_TYPE_GEOGRAPHIC_2D_CRS || type == PJ_TYPE_GEOGRAPHIC_3D_CRS;
+}
+
+bool CNativeProjection::EnsureOperation(CNativeProjection& source) {
+    if (m_crs == nullptr || source.m_crs == nullptr)
+        return false;
+    if (m_operation != nullptr && m_operationSource == source.m_serial)
+        return true;
+    if (m_operation) {
+        proj_destroy(m_operation);
+        m_operation = nullptr;
+        m_operationSource = 0;
+    }
+    PJ* operation = proj_create_crs_to_crs_from_pj(m_context, source.m_crs, m_crs, nullptr, nullptr);
+    if (operation == nullptr)
+        return false;
+    m_operation = operation;
+    m_operationSource = source.m_serial;
+    return true;
+}
+
+bool CNativeProjection::Transform(CNativeProjection& source, CGeoPoint* points, size_t count) {
+    if (count == 0)
+        return true;
+    if (points == nullptr || !EnsureOperation(source))
+        return false;
+    if (m_x.size() < count || m_y.size() < count) {
+        try {
+            m_x.resize(count);
+            m_y.resize(count);
+        } catch (const std::bad_alloc&) {
+            ReleaseBuffers();
+            return false;
+        }
+    }
+    for (size_t i = 0; i < count; ++i) {
+        m_x[i] = points[i].x;
+        m_y[i] = points[i].y;
+    }
+    proj_errno_reset(m_operation);
+    proj_trans_generic(m_operation, PJ_FWD, m_x.data(), sizeof(double), count, m_y.data(), sizeof(double),
+                       count, nullptr, 0, 0, nullptr, 0, 0);
+    // A point PROJ could not convert is marked with HUGE_VAL in both coordinates; a lone point that failed
+    // fails the call and stays as it was.
+    for (size_t i = 0; i < count; ++i) {
+        if (!std::isfinite(m_x[i]) || !std::isfinite(m_y[i])) {
+            if (count == 1)
+                return false;
+            m_x[i] = HUGE_VAL;
+            m_y[i] = HUGE_VAL;
+        }
+    }
+    for (size_t i = 0; i < count; ++i) {
+        points[i].x = m_x[i];
+        points[i].y = m_y[i];
+    }
+    return true;
+}
+
+void CNativeProjection::ReleaseBuffers() {
+    std::vector<double>().swap(m_x);
+    std::vector<double>().swap(m_y);
+}
+
+} // namespace fennick

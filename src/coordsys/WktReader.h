@@ -1,0 +1,16 @@
+#pragma once
+// ReadWktDefinition: fills a definition from WKT coordinate system text (".prj", ".tpj"), parsed by GDAL's
+// OGR_SRSNode, with the projection, parameter, unit and prime meridian names this system knows.
+
+#include "coordsys/CoordSysDefinition.h"
+
+namespace fennick {
+
+// 1 on success. A text that does not parse as a coordinate system (no PROJCS, GEOGCS or LOCAL_CS tree) fails
+// and leaves the definition as it was; a LOCAL_CS root fails with the definition reset, that is empty.
+int ReadWktDefinition(CCoordSysDefinition& definition, const char* wkt);
+
+// The native projection code of a WKT projection name; 0 when the name is unknown.
+int ProjectionCodeFromName(const char* name);
+
+} // namespace fennick
