@@ -19,7 +19,7 @@ using fennick::test::CTempDir;
 
 namespace {
 
-struct FieldSpec {
+struct FieldDef {
     std::string name;
     char type;
     uint8_t width;
@@ -29,7 +29,7 @@ struct FieldSpec {
 // Builds .dbf bytes by the format table: header, descriptors, 0x0D, records (given as whole record bytes
 // without the deletion flag).
 struct DbfBytes {
-    std::vector<FieldSpec> fields;
+    std::vector<FieldDef> fields;
     std::vector<std::string> records;
     uint8_t languageDriver = 0;
     int headerLengthOverride = -1;
