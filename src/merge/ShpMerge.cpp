@@ -190,8 +190,7 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
     if (hasPrj)
         output.AddCompanionCopy(prjPath, u".prj");
     const std::u16string cpgPath = ReplaceExtension(m_files[0], u".cpg");
-    bool hasCpg = output.GetCodePage() > 0;
-    if (hasCpg && first->GetSourceKind() == SOURCE_SHAPEFILE && FileExists(cpgPath)) {
+    if (output.GetCodePage() > 0 && first->GetSourceKind() == SOURCE_SHAPEFILE && FileExists(cpgPath)) {
         // Only a .cpg that names the code page actually written is copied as it stands.
         const auto line = ReadFirstLine(cpgPath);
         if (line && CxBaseDatabase::CodePageOfCpgText(*line) == output.GetCodePage())
@@ -224,8 +223,6 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
     // A companion left from an earlier file of the output's name would describe data it does not hold.
     if (!hasPrj)
         DeleteFile(ReplaceExtension(outputPath, u".prj"));
-    if (!hasCpg)
-        DeleteFile(ReplaceExtension(outputPath, u".cpg"));
 }
 
 } // namespace fennick

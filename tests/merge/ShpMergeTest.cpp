@@ -1,0 +1,288 @@
+#include "merge/ShpMerge.h"
+
+#include "OgrLayer.h"
+#include "TempDir.h"
+#include "WriterFakes.h"
+#include "data/IProgressMeter.h"
+#include "platform/CodePage.h"
+#include "platform/Exceptions.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace fennick;
+using namespace fennick::test;
+
+namespace {
+
+// Records the engine's calls; answers "cancel" at the given IsCancelled call (1-based, 0 never).
+class CRecordingMeter final : public IProgressMeter {
+public:
+    explicit CRecordingMeter(int cancelAt = 0) : m_cancelAt(cancelAt) {}
+    int Step() override {
+        calls += "S";
+        return 0;
+    }
+    int IsCancelled() override {
+        calls += "C";
+        return ++m_asked == m_cancelAt ? 1 : 0;
+    }
+    std::string calls;
+
+private:
+    int m_cancelAt;
+    int m_asked = 0;
+};
+
+const std::vector<SOgrField> kFields = {{"NAME", 'C', 20, 0}, {"POP", 'N', 10, 0}, {"AREA", 'F', 12, 3}};
+
+std::string Square(double x, double y) {
+    return "POLYGON ((" + std::to_string(x) + " " + std::to_string(y) + "," + std::to_string(x) + " " +
+           std::to_string(y + 1) + "," + std::to_string(x + 1) + " " + std::to_string(y + 1) + "," +
+           std::to_string(x + 1) + " " + std::to_string(y) + "," + std::to_string(x) + " " +
+           std::to_string(y) + "))";
+}
+
+class ShpMergeTest : public testing::Test {
+protected:
+    // A polygon shapefile with the standard fields and one record per name.
+    std::string Layer(const std::string& name, const std::vector<std::string>& names,
+                      const std::vector<SOgrField>& fields = kFields, const std::string& type = "POLYGON") {
+        std::vector<SOgrFeature> features;
+        int i = 0;
+        for (const auto& n : names) {
+            SOgrFeature f{type == "POINT" ? "POINT (" + std::to_string(i) + " 0)" : Square(i, 0), {n}};
+            for (std::size_t k = 1; k < fields.size(); ++k)
+                f.values.push_back(std::to_string(100 * (i + 1) + static_cast<int>(k)));
+            features.push_back(std::move(f));
+            ++i;
+        }
+        const std::string path = dir.Path(name + ".shp");
+        WriteOgrLayer(path, type, fields, features, {"ENCODING=UTF-8"});
+        return path;
+    }
+
+    std::u16string Run(CShpMerge& engine, const std::string& output, IProgressMeter* meter = nullptr) {
+        try {
+            engine.Merge(FromUtf8(output), meter);
+        } catch (const CException& e) {
+            return e.Message();
+        }
+        return u"";
+    }
+
+    std::u16string CheckText(CShpMerge& engine, IProgressMeter* meter = nullptr) {
+        try {
+            engine.Check(meter);
+        } catch (const CException& e) {
+            return e.Message();
+        }
+        return u"";
+    }
+
+    static CShpMerge& Add(CShpMerge& engine, const std::vector<std::string>& paths) {
+        for (const auto& p : paths)
+            engine.AddFile(FromUtf8(p));
+        return engine;
+    }
+
+    std::vector<std::string> Names(const std::string& shp) {
+        std::vector<std::string> names;
+        const nlohmann::json dump = OgrDump(shp);
+        for (const auto& f : dump["features"])
+            names.push_back(f["values"][0].is_null() ? "<null>" : f["values"][0].get<std::string>());
+        return names;
+    }
+
+    CTempDir dir;
+};
+
+} // namespace
+
+TEST_F(ShpMergeTest, OneFileIsRefusedBeforeAnythingIsOpened) {
+    CShpMerge engine;
+    engine.AddFile(u"/nonexistent/a.shp");
+    EXPECT_EQ(CheckText(engine), u"Two or more files is required.");
+    EXPECT_EQ(Run(engine, dir.Path("out.shp")), u"Two or more files is required.");
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("out.shp")));
+}
+
+TEST_F(ShpMergeTest, MessagesNameTheFileThatFailed) {
+    const std::string a = Layer("a", {"x"});
+    const std::string points = Layer("p", {"x"}, kFields, "POINT");
+    const std::string fewer = Layer("f", {"x"}, {{"NAME", 'C', 20, 0}, {"POP", 'N', 10, 0}});
+    const std::string wider =
+        Layer("w", {"x"}, {{"NAME", 'C', 21, 0}, {"POP", 'N', 10, 0}, {"AREA", 'F', 12, 3}});
+    const std::string missing = dir.Path("missing.shp");
+    const auto check = [&](const std::vector<std::string>& files) {
+        CShpMerge engine;
+        return CheckText(Add(engine, files));
+    };
+    EXPECT_EQ(check({missing, a}), u"Can't open main file.: " + FromUtf8(missing) + u".");
+    EXPECT_EQ(check({a, missing}), u"Can't open file.: " + FromUtf8(missing) + u".");
+    EXPECT_EQ(check({a, points}), FromUtf8(points) + u": Different shape types..");
+    EXPECT_EQ(check({a, fewer}), FromUtf8(fewer) + u": Different column definitions..");
+    EXPECT_EQ(check({a, wider}), FromUtf8(wider) + u": Different column definitions..");
+    EXPECT_EQ(check({a, a, a}), u"");
+}
+
+TEST_F(ShpMergeTest, ValuesLandByPositionWhateverTheFieldNames) {
+    const std::string a = Layer("a", {"alpha", "beta"});
+    const std::string b =
+        Layer("b", {"gamma"}, {{"LABEL", 'C', 20, 0}, {"COUNT", 'N', 10, 0}, {"SIZE", 'F', 12, 3}});
+    CShpMerge engine;
+    CRecordingMeter meter;
+    Add(engine, {a, b});
+    ASSERT_EQ(CheckText(engine), u"");
+    ASSERT_EQ(Run(engine, dir.Path("out.shp"), &meter), u"");
+    // A checked engine steps once per input and asks for cancellation from the second on.
+    EXPECT_EQ(meter.calls, "SCS");
+    const auto out = OgrDump(dir.Path("out.shp"));
+    ASSERT_EQ(out["count"], 3);
+    EXPECT_EQ(out["fields"][0][0], "NAME");
+    EXPECT_EQ(out["features"][2]["values"], (nlohmann::json{"gamma", 101, 102.0}));
+    EXPECT_EQ(out["features"][0]["wkt"], "POLYGON ((0 0,0 1,1 1,1 0,0 0))");
+}
+
+TEST_F(ShpMergeTest, FreshEngineStepsOnceMoreThanTheInputs) {
+    const std::string a = Layer("a", {"x"});
+    const std::string b = Layer("b", {"y"});
+    const std::string c = Layer("c", {"z"});
+    CShpMerge engine;
+    CRecordingMeter meter;
+    ASSERT_EQ(Run(Add(engine, {a, b, c}), dir.Path("out.shp"), &meter), u"");
+    EXPECT_EQ(meter.calls, "SSCSCS");
+    EXPECT_EQ(Names(dir.Path("out.shp")), (std::vector<std::string>{"x", "y", "z"}));
+}
+
+TEST_F(ShpMergeTest, FirstInputWithoutTablePassesTheColumnCheck) {
+    const std::string a = Layer("a", {"x"});
+    std::filesystem::remove(dir.Path("a.dbf"));
+    const std::string b = Layer("b", {"y"}, {{"OTHER", 'N', 5, 0}});
+    CShpMerge engine;
+    EXPECT_EQ(CheckText(Add(engine, {a, b})), u"");
+    ASSERT_EQ(Run(engine, dir.Path("out.shp")), u"");
+    const auto out = OgrDump(dir.Path("out.shp"));
+    EXPECT_EQ(out["count"], 2);
+    EXPECT_EQ(out["fields"][0][0], "ID");
+}
+
+TEST_F(ShpMergeTest, CancelDuringTheLastInputLeavesNoOutputAndNoPrj) {
+    const std::string a = Layer("a", {"x"});
+    const std::string b = Layer("b", {"y"});
+    dir.Write("a.prj", "PROJCS[\"whatever\"]");
+    dir.Write("old.shp", "previous output");
+    CShpMerge engine;
+    CRecordingMeter meter(1);
+    Add(engine, {a, b});
+    ASSERT_EQ(CheckText(engine), u"");
+    EXPECT_EQ(Run(engine, dir.Path("old.shp"), &meter), u"The action has been cancelled.");
+    EXPECT_EQ(meter.calls, "SC");
+    EXPECT_EQ(CTempDir::Read(dir.Path("old.shp")), "previous output");
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("old.prj")));
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("old.dbf")));
+    // Nothing temporary is left behind either.
+    int files = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path()))
+        ++files;
+    EXPECT_EQ(files, 10); // a and b (.shp .shx .dbf .cpg) + a.prj + old.shp
+}
+
+TEST_F(ShpMergeTest, FirstInputsPrjIsCopiedByteForByteAndReplacesAnOldOne) {
+    const std::string a = Layer("a", {"x"});
+    const std::string b = Layer("b", {"y"});
+    const std::string prj =
+        "GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\",SPHEROID[\"WGS_1984\",6378137,298.257223563]],"
+        "PRIMEM[\"Greenwich\",0],UNIT[\"Degree\",0.017453292519943295]]\r\n\xFF";
+    dir.Write("a.prj", prj);
+    dir.Write("out.prj", "old");
+    CShpMerge engine;
+    ASSERT_EQ(Run(Add(engine, {a, b}), dir.Path("out.shp")), u"");
+    EXPECT_EQ(CTempDir::Read(dir.Path("out.prj")), prj);
+}
+
+TEST_F(ShpMergeTest, NoPrjWhenOnlyALaterInputHasOne) {
+    const std::string a = Layer("a", {"x"});
+    const std::string b = Layer("b", {"y"});
+    dir.Write("b.prj", "PROJCS[\"b\"]");
+    // A projection file left from an earlier output of that name would mislabel the new data.
+    dir.Write("out.prj", "stale");
+    CShpMerge engine;
+    ASSERT_EQ(Run(Add(engine, {a, b}), dir.Path("out.shp")), u"");
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("out.prj")));
+}
+
+TEST_F(ShpMergeTest, FilterValuesKeepTheirBlanksAndSkipEmptyPieces) {
+    const std::string a = Layer("a", {"Alpha", " beta", "gamma ", "delta"});
+    const std::string b = Layer("b", {"ALPHA", "beta", "Delta"});
+    CShpMerge engine;
+    Add(engine, {a, b});
+    engine.m_filterField = u"name";
+    engine.m_filterValuesText = u",alpha,, beta,DELTA ,";
+    ASSERT_EQ(Run(engine, dir.Path("out.shp")), u"");
+    // Text values are read without their surrounding blanks, so " beta" and "DELTA " match nothing.
+    EXPECT_EQ(Names(dir.Path("out.shp")), (std::vector<std::string>{"Alpha", "ALPHA"}));
+}
+
+TEST_F(ShpMergeTest, FilterSetupMessages) {
+    const std::string a = Layer("a", {"x"});
+    const std::string b = Layer("b", {"y"});
+    const auto run = [&](const std::u16string& field, const std::u16string& values) {
+        CShpMerge engine;
+        Add(engine, {a, b});
+        engine.m_filterField = field;
+        engine.m_filterValuesText = values;
+        return Run(engine, dir.Path("out.shp"));
+    };
+    EXPECT_EQ(run(u"NOPE", u"x"), u"Invalid filter field name.");
+    EXPECT_EQ(run(u"NAME", u""), u"No filter values.");
+    EXPECT_EQ(run(u"NAME", u",,,"), u"No filter values parsed.");
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("out.shp")));
+}
+
+TEST_F(ShpMergeTest, AnInputNamedAsTheOutputIsReadWholeBeforeItIsReplaced) {
+    const std::string a = Layer("a", {"one", "two"});
+    const std::string b = Layer("b", {"three"});
+    CShpMerge engine;
+    ASSERT_EQ(Run(Add(engine, {a, b}), a), u"");
+    EXPECT_EQ(Names(a), (std::vector<std::string>{"one", "two", "three"}));
+}
+
+TEST_F(ShpMergeTest, TextKeepsTheFirstInputsCodePageAndBigIntegersSurvive) {
+    const std::vector<SOgrField> fields = {{"NAME", 'C', 20, 0}, {"BIG", 'B', 12, 0}};
+    WriteOgrLayer(dir.Path("a.shp"), "POINT", fields, {{"POINT (1 1)", {"Москва", "3000000000"}}},
+                  {"ENCODING=CP1251"});
+    dir.Write("a.cpg", "1251\r\n");
+    WriteOgrLayer(dir.Path("b.shp"), "POINT", fields, {{"POINT (2 2)", {"Київ", "-2147483648"}}},
+                  {"ENCODING=UTF-8"});
+    WriteOgrLayer(dir.Path("c.shp"), "POINT", fields, {{"POINT (3 3)", {"北京", "1"}}}, {"ENCODING=UTF-8"});
+    {
+        CShpMerge engine;
+        ASSERT_EQ(Run(Add(engine, {dir.Path("a.shp"), dir.Path("b.shp")}), dir.Path("out.shp")), u"");
+        const auto out = OgrDump(dir.Path("out.shp"));
+        EXPECT_EQ(out["encoding"], "CP1251");
+        EXPECT_EQ(CTempDir::Read(dir.Path("out.cpg")), "1251\r\n");
+        EXPECT_EQ(out["features"][0]["values"], (nlohmann::json{"Москва", 3000000000LL}));
+        EXPECT_EQ(out["features"][1]["values"], (nlohmann::json{"Київ", -2147483648LL}));
+    }
+    // Chinese text cannot be written in code page 1251: that input's append fails and nothing is replaced.
+    CShpMerge engine;
+    EXPECT_EQ(Run(Add(engine, {dir.Path("a.shp"), dir.Path("c.shp")}), dir.Path("out.shp")),
+              u"An error occurred while adding data from file.: " + FromUtf8(dir.Path("c.shp")) + u".");
+    EXPECT_EQ(OgrDump(dir.Path("out.shp"))["count"], 2);
+}
+
+TEST_F(ShpMergeTest, TabAndShapefileInputsMix) {
+    const std::vector<SOgrField> fields = {{"NAME", 'C', 20, 0}};
+    WriteOgrLayer(dir.Path("a.shp"), "POLYGON", fields, {{Square(0, 0), {"Zürich"}}}, {"ENCODING=UTF-8"});
+    WriteOgrLayer(dir.Path("b.tab"), "POLYGON", fields,
+                  {{"POLYGON ((5 5,5 9,9 9,9 5,5 5),(6 6,8 6,8 8,6 8,6 6))", {"Genève"}}},
+                  {"ENCODING=CP1252", "BOUNDS=-1000,-1000,1000,1000"});
+    CShpMerge engine;
+    ASSERT_EQ(Run(Add(engine, {dir.Path("a.shp"), dir.Path("b.tab")}), dir.Path("out.shp")), u"");
+    const auto out = OgrDump(dir.Path("out.shp"));
+    ASSERT_EQ(out["count"], 2);
+    EXPECT_EQ(out["features"][1]["values"][0], "Genève");
+    EXPECT_EQ(out["features"][1]["wkt"], "POLYGON ((5 5,5 9,9 9,9 5,5 5),(6 6,8 6,8 8,6 8,6 6))");
+}
