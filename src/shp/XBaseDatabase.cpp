@@ -193,6 +193,14 @@ int CxBaseDatabase::CodePageOfCpgText(std::string_view line) {
         return 28591;
     if (same("UTF-8"))
         return 65001;
+    // ESRI's and GDAL's names of the ISO 8859 parts, "88595" or "8859-5", are no code page numbers of their
+    // own: they stand for 28595.
+    if (line.size() >= 5 && line.substr(0, 4) == "8859") {
+        std::string_view part = line.substr(line[4] == '-' ? 5 : 4);
+        const int n = ParseXBaseInt32(part);
+        if (n >= 1 && n <= 16 && part.size() == (n >= 10 ? 2u : 1u))
+            return 28590 + n;
+    }
     return ParseXBaseInt32(line);
 }
 

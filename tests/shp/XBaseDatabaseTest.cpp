@@ -255,6 +255,7 @@ TEST(XBaseDatabase, LanguageDriverAndCpgSettleTheCodePage) {
         {0, " 1251\n", 1251}, {0x57, "cp1251", 1252}, {0, "OEM", 437},
         {0, "ansi", 1250},    {0, "SJIS", 932},       {0, "ISO", 28591},
         {201, "-5", 1251},    {201, "", 1251},        {0, "936 trailing", 936},
+        {0, "88595", 28595},  {0, "8859-15", 28605},  {0, "885917", 885917},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << int(c.driver) << " " << (c.cpg ? c.cpg : "(none)"));
