@@ -1,0 +1,80 @@
+#pragma once
+// CBuildProgress: the small modeless window shown while a merge runs, and the progress meter the engine
+// drives. It shows a caption, a bar and a percentage, offers Cancel, and keeps the program responsive by
+// processing pending events whenever the engine steps it or asks about cancellation. While it is open, the
+// window that owns it is disabled.
+//
+// When no window could be opened, the meter still counts and answers cancellation (which then only comes
+// from CancelRequest), so the caller may go on without a display.
+
+#include "data/IProgressMeter.h"
+#include "ui/ProgressMeterState.h"
+
+#include <QDialog>
+#include <QPointer>
+
+#include <memory>
+
+namespace Ui {
+class CBuildProgress;
+}
+
+namespace fennick {
+
+class CBuildProgress : public QDialog, public IProgressMeter {
+    Q_OBJECT
+
+public:
+    // captionId names the string resource shown as the window's caption. No window is opened yet.
+    explicit CBuildProgress(unsigned captionId);
+    ~CBuildProgress() override;
+
+    // Opens the window modelessly and disables the top-level window of parent while it is open. Returns
+    // false, leaving the owner enabled, when the window cannot be opened.
+    bool CreateModeless(QWidget* parent);
+    // Closes the window and enables the owner again when this window disabled it.
+    bool DestroyWindow();
+    bool HasWindow() const { return m_windowOpen; }
+
+    void SetBarRange(int lower, int upper);
+    // Returns the previous step.
+    int SetBarStep(int step);
+    // Processes pending events, moves the bar and shows the percentage; returns the previous position.
+    int SetBarPosition(int position);
+
+    // IProgressMeter: processes pending events, advances the bar by the step and shows the percentage of the
+    // previous position plus the step; returns the previous position.
+    int Step() override;
+    // IProgressMeter: processes pending events, then answers and clears the cancel request.
+    int IsCancelled() override;
+
+    // What Cancel, Enter, Escape and the close box do: record the request for the next IsCancelled.
+    void CancelRequest();
+
+    const CProgressMeterState& State() const { return m_state; }
+    QString PercentLabelText() const;
+
+protected:
+    // Shows the window; false when it could not be opened. A seam for tests.
+    virtual bool OpenWindow();
+    // Writes the percentage label; called only when the text changes.
+    virtual void SetPercentLabel(const QString& text);
+
+    void reject() override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void InitDialog();
+    void ShowPercent(int position);
+    void UpdateBar();
+    void PumpEvents();
+
+    std::unique_ptr<Ui::CBuildProgress> m_ui;
+    unsigned m_captionId;
+    CProgressMeterState m_state;
+    QPointer<QWidget> m_owner;
+    bool m_ownerDisabled = false;
+    bool m_windowOpen = false;
+};
+
+} // namespace fennick

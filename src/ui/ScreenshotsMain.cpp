@@ -1,0 +1,116 @@
+// Renders the file tree and the progress dialog into PNG files, for checking their look under a real X
+// server (scripts/screenshots.sh runs this under Xvfb). Usage: fennick_screenshots <output folder>
+
+#include "ui/BuildProgress.h"
+#include "ui/TreeFileCtrl.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <cstdio>
+
+using namespace fennick;
+
+namespace {
+
+void Touch(const QString& path) {
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write("x");
+}
+
+void Settle() {
+    for (int i = 0; i < 20; ++i)
+        QApplication::processEvents();
+}
+
+bool Save(QWidget* widget, const QString& path) {
+    Settle();
+    const QPixmap shot = widget->grab();
+    if (!shot.save(path)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
+        return 2;
+    }
+    const QString outDir = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(outDir);
+
+    QTemporaryDir temp;
+    const QString data = temp.path() + QStringLiteral("/GIS data");
+    for (const char* folder : {"archive", "Zeta", "empty"})
+        QDir().mkpath(data + u'/' + QLatin1String(folder));
+    Touch(data + QStringLiteral("/archive/old_roads.shp"));
+    for (const char* file :
+         {"roads.shp", "Rivers.SHP", "parcels.shp", "buildings.shp", "notes.txt", ".hidden.shp"})
+        Touch(data + u'/' + QLatin1String(file));
+
+    QDialog window;
+    window.setWindowTitle(QStringLiteral("Fennick"));
+    auto* layout = new QVBoxLayout(&window);
+    auto* tree = new CTreeFileCtrl(&window);
+    tree->setObjectName(QStringLiteral("IDC_TREE"));
+    layout->addWidget(tree);
+    window.resize(380, 520);
+    tree->ShowComputerNode(false);
+    tree->ShowNetworkNode(false);
+    tree->EnableOpenCommand(false);
+    tree->UseSystemImageList();
+    tree->SetMask(QStringLiteral("*.shp"));
+    window.show();
+    tree->SelectPath(data, true);
+    if (QTreeWidgetItem* folder = tree->currentItem()) {
+        // Mark two files as a user would with click and Ctrl+click.
+        QTreeWidgetItem* first = nullptr;
+        QTreeWidgetItem* third = nullptr;
+        int files = 0;
+        for (int i = 0; i < folder->childCount(); ++i) {
+            if (tree->ItemRecord(folder->child(i))->fileFlag) {
+                ++files;
+                if (files == 1)
+                    first = folder->child(i);
+                if (files == 3)
+                    third = folder->child(i);
+            }
+        }
+        tree->ApplyClick(first, {});
+        tree->ApplyClick(third, {false, true});
+    }
+    tree->scrollToItem(tree->currentItem() ? tree->currentItem()->parent() : nullptr,
+                       QAbstractItemView::PositionAtTop);
+    tree->setFocus();
+    bool ok = Save(&window, outDir + QStringLiteral("/tree.png"));
+
+    QDialog owner;
+    owner.resize(300, 200);
+    owner.show();
+    CBuildProgress progress(104);
+    progress.CreateModeless(&owner);
+    progress.SetBarRange(0, 3);
+    progress.SetBarStep(1);
+    progress.SetBarPosition(0);
+    progress.Step();
+    ok = Save(&progress, outDir + QStringLiteral("/progress.png")) && ok;
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QPixmap desktop = screen->grabWindow(0);
+        ok = desktop.save(outDir + QStringLiteral("/screen.png")) && ok;
+    }
+    progress.DestroyWindow();
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,243 @@
+// The progress dialog: percentages, the cancel request, and the owner window that is disabled while the
+// dialog is open and enabled again however the job ends.
+
+#include "ui/BuildProgress.h"
+
+#include <QDialog>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+#include <stdexcept>
+
+using namespace fennick;
+
+namespace {
+
+// Counts the writes of the percentage label.
+class CCountingProgress : public CBuildProgress {
+public:
+    CCountingProgress() : CBuildProgress(104) {}
+    int writes = 0;
+
+protected:
+    void SetPercentLabel(const QString& text) override {
+        ++writes;
+        CBuildProgress::SetPercentLabel(text);
+    }
+};
+
+// A progress dialog whose window cannot be opened.
+class CWindowlessProgress : public CBuildProgress {
+public:
+    CWindowlessProgress() : CBuildProgress(104) {}
+
+protected:
+    bool OpenWindow() override { return false; }
+};
+
+enum class EOutcome { Success, Cancel, Failure };
+
+// What the merge command does around the engine: open, configure, run, close in every case. The engine
+// here copies nothing; it steps and asks as the merge loop does, and fails or is cancelled on request.
+// Returns how the job ended.
+QString RunMergeCommand(QWidget* parent, int files, EOutcome outcome) {
+    CBuildProgress progress(104);
+    progress.CreateModeless(parent);
+    progress.SetBarRange(0, files);
+    progress.SetBarStep(1);
+    progress.SetBarPosition(0);
+    try {
+        QPushButton* cancel = progress.findChild<QPushButton*>(QStringLiteral("IDCANCEL"));
+        if (outcome == EOutcome::Cancel)
+            QMetaObject::invokeMethod(cancel, &QPushButton::click, Qt::QueuedConnection);
+        progress.Step();
+        for (int i = 1; i < files; ++i) {
+            if (outcome == EOutcome::Failure && i == 1)
+                throw std::runtime_error("Can't open file.");
+            if (progress.IsCancelled())
+                throw std::runtime_error("The action has been cancelled.");
+            progress.Step();
+        }
+        progress.DestroyWindow();
+        return QStringLiteral("merged");
+    } catch (const std::exception& error) {
+        progress.DestroyWindow();
+        return QString::fromUtf8(error.what());
+    }
+}
+
+} // namespace
+
+class BuildProgressTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void opensWithCaptionDefaultsAndDisabledOwner() {
+        QDialog owner;
+        owner.show();
+        QWidget* child = new QWidget(&owner);
+        CBuildProgress progress(104);
+        QVERIFY(progress.CreateModeless(child));
+        QCOMPARE(progress.windowTitle(), QStringLiteral("Merging files..."));
+        QVERIFY(!owner.isEnabled());
+        QVERIFY(progress.isEnabled());
+        QVERIFY(progress.isVisible());
+        auto* bar = progress.findChild<QProgressBar*>(QStringLiteral("IDC_PROGRESS"));
+        QCOMPARE(bar->minimum(), 0);
+        QCOMPARE(bar->maximum(), 100);
+        QCOMPARE(progress.PercentLabelText(), QStringLiteral(" 0 %"));
+        QVERIFY(progress.DestroyWindow());
+        QVERIFY(owner.isEnabled());
+        QVERIFY(!progress.isVisible());
+    }
+
+    void rangeOfThreeShowsThirds() {
+        CBuildProgress progress(104);
+        QVERIFY(progress.CreateModeless(nullptr));
+        progress.SetBarRange(0, 3);
+        QCOMPARE(progress.SetBarStep(1), 10);
+        QCOMPARE(progress.SetBarPosition(0), 0);
+        QCOMPARE(progress.PercentLabelText(), QStringLiteral("0%"));
+        auto* bar = progress.findChild<QProgressBar*>(QStringLiteral("IDC_PROGRESS"));
+        const QStringList expected = {QStringLiteral("33%"), QStringLiteral("66%"), QStringLiteral("100%")};
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(progress.Step(), i);
+            QCOMPARE(progress.PercentLabelText(), expected[i]);
+            QCOMPARE(bar->value(), i + 1);
+        }
+        QCOMPARE(bar->maximum(), 3);
+    }
+
+    void unchangedTextIsNotRewritten() {
+        CCountingProgress progress;
+        QVERIFY(progress.CreateModeless(nullptr));
+        progress.SetBarRange(0, 1000);
+        progress.SetBarStep(1);
+        progress.SetBarPosition(0);
+        QCOMPARE(progress.writes, 1);
+        progress.SetBarPosition(0);
+        progress.Step(); // 0.1 % truncates to 0 %
+        progress.Step();
+        QCOMPARE(progress.writes, 1);
+        progress.SetBarPosition(10);
+        QCOMPARE(progress.PercentLabelText(), QStringLiteral("1%"));
+        QCOMPARE(progress.writes, 2);
+    }
+
+    void twoCancelPressesGiveOneRequest() {
+        CBuildProgress progress(104);
+        QVERIFY(progress.CreateModeless(nullptr));
+        QVERIFY(QTest::qWaitForWindowExposed(&progress));
+        auto* cancel = progress.findChild<QPushButton*>(QStringLiteral("IDCANCEL"));
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        QCOMPARE(progress.IsCancelled(), 1);
+        QCOMPARE(progress.IsCancelled(), 0);
+        QVERIFY(progress.isVisible());
+    }
+
+    void cancelRequests_data() {
+        QTest::addColumn<int>("way");
+        QTest::newRow("Escape") << 0;
+        QTest::newRow("Enter") << 1;
+        QTest::newRow("close box") << 2;
+    }
+    void cancelRequests() {
+        QFETCH(int, way);
+        CBuildProgress progress(104);
+        QVERIFY(progress.CreateModeless(nullptr));
+        QVERIFY(QTest::qWaitForWindowExposed(&progress));
+        if (way == 0)
+            QTest::keyClick(&progress, Qt::Key_Escape);
+        else if (way == 1)
+            QTest::keyClick(&progress, Qt::Key_Return);
+        else
+            progress.close();
+        QCOMPARE(progress.IsCancelled(), 1);
+        // The window stays open until its owner closes it.
+        QVERIFY(progress.isVisible());
+        QCOMPARE(progress.IsCancelled(), 0);
+    }
+
+    void pendingClickIsSeenWhenTheEngineAsks() {
+        CBuildProgress progress(104);
+        QVERIFY(progress.CreateModeless(nullptr));
+        auto* cancel = progress.findChild<QPushButton*>(QStringLiteral("IDCANCEL"));
+        QMetaObject::invokeMethod(cancel, &QPushButton::click, Qt::QueuedConnection);
+        // Only the event processing inside the meter's calls delivers the click.
+        QCOMPARE(progress.IsCancelled(), 1);
+    }
+
+    void ownerEnabledAfterEveryOutcome_data() {
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("success") << static_cast<int>(EOutcome::Success) << "merged";
+        QTest::newRow("cancel") << static_cast<int>(EOutcome::Cancel) << "The action has been cancelled.";
+        QTest::newRow("failure") << static_cast<int>(EOutcome::Failure) << "Can't open file.";
+    }
+    void ownerEnabledAfterEveryOutcome() {
+        QFETCH(int, outcome);
+        QFETCH(QString, ending);
+        QDialog owner;
+        owner.show();
+        QCOMPARE(RunMergeCommand(&owner, 3, static_cast<EOutcome>(outcome)), ending);
+        QVERIFY(owner.isEnabled());
+    }
+
+    void ownerDisabledBeforeStaysDisabled() {
+        QDialog owner;
+        owner.setEnabled(false);
+        CBuildProgress progress(104);
+        QVERIFY(progress.CreateModeless(&owner));
+        progress.DestroyWindow();
+        QVERIFY(!owner.isEnabled());
+    }
+
+    void destructionEnablesTheOwner() {
+        QDialog owner;
+        {
+            CBuildProgress progress(104);
+            QVERIFY(progress.CreateModeless(&owner));
+            QVERIFY(!owner.isEnabled());
+        }
+        QVERIFY(owner.isEnabled());
+    }
+
+    void withoutWindowTheMeterStillCountsAndCancels() {
+        QDialog owner;
+        CWindowlessProgress progress;
+        QVERIFY(!progress.CreateModeless(&owner));
+        QVERIFY(owner.isEnabled());
+        QVERIFY(!progress.HasWindow());
+        progress.SetBarRange(0, 2);
+        progress.SetBarStep(1);
+        progress.SetBarPosition(0);
+        QCOMPARE(progress.Step(), 0);
+        QCOMPARE(progress.Step(), 1);
+        QCOMPARE(progress.State().Position(), 2);
+        QCOMPARE(progress.IsCancelled(), 0);
+        progress.CancelRequest();
+        QCOMPARE(progress.IsCancelled(), 1);
+        QVERIFY(!progress.DestroyWindow());
+        QVERIFY(owner.isEnabled());
+    }
+
+    void stepPastTheRangeWrapsTheBarAndText() {
+        CProgressMeterState state;
+        state.SetRange(0, 4);
+        state.SetStep(3);
+        QCOMPARE(state.Advance(), 0);
+        QCOMPARE(state.Advance(), 3);
+        // 6 is past 4: the bar starts over from the lower bound.
+        QCOMPARE(state.Position(), 2);
+        QCOMPARE(state.PercentText(6), QStringLiteral("50%"));
+        QCOMPARE(state.PercentText(4), QStringLiteral("100%"));
+        QCOMPARE(state.SetPosition(9), 2);
+        QCOMPARE(state.Position(), 4);
+    }
+};
+
+QTEST_MAIN(BuildProgressTest)
+#include "BuildProgressTest.moc"

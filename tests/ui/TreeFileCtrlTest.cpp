@@ -1,0 +1,501 @@
+// The file tree widget over real temporary folders: contents, path selection, marks by mouse and keys, the
+// context menu, commands and the history. The tree is rooted in the temporary folder, which stands as its
+// only drive.
+
+#include "ui/TreeFileCtrl.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QVBoxLayout>
+
+using namespace fennick;
+
+namespace {
+
+class CTestTree : public CTreeFileCtrl {
+public:
+    explicit CTestTree(const QString& root, QWidget* parent = nullptr)
+        : CTreeFileCtrl(parent), m_root(root) {}
+
+    // What the context menu showed, one entry per opening: the enabled state of its items.
+    QList<QList<bool>> menus;
+    // The menu item to choose (its command), 0 for none.
+    int chooseCommand = 0;
+    QStringList propertiesShown;
+
+protected:
+    std::vector<SDriveEntry> Drives() const override { return {{m_root, m_root, kDriveFixed}}; }
+    QAction* ExecContextMenu(QMenu& menu, const QPoint&) override {
+        QList<bool> enabled;
+        QAction* chosen = nullptr;
+        for (QAction* action : menu.actions()) {
+            enabled << action->isEnabled();
+            if (action->data().toInt() == chooseCommand)
+                chosen = action;
+        }
+        menus << enabled;
+        return chosen;
+    }
+    void ShowPropertiesDialog(const QString& path) override { propertiesShown << path; }
+
+private:
+    QString m_root;
+};
+
+void Touch(const QString& path) {
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
+    file.write("x");
+}
+
+QStringList ChildNames(const CTreeFileCtrl& tree, QTreeWidgetItem* item) {
+    QStringList names;
+    for (int i = 0; i < item->childCount(); ++i)
+        names << tree.ItemRecord(item->child(i))->name;
+    return names;
+}
+
+QTreeWidgetItem* Child(const CTreeFileCtrl& tree, QTreeWidgetItem* item, const QString& name) {
+    for (int i = 0; i < item->childCount(); ++i)
+        if (tree.ItemRecord(item->child(i))->name == name)
+            return item->child(i);
+    return nullptr;
+}
+
+QPoint Centre(const CTreeFileCtrl& tree, QTreeWidgetItem* item) {
+    return tree.visualItemRect(item).center();
+}
+
+void Click(CTreeFileCtrl& tree, QTreeWidgetItem* item, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
+           Qt::MouseButton button = Qt::LeftButton) {
+    QTest::mouseClick(tree.viewport(), button, modifiers, Centre(tree, item));
+}
+
+void SendMouse(CTreeFileCtrl& tree, QEvent::Type type, QPoint pos, Qt::MouseButton button,
+               Qt::MouseButtons buttons) {
+    QMouseEvent event(type, pos, tree.viewport()->mapToGlobal(pos), button, buttons, Qt::NoModifier);
+    QCoreApplication::sendEvent(tree.viewport(), &event);
+}
+
+} // namespace
+
+class TreeFileCtrlTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<CTestTree> m_tree;
+    QString m_root;
+
+    QString Path(const QString& relative) const { return m_root + u'/' + relative; }
+
+    // data/: sub/ (empty), zeta/, a.SHP, alpha.shp, Beta.shp, c.shp, roads.tab, .hidden.shp, .hiddendir/
+    void MakeFolders() {
+        for (const char* folder : {"data/sub", "data/zeta/inner", "data/.hiddendir", "other"})
+            QVERIFY(QDir().mkpath(Path(QLatin1String(folder))));
+        for (const char* file :
+             {"data/a.SHP", "data/alpha.shp", "data/Beta.shp", "data/c.shp", "data/roads.tab",
+              "data/.hidden.shp", "data/zeta/inner/deep.shp", "other/o.shp"})
+            Touch(Path(QLatin1String(file)));
+    }
+
+    QTreeWidgetItem* Data() { return m_tree->SelectPath(Path(QStringLiteral("data")), true); }
+
+private slots:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        m_root = m_dir->path();
+        MakeFolders();
+        m_tree = std::make_unique<CTestTree>(m_root);
+        m_tree->ShowComputerNode(false);
+        m_tree->ShowNetworkNode(false);
+        m_tree->EnableOpenCommand(false);
+        m_tree->SetMask(QStringLiteral("*.shp"));
+        m_tree->resize(400, 700);
+        m_tree->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_tree.get()));
+    }
+
+    void cleanup() {
+        m_tree.reset();
+        m_dir.reset();
+    }
+
+    void topLevelIsTheDriveWithAButton() {
+        QCOMPARE(m_tree->topLevelItemCount(), 1);
+        QTreeWidgetItem* drive = m_tree->topLevelItem(0);
+        QCOMPARE(m_tree->ItemPath(drive), m_root);
+        QVERIFY(m_tree->HasChildrenIndicator(drive));
+        QCOMPARE(drive->childCount(), 0);
+    }
+
+    void folderListsFoldersThenMatchingFiles() {
+        QTreeWidgetItem* data = Data();
+        QVERIFY(data);
+        QCOMPARE(ChildNames(*m_tree, data),
+                 QStringList({".hiddendir", "sub", "zeta", "a.SHP", "alpha.shp", "Beta.shp", "c.shp"}));
+        QVERIFY(!m_tree->HasChildrenIndicator(Child(*m_tree, data, QStringLiteral("sub"))));
+        QVERIFY(m_tree->HasChildrenIndicator(Child(*m_tree, data, QStringLiteral("zeta"))));
+        QVERIFY(!m_tree->HasChildrenIndicator(Child(*m_tree, data, QStringLiteral("c.shp"))));
+        QCOMPARE(m_tree->ItemRecord(Child(*m_tree, data, QStringLiteral("c.shp")))->fileFlag, 1u);
+    }
+
+    void shapefileBesideEmptySubfolderUnderBothMasks() {
+        const QString only = Path(QStringLiteral("only"));
+        QVERIFY(QDir().mkpath(only + QStringLiteral("/empty")));
+        Touch(only + QStringLiteral("/a.SHP"));
+        QTreeWidgetItem* item = m_tree->SelectPath(only, true);
+        QCOMPARE(ChildNames(*m_tree, item), QStringList({"empty", "a.SHP"}));
+        QVERIFY(!m_tree->HasChildrenIndicator(item->child(0)));
+
+        m_tree->SetMask(QStringLiteral("*.tab"));
+        item = m_tree->currentItem();
+        QCOMPARE(m_tree->ItemPath(item), only);
+        QCOMPARE(ChildNames(*m_tree, item), QStringList({"empty"}));
+        QVERIFY(m_tree->HasChildrenIndicator(item));
+    }
+
+    void collapseDiscardsAndExpandRereads() {
+        QTreeWidgetItem* data = Data();
+        data->setExpanded(false);
+        QCOMPARE(data->childCount(), 0);
+        QVERIFY(m_tree->HasChildrenIndicator(data));
+        Touch(Path(QStringLiteral("data/b.shp")));
+        data->setExpanded(true);
+        QVERIFY(ChildNames(*m_tree, data).contains(QStringLiteral("b.shp")));
+    }
+
+    void expandingAFolderThatEmptiedRemovesItsButton() {
+        QTreeWidgetItem* data = Data();
+        QTreeWidgetItem* zeta = Child(*m_tree, data, QStringLiteral("zeta"));
+        QVERIFY(QDir(Path(QStringLiteral("data/zeta"))).removeRecursively());
+        QVERIFY(QDir().mkpath(Path(QStringLiteral("data/zeta"))));
+        zeta->setExpanded(true);
+        QCOMPARE(zeta->childCount(), 0);
+        QVERIFY(!m_tree->HasChildrenIndicator(zeta));
+    }
+
+    void vanishedItemsGoWhenExpandedOrSelected() {
+        QTreeWidgetItem* data = Data();
+        QVERIFY(QDir(Path(QStringLiteral("data/zeta"))).removeRecursively());
+        Child(*m_tree, data, QStringLiteral("zeta"))->setExpanded(true);
+        QVERIFY(!Child(*m_tree, data, QStringLiteral("zeta")));
+
+        QVERIFY(QFile::remove(Path(QStringLiteral("data/c.shp"))));
+        Click(*m_tree, Child(*m_tree, data, QStringLiteral("c.shp")));
+        QVERIFY(!Child(*m_tree, data, QStringLiteral("c.shp")));
+        // The folder keeps its other children and its button.
+        QVERIFY(data->childCount() > 0);
+        QVERIFY(data->isExpanded());
+    }
+
+    void selectPathIgnoresCaseAndTrailingSeparator() {
+        QVERIFY(QDir().mkpath(Path(QStringLiteral("Mixed/Case"))));
+        QTreeWidgetItem* item = m_tree->SelectPath(m_root + QStringLiteral("/mixed/CASE/"), false);
+        QVERIFY(item);
+        QCOMPARE(m_tree->ItemPath(item), Path(QStringLiteral("Mixed/Case")));
+        QCOMPARE(m_tree->currentItem(), item);
+        QCOMPARE(m_tree->SelectedItemPath(), Path(QStringLiteral("Mixed/Case")));
+        QVERIFY(!item->isExpanded());
+    }
+
+    void selectPathPrefersTheExactCase() {
+        QVERIFY(QDir().mkpath(Path(QStringLiteral("twin/ab"))));
+        QVERIFY(QDir().mkpath(Path(QStringLiteral("twin/AB"))));
+        QCOMPARE(m_tree->ItemPath(m_tree->SelectPath(Path(QStringLiteral("twin/AB")), false)),
+                 Path(QStringLiteral("twin/AB")));
+        QCOMPARE(m_tree->ItemPath(m_tree->SelectPath(Path(QStringLiteral("twin/ab")), false)),
+                 Path(QStringLiteral("twin/ab")));
+    }
+
+    void selectPathOfAMaskedFileLeavesItsFolder() {
+        QVERIFY(!m_tree->SelectPath(Path(QStringLiteral("data/roads.tab")), false));
+        QCOMPARE(m_tree->SelectedItemPath(), Path(QStringLiteral("data")));
+        QVERIFY(!m_tree->SelectPath(Path(QStringLiteral("data/nothing/deeper/x.shp")), false));
+        QCOMPARE(m_tree->SelectedItemPath(), Path(QStringLiteral("data")));
+        QVERIFY(!m_tree->SelectPath(QString(), false));
+        QVERIFY(!m_tree->SelectPath(QStringLiteral("relative/path"), false));
+    }
+
+    void maskChangeKeepsTheCaret() {
+        m_tree->SelectPath(Path(QStringLiteral("data/alpha.shp")), false);
+        m_tree->SetMask(QStringLiteral("*.*"));
+        QCOMPARE(m_tree->SelectedItemPath(), Path(QStringLiteral("data/alpha.shp")));
+        QVERIFY(Child(*m_tree, m_tree->currentItem()->parent(), QStringLiteral("roads.tab")));
+        // A caret on a file the new mask hides falls back to its folder.
+        m_tree->SetMask(QStringLiteral("*.tab"));
+        QCOMPARE(m_tree->SelectedItemPath(), Path(QStringLiteral("data")));
+    }
+
+    void exchangePath() {
+        QString value = Path(QStringLiteral("data/Beta.shp"));
+        m_tree->ExchangePath(false, value);
+        QString saved;
+        m_tree->ExchangePath(true, saved);
+        QCOMPARE(saved, value);
+    }
+
+    void clickAndCtrlClicksGiveFilesInDisplayOrder() {
+        QTreeWidgetItem* data = Data();
+        Click(*m_tree, Child(*m_tree, data, QStringLiteral("c.shp")));
+        Click(*m_tree, Child(*m_tree, data, QStringLiteral("a.SHP")), Qt::ControlModifier);
+        Click(*m_tree, Child(*m_tree, data, QStringLiteral("Beta.shp")), Qt::ControlModifier);
+        // A marked folder is not a file.
+        Click(*m_tree, Child(*m_tree, data, QStringLiteral("sub")), Qt::ControlModifier);
+        QStringList paths;
+        m_tree->SelectedFilePaths(paths);
+        QCOMPARE(paths,
+                 QStringList({Path(QStringLiteral("data/a.SHP")), Path(QStringLiteral("data/Beta.shp")),
+                              Path(QStringLiteral("data/c.shp"))}));
+        QCOMPARE(m_tree->CountMarks(), 4);
+    }
+
+    void shiftClickRangeAndAnchor() {
+        QTreeWidgetItem* data = Data();
+        QTreeWidgetItem* a = Child(*m_tree, data, QStringLiteral("a.SHP"));
+        QTreeWidgetItem* alpha = Child(*m_tree, data, QStringLiteral("alpha.shp"));
+        QTreeWidgetItem* c = Child(*m_tree, data, QStringLiteral("c.shp"));
+        QTreeWidgetItem* sub = Child(*m_tree, data, QStringLiteral("sub"));
+        QSignalSpy changed(m_tree.get(), &CTreeFileCtrl::SelectionChanged);
+        Click(*m_tree, sub);
+        Click(*m_tree, c, Qt::ShiftModifier);
+        QCOMPARE(m_tree->CountMarks(), 6); // sub, zeta, a.SHP, alpha.shp, Beta.shp, c.shp
+        QCOMPARE(m_tree->currentItem(), c);
+        QCOMPARE(m_tree->AnchorItem(), sub);
+        Click(*m_tree, a, Qt::ShiftModifier);
+        QCOMPARE(m_tree->CountMarks(), 3);
+        QVERIFY(m_tree->IsMarked(sub) && m_tree->IsMarked(a) && !m_tree->IsMarked(alpha));
+        QCOMPARE(m_tree->AnchorItem(), sub);
+        // One notification per click.
+        QCOMPARE(changed.count(), 3);
+    }
+
+    void pressOnAMarkedItemWithoutAndWithDrag() {
+        QTreeWidgetItem* data = Data();
+        QTreeWidgetItem* a = Child(*m_tree, data, QStringLiteral("a.SHP"));
+        QTreeWidgetItem* alpha = Child(*m_tree, data, QStringLiteral("alpha.shp"));
+        QTreeWidgetItem* beta = Child(*m_tree, data, QStringLiteral("Beta.shp"));
+        Click(*m_tree, a);
+        Click(*m_tree, beta, Qt::ShiftModifier);
+        QCOMPARE(m_tree->CountMarks(), 3);
+
+        QSignalSpy drags(m_tree.get(), &CTreeFileCtrl::BeginDrag);
+        const QPoint p = Centre(*m_tree, alpha);
+        SendMouse(*m_tree, QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton);
+        QCOMPARE(m_tree->CountMarks(), 3);
+        SendMouse(*m_tree, QEvent::MouseMove, p + QPoint(QApplication::startDragDistance() + 5, 0),
+                  Qt::NoButton, Qt::LeftButton);
+        SendMouse(*m_tree, QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton);
+        QCOMPARE(m_tree->CountMarks(), 3);
+        QCOMPARE(drags.count(), 1);
+
+        SendMouse(*m_tree, QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton);
+        SendMouse(*m_tree, QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton);
+        QCOMPARE(m_tree->CountMarks(), 1);
+        QVERIFY(m_tree->IsMarked(alpha));
+        QCOMPARE(m_tree->currentItem(), alpha);
+    }
+
+    void ctrlClickUnmarks() {
+        QTreeWidgetItem* data = Data();
+        Click(*m_tree, Child(*m_tree, data, QStringLiteral("a.SHP")));
+        Click(*m_tree, Child(*m_tree, data, QStringLiteral("c.shp")), Qt::ControlModifier);
+        Click(*m_tree, Child(*m_tree, data, QStringLiteral("a.SHP")), Qt::ControlModifier);
+        QStringList paths;
+        m_tree->SelectedFilePaths(paths);
+        QCOMPARE(paths, QStringList({Path(QStringLiteral("data/c.shp"))}));
+    }
+
+    void marksInACollapsedFolderAreNotReturned() {
+        QTreeWidgetItem* data = Data();
+        Click(*m_tree, Child(*m_tree, data, QStringLiteral("a.SHP")));
+        Click(*m_tree, Child(*m_tree, data, QStringLiteral("c.shp")), Qt::ControlModifier);
+        data->setExpanded(false);
+        QStringList paths;
+        m_tree->SelectedFilePaths(paths);
+        QVERIFY(paths.isEmpty());
+        QCOMPARE(m_tree->currentItem(), data);
+        QVERIFY(!m_tree->AnchorItem());
+    }
+
+    void downArrowLeavesOnlyTheNewCaretMarked() {
+        QTreeWidgetItem* data = Data();
+        Click(*m_tree, Child(*m_tree, data, QStringLiteral("a.SHP")));
+        Click(*m_tree, Child(*m_tree, data, QStringLiteral("Beta.shp")), Qt::ShiftModifier);
+        QCOMPARE(m_tree->CountMarks(), 3);
+        QTest::keyClick(m_tree.get(), Qt::Key_Down);
+        QCOMPARE(m_tree->CountMarks(), 1);
+        QCOMPARE(m_tree->ItemPath(m_tree->currentItem()), Path(QStringLiteral("data/c.shp")));
+        QVERIFY(m_tree->IsMarked(m_tree->currentItem()));
+    }
+
+    void shiftArrowsExtendAndNotify() {
+        QTreeWidgetItem* data = Data();
+        Click(*m_tree, Child(*m_tree, data, QStringLiteral("a.SHP")));
+        QSignalSpy changed(m_tree.get(), &CTreeFileCtrl::SelectionChanged);
+        QSignalSpy keys(m_tree.get(), &CTreeFileCtrl::ItemKeyDown);
+        QTest::keyClick(m_tree.get(), Qt::Key_Down, Qt::ShiftModifier);
+        QTest::keyClick(m_tree.get(), Qt::Key_Down, Qt::ShiftModifier);
+        QStringList paths;
+        m_tree->SelectedFilePaths(paths);
+        QCOMPARE(paths.size(), 3);
+        QCOMPARE(changed.count(), 2);
+        QCOMPARE(keys.count(), 2);
+        QTest::keyClick(m_tree.get(), Qt::Key_Up, Qt::ShiftModifier);
+        QCOMPARE(m_tree->CountMarks(), 2);
+    }
+
+    void backspaceSelectsTheParentButNotAboveTheDrive() {
+        m_tree->SelectPath(Path(QStringLiteral("data/sub")), false);
+        m_tree->setFocus();
+        QTest::keyClick(m_tree.get(), Qt::Key_Backspace);
+        QCOMPARE(m_tree->SelectedItemPath(), Path(QStringLiteral("data")));
+        QTest::keyClick(m_tree.get(), Qt::Key_Backspace);
+        QCOMPARE(m_tree->SelectedItemPath(), m_root);
+        QTest::keyClick(m_tree.get(), Qt::Key_Backspace);
+        QCOMPARE(m_tree->SelectedItemPath(), m_root);
+    }
+
+    void enterOpensNothingAndDoesNotCloseTheDialog() {
+        QDialog dialog;
+        auto* layout = new QVBoxLayout(&dialog);
+        auto* tree = new CTestTree(m_root, &dialog);
+        auto* ok = new QPushButton(QStringLiteral("OK"), &dialog);
+        ok->setDefault(true);
+        layout->addWidget(tree);
+        layout->addWidget(ok);
+        QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+        tree->ShowComputerNode(false);
+        tree->ShowNetworkNode(false);
+        tree->EnableOpenCommand(false);
+        tree->SetMask(QStringLiteral("*.shp"));
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        tree->SelectPath(Path(QStringLiteral("data/c.shp")), false);
+        tree->setFocus();
+        QSignalSpy finished(&dialog, &QDialog::finished);
+        QTest::keyClick(tree, Qt::Key_Return);
+        QTest::keyClick(tree, Qt::Key_Enter);
+        QCoreApplication::processEvents();
+        QCOMPARE(finished.count(), 0);
+        QVERIFY(dialog.isVisible());
+        QVERIFY(!tree->IsCommandEnabled(CTreeFileCtrl::kCmdOpen));
+    }
+
+    void contextMenuOnAFileEnablesOnlyProperties() {
+        QTreeWidgetItem* data = Data();
+        QTreeWidgetItem* c = Child(*m_tree, data, QStringLiteral("c.shp"));
+        Click(*m_tree, c, Qt::NoModifier, Qt::RightButton);
+        QCOMPARE(m_tree->menus.size(), 1);
+        QCOMPARE(m_tree->menus[0], QList<bool>({false, false, false, true}));
+        QCOMPARE(m_tree->currentItem(), c);
+
+        QTest::keyClick(m_tree.get(), Qt::Key_Return, Qt::AltModifier);
+        QCOMPARE(m_tree->propertiesShown, QStringList({Path(QStringLiteral("data/c.shp"))}));
+        // Choosing Properties from the menu runs it too.
+        m_tree->chooseCommand = CTreeFileCtrl::kCmdProperties;
+        QTest::keyClick(m_tree.get(), Qt::Key_F10, Qt::ShiftModifier);
+        QCOMPARE(m_tree->menus.size(), 2);
+        QCOMPARE(m_tree->propertiesShown.size(), 2);
+    }
+
+    void contextMenuOnEmptySpaceIsAllGrey() {
+        Data();
+        QTest::mouseClick(m_tree->viewport(), Qt::RightButton, Qt::NoModifier,
+                          QPoint(10, m_tree->viewport()->height() - 5));
+        QCOMPARE(m_tree->menus.size(), 1);
+        QCOMPARE(m_tree->menus[0], QList<bool>({false, false, false, false}));
+        QVERIFY(!m_tree->currentItem());
+    }
+
+    void renameAndDeleteStayDisabledOnDrivesWhenAllowed() {
+        m_tree->EnableRenameCommand(true);
+        m_tree->EnableDeleteCommand(true);
+        m_tree->SelectPath(m_root, false);
+        QVERIFY(!m_tree->IsCommandEnabled(CTreeFileCtrl::kCmdRename));
+        QVERIFY(!m_tree->IsCommandEnabled(CTreeFileCtrl::kCmdDelete));
+        m_tree->SelectPath(Path(QStringLiteral("data/c.shp")), false);
+        QVERIFY(m_tree->IsCommandEnabled(CTreeFileCtrl::kCmdDelete));
+        QTest::keyClick(m_tree.get(), Qt::Key_Delete);
+        QVERIFY(!QFile::exists(Path(QStringLiteral("data/c.shp"))));
+        QVERIFY(!Child(*m_tree, m_tree->currentItem(), QStringLiteral("c.shp")));
+    }
+
+    void deleteDisabledRemovesNothing() {
+        m_tree->SelectPath(Path(QStringLiteral("data/c.shp")), false);
+        QTest::keyClick(m_tree.get(), Qt::Key_Delete);
+        QVERIFY(QFile::exists(Path(QStringLiteral("data/c.shp"))));
+    }
+
+    void historyBackAndForward() {
+        const QString a = Path(QStringLiteral("data/a.SHP"));
+        const QString sub = Path(QStringLiteral("data/sub"));
+        const QString other = Path(QStringLiteral("other"));
+        m_tree->SelectPath(a, false);
+        // Whatever the caret was before (the view may have put it on the drive) stays the oldest entry.
+        const QStringList initial = m_tree->History().Back();
+        Click(*m_tree, m_tree->SelectPath(sub, false));
+        m_tree->SelectPath(other, false);
+        QVERIFY(!m_tree->IsCommandEnabled(CTreeFileCtrl::kCmdForward));
+        QTest::keyClick(m_tree.get(), Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(m_tree->SelectedItemPath(), sub);
+        QTest::keyClick(m_tree.get(), Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(m_tree->SelectedItemPath(), a);
+        QCOMPARE(m_tree->History().Back(), initial);
+        QTest::keyClick(m_tree.get(), Qt::Key_Right, Qt::AltModifier);
+        QCOMPARE(m_tree->SelectedItemPath(), sub);
+        // A rebuild recreates every item; the entries name paths and still lead there.
+        QTest::keyClick(m_tree.get(), Qt::Key_F5);
+        QCOMPARE(m_tree->SelectedItemPath(), sub);
+        QTest::keyClick(m_tree.get(), Qt::Key_Right, Qt::AltModifier);
+        QCOMPARE(m_tree->SelectedItemPath(), other);
+        QTest::keyClick(m_tree.get(), Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(m_tree->SelectedItemPath(), sub);
+    }
+
+    void historyDropsEntriesThatCannotBeSelected() {
+        const QString a = Path(QStringLiteral("data/a.SHP"));
+        const QString c = Path(QStringLiteral("data/c.shp"));
+        m_tree->SelectPath(a, false);
+        const QStringList initial = m_tree->History().Back();
+        m_tree->SelectPath(c, false);
+        m_tree->SelectPath(Path(QStringLiteral("other")), false);
+        QCOMPARE(m_tree->History().Back(), initial + QStringList({a, c}));
+        QVERIFY(QFile::remove(c));
+        m_tree->HistoryBack();
+        QCOMPARE(m_tree->SelectedItemPath(), a);
+        QCOMPARE(m_tree->History().Back(), initial);
+        QCOMPARE(m_tree->History().Forward(), QStringList({Path(QStringLiteral("other"))}));
+    }
+
+    void doubleClickOpensAFolderAndTellsTheOwner() {
+        QTreeWidgetItem* data = Data();
+        QTreeWidgetItem* zeta = Child(*m_tree, data, QStringLiteral("zeta"));
+        QSignalSpy doubled(m_tree.get(), &CTreeFileCtrl::ItemDoubleClicked);
+        QTest::mouseDClick(m_tree->viewport(), Qt::LeftButton, Qt::NoModifier, Centre(*m_tree, zeta));
+        QVERIFY(zeta->isExpanded());
+        QCOMPARE(ChildNames(*m_tree, zeta), QStringList({"inner"}));
+        QCOMPARE(doubled.count(), 1);
+        QCOMPARE(doubled.at(0).at(0).value<QTreeWidgetItem*>(), zeta);
+    }
+
+    void computerNodeHoldsTheDrives() {
+        m_tree->ShowComputerNode(true);
+        QCOMPARE(m_tree->topLevelItemCount(), 1);
+        QTreeWidgetItem* computer = m_tree->topLevelItem(0);
+        QVERIFY(m_tree->SelectPath(Path(QStringLiteral("data/c.shp")), false));
+        QCOMPARE(computer->childCount(), 1);
+        QCOMPARE(m_tree->ItemPath(computer->child(0)), m_root);
+    }
+};
+
+QTEST_MAIN(TreeFileCtrlTest)
+#include "TreeFileCtrlTest.moc"
