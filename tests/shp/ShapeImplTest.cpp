@@ -4,6 +4,7 @@
 
 #include "MemoryFile.h"
 #include "ShapeRecords.h"
+#include "TempDir.h"
 #include "platform/Exceptions.h"
 #include "search/SinglePartOfShape.h"
 
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <new>
+#include <string>
 
 // Allocation counting for the reuse and forged-length tests.
 namespace {
@@ -387,6 +389,87 @@ TEST(ShapeImpl, CopyFromTakesTheSourceAsItReportsItself) {
     two->GetPointCount(&n);
     EXPECT_EQ(n, 5);
     EXPECT_EQ(two->GetPartPoints(0)[2].x, 6);
+}
+
+// Records written by GDAL's shapefile driver, Z and M variants included, read back record by record.
+TEST(ShapeImpl, ReadsRecordsWrittenByGdal) {
+    test::CTempDir dir;
+    const std::string script = R"(
+import sys
+from osgeo import ogr
+d = sys.argv[1]
+drv = ogr.GetDriverByName('ESRI Shapefile')
+def make(name, gtype, wkts):
+    ds = drv.CreateDataSource(d + '/' + name + '.shp')
+    lyr = ds.CreateLayer(name, geom_type=gtype)
+    for w in wkts:
+        f = ogr.Feature(lyr.GetLayerDefn())
+        f.SetGeometry(ogr.CreateGeometryFromWkt(w))
+        lyr.CreateFeature(f)
+    ds = None
+make('polyz', ogr.wkbPolygon25D, ['POLYGON Z ((0 0 1,0 10 2,10 10 3,10 0 4,0 0 1),(2 2 5,4 2 5,4 4 5,2 4 5,2 2 5))',
+                                  'POLYGON Z ((20 20 0,20 21 0,21 21 0,20 20 0))'])
+make('linez', ogr.wkbMultiLineString25D, ['MULTILINESTRING Z ((0 0 0,1 1 1),(5 5 5,6 6 6,7 7 7))'])
+make('multim', ogr.wkbMultiPointM, ['MULTIPOINT M ((1 2 3),(4 5 6))'])
+make('pointzm', ogr.wkbPointZM, ['POINT ZM (7 8 9 10)'])
+)";
+    const std::string scriptPath = dir.Write("make.py", script);
+    if (std::system(("/usr/bin/python3 " + scriptPath + " " + dir.Path() + " 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "GDAL Python bindings not available";
+
+    const auto open = [&](const std::string& name) {
+        const std::string bytes = test::CTempDir::Read(dir.Path(name + ".shp"));
+        EXPECT_GT(bytes.size(), 100u) << name;
+        return CMemoryFile(bytes.size() > 100 ? bytes.substr(100) : std::string());
+    };
+    auto shape = MakeRef<CShapeImpl>();
+    int n = 0;
+
+    CMemoryFile polyz = open("polyz");
+    ASSERT_EQ(shape->ReadFrom(&polyz), 1);
+    EXPECT_EQ(shape->GetType(), SHAPE_POLYGON);
+    EXPECT_EQ(shape->GetRecordNumber(), 0);
+    ASSERT_EQ(shape->GetPartCount(), 2);
+    shape->GetPartPointCount(1, &n);
+    EXPECT_EQ(n, 5);
+    EXPECT_EQ(shape->GetPartPoints(0)[2].x, 10);
+    // The writer may turn the hole around; its corners stay.
+    const CGeoPoint* hole = shape->GetPartPoints(1);
+    EXPECT_EQ(hole[0].x, 2);
+    EXPECT_EQ(hole[0].y, 2);
+    EXPECT_EQ(hole[1].x + hole[1].y, 6);
+    EXPECT_EQ(hole[2].x, 4);
+    EXPECT_EQ(hole[2].y, 4);
+    CGeoRect r;
+    shape->GetBounds(&r);
+    EXPECT_EQ(r.right, 10);
+    EXPECT_EQ(r.top, 10);
+    ASSERT_EQ(shape->ReadFrom(&polyz), 1);
+    EXPECT_EQ(shape->GetRecordNumber(), 1);
+    shape->GetPointCount(&n);
+    EXPECT_EQ(n, 4);
+    EXPECT_EQ(shape->GetPartPoints(0)[2].y, 21);
+    EXPECT_THROW(shape->ReadFrom(&polyz), CArchiveException); // past the last record
+
+    CMemoryFile linez = open("linez");
+    ASSERT_EQ(shape->ReadFrom(&linez), 1);
+    EXPECT_EQ(shape->GetType(), SHAPE_POLYLINE);
+    shape->GetPartPointCount(1, &n);
+    EXPECT_EQ(n, 3);
+    EXPECT_EQ(shape->GetPartPoints(1)[2].x, 7);
+
+    CMemoryFile multim = open("multim");
+    ASSERT_EQ(shape->ReadFrom(&multim), 1);
+    EXPECT_EQ(shape->GetType(), SHAPE_MULTIPOINT);
+    shape->GetPointCount(&n);
+    EXPECT_EQ(n, 2);
+    EXPECT_EQ(shape->GetPartPoints(0)[1].y, 5);
+
+    CMemoryFile pointzm = open("pointzm");
+    ASSERT_EQ(shape->ReadFrom(&pointzm), 1);
+    EXPECT_EQ(shape->GetType(), SHAPE_POINT);
+    EXPECT_EQ(shape->GetPartPoints(0)->x, 7);
+    EXPECT_EQ(shape->GetPartPoints(0)->y, 8);
 }
 
 } // namespace
