@@ -29,9 +29,20 @@ public:
     // The menu item to choose (its command), 0 for none.
     int chooseCommand = 0;
     QStringList propertiesShown;
+    // Further drives after the root, and whether removable ones hold a medium.
+    std::vector<SDriveEntry> extraDrives;
+    bool mediumPresent = true;
+
+    bool VolumeReady(const QString& root) const override {
+        return !PathIsRemovableDrive(root) || mediumPresent;
+    }
 
 protected:
-    std::vector<SDriveEntry> Drives() const override { return {{m_root, m_root, kDriveFixed}}; }
+    std::vector<SDriveEntry> Drives() const override {
+        std::vector<SDriveEntry> drives{{m_root, m_root, kDriveFixed}};
+        drives.insert(drives.end(), extraDrives.begin(), extraDrives.end());
+        return drives;
+    }
     QAction* ExecContextMenu(QMenu& menu, const QPoint&) override {
         QList<bool> enabled;
         QAction* chosen = nullptr;
@@ -485,6 +496,54 @@ private slots:
         QCOMPARE(ChildNames(*m_tree, zeta), QStringList({"inner"}));
         QCOMPARE(doubled.count(), 1);
         QCOMPARE(doubled.at(0).at(0).value<QTreeWidgetItem*>(), zeta);
+    }
+
+    void emptyOpticalDriveClosesAndLosesItsButton() {
+        const QString disc = Path(QStringLiteral("disc"));
+        QVERIFY(QDir().mkpath(disc));
+        Touch(disc + QStringLiteral("/map.shp"));
+        m_tree->extraDrives = {{disc, QStringLiteral("DISC"), kDriveCdRom}};
+        m_tree->mediumPresent = false;
+        m_tree->SetMask(QStringLiteral("*.shp"));
+        QCOMPARE(m_tree->topLevelItemCount(), 2);
+        QTreeWidgetItem* drive = m_tree->topLevelItem(1);
+        QCOMPARE(drive->text(0), QStringLiteral("DISC"));
+        // The medium is not touched to draw the button.
+        QVERIFY(m_tree->HasChildrenIndicator(drive));
+        drive->setExpanded(true);
+        QVERIFY(!drive->isExpanded());
+        QCOMPARE(drive->childCount(), 0);
+        QVERIFY(!m_tree->HasChildrenIndicator(drive));
+
+        m_tree->mediumPresent = true;
+        m_tree->SetMask(QStringLiteral("*.shp"));
+        drive = m_tree->topLevelItem(1);
+        drive->setExpanded(true);
+        QCOMPARE(ChildNames(*m_tree, drive), QStringList({"map.shp"}));
+        // A volume mounted inside another drive takes its own paths.
+        QCOMPARE(m_tree->SelectPath(disc + QStringLiteral("/map.shp"), false)->parent(), drive);
+    }
+
+    void hiddenDriveTypesAreNotListed() {
+        const QString stick = Path(QStringLiteral("stick"));
+        QVERIFY(QDir().mkpath(stick));
+        m_tree->extraDrives = {{stick, QStringLiteral("STICK"), kDriveRemovable}};
+        m_tree->SetHiddenDriveTypes(kDriveRemovable);
+        QCOMPARE(m_tree->topLevelItemCount(), 1);
+        m_tree->SetHiddenDriveTypes(kDriveCdRom);
+        QCOMPARE(m_tree->topLevelItemCount(), 2);
+        m_tree->ShowDriveLabels(false);
+        QCOMPARE(m_tree->topLevelItem(1)->text(0), stick);
+    }
+
+    void extensionDisplay() {
+        m_tree->SetExtensionDisplay(CTreeFileCtrl::EExtensionDisplay::WithoutExtension);
+        QTreeWidgetItem* data = Data();
+        QTreeWidgetItem* c = Child(*m_tree, data, QStringLiteral("c.shp"));
+        QCOMPARE(c->text(0), QStringLiteral("c"));
+        m_tree->SetExtensionDisplay(CTreeFileCtrl::EExtensionDisplay::WithExtension);
+        QCOMPARE(m_tree->currentItem()->child(m_tree->currentItem()->childCount() - 1)->text(0),
+                 QStringLiteral("c.shp"));
     }
 
     void computerNodeHoldsTheDrives() {
