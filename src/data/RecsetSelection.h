@@ -29,9 +29,9 @@ int SelectRecordsByRect(IGeoDS* source, IDirectAccess* access, const CGeoRect& q
                         const SpatialIndexQuery& index, IRecset** recset);
 
 // The search: the candidates of source->SelectByRect over the region's bounds (the layer's bounds without a
-// region) are tested in their order, by the region (containment or intersection, as the spec's contain mode
-// says) on the record's shape, then by the expression on its attribute record. The passing records form a
-// CSearchRecset positioned on its first entry. 0 when nothing passes or the candidates cannot be selected.
+// region) are tested in their order, by the region (containment or intersection, as the CSearchSpec's contain
+// mode says) on the record's shape, then by the expression on its attribute record. The passing records form
+// a CSearchRecset positioned on its first entry. 0 when nothing passes or the candidates cannot be selected.
 int SearchRecords(IGeoDS* source, IDirectAccess* access, CSearchSpec* spec, IRecset** recset);
 
 } // namespace fennick
