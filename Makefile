@@ -4,7 +4,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CORE_LABELS = platform|data|merge|shp|search|coordsys
 
-.PHONY: all deps configure build test test-fast asan demo clean
+.PHONY: all deps configure build test test-fast asan demo clean fuzz-smoke
 
 all: build
 
@@ -21,6 +21,11 @@ build: configure
 test: build
 	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory asan
+	@$(MAKE) --no-print-directory fuzz-smoke
+
+# Each fuzz target for about 20 s when clang's libFuzzer is installed.
+fuzz-smoke:
+	@JOBS=$(JOBS) scripts/fuzz.sh --smoke 20
 
 test-fast: build
 	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
