@@ -7,6 +7,7 @@
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -60,6 +61,9 @@ int UsageError(const std::string& why) {
 
 int main(int argc, char** argv) {
     SilenceLibraryDiagnostics();
+    // Past a file-size limit a write must fail (and the merge with it, leaving no output) instead of the
+    // signal ending the process with its temporary files in place.
+    std::signal(SIGXFSZ, SIG_IGN);
     SOptions options;
     bool endOfOptions = false;
     for (int i = 1; i < argc; ++i) {
