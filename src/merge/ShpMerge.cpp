@@ -178,6 +178,14 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
     CRef<IRecset> templateSet;
     if (!first->SelectAll(templateSet.Put()) || !templateSet)
         ThrowMemory();
+    // The output's fields come from the first record's attributes. When the first input has a table but that
+    // record cannot be read from it, the writer would take the input for one without a table and drop every
+    // input's attributes, so the merge fails instead.
+    if (IFieldDesc* fields = FieldsOf(first.Get()); fields != nullptr && fields->GetFieldCount() > 0) {
+        CRef<IShapeAttr> attributes;
+        if (templateSet->MoveFirst() && (!templateSet->GetAttributes(attributes.Put()) || !attributes))
+            ThrowGenericError(u"An error occurred while adding data from file.", m_files[0]);
+    }
     CRef<IRecset> selected = CRef<IRecset>::Adopt(SelectRecords(first.Get()));
 
     CShpFile output;

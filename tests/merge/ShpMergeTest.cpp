@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 using namespace fennick;
@@ -166,6 +167,20 @@ TEST_F(ShpMergeTest, FirstInputWithoutTablePassesTheColumnCheck) {
     const auto out = OgrDump(dir.Path("out.shp"));
     EXPECT_EQ(out["count"], 2);
     EXPECT_EQ(out["fields"][0][0], "ID");
+}
+
+// A table that claims no records cannot give the output its fields; merging on with a lone ID field would
+// drop the attributes of every input while reporting success.
+TEST_F(ShpMergeTest, FirstInputWhoseTableCannotGiveTheFirstRecordFails) {
+    const std::string a = Layer("a", {"x", "y"});
+    const std::string b = Layer("b", {"z"});
+    std::string dbf = CTempDir::Read(dir.Path("a.dbf"));
+    std::fill(dbf.begin() + 4, dbf.begin() + 8, '\0'); // record count 0
+    dir.Write("a.dbf", dbf);
+    CShpMerge engine;
+    EXPECT_EQ(Run(Add(engine, {a, b}), dir.Path("out.shp")),
+              u"An error occurred while adding data from file.: " + FromUtf8(a) + u".");
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("out.shp")));
 }
 
 TEST_F(ShpMergeTest, CancelDuringTheLastInputLeavesNoOutputAndNoPrj) {
