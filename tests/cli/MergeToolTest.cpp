@@ -10,7 +10,9 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <thread>
 
 using namespace fennick::test;
@@ -142,9 +144,19 @@ TEST_F(MergeTool, InterruptCancelsAndLeavesNoOutput) {
     ASSERT_EQ(::mkfifo(dir.Path("a.prj").c_str(), 0644), 0);
     const std::string out = dir.Path("out.shp");
     const auto r = RunProcess(ToolPath("fennick-merge"), {"-o", out, a, b, c}, [&](int pid) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        // A writer can open the pipe only once the tool has opened it for reading, that is once it is past its
+        // start-up and inside the check.
+        int fd = -1;
+        for (int tries = 0; fd < 0 && tries < 3000; ++tries) {
+            fd = ::open(dir.Path("a.prj").c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd < 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ASSERT_GE(fd, 0) << "the tool never opened the projection file";
         ::kill(pid, SIGINT);
-        std::ofstream(dir.Path("a.prj")) << "GEOGCS[\"x\"]";
+        const std::string wkt = "GEOGCS[\"x\"]";
+        EXPECT_EQ(::write(fd, wkt.data(), wkt.size()), static_cast<ssize_t>(wkt.size()));
+        ::close(fd);
     });
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "The action has been cancelled.\n");
