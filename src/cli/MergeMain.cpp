@@ -84,11 +84,19 @@ int main(int argc, char** argv) {
             options.overwrite = true;
         } else if (arg == "-q" || arg == "--quiet") {
             options.quiet = true;
-        } else if (arg == "-o" || arg == "--output" || arg == "--where") {
-            if (i + 1 >= argc)
+        } else if (arg == "-o" || arg == "--output" || arg == "--where" || arg.rfind("--output=", 0) == 0 ||
+                   arg.rfind("--where=", 0) == 0) {
+            // The value follows either after "=" or as the next argument.
+            const auto eqSign = arg.find('=');
+            const std::string name = arg.substr(0, eqSign);
+            std::string value;
+            if (eqSign != std::string::npos)
+                value = arg.substr(eqSign + 1);
+            else if (i + 1 < argc)
+                value = argv[++i];
+            else
                 return UsageError("option '" + arg + "' needs a value");
-            const std::string value = argv[++i];
-            if (arg == "--where") {
+            if (name == "--where") {
                 const auto eq = value.find('=');
                 if (eq == std::string::npos || eq == 0)
                     return UsageError("--where needs FIELD=VALUES");
@@ -98,16 +106,6 @@ int main(int argc, char** argv) {
             } else {
                 options.output = value;
             }
-        } else if (arg.rfind("--output=", 0) == 0) {
-            options.output = arg.substr(9);
-        } else if (arg.rfind("--where=", 0) == 0) {
-            const std::string value = arg.substr(8);
-            const auto eq = value.find('=');
-            if (eq == std::string::npos || eq == 0)
-                return UsageError("--where needs FIELD=VALUES");
-            options.haveWhere = true;
-            options.whereField = value.substr(0, eq);
-            options.whereValues = value.substr(eq + 1);
         } else {
             return UsageError("unknown option '" + arg + "'");
         }

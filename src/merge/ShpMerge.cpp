@@ -13,6 +13,7 @@
 #include "merge/GenericEx.h"
 #include "merge/PathFunctions.h"
 #include "platform/FileSystem.h"
+#include "platform/TextCase.h"
 #include "shp/ShpFile.h"
 #include "shp/XBaseDatabase.h"
 
@@ -44,29 +45,6 @@ bool SameLayout(IFieldDesc* reference, IFieldDesc* other) {
             return false;
     }
     return true;
-}
-
-char16_t FoldCase(char16_t c) {
-    if (c >= u'A' && c <= u'Z')
-        return static_cast<char16_t>(c - u'A' + u'a');
-    // Latin-1, Latin Extended-A, Greek and Cyrillic capitals, the letters users type most.
-    if ((c >= 0xC0 && c <= 0xDE && c != 0xD7))
-        return static_cast<char16_t>(c + 0x20);
-    if (c >= 0x100 && c <= 0x17F && (c % 2) == 0 && c != 0x130 && c != 0x138)
-        return static_cast<char16_t>(c + 1);
-    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2)
-        return static_cast<char16_t>(c + 0x20);
-    if (c >= 0x410 && c <= 0x42F)
-        return static_cast<char16_t>(c + 0x20);
-    if (c >= 0x400 && c <= 0x40F)
-        return static_cast<char16_t>(c + 0x50);
-    return c;
-}
-
-bool EqualIgnoringCase(const std::u16string& a, const std::u16string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) {
-               return FoldCase(x) == FoldCase(y);
-           });
 }
 
 void RaiseIfCancelled(IProgressMeter* progress) {
