@@ -67,7 +67,7 @@ for t in $targets; do
     -max_len=65536 -print_final_stats=1 -artifact_prefix="$artifacts/" >"$log" 2>&1
   rc=$?
   set -e
-  execs=$(sed -n 's/^stat::number_executed_units: *//p' "$log" | tail -1)
+  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   execs=${execs:-0}
   total=$((total + execs))
   if ((rc != 0)); then
