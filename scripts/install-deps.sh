@@ -12,6 +12,7 @@ packages=(
   nlohmann-json3-dev
   clang
   xvfb xauth
+  time
 )
 
 missing=()

@@ -11,6 +11,8 @@
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 #include "platform/Variant.h"
+#include "shp/XBaseNumbers.h"
+#include "shp/XBaseRecord.h"
 #include "shp/XBaseWriter.h"
 
 #include <atomic>
@@ -79,6 +81,18 @@ bool EncodeWhole(int codePage, std::u16string_view text, std::string& out) {
 }
 
 std::atomic<unsigned> g_tempCounter{0};
+
+// Code pages under which ASCII bytes and ASCII characters stand for each other (decoding and encoding).
+bool KeepsAscii(int codePage) {
+    return codePage <= 0 || codePage == 65001 || IsCodePageSupported(codePage);
+}
+
+bool IsAscii(std::string_view text) {
+    unsigned char any = 0;
+    for (const char c : text)
+        any |= static_cast<unsigned char>(c);
+    return any < 0x80;
+}
 
 } // namespace
 
@@ -188,6 +202,7 @@ void CShpFile::Create(const std::u16string& path, IRecset* templateSet) {
         m_outputWidths.push_back(10);
         m_idField = true;
     }
+    m_asciiOutput = KeepsAscii(m_codePage);
     m_record = -1;
     m_state = State::created;
 }
@@ -303,9 +318,51 @@ void CShpFile::WriteShape(IShape* shape) {
     }
 }
 
+bool CShpFile::PassesThrough(int sourceCodePage, std::string_view text) {
+    // Latin-1 bytes decode to the characters the byte-preserving rule writes back as the same bytes.
+    if (sourceCodePage == 0 && m_codePage <= 0)
+        return true;
+    if (sourceCodePage != m_asciiCodePage) {
+        m_asciiCodePage = sourceCodePage;
+        m_asciiSource = KeepsAscii(sourceCodePage);
+    }
+    return m_asciiSource && m_asciiOutput && IsAscii(text);
+}
+
 void CShpFile::WriteAttributes(IShapeAttr* attributes) {
+    // A record of an xBase table offers its field texts, so that texts which would come out as the bytes
+    // they went in as, and integers, skip the round trip through wide text and typed values.
+    // A record set hands out one recycled record object after another, so the cast is mostly remembered.
+    if (attributes != m_castFrom) {
+        m_castFrom = attributes;
+        m_castTo = dynamic_cast<CxBaseRecord*>(attributes);
+    }
+    CxBaseRecord* table = m_castTo;
+    const int tableCodePage = table != nullptr ? table->CodePage() : 0;
     for (const SFieldMap& field : m_fieldMap) {
         int written = 0;
+        if (table != nullptr) {
+            const char letter = table->GetTypeLetter(field.source);
+            if (field.type == 2 && letter == 'N') {
+                written =
+                    m_dbf->WriteInt64(m_record, field.output, ParseXBaseInt64(table->GetText(field.source)));
+                if (written == 0)
+                    ThrowUser();
+                continue;
+            }
+            if (field.type != 3 && field.type != 4 && (letter == 'C' || letter == 'D')) {
+                std::string_view text = table->GetText(field.source);
+                // The decoder reads up to the first zero byte.
+                text = text.substr(0, std::min(text.find('\0'), text.size()));
+                if (PassesThrough(tableCodePage, text)) {
+                    text = text.substr(
+                        0, std::min(text.size(), static_cast<std::size_t>(std::max(field.width, 0))));
+                    if (m_dbf->WriteString(m_record, field.output, text) == 0)
+                        ThrowUser();
+                    continue;
+                }
+            }
+        }
         switch (field.type) {
         case 2: { // integer, exactly, whatever its size
             CVariant& value = *m_value;
@@ -394,6 +451,9 @@ void CShpFile::Append(IRecset* recordset) {
     if (recordset->MoveFirst() == 0)
         return;
     const bool withAttributes = !m_idField && m_skipped + m_dbf->GetFieldCount() > 0;
+    // Objects of another set may take the addresses of this one's.
+    m_castFrom = nullptr;
+    m_castTo = nullptr;
     bool first = true;
     CRef<IShape> shape;
     CRef<IShapeAttr> attributes;

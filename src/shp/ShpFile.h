@@ -30,10 +30,12 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace fennick {
 
+class CxBaseRecord;
 class CxBaseWriter;
 class IRecset;
 class IShape;
@@ -105,6 +107,8 @@ private:
     void BuildFieldMap(IShapeAttr* attributes);
     void WriteShape(IShape* shape);
     void WriteAttributes(IShapeAttr* attributes);
+    // Whether a table text of the given code page is written as exactly its bytes (cut to the width).
+    bool PassesThrough(int sourceCodePage, std::string_view text);
     void WriteCpg(const std::u16string& path) const;
     void Commit();
     // Runs one entry point's work when the writer is in the required state: 1 on success; 0 after an error,
@@ -135,6 +139,11 @@ private:
     std::unique_ptr<CIString> m_text;
     std::unique_ptr<CVariant> m_value;
     std::string m_bytes;
+    bool m_asciiOutput = false;       // the output code page writes ASCII characters as their bytes
+    int m_asciiCodePage = 0;          // the source code page m_asciiSource was found for
+    bool m_asciiSource = true;        // ... whose ASCII bytes decode to the same characters
+    IShapeAttr* m_castFrom = nullptr; // the attribute object last seen, and it as a table record (or null)
+    CxBaseRecord* m_castTo = nullptr;
 };
 
 // Creates the output files from the fields of the template's first attribute record. The fourth argument

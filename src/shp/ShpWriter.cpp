@@ -34,8 +34,12 @@ void PutLE32(uint8_t* out, uint32_t v) {
 
 void PutLEDouble(uint8_t* out, double v) {
     uint64_t bits = std::bit_cast<uint64_t>(v);
-    for (int i = 0; i < 8; ++i, bits >>= 8)
-        out[i] = static_cast<uint8_t>(bits);
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(out, &bits, 8);
+    } else {
+        for (int i = 0; i < 8; ++i, bits >>= 8)
+            out[i] = static_cast<uint8_t>(bits);
+    }
 }
 
 // Copies count points as little-endian x, y doubles.
@@ -166,18 +170,21 @@ void CShpWriter::SBox::AddPoints(const CGeoPoint* points, int count) {
         empty = false;
         i = 1;
     }
+    // std::min and std::max keep the first argument unless the second compares beyond it, which is what
+    // the comparisons of a point with the box mean (also for NaN), and they compile without branches.
+    double x0 = xmin, x1 = xmax, y0 = ymin, y1 = ymax;
     for (; i < count; ++i) {
         const double x = points[i].x;
         const double y = points[i].y;
-        if (x < xmin)
-            xmin = x;
-        if (x > xmax)
-            xmax = x;
-        if (y < ymin)
-            ymin = y;
-        if (y > ymax)
-            ymax = y;
+        x0 = std::min(x0, x);
+        x1 = std::max(x1, x);
+        y0 = std::min(y0, y);
+        y1 = std::max(y1, y);
     }
+    xmin = x0;
+    xmax = x1;
+    ymin = y0;
+    ymax = y1;
 }
 
 void CShpWriter::SBox::AddBox(const SBox& box) {

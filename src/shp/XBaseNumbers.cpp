@@ -1,6 +1,7 @@
 #include "shp/XBaseNumbers.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <locale.h>
@@ -25,6 +26,90 @@ std::size_t Finish(char* out, std::to_chars_result result) {
     return static_cast<std::size_t>(result.ptr - out);
 }
 
+// Exact powers of ten as doubles (10^22 is the largest).
+constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The common field text, [spaces][sign]digits[.digits] and nothing after it, with at most 15 significant
+// digits and 22 decimals: the digits form an integer below 2^53 and the power of ten is exact, so one
+// correctly rounded division gives the double nearest the text, which is what strtod returns. False for
+// anything else (exponents, hexadecimal, words, more digits), which strtod reads.
+bool ParsePlainDecimal(std::string_view text, double& value) {
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    while (i < n && IsSpace(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    uint64_t mantissa = 0;
+    int digits = 0; // significant digits taken into the mantissa
+    int decimals = 0;
+    bool any = false;
+    for (; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
+        any = true;
+        if (mantissa == 0 && text[i] == '0')
+            continue;
+        if (++digits > 15)
+            return false;
+        mantissa = mantissa * 10 + static_cast<unsigned>(text[i] - '0');
+    }
+    if (i < n && text[i] == '.') {
+        for (++i; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
+            any = true;
+            if (++decimals > 22)
+                return false;
+            if (mantissa == 0 && text[i] == '0')
+                continue;
+            if (++digits > 15)
+                return false;
+            mantissa = mantissa * 10 + static_cast<unsigned>(text[i] - '0');
+        }
+    }
+    if (!any || i != n)
+        return false;
+    const double magnitude = static_cast<double>(mantissa) / kPow10[decimals];
+    value = negative ? -magnitude : magnitude;
+    return true;
+}
+
+// printf("%.*f") for the common case without a long computation: the value times 10^decimals, rounded to
+// the integer n, is the printed digits when n is below 2^52 and the exact remainder (one fused multiply-add
+// from the exact product) is clearly away from one half. Near ties, negative values that print as zero and
+// large values go the general way. Returns 0 when it did not print.
+std::size_t PrintFixedQuick(char* out, double value, int decimals) {
+    if (decimals > 15 || !std::isfinite(value))
+        return 0;
+    const double scale = kPow10[decimals];
+    const double scaled = value * scale;
+    if (!(std::fabs(scaled) < 4503599627370496.0)) // 2^52
+        return 0;
+    const double whole = std::nearbyint(scaled);
+    const double rest = std::fma(value, scale, -whole);
+    if (!(std::fabs(rest) < 0.4999999))
+        return 0;
+    if (whole == 0.0 && std::signbit(value))
+        return 0;
+    uint64_t n = static_cast<uint64_t>(std::fabs(whole));
+    char digits[24];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + n % 10);
+        n /= 10;
+    } while (n != 0);
+    while (count <= decimals)
+        digits[count++] = '0';
+    std::size_t length = 0;
+    if (whole < 0.0)
+        out[length++] = '-';
+    for (int k = count - 1; k >= 0; --k) {
+        if (k == decimals - 1)
+            out[length++] = '.';
+        out[length++] = digits[k];
+    }
+    return length;
+}
+
 } // namespace
 
 int64_t ParseXBaseInt64(std::string_view text) {
@@ -35,10 +120,13 @@ int64_t ParseXBaseInt64(std::string_view text) {
     if (i < text.size() && (text[i] == '+' || text[i] == '-'))
         negative = text[i++] == '-';
     const uint64_t limit = negative ? uint64_t{1} << 63 : static_cast<uint64_t>(INT64_MAX);
+    // magnitude * 10 + digit > limit, without a division per digit.
+    const uint64_t limitTens = limit / 10;
+    const unsigned limitUnits = static_cast<unsigned>(limit % 10);
     uint64_t magnitude = 0;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         const unsigned digit = static_cast<unsigned>(text[i] - '0');
-        if (magnitude > (limit - digit) / 10) {
+        if (magnitude > limitTens || (magnitude == limitTens && digit > limitUnits)) {
             magnitude = limit;
             break;
         }
@@ -59,6 +147,9 @@ int32_t ParseXBaseInt32(std::string_view text) {
 }
 
 double ParseXBaseDouble(std::string_view text) {
+    double quick = 0.0;
+    if (ParsePlainDecimal(text, quick))
+        return quick;
     // Field texts are short; copy to get the terminating zero strtod needs.
     char small[128];
     std::string large;
@@ -86,6 +177,8 @@ std::size_t PrintFixed(char* out, double value, int decimals) {
         decimals = 0;
     if (decimals > 255)
         decimals = 255;
+    if (const std::size_t quick = PrintFixedQuick(out, value, decimals))
+        return quick;
     return Finish(out, std::to_chars(out, out + kNumberTextSize, value, std::chars_format::fixed, decimals));
 }
 

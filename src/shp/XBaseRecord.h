@@ -43,6 +43,12 @@ public:
     int GetFieldType(int index) override;
 
     uint32_t GetRecordNumber() const { return m_record; }
+    // The code page texts are decoded with (the table's, or the one it had when it went away).
+    int CodePage() const;
+    // The field's type letter; 0 for an index out of range.
+    char GetTypeLetter(int field) const {
+        return Valid(field) ? m_entries[static_cast<std::size_t>(field)].type : '\0';
+    }
     // The field's text (bytes without surrounding spaces); empty for an index out of range.
     std::string_view GetText(int field) const;
 
@@ -64,7 +70,6 @@ private:
     // Sizes the buffers for the table's layout and reads the record.
     void Load(uint32_t record);
     bool Valid(int field) const { return field >= 0 && static_cast<std::size_t>(field) < m_entries.size(); }
-    int CodePage() const;
     double ToDouble(int field) const;
     void Cut(); // the table goes away
 

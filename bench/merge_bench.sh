@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# Times fennick-merge against GDAL's ogrmerge.py -single and against the machine's floor (cat of the same
+# input bytes into one file), alternating the three in every round, and prints medians, ratios and
+# fennick-merge's peak memory. Three cases: four generated polygon shapefiles, two MapInfo TAB tables made
+# from two of them with ogr2ogr, and 500 small shapefiles (open and check cost per input).
+#
+# Usage: bench/merge_bench.sh [ROUNDS]      (default 5 rounds; at least 5 for the published medians)
+# Environment: BUILD_DIR (default <repo>/build-bench), WORK_DIR (default a new folder under /tmp, removed
+# at the end), RECORDS (records per input of the four-file case, default 200000), SMALL_FILES (500),
+# SMALL_RECORDS (records per small input, 400).
+# Needs: /usr/bin/time (Debian package "time"), ogrmerge.py and ogr2ogr (gdal-bin, python3-gdal), cmake,
+# ninja and Google Benchmark's headers for the build (scripts/install-deps.sh installs them all).
+set -euo pipefail
+
+rounds=${1:-5}
+repo=$(cd "$(dirname "$0")/.." && pwd)
+build=$(realpath -m "${BUILD_DIR:-$repo/build-bench}")
+records=${RECORDS:-200000}
+smallFiles=${SMALL_FILES:-500}
+smallRecords=${SMALL_RECORDS:-400}
+
+die() { echo "merge_bench: $*" >&2; exit 1; }
+
+[ -x /usr/bin/time ] || die "/usr/bin/time is missing (Debian package \"time\")"
+ogrmerge=$(command -v ogrmerge.py || true)
+if [ -z "$ogrmerge" ]; then
+  for candidate in /usr/share/gdal/ogrmerge.py /usr/lib/python3/dist-packages/osgeo_utils/ogrmerge.py; do
+    [ -f "$candidate" ] && ogrmerge="python3 $candidate" && break
+  done
+fi
+[ -n "$ogrmerge" ] || die "ogrmerge.py not found (packages gdal-bin and python3-gdal)"
+command -v ogr2ogr >/dev/null || die "ogr2ogr not found (package gdal-bin)"
+
+echo "== build ($build)"
+if [ -f "$build/CMakeCache.txt" ]; then
+  cmake -S "$repo" -B "$build" -DFENNICK_BENCH=ON >/dev/null
+else
+  cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFENNICK_BENCH=ON \
+    -DFENNICK_BUILD_GUI=OFF -DFENNICK_BUILD_TESTS=OFF >/dev/null
+fi
+ninja -C "$build" -j2 fennick-merge fennick-gen-polygons >/dev/null
+merge=$build/src/cli/fennick-merge
+generate=$build/bench/fennick-gen-polygons
+
+work=${WORK_DIR:-}
+if [ -z "$work" ]; then
+  work=$(mktemp -d /tmp/fennick-bench.XXXXXX)
+  trap 'rm -rf "$work"' EXIT
+fi
+mkdir -p "$work"
+cd "$work"
+
+median() { sort -n | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+maximum() { sort -n | tail -1; }
+
+# run NAME COMMAND...: one timed run; appends "seconds kilobytes" to NAME.times.
+run() {
+  local name=$1
+  shift
+  /usr/bin/time -f "%e %M" -o "$name.last" "$@" >/dev/null 2>"$name.err" || { cat "$name.err" >&2; die "$name failed"; }
+  cat "$name.last" >>"$name.times"
+}
+
+# Removes every output, so that no run pays for deleting or overwriting another's.
+clean_outputs() { rm -f fennick_out.* ogr_out.* cat_out.bin; }
+
+# records_of FILE.shx: the record count its size gives.
+records_of() { echo $((($(stat -c %s "$1") - 100) / 8)); }
+
+# bench CASE EXPECTED_RECORDS INPUT...: the three contenders, alternating, $rounds rounds each.
+bench() {
+  local case=$1 expected=$2
+  shift 2
+  local inputs=("$@")
+  # The floor reads the bytes the inputs hold and writes them once.
+  local catFiles=()
+  local f base
+  for f in "${inputs[@]}"; do
+    base=${f%.*}
+    for ext in shp shx dbf tab dat map id; do
+      [ -f "$base.$ext" ] && catFiles+=("$base.$ext")
+    done
+  done
+  rm -f fennick.times ogrmerge.times cat.times
+  # One untimed run of each warms the page cache and checks the outputs.
+  clean_outputs
+  "$merge" -q -o fennick_out.shp "${inputs[@]}" >/dev/null
+  $ogrmerge -single -f "ESRI Shapefile" -o ogr_out.shp "${inputs[@]}" >/dev/null 2>&1
+  [ "$(records_of fennick_out.shx)" = "$expected" ] || die "$case: fennick-merge wrote $(records_of fennick_out.shx) records"
+  [ "$(records_of ogr_out.shx)" = "$expected" ] || die "$case: ogrmerge wrote $(records_of ogr_out.shx) records"
+  for ((r = 0; r < rounds; r++)); do
+    # Rotate the order every round so that no contender always runs after the same one.
+    for k in 0 1 2; do
+      clean_outputs
+      case $(((r + k) % 3)) in
+      0) run fennick "$merge" -q -o fennick_out.shp "${inputs[@]}" ;;
+      1) run ogrmerge $ogrmerge -single -f "ESRI Shapefile" -o ogr_out.shp "${inputs[@]}" ;;
+      2) run cat sh -c 'cat "$@" >cat_out.bin' cat "${catFiles[@]}" ;;
+      esac
+    done
+  done
+  clean_outputs
+  local fen ogr floor peak
+  fen=$(cut -d' ' -f1 fennick.times | median)
+  ogr=$(cut -d' ' -f1 ogrmerge.times | median)
+  floor=$(cut -d' ' -f1 cat.times | median)
+  peak=$(cut -d' ' -f2 fennick.times | maximum)
+  local bytes
+  bytes=$(cat "${catFiles[@]}" | wc -c)
+  printf '%-28s %8s %9s %7s %14s %12s %15s\n' "$case" "$fen" "$ogr" "$floor" \
+    "$(awk -v a="$fen" -v b="$ogr" 'BEGIN { printf "%.3f", a / b }')" \
+    "$(awk -v a="$fen" -v b="$floor" 'BEGIN { printf "%.2f", a / b }')" \
+    "$(awk -v k="$peak" 'BEGIN { printf "%.1f MB", k / 1024 }')"
+  echo "  ($rounds rounds; input $((bytes / 1048576)) MB; times fennick: $(cut -d' ' -f1 fennick.times | tr '\n' ' ')ogrmerge: $(cut -d' ' -f1 ogrmerge.times | tr '\n' ' ')cat: $(cut -d' ' -f1 cat.times | tr '\n' ' '))" >&2
+}
+
+echo "== generating inputs in $work"
+for i in 1 2 3 4; do
+  "$generate" "in$i.shp" "$records" "$i"
+done
+# MapInfo holds 32-bit integers in 11 characters, so the two TAB tables share their own layout.
+for i in 1 2; do
+  ogr2ogr -f "MapInfo File" "in$i.tab" "in$i.shp" -mapFieldType Integer64=Integer
+done
+mkdir -p small
+smallInputs=()
+for ((i = 1; i <= smallFiles; i++)); do
+  "$generate" "small/s$i.shp" "$smallRecords" "$((1000 + i))"
+  smallInputs+=("small/s$i.shp")
+done
+
+echo "== machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), load $(cut -d' ' -f1-3 /proc/loadavg)"
+printf '%-28s %8s %9s %7s %14s %12s %15s\n' "case (median seconds)" fennick ogrmerge cat fennick/ogr fennick/cat "fennick peak"
+bench "4 x $records polygons" $((4 * records)) in1.shp in2.shp in3.shp in4.shp
+bench "2 TAB x $records polygons" $((2 * records)) in1.tab in2.tab
+bench "$smallFiles x $smallRecords polygons" $((smallFiles * smallRecords)) "${smallInputs[@]}"
