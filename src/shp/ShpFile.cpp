@@ -200,6 +200,7 @@ void CShpFile::Create(const std::u16string& path, IRecset* templateSet) {
         if (m_dbf->AddField(std::string_view("ID"), CxBaseWriter::typeInteger, 10, 0) < 0)
             ThrowUser();
         m_outputWidths.push_back(10);
+        m_outputDecimals.push_back(0);
         m_idField = true;
     }
     m_asciiOutput = KeepsAscii(m_codePage);
@@ -249,6 +250,7 @@ void CShpFile::AddFields(IShapeAttr* attributes) {
         if (m_dbf->AddField(std::string_view(name), kind, width, decimals) < 0)
             ThrowUser();
         m_outputWidths.push_back(width);
+        m_outputDecimals.push_back(kind == CxBaseWriter::typeReal ? decimals : 0);
     }
 }
 
@@ -271,7 +273,8 @@ void CShpFile::BuildFieldMap(IShapeAttr* attributes) {
         if (output >= outputCount)
             ThrowUser(); // more values than output fields: the layouts do not match
         m_fieldMap.push_back({i, output, desc->GetFieldType(i),
-                              m_outputWidths[static_cast<std::size_t>(output)], fieldName.Str()});
+                              m_outputWidths[static_cast<std::size_t>(output)],
+                              m_outputDecimals[static_cast<std::size_t>(output)], fieldName.Str()});
         ++output;
     }
 }
@@ -344,11 +347,22 @@ void CShpFile::WriteAttributes(IShapeAttr* attributes) {
         if (table != nullptr) {
             const char letter = table->GetTypeLetter(field.source);
             if (field.type == 2 && letter == 'N') {
-                written =
-                    m_dbf->WriteInt64(m_record, field.output, ParseXBaseInt64(table->GetText(field.source)));
+                // Texts in printed form are what reading and printing would make of them.
+                const std::string_view text = table->GetText(field.source);
+                written = IsPlainInteger(text)
+                              ? m_dbf->WriteNumberText(m_record, field.output, text)
+                              : m_dbf->WriteInt64(m_record, field.output, ParseXBaseInt64(text));
                 if (written == 0)
                     ThrowUser();
                 continue;
+            }
+            if (field.type == 3 && (letter == 'N' || letter == 'F') && field.decimals > 0) {
+                const std::string_view text = table->GetText(field.source);
+                if (IsPlainFixed(text, field.decimals)) {
+                    if (m_dbf->WriteNumberText(m_record, field.output, text) == 0)
+                        ThrowUser();
+                    continue;
+                }
             }
             if (field.type != 3 && field.type != 4 && (letter == 'C' || letter == 'D')) {
                 std::string_view text = table->GetText(field.source);

@@ -97,6 +97,7 @@ private:
         int output = 0;
         int type = 0;
         int width = 0;
+        int decimals = 0;    // of the output field
         std::u16string name; // for messages
     };
 
@@ -136,6 +137,7 @@ private:
     // Reused for every record.
     std::vector<SFieldMap> m_fieldMap;
     std::vector<int> m_outputWidths;
+    std::vector<int> m_outputDecimals;
     std::unique_ptr<CIString> m_text;
     std::unique_ptr<CVariant> m_value;
     std::string m_bytes;

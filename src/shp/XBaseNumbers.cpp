@@ -168,6 +168,47 @@ double ParseXBaseDouble(std::string_view text) {
     return ::strtod_l(start, nullptr, locale);
 }
 
+bool IsPlainInteger(std::string_view text) {
+    std::size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
+    const std::size_t digits = text.size() - i;
+    if (digits == 0 || digits > 18 || (text[i] == '0' && (digits > 1 || i == 1)))
+        return false;
+    for (; i < text.size(); ++i)
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+    return true;
+}
+
+bool IsPlainFixed(std::string_view text, int decimals) {
+    if (decimals < 0 || decimals > 15)
+        return false;
+    const std::size_t d = static_cast<std::size_t>(decimals);
+    const bool negative = !text.empty() && text[0] == '-';
+    const std::size_t start = negative ? 1 : 0;
+    // Whole digits, then the point and exactly the decimals (no point without decimals).
+    const std::size_t fraction = d > 0 ? d + 1 : 0;
+    if (text.size() < start + 1 + fraction)
+        return false;
+    const std::size_t wholeEnd = text.size() - fraction;
+    if (d > 0 && text[wholeEnd] != '.')
+        return false;
+    if (text[start] == '0' && wholeEnd - start > 1)
+        return false; // a leading zero
+    int significant = 0;
+    bool nonZero = false;
+    for (std::size_t i = start; i < text.size(); ++i) {
+        if (i == wholeEnd)
+            continue;
+        const char c = text[i];
+        if (c < '0' || c > '9')
+            return false;
+        nonZero = nonZero || c != '0';
+        if (nonZero)
+            ++significant;
+    }
+    return significant <= 15 && (nonZero || !negative);
+}
+
 std::size_t PrintInt64(char* out, int64_t value) {
     return Finish(out, std::to_chars(out, out + kNumberTextSize, value));
 }

@@ -15,6 +15,13 @@ int32_t ParseXBaseInt32(std::string_view text);
 // A decimal real number as strtod reads it in the C locale; 0 when there is none.
 double ParseXBaseDouble(std::string_view text);
 
+// Whether text is exactly what printing reads back: PrintInt64(ParseXBaseInt64(text)) for IsPlainInteger,
+// PrintFixed(ParseXBaseDouble(text), decimals) for IsPlainFixed. True only for texts of the printed form
+// (an optional minus, no leading zeros, exactly the decimals) short enough to be exact (at most 18 digits
+// for integers, 15 significant digits for reals) and not negative zero; false says nothing.
+bool IsPlainInteger(std::string_view text);
+bool IsPlainFixed(std::string_view text, int decimals);
+
 // Large enough for any printed double with up to 255 decimals.
 constexpr std::size_t kNumberTextSize = 640;
 

@@ -295,6 +295,18 @@ int CxBaseWriter::WriteString(int32_t record, int field, std::string_view text) 
     return 1;
 }
 
+int CxBaseWriter::WriteNumberText(int32_t record, int field, std::string_view text) {
+    if (!SelectRecord(record, field))
+        return 0;
+    const SField& f = m_fields[static_cast<std::size_t>(field)];
+    if (f.type == 'N')
+        StoreNumberText(f, text.data(), text.size());
+    else
+        StoreText(f, text);
+    MarkWritten();
+    return 1;
+}
+
 int CxBaseWriter::WriteText(int32_t record, int field, std::u16string_view text) {
     // Encode before touching the record, so that a refused text changes nothing.
     if (m_codePage < 0) {

@@ -85,6 +85,10 @@ public:
     int WriteDouble(int32_t record, int field, double value);
     // 8-bit text, written as it is.
     int WriteString(int32_t record, int field, std::string_view text);
+    // A number already in the printed form of the field (see IsPlainInteger and IsPlainFixed, with the
+    // field's decimals): stored as WriteInt64 or WriteDouble would store its value, without reading and
+    // printing it again. Other texts would be stored unchecked. Into a text field it goes like WriteString.
+    int WriteNumberText(int32_t record, int field, std::string_view text);
     // Wide text encoded with the code page. A character the code page cannot hold raises CGenericEx and
     // leaves the record as it was.
     int WriteText(int32_t record, int field, std::u16string_view text);

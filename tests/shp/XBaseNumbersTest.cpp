@@ -127,5 +127,73 @@ TEST(XBaseNumbers, PrintsRandomValuesLikePrintf) {
     }
 }
 
+TEST(XBaseNumbers, PlainTextsAreWhatPrintingReadsBack) {
+    struct SCase {
+        const char* text;
+        int decimals; // -1: integer
+        bool plain;
+    };
+    const SCase cases[] = {
+        {"0", -1, true},
+        {"-0", -1, false},
+        {"007", -1, false},
+        {"+7", -1, false},
+        {"-123456789012345678", -1, true},
+        {"1234567890123456789", -1, false},
+        {"12a", -1, false},
+        {"", -1, false},
+        {"-", -1, false},
+        {"0.000000", 6, true},
+        {"-0.000000", 6, false},
+        {"-0.000001", 6, true},
+        {"26.168984", 6, true},
+        {"026.168984", 6, false},
+        {".168984", 6, false},
+        {"26.16898", 6, false},
+        {"26.1689840", 6, false},
+        {"26", 0, true},
+        {"26.", 0, false},
+        {"999999999.999999", 6, true},
+        {"9999999999.999999", 6, false},
+        {"1e5", 0, false},
+        {" 5", 0, false},
+        {"5.5", 1, true},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(c.decimals < 0 ? IsPlainInteger(c.text) : IsPlainFixed(c.text, c.decimals), c.plain);
+    }
+}
+
+TEST(XBaseNumbers, RandomPlainTextsPrintBackUnchanged) {
+    std::mt19937_64 random(5);
+    char out[kNumberTextSize];
+    int plainCount = 0;
+    for (int i = 0; i < 200000; ++i) {
+        const int decimals = static_cast<int>(random() % 16) - 1;
+        std::string text = random() % 3 == 0 ? "-" : "";
+        const int whole = 1 + static_cast<int>(random() % 18);
+        for (int d = 0; d < whole; ++d)
+            text += static_cast<char>('0' + (d == 0 && random() % 4 ? 1 + random() % 9 : random() % 10));
+        if (decimals > 0) {
+            text += '.';
+            for (int d = 0; d < decimals; ++d)
+                text += static_cast<char>('0' + random() % 10);
+        }
+        if (decimals < 0) {
+            if (!IsPlainInteger(text))
+                continue;
+            ++plainCount;
+            ASSERT_EQ(std::string(out, PrintInt64(out, ParseXBaseInt64(text))), text);
+        } else {
+            if (!IsPlainFixed(text, decimals))
+                continue;
+            ++plainCount;
+            ASSERT_EQ(std::string(out, PrintFixed(out, ParseXBaseDouble(text), decimals)), text);
+        }
+    }
+    EXPECT_GT(plainCount, 50000);
+}
+
 } // namespace
 } // namespace fennick
