@@ -51,18 +51,23 @@ void CxBaseRecord::Load(uint32_t record) {
     if (count < 1 || count >= 65536 || length + static_cast<uint32_t>(count) > 65535)
         ThrowBadFormat(table.m_file.GetFilePath());
     m_record = record;
-    m_entries.resize(static_cast<std::size_t>(count));
-    uint32_t textAt = 0;
-    for (int i = 0; i < count; ++i) {
-        const SDbfField& f = table.Field(i);
-        SEntry& e = m_entries[static_cast<std::size_t>(i)];
-        e.width = f.width;
-        e.offset = f.offset;
-        e.decimals = f.decimals;
-        e.type = f.type;
-        e.text = textAt;
-        e.length = 0;
-        textAt += f.width + 1u;
+    // A record object serves one table, whose layout stays while the record is attached to it: a recycled
+    // record keeps its entries.
+    if (m_entries.size() != static_cast<std::size_t>(count) || m_entriesLength != length) {
+        m_entries.resize(static_cast<std::size_t>(count));
+        m_entriesLength = length;
+        uint32_t textAt = 0;
+        for (int i = 0; i < count; ++i) {
+            const SDbfField& f = table.Field(i);
+            SEntry& e = m_entries[static_cast<std::size_t>(i)];
+            e.width = f.width;
+            e.offset = f.offset;
+            e.decimals = f.decimals;
+            e.type = f.type;
+            e.text = textAt;
+            e.length = 0;
+            textAt += f.width + 1u;
+        }
     }
     uint8_t* raw = m_raw.Require(length);
     char* texts = reinterpret_cast<char*>(m_texts.Require(length + static_cast<uint32_t>(count)));

@@ -82,6 +82,7 @@ private:
     CByteBuffer m_raw;
     CByteBuffer m_texts;
     std::vector<SEntry> m_entries;
+    uint32_t m_entriesLength = 0; // the record length m_entries were laid out for
 };
 
 } // namespace fennick
