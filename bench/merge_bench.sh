@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Times fennick-merge against GDAL's ogrmerge.py -single and against the machine's floor (cat of the same
-# input bytes into one file), alternating the three in every round, and prints medians, ratios and
-# fennick-merge's peak memory. Three cases: four generated polygon shapefiles, two MapInfo TAB tables made
+# input bytes into one file), alternating them in every round, and prints medians, ratios and
+# fennick-merge's peak memory. A second floor, "copy", pipes the same bytes through a second cat: cat alone
+# copies inside the kernel (copy_file_range), while any program that transforms records has to read them
+# into its memory and write them out again, as this does. Three cases: four generated polygon shapefiles, two MapInfo TAB tables made
 # from two of them with ogr2ogr, and 500 small shapefiles (open and check cost per input).
 #
 # Usage: bench/merge_bench.sh [ROUNDS]      (default 5 rounds; at least 5 for the published medians)
@@ -62,7 +64,7 @@ run() {
 }
 
 # Removes every output, so that no run pays for deleting or overwriting another's.
-clean_outputs() { rm -f fennick_out.* ogr_out.* cat_out.bin; }
+clean_outputs() { rm -f fennick_out.* ogr_out.* cat_out.bin copy_out.bin; }
 
 # records_of FILE.shx: the record count its size gives.
 records_of() { echo $((($(stat -c %s "$1") - 100) / 8)); }
@@ -81,7 +83,7 @@ bench() {
       [ -f "$base.$ext" ] && catFiles+=("$base.$ext")
     done
   done
-  rm -f fennick.times ogrmerge.times cat.times
+  rm -f fennick.times ogrmerge.times cat.times copy.times
   # One untimed run of each warms the page cache and checks the outputs.
   clean_outputs
   "$merge" -q -o fennick_out.shp "${inputs[@]}" >/dev/null
@@ -90,28 +92,31 @@ bench() {
   [ "$(records_of ogr_out.shx)" = "$expected" ] || die "$case: ogrmerge wrote $(records_of ogr_out.shx) records"
   for ((r = 0; r < rounds; r++)); do
     # Rotate the order every round so that no contender always runs after the same one.
-    for k in 0 1 2; do
+    for k in 0 1 2 3; do
       clean_outputs
-      case $(((r + k) % 3)) in
+      case $(((r + k) % 4)) in
       0) run fennick "$merge" -q -o fennick_out.shp "${inputs[@]}" ;;
       1) run ogrmerge $ogrmerge -single -f "ESRI Shapefile" -o ogr_out.shp "${inputs[@]}" ;;
       2) run cat sh -c 'cat "$@" >cat_out.bin' cat "${catFiles[@]}" ;;
+      3) run copy sh -c 'cat "$@" | cat >copy_out.bin' cat "${catFiles[@]}" ;;
       esac
     done
   done
   clean_outputs
-  local fen ogr floor peak
+  local fen ogr floor copy peak
   fen=$(cut -d' ' -f1 fennick.times | median)
   ogr=$(cut -d' ' -f1 ogrmerge.times | median)
   floor=$(cut -d' ' -f1 cat.times | median)
+  copy=$(cut -d' ' -f1 copy.times | median)
   peak=$(cut -d' ' -f2 fennick.times | maximum)
   local bytes
   bytes=$(cat "${catFiles[@]}" | wc -c)
-  printf '%-28s %8s %9s %7s %14s %12s %15s\n' "$case" "$fen" "$ogr" "$floor" \
+  printf '%-28s %8s %9s %6s %6s %12s %12s %13s %13s\n' "$case" "$fen" "$ogr" "$floor" "$copy" \
     "$(awk -v a="$fen" -v b="$ogr" 'BEGIN { printf "%.3f", a / b }')" \
     "$(awk -v a="$fen" -v b="$floor" 'BEGIN { printf "%.2f", a / b }')" \
+    "$(awk -v a="$fen" -v b="$copy" 'BEGIN { printf "%.2f", a / b }')" \
     "$(awk -v k="$peak" 'BEGIN { printf "%.1f MB", k / 1024 }')"
-  echo "  ($rounds rounds; input $((bytes / 1048576)) MB; times fennick: $(cut -d' ' -f1 fennick.times | tr '\n' ' ')ogrmerge: $(cut -d' ' -f1 ogrmerge.times | tr '\n' ' ')cat: $(cut -d' ' -f1 cat.times | tr '\n' ' '))" >&2
+  echo "  ($rounds rounds; input $((bytes / 1048576)) MB; times fennick: $(cut -d' ' -f1 fennick.times | tr '\n' ' ')ogrmerge: $(cut -d' ' -f1 ogrmerge.times | tr '\n' ' ')cat: $(cut -d' ' -f1 cat.times | tr '\n' ' ')copy: $(cut -d' ' -f1 copy.times | tr '\n' ' '))" >&2
 }
 
 echo "== generating inputs in $work"
@@ -130,7 +135,14 @@ for ((i = 1; i <= smallFiles; i++)); do
 done
 
 echo "== machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), load $(cut -d' ' -f1-3 /proc/loadavg)"
-printf '%-28s %8s %9s %7s %14s %12s %15s\n' "case (median seconds)" fennick ogrmerge cat fennick/ogr fennick/cat "fennick peak"
+printf '%-28s %8s %9s %6s %6s %12s %12s %13s %13s\n' "case (median seconds)" fennick ogrmerge cat copy fennick/ogr fennick/cat fennick/copy "fennick peak"
 bench "4 x $records polygons" $((4 * records)) in1.shp in2.shp in3.shp in4.shp
 bench "2 TAB x $records polygons" $((2 * records)) in1.tab in2.tab
 bench "$smallFiles x $smallRecords polygons" $((smallFiles * smallRecords)) "${smallInputs[@]}"
+
+# What every run of fennick-merge pays before it reads an input: loading GDAL and the libraries it needs.
+rm -f startup.times
+for ((r = 0; r < rounds; r++)); do
+  run startup "$merge" --version
+done
+echo "fennick-merge start-up (--version), median of $rounds: $(cut -d' ' -f1 startup.times | median) s"
