@@ -1,0 +1,12 @@
+#pragma once
+// The program's icon: three map layers stacked into one. Painted rather than loaded, so that it needs no
+// image plugin; resources/fennick.svg is the same figure for the desktop entry.
+
+#include <QIcon>
+
+namespace fennick {
+
+// The icon at the usual sizes (16 to 256 pixels).
+QIcon FennickIcon();
+
+} // namespace fennick
