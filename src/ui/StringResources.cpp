@@ -4,6 +4,8 @@ namespace fennick {
 
 QString LoadResourceString(unsigned id) {
     switch (id) {
+    case 101:
+        return QStringLiteral("&About Fennick...");
     case 103:
         return QStringLiteral("The files have been merged successfully.\n%1");
     case 104:

@@ -1,0 +1,34 @@
+#include "ui/MergerApp.h"
+
+#include "ui/MergerDlg.h"
+#include "ui/OXRegistryItem.h"
+
+namespace fennick {
+
+CMergerApp::CMergerApp(std::shared_ptr<CSettingsStore> store) : m_store(std::move(store)) {}
+
+CMergerApp::~CMergerApp() = default;
+
+std::unique_ptr<CMergerDlg> CMergerApp::CreateMainDialog() {
+    return std::make_unique<CMergerDlg>();
+}
+
+int CMergerApp::RunModal(CMergerDlg& dialog) {
+    return dialog.exec();
+}
+
+bool CMergerApp::InitInstance() {
+    std::unique_ptr<CMergerDlg> dialog = CreateMainDialog();
+    COXRegistryItem settings(kSettingsKey, m_store);
+    // Missing values give empty folders, replacing the dialog's own preset.
+    dialog->m_sourceDir =
+        QString::fromStdU16String(settings.ReadStringValue(kSourceDirValue, true, true, u""));
+    dialog->m_outputDir =
+        QString::fromStdU16String(settings.ReadStringValue(kOutputDirValue, true, true, u""));
+    RunModal(*dialog);
+    settings.WriteStringValue(dialog->m_sourceDir.toStdU16String(), kSourceDirValue, false);
+    settings.WriteStringValue(dialog->m_outputDir.toStdU16String(), kOutputDirValue, false);
+    return false;
+}
+
+} // namespace fennick

@@ -1,0 +1,38 @@
+#pragma once
+// CMergerApp: the program's start and end. It restores the two folder settings, runs the main dialog
+// modally, and stores both folders again however the dialog was closed. Settings that cannot be read give
+// empty folders, and settings that cannot be written are left as they were; neither is reported.
+
+#include <QString>
+
+#include <memory>
+
+namespace fennick {
+
+class CMergerDlg;
+class CSettingsStore;
+
+class CMergerApp {
+public:
+    // store null: the current user's settings file.
+    explicit CMergerApp(std::shared_ptr<CSettingsStore> store = nullptr);
+    virtual ~CMergerApp();
+
+    // Runs the program; always false, so the process ends once the dialog is closed.
+    bool InitInstance();
+
+    // The settings key and its values.
+    static constexpr const char16_t* kSettingsKey = u"\\Software\\Orlenta\\Fennick\\";
+    static constexpr const char16_t* kSourceDirValue = u"SourceDir";
+    static constexpr const char16_t* kOutputDirValue = u"OutputDir";
+
+protected:
+    // Seams for tests: the main dialog, and how it is run.
+    virtual std::unique_ptr<CMergerDlg> CreateMainDialog();
+    virtual int RunModal(CMergerDlg& dialog);
+
+private:
+    std::shared_ptr<CSettingsStore> m_store;
+};
+
+} // namespace fennick

@@ -1,0 +1,301 @@
+#include "ui/MergerDlg.h"
+
+#include "merge/PathFunctions.h"
+#include "merge/ShpMerge.h"
+#include "platform/Exceptions.h"
+#include "ui/AboutDlg.h"
+#include "ui/BuildProgress.h"
+#include "ui/FennickIcon.h"
+#include "ui/HListBox.h"
+#include "ui/StringResources.h"
+#include "ui/TreeFileCtrl.h"
+#include "ui_MergerDlg.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QShortcut>
+
+#include <sys/stat.h>
+
+#include <new>
+
+namespace fennick {
+
+namespace {
+
+// The wait cursor for the life of the object.
+class CWaitCursor {
+public:
+    CWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~CWaitCursor() { QApplication::restoreOverrideCursor(); }
+    CWaitCursor(const CWaitCursor&) = delete;
+    CWaitCursor& operator=(const CWaitCursor&) = delete;
+};
+
+QString DirectoryPart(const QString& path) {
+    return QString::fromStdU16String(GetDirectoryPart(path.toStdU16String()));
+}
+
+bool SameFile(const QString& a, const QString& b) {
+    struct stat first {
+    }, second{};
+    return ::stat(QFile::encodeName(a).constData(), &first) == 0 &&
+           ::stat(QFile::encodeName(b).constData(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
+} // namespace
+
+QString ApplicationName() {
+    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+}
+
+CMergerDlg::CMergerDlg(QWidget* parent) : QDialog(parent) {
+    Setup(nullptr);
+}
+
+CMergerDlg::CMergerDlg(CTreeFileCtrl* tree, QWidget* parent) : QDialog(parent) {
+    Setup(tree);
+}
+
+CMergerDlg::~CMergerDlg() = default;
+
+void CMergerDlg::Setup(CTreeFileCtrl* tree) {
+    m_ui = std::make_unique<Ui::CMergerDlg>();
+    m_ui->setupUi(this);
+    m_tree = m_ui->IDC_TREE;
+    if (tree) {
+        tree->setObjectName(QStringLiteral("IDC_TREE"));
+        tree->setSizePolicy(m_tree->sizePolicy());
+        tree->setHeaderHidden(true);
+        delete m_ui->gridLayout->replaceWidget(m_tree, tree);
+        delete m_tree;
+        m_tree = tree;
+        m_ui->IDC_TREE = tree;
+        setTabOrder(m_tree, m_ui->IDC_MASK);
+    }
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    // The root folder stands for the first drive until the stored setting replaces it.
+    m_sourceDir = QStringLiteral("/");
+
+    // The mask box is sorted and shows its entries in upper case.
+    m_ui->IDC_MASK->addItems({QStringLiteral("*.SHP"), QStringLiteral("*.TAB")});
+
+    connect(m_ui->IDC_ADD, &QPushButton::clicked, this, &CMergerDlg::OnAddFiles);
+    connect(m_tree, &CTreeFileCtrl::ItemDoubleClicked, this, &CMergerDlg::OnTreeDoubleClick);
+    connect(m_ui->IDC_REMOVE, &QPushButton::clicked, this, &CMergerDlg::OnRemoveFile);
+    connect(m_ui->IDC_REMOVE_ALL, &QPushButton::clicked, this, &CMergerDlg::OnRemoveAllFiles);
+    connect(m_ui->IDC_MASK, &QComboBox::activated, this, &CMergerDlg::OnMaskChange);
+    connect(m_ui->IDC_MERGE, &QPushButton::clicked, this, &CMergerDlg::OnMerge);
+    connect(m_ui->IDM_ABOUTBOX, &QToolButton::clicked, this, [this] { OnSysCommand(kIdmAboutBox); });
+    auto* help = new QShortcut(QKeySequence::HelpContents, this);
+    connect(help, &QShortcut::activated, this, [this] { OnSysCommand(kIdmAboutBox); });
+}
+
+CHListBox* CMergerDlg::FileList() const {
+    return m_ui->IDC_FILES;
+}
+
+QComboBox* CMergerDlg::MaskBox() const {
+    return m_ui->IDC_MASK;
+}
+
+void CMergerDlg::setVisible(bool visible) {
+    if (visible && !m_initialised) {
+        m_initialised = true;
+        InitDialog();
+    }
+    // Showing a dialog makes its first auto-default button the default one, which Enter would press from
+    // anywhere; this dialog has none. Enter still presses a button that has the focus.
+    const QList<QPushButton*> buttons = findChildren<QPushButton*>();
+    for (QPushButton* button : buttons)
+        button->setAutoDefault(false);
+    QDialog::setVisible(visible);
+    for (QPushButton* button : buttons)
+        button->setAutoDefault(true);
+}
+
+void CMergerDlg::InitDialog() {
+    m_tree->ShowComputerNode(false);
+    m_tree->ShowNetworkNode(false);
+    // Enter and double clicks in the tree never launch files.
+    m_tree->EnableOpenCommand(false);
+    m_tree->SelectPath(m_sourceDir, false);
+    m_tree->SetMask(QStringLiteral("*.shp"));
+    m_ui->IDC_MASK->setCurrentIndex(0);
+    {
+        CWaitCursor wait;
+        m_tree->UseSystemImageList();
+    }
+    const bool aboutEntry = !LoadResourceString(101).isEmpty();
+    m_ui->IDM_ABOUTBOX->setVisible(aboutEntry);
+    const QIcon icon = FennickIcon();
+    setWindowIcon(icon);
+}
+
+void CMergerDlg::accept() {
+    m_tree->ExchangePath(true, m_sourceDir);
+    QDialog::accept();
+}
+
+void CMergerDlg::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (enter && modifiers == Qt::NoModifier) {
+        // The list and the mask box leave Enter to the dialog, which closes as OK.
+        QWidget* focus = focusWidget();
+        if (focus == m_ui->IDC_FILES || focus == m_ui->IDC_MASK) {
+            accept();
+            return;
+        }
+    }
+    if (event->key() == Qt::Key_Menu || (event->key() == Qt::Key_Space && modifiers == Qt::AltModifier)) {
+        ShowWindowMenu(mapToGlobal(QPoint(0, 0)));
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CMergerDlg::contextMenuEvent(QContextMenuEvent* event) {
+    ShowWindowMenu(event->globalPos());
+}
+
+void CMergerDlg::ShowWindowMenu(const QPoint& globalPos) {
+    const QString text = LoadResourceString(101);
+    if (text.isEmpty())
+        return;
+    QMenu menu(this);
+    QAction* about = menu.addAction(text);
+    about->setData(kIdmAboutBox);
+    if (QAction* chosen = ExecWindowMenu(menu, globalPos))
+        OnSysCommand(chosen->data().toInt());
+}
+
+QAction* CMergerDlg::ExecWindowMenu(QMenu& menu, const QPoint& globalPos) {
+    return menu.exec(globalPos);
+}
+
+void CMergerDlg::OnSysCommand(int id) {
+    if ((id & 0xFFF0) == kIdmAboutBox)
+        RunAboutBox();
+}
+
+void CMergerDlg::RunAboutBox() {
+    CAboutDlg about(this);
+    about.exec();
+}
+
+bool CMergerDlg::IsListed(const QString& path) const {
+    const CHListBox* list = m_ui->IDC_FILES;
+    for (int i = 0; i < list->GetCount(); ++i) {
+        const QString listed = list->GetText(i);
+        // Names that differ only in letter case are one file on a case-blind volume and two files on
+        // others: only the same file counts as listed.
+        if (listed == path || (listed.compare(path, Qt::CaseInsensitive) == 0 && SameFile(listed, path)))
+            return true;
+    }
+    return false;
+}
+
+void CMergerDlg::RememberSourceFolder() {
+    m_sourceDir = DirectoryPart(m_tree->SelectedItemPath());
+}
+
+void CMergerDlg::OnAddFiles() {
+    QStringList paths;
+    m_tree->SelectedFilePaths(paths);
+    CHListBox* list = m_ui->IDC_FILES;
+    for (const QString& path : paths) {
+        if (IsListed(path))
+            continue;
+        list->SetCurSel(list->AddString(path));
+    }
+    RememberSourceFolder();
+}
+
+void CMergerDlg::OnTreeDoubleClick(QTreeWidgetItem*) {
+    OnAddFiles();
+    RememberSourceFolder();
+}
+
+void CMergerDlg::OnRemoveFile() {
+    CHListBox* list = m_ui->IDC_FILES;
+    const int index = list->GetCurSel();
+    const int left = list->DeleteString(index);
+    if (left < 0)
+        return;
+    list->SetCurSel(index < left ? index : left - 1);
+}
+
+void CMergerDlg::OnRemoveAllFiles() {
+    m_ui->IDC_FILES->ResetContent();
+}
+
+void CMergerDlg::OnMaskChange() {
+    m_tree->SetMask(m_ui->IDC_MASK->currentText());
+}
+
+QString CMergerDlg::AskSaveFileName(const QString& startFolder) {
+    QFileDialog dialog(this, QString(), startFolder, QStringLiteral("Shapefile (*.shp)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QStringLiteral("shp"));
+    // Overwriting an existing file is confirmed (the dialog asks unless told not to).
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().first();
+}
+
+void CMergerDlg::ShowMessageBox(const QString& text, QMessageBox::Icon icon) {
+    QMessageBox box(icon, ApplicationName(), text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+void CMergerDlg::OnMerge() {
+    CBuildProgress progress(104);
+    auto fail = [&](const QString& text) {
+        progress.DestroyWindow();
+        if (!text.isEmpty())
+            ShowMessageBox(text, QMessageBox::Warning);
+    };
+    try {
+        const CHListBox* list = m_ui->IDC_FILES;
+        CShpMerge merge;
+        for (int i = 0; i < list->GetCount(); ++i)
+            merge.AddFile(list->GetText(i).toStdU16String());
+        {
+            CWaitCursor wait;
+            merge.Check(nullptr);
+        }
+        // The save dialog opens in the output folder; when that cannot be entered, where the last one was.
+        if (!m_outputDir.isEmpty())
+            QDir::setCurrent(m_outputDir);
+        const QString path = AskSaveFileName(QDir::currentPath());
+        if (path.isEmpty())
+            return;
+        m_outputDir = DirectoryPart(path);
+
+        progress.CreateModeless(this);
+        progress.SetBarRange(0, list->GetCount());
+        progress.SetBarStep(1);
+        progress.SetBarPosition(0);
+        merge.Merge(path.toStdU16String(), &progress);
+        const QString message = LoadResourceString(103).arg(path);
+        progress.DestroyWindow();
+        ShowMessageBox(message, QMessageBox::Information);
+    } catch (const CException& error) {
+        char16_t buffer[520];
+        fail(error.GetErrorMessage(buffer, 520) ? QString::fromUtf16(buffer) : QString());
+    } catch (const std::bad_alloc&) {
+        fail(QString::fromStdU16String(CMemoryException().Message()));
+    }
+}
+
+} // namespace fennick

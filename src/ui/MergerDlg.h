@@ -1,0 +1,101 @@
+#pragma once
+// CMergerDlg: the program's main window. The user browses folders in the file tree, collects files in the
+// list with ">>" (or a double click), and merges them into one new shapefile: the dialog checks the inputs
+// with the merge engine, asks for the output file, shows the progress window while the engine writes, and
+// reports the outcome in a message box. The list is never changed by a merge.
+//
+// It keeps the two folder settings while it runs: m_sourceDir (the path the tree selects on opening and the
+// folder of the last file picked) and m_outputDir (where the save dialog opens, the folder of the last
+// output). Enter in the file list or the mask box closes the dialog and stores the tree's selected path in
+// m_sourceDir; Escape and the close box close it without.
+//
+// The about box is on the window menu (a right click on the dialog), on F1, and on the "?" button.
+
+#include <QDialog>
+#include <QMessageBox>
+
+#include <memory>
+
+class QComboBox;
+class QMenu;
+class QTreeWidgetItem;
+
+namespace Ui {
+class CMergerDlg;
+}
+
+namespace fennick {
+
+class CHListBox;
+class CTreeFileCtrl;
+
+class CMergerDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit CMergerDlg(QWidget* parent = nullptr);
+    ~CMergerDlg() override;
+
+    // The window menu's about command.
+    static constexpr int kIdmAboutBox = 16;
+
+    QString m_sourceDir;
+    QString m_outputDir;
+
+    CTreeFileCtrl* Tree() const { return m_tree; }
+    CHListBox* FileList() const;
+    QComboBox* MaskBox() const;
+
+    // A window menu command: the about box for kIdmAboutBox (ignoring the low four bits); others do nothing.
+    void OnSysCommand(int id);
+    // The window menu, as the right click and the keyboard open it.
+    void ShowWindowMenu(const QPoint& globalPos);
+
+    // Closing with Enter: the tree's selected path becomes m_sourceDir.
+    void accept() override;
+    // Runs the initialisation before the dialog is first shown.
+    void setVisible(bool visible) override;
+
+public slots:
+    // ">>": adds the tree's marked files that are not listed yet and selects the last one added.
+    void OnAddFiles();
+    // A double click in the tree adds too, and remembers the folder.
+    void OnTreeDoubleClick(QTreeWidgetItem* item);
+    void OnRemoveFile();
+    void OnRemoveAllFiles();
+    void OnMaskChange();
+    // Checks, asks for the output, merges and reports.
+    void OnMerge();
+
+protected:
+    // Uses tree in place of the dialog's own (the dialog takes ownership); for tests.
+    CMergerDlg(CTreeFileCtrl* tree, QWidget* parent);
+
+    // Seams replaced in tests. The save dialog: the chosen path, empty when cancelled.
+    virtual QString AskSaveFileName(const QString& startFolder);
+    // A message box with an OK button; icon Information or Warning (the exclamation).
+    virtual void ShowMessageBox(const QString& text, QMessageBox::Icon icon);
+    // Runs the about box modally.
+    virtual void RunAboutBox();
+    // Shows menu and returns the chosen action (null for none).
+    virtual QAction* ExecWindowMenu(QMenu& menu, const QPoint& globalPos);
+
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void Setup(CTreeFileCtrl* tree);
+    void InitDialog();
+    // True when path is already listed: the same text, or a differently cased name of the same file.
+    bool IsListed(const QString& path) const;
+    void RememberSourceFolder();
+
+    std::unique_ptr<Ui::CMergerDlg> m_ui;
+    CTreeFileCtrl* m_tree = nullptr;
+    bool m_initialised = false;
+};
+
+// The caption of the program's message boxes: the program file's name without its extension.
+QString ApplicationName();
+
+} // namespace fennick

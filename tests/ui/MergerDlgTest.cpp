@@ -1,0 +1,458 @@
+// The main dialog end to end over real shapefiles written by GDAL in a temporary folder, which the tree
+// shows as its only drive. The save dialog, the message boxes, the about box and the window menu are
+// replaced through the dialog's seams; the merge itself is real and its output is read back with GDAL.
+
+#include "ui/MergerDlg.h"
+#include "ui/BuildProgress.h"
+#include "ui/HListBox.h"
+#include "ui/TreeFileCtrl.h"
+
+#include "OgrLayer.h"
+
+#include <gdal.h>
+#include <ogr_api.h>
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+#include <unistd.h>
+
+using namespace fennick;
+
+namespace {
+
+class CRootedTree : public CTreeFileCtrl {
+public:
+    explicit CRootedTree(const QString& root) : m_root(root) {}
+
+protected:
+    std::vector<SDriveEntry> Drives() const override { return {{m_root, m_root, kDriveFixed}}; }
+
+private:
+    QString m_root;
+};
+
+struct SMessage {
+    QString text;
+    QMessageBox::Icon icon;
+};
+
+class CTestMergerDlg : public CMergerDlg {
+public:
+    explicit CTestMergerDlg(const QString& root) : CMergerDlg(new CRootedTree(root), nullptr) {}
+
+    QString saveAnswer;            // what the save dialog returns; empty: cancelled
+    QStringList saveStarts;        // the folder each save dialog started in
+    std::function<void()> onSaved; // runs once the save dialog closed, from the event loop
+    QList<SMessage> messages;
+    int aboutRuns = 0;
+    QStringList menuTexts;
+
+protected:
+    QString AskSaveFileName(const QString& startFolder) override {
+        saveStarts << startFolder;
+        if (onSaved)
+            QTimer::singleShot(0, onSaved);
+        return saveAnswer;
+    }
+    void ShowMessageBox(const QString& text, QMessageBox::Icon icon) override {
+        messages.append({text, icon});
+    }
+    void RunAboutBox() override { ++aboutRuns; }
+    QAction* ExecWindowMenu(QMenu& menu, const QPoint&) override {
+        for (QAction* action : menu.actions())
+            menuTexts << action->text();
+        return menu.actions().value(0);
+    }
+};
+
+const std::vector<test::SOgrField> kFields = {{"NAME", 'C', 20, 0}, {"POP", 'N', 9, 0}};
+
+void WritePoints(const QString& path, int count) {
+    std::vector<test::SOgrFeature> features;
+    for (int i = 0; i < count; ++i)
+        features.push_back(
+            {"POINT (" + std::to_string(i) + " 1)", {"p" + std::to_string(i), std::to_string(i)}});
+    test::WriteOgrLayer(path.toStdString(), "POINT", kFields, features);
+}
+
+// The feature count GDAL reads in a shapefile, -1 when it cannot open it.
+long long FeatureCount(const QString& path) {
+    GDALAllRegister();
+    GDALDatasetH dataset = GDALOpenEx(path.toUtf8().constData(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr);
+    if (!dataset)
+        return -1;
+    const long long count = OGR_L_GetFeatureCount(GDALDatasetGetLayer(dataset, 0), 1);
+    GDALClose(dataset);
+    return count;
+}
+
+CBuildProgress* OpenProgressWindow() {
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* progress = qobject_cast<CBuildProgress*>(widget); progress && progress->isVisible())
+            return progress;
+    return nullptr;
+}
+
+} // namespace
+
+class MergerDlgTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<CTestMergerDlg> m_dlg;
+    QString m_data;
+
+    QString Data(const QString& name) const { return m_data + u'/' + name; }
+    CHListBox* List() const { return m_dlg->FileList(); }
+    QStringList Entries() const {
+        QStringList entries;
+        for (int i = 0; i < List()->GetCount(); ++i)
+            entries << List()->GetText(i);
+        return entries;
+    }
+    QTreeWidgetItem* Item(const QString& path) { return m_dlg->Tree()->SelectPath(path, false); }
+    // The folder item's child of that name.
+    QTreeWidgetItem* Child(QTreeWidgetItem* folder, const QString& name) {
+        for (int i = 0; folder && i < folder->childCount(); ++i)
+            if (m_dlg->Tree()->ItemRecord(folder->child(i))->name == name)
+                return folder->child(i);
+        return nullptr;
+    }
+    // Marks the files (Ctrl+click after the first), then presses ">>".
+    void Add(const QStringList& names) {
+        CTreeFileCtrl* tree = m_dlg->Tree();
+        QTreeWidgetItem* folder = tree->SelectPath(m_data, true);
+        bool first = true;
+        for (const QString& name : names) {
+            QTreeWidgetItem* item = Child(folder, name);
+            QVERIFY2(item, qPrintable(name));
+            tree->ApplyClick(item, {false, !first});
+            first = false;
+        }
+        QTest::mouseClick(m_dlg->findChild<QPushButton*>(QStringLiteral("IDC_ADD")), Qt::LeftButton);
+    }
+    void ClickButton(const char* name) {
+        auto* button = m_dlg->findChild<QPushButton*>(QLatin1String(name));
+        QVERIFY(button);
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+
+private slots:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        m_data = m_dir->path() + QStringLiteral("/data");
+        QVERIFY(QDir().mkpath(Data(QStringLiteral("sub"))));
+        QVERIFY(QDir().mkpath(m_dir->path() + QStringLiteral("/out")));
+        WritePoints(Data(QStringLiteral("a.shp")), 3);
+        WritePoints(Data(QStringLiteral("b.shp")), 4);
+        test::WriteOgrLayer(Data(QStringLiteral("line.shp")).toStdString(), "LINESTRING", kFields,
+                            {{"LINESTRING (0 0,1 1)", {"l", "1"}}});
+        test::WriteOgrLayer(Data(QStringLiteral("roads.tab")).toStdString(), "POINT", kFields,
+                            {{"POINT (1 1)", {"r", "1"}}});
+        m_dlg = std::make_unique<CTestMergerDlg>(m_dir->path());
+        m_dlg->m_sourceDir = m_data;
+        m_dlg->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
+    }
+
+    void cleanup() {
+        m_dlg.reset();
+        m_dir.reset();
+    }
+
+    void opensWithItsControlsInOrder() {
+        QCOMPARE(m_dlg->windowTitle(), QStringLiteral("Fennick"));
+        QCOMPARE(m_dlg->MaskBox()->count(), 2);
+        QCOMPARE(m_dlg->MaskBox()->itemText(0), QStringLiteral("*.SHP"));
+        QCOMPARE(m_dlg->MaskBox()->itemText(1), QStringLiteral("*.TAB"));
+        QCOMPARE(m_dlg->MaskBox()->currentIndex(), 0);
+        QCOMPARE(m_dlg->Tree()->Mask(), QStringLiteral("*.shp"));
+        QCOMPARE(m_dlg->Tree()->SelectedItemPath(), m_data);
+        QVERIFY(!m_dlg->windowIcon().isNull());
+        const QStringList texts = {QStringLiteral(">>"),
+                                   QStringLiteral("Merge Files Into a Single Shapefile..."),
+                                   QStringLiteral("Remove File"), QStringLiteral("Remove All Files")};
+        const char* names[] = {"IDC_ADD", "IDC_MERGE", "IDC_REMOVE", "IDC_REMOVE_ALL"};
+        for (int i = 0; i < 4; ++i) {
+            auto* button = m_dlg->findChild<QPushButton*>(QLatin1String(names[i]));
+            QVERIFY(button);
+            QCOMPARE(button->text(), texts[i]);
+            QVERIFY(!button->isDefault());
+        }
+        QStringList labels;
+        for (QLabel* label : m_dlg->findChildren<QLabel*>())
+            labels << label->text();
+        QVERIFY(labels.contains(QStringLiteral("File Mask:")));
+        QVERIFY(labels.contains(QStringLiteral("Files to Merge:")));
+
+        // Tab order: tree, mask box, ">>", list, merge, remove, remove all, and round again.
+        const QStringList order = {"IDC_TREE",  "IDC_MASK",   "IDC_ADD",        "IDC_FILES",
+                                   "IDC_MERGE", "IDC_REMOVE", "IDC_REMOVE_ALL", "IDC_TREE"};
+        m_dlg->Tree()->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(m_dlg->Tree()));
+        for (int i = 1; i < order.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget()->objectName(), order[i]);
+        }
+    }
+
+    void mergeOfAnEmptyListAsksForTwoFiles() {
+        ClickButton("IDC_MERGE");
+        QCOMPARE(m_dlg->saveStarts.size(), 0);
+        QCOMPARE(m_dlg->messages.size(), 1);
+        QCOMPARE(m_dlg->messages[0].text, QStringLiteral("Two or more files is required."));
+        QCOMPARE(m_dlg->messages[0].icon, QMessageBox::Warning);
+        QVERIFY(m_dlg->isEnabled());
+    }
+
+    void addingTheSameFileTwiceListsItOnce() {
+        Add({QStringLiteral("a.shp")});
+        Add({QStringLiteral("a.shp")});
+        QCOMPARE(Entries(), QStringList{Data(QStringLiteral("a.shp"))});
+        QCOMPARE(List()->GetCurSel(), 0);
+        // The folder of the picked file is remembered, with its separator.
+        QCOMPARE(m_dlg->m_sourceDir, m_data + u'/');
+    }
+
+    void letterCaseCountsOnlyForTheSameFile() {
+        // Two files whose names differ in case are two files here; the same file under a differently
+        // cased name (as a case-blind volume shows it, made here with a hard link) is listed once.
+        WritePoints(Data(QStringLiteral("Roads.shp")), 1);
+        WritePoints(Data(QStringLiteral("roads.shp")), 1);
+        QVERIFY(::link(QFile::encodeName(Data(QStringLiteral("a.shp"))).constData(),
+                       QFile::encodeName(Data(QStringLiteral("A.SHP"))).constData()) == 0);
+        m_dlg->Tree()->SetMask(QStringLiteral("*.shp"));
+        Add({QStringLiteral("Roads.shp"), QStringLiteral("roads.shp")});
+        QCOMPARE(List()->GetCount(), 2);
+        Add({QStringLiteral("a.shp")});
+        Add({QStringLiteral("A.SHP")});
+        QCOMPARE(Entries(), (QStringList{Data(QStringLiteral("Roads.shp")), Data(QStringLiteral("roads.shp")),
+                                         Data(QStringLiteral("a.shp"))}));
+    }
+
+    void aPathThatOnlyBeginsLikeAListedOneIsAdded() {
+        WritePoints(Data(QStringLiteral("roads.shp.shp")), 1);
+        WritePoints(Data(QStringLiteral("roads.shp")), 1);
+        m_dlg->Tree()->SetMask(QStringLiteral("*.shp"));
+        Add({QStringLiteral("roads.shp.shp")});
+        Add({QStringLiteral("roads.shp")});
+        QCOMPARE(Entries(),
+                 (QStringList{Data(QStringLiteral("roads.shp.shp")), Data(QStringLiteral("roads.shp"))}));
+        QCOMPARE(List()->GetCurSel(), 1);
+    }
+
+    void markedFolderIsSkippedAndTheLastFileSelected() {
+        Add({QStringLiteral("b.shp"), QStringLiteral("sub"), QStringLiteral("a.shp")});
+        // Tree order, not marking order.
+        QCOMPARE(Entries(), (QStringList{Data(QStringLiteral("a.shp")), Data(QStringLiteral("b.shp"))}));
+        QCOMPARE(List()->GetCurSel(), 1);
+    }
+
+    void doubleClickAddsTheFileAndRemembersItsFolder() {
+        QTreeWidgetItem* item = Item(Data(QStringLiteral("b.shp")));
+        QVERIFY(item);
+        m_dlg->m_sourceDir.clear();
+        CTreeFileCtrl* tree = m_dlg->Tree();
+        tree->scrollToItem(item);
+        QTest::mouseDClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier,
+                           tree->visualItemRect(item).center());
+        QCOMPARE(Entries(), QStringList{Data(QStringLiteral("b.shp"))});
+        QCOMPARE(m_dlg->m_sourceDir, m_data + u'/');
+    }
+
+    void removeMovesTheSelection() {
+        WritePoints(Data(QStringLiteral("c.shp")), 1);
+        m_dlg->Tree()->SetMask(QStringLiteral("*.shp"));
+        Add({QStringLiteral("a.shp"), QStringLiteral("b.shp"), QStringLiteral("c.shp")});
+        QCOMPARE(List()->GetCurSel(), 2);
+        ClickButton("IDC_REMOVE");
+        QCOMPARE(Entries(), (QStringList{Data(QStringLiteral("a.shp")), Data(QStringLiteral("b.shp"))}));
+        QCOMPARE(List()->GetCurSel(), 1);
+        List()->SetCurSel(0);
+        ClickButton("IDC_REMOVE");
+        QCOMPARE(Entries(), QStringList{Data(QStringLiteral("b.shp"))});
+        QCOMPARE(List()->GetCurSel(), 0);
+        // Nothing selected: nothing happens.
+        List()->SetCurSel(-1);
+        ClickButton("IDC_REMOVE");
+        QCOMPARE(List()->GetCount(), 1);
+        QCOMPARE(List()->GetCurSel(), -1);
+        List()->SetCurSel(0);
+        ClickButton("IDC_REMOVE");
+        QCOMPARE(List()->GetCount(), 0);
+        QCOMPARE(List()->GetCurSel(), -1);
+    }
+
+    void horizontalExtentFollowsTheWidestEntry() {
+        CHListBox* list = List();
+        const QString longest = QStringLiteral("/very/long/path/").repeated(12) + QStringLiteral("x.shp");
+        const QString longer = QStringLiteral("/long/path/").repeated(10) + QStringLiteral("y.shp");
+        const QFontMetrics metrics(list->font());
+        auto width = [&](const QString& text) { return metrics.horizontalAdvance(text) + 3; };
+        list->AddString(QStringLiteral("short.shp"));
+        QCOMPARE(list->HorizontalExtent(), width(QStringLiteral("short.shp")));
+        list->AddString(longest);
+        list->AddString(longer);
+        QCOMPARE(list->HorizontalExtent(), width(longest));
+        QCOMPARE(list->horizontalScrollBar()->maximum(), width(longest) - list->viewport()->width());
+        QCOMPARE(list->DeleteString(1), 2);
+        QCOMPARE(list->HorizontalExtent(), width(longer));
+        QCOMPARE(list->DeleteString(7), -1);
+        ClickButton("IDC_REMOVE_ALL");
+        QCOMPARE(list->GetCount(), 0);
+        QCOMPARE(list->HorizontalExtent(), 0);
+        QCOMPARE(list->horizontalScrollBar()->maximum(), 0);
+        QTRY_VERIFY(!list->horizontalScrollBar()->isVisible());
+    }
+
+    void cancelledSaveDialogChangesNothing() {
+        Add({QStringLiteral("a.shp"), QStringLiteral("b.shp")});
+        m_dlg->m_outputDir = m_dir->path() + QStringLiteral("/out/");
+        m_dlg->saveAnswer.clear();
+        ClickButton("IDC_MERGE");
+        QCOMPARE(m_dlg->saveStarts, QStringList{m_dir->path() + QStringLiteral("/out")});
+        QVERIFY(m_dlg->messages.isEmpty());
+        QCOMPARE(m_dlg->m_outputDir, m_dir->path() + QStringLiteral("/out/"));
+        QVERIFY(!OpenProgressWindow());
+        QVERIFY(m_dlg->isEnabled());
+    }
+
+    void successfulMergeStoresTheFolderAndShowsThePath() {
+        Add({QStringLiteral("a.shp"), QStringLiteral("b.shp")});
+        const QString output = m_dir->path() + QStringLiteral("/out/merged.shp");
+        m_dlg->saveAnswer = output;
+        bool disabledDuringMerge = false;
+        m_dlg->onSaved = [&] { disabledDuringMerge = OpenProgressWindow() && !m_dlg->isEnabled(); };
+        ClickButton("IDC_MERGE");
+        QCOMPARE(m_dlg->messages.size(), 1);
+        QCOMPARE(m_dlg->messages[0].text,
+                 QStringLiteral("The files have been merged successfully.\n") + output);
+        QCOMPARE(m_dlg->messages[0].icon, QMessageBox::Information);
+        QCOMPARE(m_dlg->m_outputDir, m_dir->path() + QStringLiteral("/out/"));
+        QCOMPARE(FeatureCount(output), 7LL);
+        QVERIFY(disabledDuringMerge);
+        QVERIFY(m_dlg->isEnabled());
+        QVERIFY(!OpenProgressWindow());
+        QCOMPARE(List()->GetCount(), 2);
+
+        // The next save dialog starts in the output folder.
+        m_dlg->onSaved = nullptr;
+        m_dlg->saveAnswer.clear();
+        QDir::setCurrent(m_data);
+        ClickButton("IDC_MERGE");
+        QCOMPARE(m_dlg->saveStarts.last(), m_dir->path() + QStringLiteral("/out"));
+    }
+
+    void failingMergeShowsTheEngineTextAndReenablesTheDialog() {
+        Add({QStringLiteral("a.shp"), QStringLiteral("b.shp")});
+        const QString output = m_dir->path() + QStringLiteral("/out/cancelled.shp");
+        m_dlg->saveAnswer = output;
+        // Cancel is pressed in the progress window while the engine runs.
+        m_dlg->onSaved = [] {
+            if (CBuildProgress* progress = OpenProgressWindow())
+                QTest::mouseClick(progress->findChild<QPushButton*>(QStringLiteral("IDCANCEL")),
+                                  Qt::LeftButton);
+        };
+        ClickButton("IDC_MERGE");
+        QCOMPARE(m_dlg->messages.size(), 1);
+        QCOMPARE(m_dlg->messages[0].text, QStringLiteral("The action has been cancelled."));
+        QCOMPARE(m_dlg->messages[0].icon, QMessageBox::Warning);
+        QVERIFY(m_dlg->isEnabled());
+        QVERIFY(!OpenProgressWindow());
+        QVERIFY(!QFile::exists(output));
+        QCOMPARE(List()->GetCount(), 2);
+    }
+
+    void differentShapeTypesFailBeforeTheSaveDialog() {
+        Add({QStringLiteral("a.shp"), QStringLiteral("line.shp")});
+        m_dlg->saveAnswer = m_dir->path() + QStringLiteral("/out/never.shp");
+        ClickButton("IDC_MERGE");
+        QVERIFY(m_dlg->saveStarts.isEmpty());
+        QCOMPARE(m_dlg->messages.size(), 1);
+        // The engine names the input that differs.
+        QCOMPARE(m_dlg->messages[0].text,
+                 Data(QStringLiteral("line.shp")) + QStringLiteral(": Different shape types.."));
+        QCOMPARE(m_dlg->messages[0].icon, QMessageBox::Warning);
+        QVERIFY(m_dlg->m_outputDir.isEmpty());
+    }
+
+    void tabMaskShowsOnlyTabTables() {
+        QComboBox* mask = m_dlg->MaskBox();
+        mask->setFocus();
+        QTest::keyClick(mask, Qt::Key_Down);
+        QCOMPARE(mask->currentText(), QStringLiteral("*.TAB"));
+        QCOMPARE(m_dlg->Tree()->Mask(), QStringLiteral("*.TAB"));
+        QTreeWidgetItem* folder = m_dlg->Tree()->SelectPath(m_data, true);
+        QVERIFY(folder);
+        QStringList names;
+        for (int i = 0; i < folder->childCount(); ++i)
+            names << m_dlg->Tree()->ItemRecord(folder->child(i))->name;
+        QCOMPARE(names, (QStringList{QStringLiteral("sub"), QStringLiteral("roads.tab")}));
+    }
+
+    void enterInTheListClosesWithTheTreePath() {
+        Add({QStringLiteral("b.shp")});
+        List()->setFocus();
+        QTest::keyClick(List(), Qt::Key_Return);
+        QCOMPARE(m_dlg->result(), int(QDialog::Accepted));
+        QCOMPARE(m_dlg->m_sourceDir, Data(QStringLiteral("b.shp")));
+    }
+
+    void enterInTheMaskBoxClosesToo() {
+        Item(Data(QStringLiteral("sub")));
+        m_dlg->MaskBox()->setFocus();
+        QTest::keyClick(m_dlg->MaskBox(), Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(m_dlg->result(), int(QDialog::Accepted));
+        QCOMPARE(m_dlg->m_sourceDir, Data(QStringLiteral("sub")));
+    }
+
+    void escapeClosesWithoutTakingThePath() {
+        Item(Data(QStringLiteral("a.shp")));
+        const QString before = m_dlg->m_sourceDir;
+        QTest::keyClick(m_dlg.get(), Qt::Key_Escape);
+        QVERIFY(!m_dlg->isVisible());
+        QCOMPARE(m_dlg->result(), int(QDialog::Rejected));
+        QCOMPARE(m_dlg->m_sourceDir, before);
+    }
+
+    void enterOnAButtonPressesIt() {
+        Add({QStringLiteral("a.shp")});
+        auto* removeAll = m_dlg->findChild<QPushButton*>(QStringLiteral("IDC_REMOVE_ALL"));
+        removeAll->setFocus();
+        QTest::keyClick(removeAll, Qt::Key_Return);
+        QCOMPARE(List()->GetCount(), 0);
+        QVERIFY(m_dlg->isVisible());
+    }
+
+    void aboutBoxFromTheWindowMenuTheButtonAndF1() {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), m_dlg->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(m_dlg.get(), &event);
+        QCOMPARE(m_dlg->menuTexts, QStringList{QStringLiteral("&About Fennick...")});
+        QCOMPARE(m_dlg->aboutRuns, 1);
+        QTest::mouseClick(m_dlg->findChild<QAbstractButton*>(QStringLiteral("IDM_ABOUTBOX")), Qt::LeftButton);
+        QCOMPARE(m_dlg->aboutRuns, 2);
+        QTest::keyClick(m_dlg.get(), Qt::Key_F1);
+        QCOMPARE(m_dlg->aboutRuns, 3);
+        m_dlg->OnSysCommand(CMergerDlg::kIdmAboutBox | 0x3);
+        QCOMPARE(m_dlg->aboutRuns, 4);
+        m_dlg->OnSysCommand(0xF060);
+        QCOMPARE(m_dlg->aboutRuns, 4);
+    }
+};
+
+QTEST_MAIN(MergerDlgTest)
+#include "MergerDlgTest.moc"
