@@ -42,3 +42,9 @@ demo: build
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) out
+
+# Builds the desktop program and starts it.
+.PHONY: gui
+gui: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target fennick
+	@$(BUILD)/src/ui/fennick

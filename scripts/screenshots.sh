@@ -1,11 +1,36 @@
 #!/bin/sh
-# Renders the file tree and the progress dialog under a virtual X server and writes PNG files.
+# Under a virtual X server: starts fennick and checks that its window is titled "Fennick", then renders the
+# main window with the sample layers ready to merge, the about box, the file tree and the progress dialog
+# into PNG files (main.png, about.png, tree.png, progress.png, screen.png).
 # Usage: scripts/screenshots.sh [build folder] [output folder]
 set -eu
 build=${1:-build}
 out=${2:-$build/screenshots}
-if [ ! -x "$build/src/ui/fennick_screenshots" ]; then
-    cmake --build "$build" --target fennick_screenshots
-fi
+root=$(cd "$(dirname "$0")/.." && pwd)
+cmake --build "$build" --target fennick fennick_screenshots
+[ -f "$root/samples/north.shp" ] || "$root/tools/make_samples.py" "$root/samples"
 mkdir -p "$out"
-xvfb-run -a -s "-screen 0 1024x768x24" "$build/src/ui/fennick_screenshots" "$out"
+
+# The program itself, with settings kept in a scratch folder: its top-level window must carry the title
+# (read with xwininfo from x11-utils).
+config=$(mktemp -d)
+trap 'rm -rf "$config"' EXIT
+if command -v xwininfo >/dev/null; then
+XDG_CONFIG_HOME=$config xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
+    "$1" & pid=$!
+    title=""
+    for i in $(seq 1 50); do
+        title=$(xwininfo -root -tree 2>/dev/null | grep -o "\"Fennick\"" | head -n 1 || true)
+        [ -n "$title" ] && break
+        sleep 0.2
+    done
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    if [ -z "$title" ]; then echo "fennick: no window titled Fennick" >&2; exit 1; fi
+    echo "fennick: window titled Fennick"
+' sh "$build/src/ui/fennick"
+else
+    echo "fennick: title not checked (xwininfo is missing; it is in x11-utils)"
+fi
+
+xvfb-run -a -s "-screen 0 1024x768x24" "$build/src/ui/fennick_screenshots" "$out" "$root/samples"

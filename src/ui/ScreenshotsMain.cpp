@@ -1,7 +1,11 @@
-// Renders the file tree and the progress dialog into PNG files, for checking their look under a real X
-// server (scripts/screenshots.sh runs this under Xvfb). Usage: fennick_screenshots <output folder>
+// Renders the main window with a list ready to merge, the about box, the file tree and the progress dialog
+// into PNG files, for checking their look under a real X server (scripts/screenshots.sh runs this under
+// Xvfb). Usage: fennick_screenshots <output folder> [folder of sample layers]
 
+#include "ui/AboutDlg.h"
 #include "ui/BuildProgress.h"
+#include "ui/FennickIcon.h"
+#include "ui/MergerDlg.h"
 #include "ui/TreeFileCtrl.h"
 
 #include <QApplication>
@@ -43,10 +47,38 @@ bool Save(QWidget* widget, const QString& path) {
 
 } // namespace
 
+// The main window over a copy of the sample layers, three of them marked and added to the list.
+bool ShootMainWindow(const QString& samples, const QString& folder, const QString& outDir) {
+    QDir().mkpath(folder);
+    QStringList names;
+    for (const QFileInfo& file : QDir(samples).entryInfoList(QDir::Files, QDir::Name)) {
+        QFile::copy(file.filePath(), folder + u'/' + file.fileName());
+        if (file.suffix() == QLatin1String("shp"))
+            names << file.fileName();
+    }
+    CMergerDlg dialog;
+    dialog.m_sourceDir = folder;
+    dialog.show();
+    CTreeFileCtrl* tree = dialog.Tree();
+    QTreeWidgetItem* parent = tree->SelectPath(folder, true);
+    bool first = true;
+    for (int i = 0; parent && i < parent->childCount(); ++i) {
+        QTreeWidgetItem* item = parent->child(i);
+        if (names.contains(tree->ItemRecord(item)->name)) {
+            tree->ApplyClick(item, {false, !first});
+            first = false;
+        }
+    }
+    dialog.OnAddFiles();
+    tree->setFocus();
+    return Save(&dialog, outDir + QStringLiteral("/main.png"));
+}
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    QApplication::setWindowIcon(FennickIcon());
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
+        std::fprintf(stderr, "usage: %s <output folder> [sample layers]\n", argv[0]);
         return 2;
     }
     const QString outDir = QString::fromLocal8Bit(argv[1]);
@@ -60,6 +92,16 @@ int main(int argc, char** argv) {
     for (const char* file :
          {"roads.shp", "Rivers.SHP", "parcels.shp", "buildings.shp", "notes.txt", ".hidden.shp"})
         Touch(data + u'/' + QLatin1String(file));
+
+    bool ok = true;
+    if (argc > 2)
+        ok = ShootMainWindow(QString::fromLocal8Bit(argv[2]), temp.path() + QStringLiteral("/Sample layers"),
+                             outDir);
+    {
+        CAboutDlg about;
+        about.show();
+        ok = Save(&about, outDir + QStringLiteral("/about.png")) && ok;
+    }
 
     QDialog window;
     window.setWindowTitle(QStringLiteral("Fennick"));
@@ -95,7 +137,7 @@ int main(int argc, char** argv) {
     tree->scrollToItem(tree->currentItem() ? tree->currentItem()->parent() : nullptr,
                        QAbstractItemView::PositionAtTop);
     tree->setFocus();
-    bool ok = Save(&window, outDir + QStringLiteral("/tree.png"));
+    ok = Save(&window, outDir + QStringLiteral("/tree.png")) && ok;
 
     QDialog owner;
     owner.resize(300, 200);
