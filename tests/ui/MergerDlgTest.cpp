@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -58,6 +59,12 @@ public:
     QList<SMessage> messages;
     int aboutRuns = 0;
     QStringList menuTexts;
+
+    // The real dialogs behind the seams.
+    QString RealSaveDialog(const QString& start) { return CMergerDlg::AskSaveFileName(start); }
+    void RealMessageBox(const QString& text, QMessageBox::Icon icon) {
+        CMergerDlg::ShowMessageBox(text, icon);
+    }
 
 protected:
     QString AskSaveFileName(const QString& startFolder) override {
@@ -260,6 +267,54 @@ private slots:
         // Tree order, not marking order.
         QCOMPARE(Entries(), (QStringList{Data(QStringLiteral("a.shp")), Data(QStringLiteral("b.shp"))}));
         QCOMPARE(List()->GetCurSel(), 1);
+    }
+
+    void filesInACollapsedFolderAreNotAdded() {
+        Add({QStringLiteral("sub")});
+        QTreeWidgetItem* folder = Item(m_data);
+        m_dlg->Tree()->ApplyClick(Child(folder, QStringLiteral("a.shp")), {});
+        folder->setExpanded(false);
+        ClickButton("IDC_ADD");
+        QCOMPARE(List()->GetCount(), 0);
+    }
+
+    void saveDialogAsksForAShapefileInTheStartFolder() {
+        QString filter, suffix, folder;
+        bool saving = false, confirms = false;
+        QTimer::singleShot(0, [&] {
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                if (auto* dialog = qobject_cast<QFileDialog*>(widget); dialog && dialog->isVisible()) {
+                    filter = dialog->nameFilters().join(u';');
+                    suffix = dialog->defaultSuffix();
+                    folder = dialog->directory().absolutePath();
+                    saving = dialog->acceptMode() == QFileDialog::AcceptSave;
+                    confirms = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+                    dialog->reject();
+                }
+        });
+        QCOMPARE(m_dlg->RealSaveDialog(m_data), QString());
+        QCOMPARE(filter, QStringLiteral("Shapefile (*.shp)"));
+        QCOMPARE(suffix, QStringLiteral("shp"));
+        QCOMPARE(folder, m_data);
+        QVERIFY(saving);
+        QVERIFY(confirms);
+    }
+
+    void messageBoxIsCaptionedWithTheProgramName() {
+        QString caption, text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QTimer::singleShot(0, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                caption = box->windowTitle();
+                text = box->text();
+                icon = box->icon();
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        m_dlg->RealMessageBox(QStringLiteral("line one\nline two"), QMessageBox::Warning);
+        QCOMPARE(caption, QStringLiteral("ui_MergerDlgTest"));
+        QCOMPARE(text, QStringLiteral("line one\nline two"));
+        QCOMPARE(icon, QMessageBox::Warning);
     }
 
     void doubleClickAddsTheFileAndRemembersItsFolder() {
