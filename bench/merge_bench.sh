@@ -79,9 +79,10 @@ bench() {
   local f base
   for f in "${inputs[@]}"; do
     base=${f%.*}
-    for ext in shp shx dbf tab dat map id; do
-      [ -f "$base.$ext" ] && catFiles+=("$base.$ext")
-    done
+    case ${f##*.} in
+    tab) for ext in tab dat map id; do catFiles+=("$base.$ext"); done ;;
+    *) for ext in shp shx dbf; do catFiles+=("$base.$ext"); done ;;
+    esac
   done
   rm -f fennick.times ogrmerge.times cat.times copy.times
   # One untimed run of each warms the page cache and checks the outputs.
@@ -123,6 +124,7 @@ echo "== generating inputs in $work"
 for i in 1 2 3 4; do
   "$generate" "in$i.shp" "$records" "$i"
 done
+rm -f in?.tab in?.dat in?.map in?.id
 # MapInfo holds 32-bit integers in 11 characters, so the two TAB tables share their own layout.
 for i in 1 2; do
   ogr2ogr -f "MapInfo File" "in$i.tab" "in$i.shp" -mapFieldType Integer64=Integer
