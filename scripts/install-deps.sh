@@ -11,7 +11,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools
   nlohmann-json3-dev
   clang
-  xvfb xauth
+  xvfb xauth x11-utils time
   time
 )
 
