@@ -9,11 +9,7 @@
 namespace fennick {
 
 CQuickRecset::CQuickRecset(IDirectAccess* access, const CGeoRect& query)
-    : CBaseRecset(access), m_query(query), m_shape(MakeRef<CShapeImpl>().Detach()) {}
-
-CQuickRecset::~CQuickRecset() {
-    m_shape->Release();
-}
+    : CRecordNumberRecset(access, query) {}
 
 void CQuickRecset::CountSelected() {
     m_selected = static_cast<int>(std::count(m_bits.begin(), m_bits.end(), true));
@@ -54,36 +50,6 @@ int CQuickRecset::ReservedA(int) {
     return 0;
 }
 
-int CQuickRecset::GetShape(IShape** shape, int fresh) {
-    try {
-        if (!InRange(m_access->GetRecordCount()))
-            return 0;
-        return DeliverShape(m_current, m_shape, shape, fresh);
-    } catch (...) {
-        return 0;
-    }
-}
-
-int CQuickRecset::GetAttributes(IShapeAttr** attributes) {
-    try {
-        if (!InRange(m_access->GetRecordCount()))
-            return 0;
-        return m_access->GetAttributes(m_current, attributes);
-    } catch (...) {
-        return 0;
-    }
-}
-
-int CQuickRecset::GetRecordBounds(CGeoRect* bounds) {
-    try {
-        if (!InRange(m_access->GetRecordCount()))
-            return 0;
-        return m_access->GetRecordBounds(m_current, bounds);
-    } catch (...) {
-        return 0;
-    }
-}
-
 int CQuickRecset::GetCount() {
     return -1;
 }
@@ -100,35 +66,6 @@ int CQuickRecset::MoveToBookmark(const CVariant& bookmark) {
     } catch (...) {
         return 0;
     }
-}
-
-int CQuickRecset::SetPosition(int position) {
-    return MoveToBookmark(CVariant::FromI4(position));
-}
-
-int CQuickRecset::GetBookmark(CVariant* bookmark) {
-    try {
-        if (!bookmark || !InRange(m_access->GetRecordCount()))
-            return 0;
-        SetBookmark(bookmark, m_current);
-        return 1;
-    } catch (...) {
-        return 0;
-    }
-}
-
-int CQuickRecset::ReservedB() {
-    return 1;
-}
-
-int CQuickRecset::SortByDistance(CGeoPoint) {
-    return 0;
-}
-
-int CQuickRecset::GetBounds(CGeoRect* bounds) {
-    if (bounds)
-        *bounds = m_query;
-    return 1;
 }
 
 int CQuickRecset::ReservedC(int, int) {

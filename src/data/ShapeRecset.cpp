@@ -8,11 +8,7 @@
 namespace fennick {
 
 CShapeRecset::CShapeRecset(IDirectAccess* access, bool filter, const CGeoRect& rect)
-    : CBaseRecset(access), m_filter(filter), m_rect(rect), m_shape(MakeRef<CShapeImpl>().Detach()) {}
-
-CShapeRecset::~CShapeRecset() {
-    m_shape->Release();
-}
+    : CRecordNumberRecset(access, rect), m_filter(filter) {}
 
 int CShapeRecset::MoveFirst() {
     try {
@@ -53,36 +49,6 @@ int CShapeRecset::ReservedA(int value) {
     }
 }
 
-int CShapeRecset::GetShape(IShape** shape, int fresh) {
-    try {
-        if (!InRange(m_access->GetRecordCount()))
-            return 0;
-        return DeliverShape(m_current, m_shape, shape, fresh);
-    } catch (...) {
-        return 0;
-    }
-}
-
-int CShapeRecset::GetAttributes(IShapeAttr** attributes) {
-    try {
-        if (!InRange(m_access->GetRecordCount()))
-            return 0;
-        return m_access->GetAttributes(m_current, attributes);
-    } catch (...) {
-        return 0;
-    }
-}
-
-int CShapeRecset::GetRecordBounds(CGeoRect* bounds) {
-    try {
-        if (!InRange(m_access->GetRecordCount()))
-            return 0;
-        return m_access->GetRecordBounds(m_current, bounds);
-    } catch (...) {
-        return 0;
-    }
-}
-
 int CShapeRecset::GetCount() {
     try {
         return m_access->GetRecordCount();
@@ -101,35 +67,6 @@ int CShapeRecset::MoveToBookmark(const CVariant& bookmark) {
     } catch (...) {
         return 0;
     }
-}
-
-int CShapeRecset::SetPosition(int position) {
-    return MoveToBookmark(CVariant::FromI4(position));
-}
-
-int CShapeRecset::GetBookmark(CVariant* bookmark) {
-    try {
-        if (!bookmark || !InRange(m_access->GetRecordCount()))
-            return 0;
-        SetBookmark(bookmark, m_current);
-        return 1;
-    } catch (...) {
-        return 0;
-    }
-}
-
-int CShapeRecset::ReservedB() {
-    return 1;
-}
-
-int CShapeRecset::SortByDistance(CGeoPoint) {
-    return 0;
-}
-
-int CShapeRecset::GetBounds(CGeoRect* bounds) {
-    if (bounds)
-        *bounds = m_rect;
-    return 1;
 }
 
 int CShapeRecset::ReservedC(int a, int b) {
