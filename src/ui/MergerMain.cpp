@@ -5,7 +5,11 @@
 
 #include <QApplication>
 
+#include <csignal>
+
 int main(int argc, char** argv) {
+    // A file-size limit makes the writer fail with a message instead of killing the program mid-merge.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication application(argc, argv);
     QApplication::setWindowIcon(fennick::FennickIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral("fennick"));
