@@ -1,8 +1,8 @@
 #include "cli/CliText.h"
 
+#include "data/GdalModule.h"
 #include "platform/CodePage.h"
 
-#include <cpl_error.h>
 #include <proj.h>
 
 namespace fennick {
@@ -15,7 +15,7 @@ void PrintText(std::FILE* stream, const std::u16string& text) {
 }
 
 void SilenceLibraryDiagnostics() {
-    CPLSetErrorHandler(CPLQuietErrorHandler);
+    QuietGdalDiagnostics();
     proj_log_level(nullptr, PJ_LOG_NONE);
 }
 

@@ -7,10 +7,8 @@
 namespace fennick {
 
 // 1 on success. A text that does not parse as a coordinate system (no PROJCS, GEOGCS or LOCAL_CS tree) fails
-// and leaves the definition as it was; a LOCAL_CS root fails with the definition reset, that is empty.
+// and leaves the definition as it was; a LOCAL_CS root fails with the definition reset, that is empty. Fails
+// too when the GDAL module cannot be loaded.
 int ReadWktDefinition(CCoordSysDefinition& definition, const char* wkt);
-
-// The native projection code of a WKT projection name; 0 when the name is unknown.
-int ProjectionCodeFromName(const char* name);
 
 } // namespace fennick

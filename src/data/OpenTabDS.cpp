@@ -1,22 +1,14 @@
 #include "data/OpenTabDS.h"
 
-#include "data/MiTabDS.h"
-#include "data/RefCounted.h"
+#include "data/GdalModule.h"
 
 namespace fennick {
 
 int OpenTabDS(const std::u16string& path, IGeoDS** dataSource) {
     if (!dataSource)
         return 0;
-    try {
-        CRef<CMiTabDS> source = MakeRef<CMiTabDS>();
-        source->Open(path, true);
-        *dataSource = source.Detach();
-        return 1;
-    } catch (...) {
-        // The half-opened source was released (and destroyed) on the way out.
-        return 0;
-    }
+    const SGdalModuleEntries* module = GdalModule();
+    return module != nullptr ? module->openTab(path, dataSource) : 0;
 }
 
 } // namespace fennick

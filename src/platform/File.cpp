@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,7 +59,9 @@ bool CFile::Open(const std::u16string& path, unsigned mode, CFileException* erro
     return true;
 }
 
-void CFile::Fail(int err) const { CFileException::ThrowErrno(err, m_path); }
+void CFile::Fail(int err) const {
+    CFileException::ThrowErrno(err, m_path);
+}
 
 unsigned CFile::Read(void* buffer, unsigned count) {
     if (count == 0)
@@ -69,6 +72,29 @@ unsigned CFile::Read(void* buffer, unsigned count) {
     char* out = static_cast<char*>(buffer);
     while (total < count) {
         const ssize_t got = ::read(m_fd, out + total, count - total);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            Fail(errno);
+        }
+        if (got == 0)
+            break;
+        total += static_cast<unsigned>(got);
+    }
+    return total;
+}
+
+unsigned CFile::ReadAt(uint64_t position, void* buffer, unsigned count) {
+    if (count == 0)
+        return 0;
+    if (m_fd < 0)
+        Fail(EBADF);
+    if (position > static_cast<uint64_t>(std::numeric_limits<off_t>::max()))
+        Fail(EINVAL);
+    unsigned total = 0;
+    char* out = static_cast<char*>(buffer);
+    while (total < count) {
+        const ssize_t got = ::pread(m_fd, out + total, count - total, static_cast<off_t>(position + total));
         if (got < 0) {
             if (errno == EINTR)
                 continue;

@@ -41,6 +41,8 @@ public:
 
     // Reads up to count bytes; returns what was read (0 at the end of the file).
     unsigned Read(void* buffer, unsigned count);
+    // Reads up to count bytes at position without moving the file's position.
+    unsigned ReadAt(uint64_t position, void* buffer, unsigned count);
     // Writes all count bytes or raises.
     void Write(const void* buffer, unsigned count);
     uint64_t Seek(int64_t offset, unsigned from);

@@ -35,7 +35,6 @@ uint32_t CCachedFile::Read(void* buffer, uint32_t count) {
         return count;
     }
 
-    m_file.Seek(m_position, CFile::begin);
     if (count <= m_capacity) {
         EmptyCache();
         uint64_t fill = m_capacity;
@@ -48,7 +47,7 @@ uint32_t CCachedFile::Read(void* buffer, uint32_t count) {
         if (fill == 0)
             ThrowNotSupported();
         uint8_t* data = m_cache.Require(static_cast<std::size_t>(fill));
-        const int64_t got = ReadRaw(data, static_cast<uint32_t>(fill));
+        const int64_t got = ReadRawAt(m_position, data, static_cast<uint32_t>(fill));
         if (got <= 0)
             return 0;
         m_first = m_position;
@@ -60,7 +59,7 @@ uint32_t CCachedFile::Read(void* buffer, uint32_t count) {
         return count;
     }
 
-    const int64_t got = ReadRaw(buffer, count);
+    const int64_t got = ReadRawAt(m_position, buffer, count);
     if (got < 0)
         ThrowFormat();
     m_position += got;
@@ -99,6 +98,10 @@ void CCachedFile::Close() {
 void CCachedFile::SetLength(int32_t length) {
     EmptyCache();
     m_file.SetLength(static_cast<uint64_t>(static_cast<int64_t>(length)));
+}
+
+int64_t CCachedFile::ReadRawAt(int64_t position, void* buffer, uint32_t count) {
+    return m_file.ReadAt(static_cast<uint64_t>(position), buffer, count);
 }
 
 int64_t CCachedFile::ReadRaw(void* buffer, uint32_t count) {

@@ -2,8 +2,9 @@
 // CCachedFile: a read cache over one open CSysFile, for the many small reads of the storage formats.
 // The cache window starts wherever a read that missed it starts (it is not aligned) and holds up to the
 // capacity; reads larger than the capacity go straight into the caller's buffer. The logical position lives
-// in the reader: it is taken from the file at the first read or seek and the file is sought to it before
-// every fill. The CSysFile belongs to the caller, who destroys it after the reader.
+// in the reader: it is taken from the file at the first read or seek, and every fill and direct read reads
+// the file at it (a plain file with one positioned read, without seeking). The CSysFile belongs to the
+// caller, who destroys it after the reader.
 
 #include "shp/ByteBuffer.h"
 #include "shp/IFile.h"
@@ -40,6 +41,9 @@ public:
     int64_t WindowLast() const { return m_last; }
 
 protected:
+    // Reads count bytes of the file's contents at position: one positioned read for a plain file; a reader
+    // whose ReadRaw transforms the bytes seeks and calls ReadRaw instead.
+    virtual int64_t ReadRawAt(int64_t position, void* buffer, uint32_t count);
     CSysFile& File() { return m_file; }
     [[noreturn]] void ThrowFormat() const;
 

@@ -16,6 +16,11 @@ void CEncCachedFile::Decrypt(const uint8_t* in, uint8_t* out) {
         ThrowGenericError(u"Data corrupted.");
 }
 
+int64_t CEncCachedFile::ReadRawAt(int64_t position, void* buffer, uint32_t count) {
+    File().Seek(position, CFile::begin);
+    return ReadRaw(buffer, count);
+}
+
 int64_t CEncCachedFile::ReadRaw(void* buffer, uint32_t count) {
     CSysFile& file = File();
     uint8_t* out = static_cast<uint8_t*>(buffer);

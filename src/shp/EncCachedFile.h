@@ -19,6 +19,10 @@ public:
     // padded with zero bytes.
     int64_t ReadRaw(void* buffer, uint32_t count) override;
 
+protected:
+    // Deciphering follows the file's position, so the file is sought first.
+    int64_t ReadRawAt(int64_t position, void* buffer, uint32_t count) override;
+
 private:
     void Decrypt(const uint8_t* in, uint8_t* out);
 

@@ -77,11 +77,8 @@ void CShpDS::Open(const std::u16string& path, std::u16string_view password, bool
                 m_hasIndex = m_index.Open(stxPath) != 0;
         }
         const std::u16string prjPath = JoinPath(dir, base, u"prj");
-        if (FileExists(prjPath)) {
-            CRef<ICoordSys> coordSys;
-            if (LoadCoordSys(prjPath.c_str(), coordSys.Put()) && coordSys)
-                SetCoordSys(coordSys.Get());
-        }
+        if (FileExists(prjPath))
+            m_pendingPrj = prjPath;
     } catch (const CException&) {
     }
 }
@@ -98,6 +95,25 @@ int CShpDS::GetBounds(CGeoRect* bounds) {
     bounds->right = LittleDouble(m_header + 52);
     bounds->top = LittleDouble(m_header + 60);
     return 1;
+}
+
+int CShpDS::SetCoordSys(ICoordSys* coordSys) {
+    m_pendingPrj.clear();
+    return CGeoDataSource::SetCoordSys(coordSys);
+}
+
+ICoordSys* CShpDS::GetCoordSys() {
+    if (!m_pendingPrj.empty()) {
+        const std::u16string path = std::move(m_pendingPrj);
+        m_pendingPrj.clear();
+        try {
+            CRef<ICoordSys> coordSys;
+            if (LoadCoordSys(path.c_str(), coordSys.Put()) && coordSys)
+                CGeoDataSource::SetCoordSys(coordSys.Get());
+        } catch (const CException&) {
+        }
+    }
+    return CGeoDataSource::GetCoordSys();
 }
 
 void CShpDS::Close() {

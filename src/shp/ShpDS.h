@@ -34,6 +34,10 @@ public:
     int GetShapeType() override;
     int GetBounds(CGeoRect* bounds) override;
     void Close() override;
+    // The .prj is read when the coordinate system is first asked for: reading WKT loads GDAL, which costs
+    // more than merging the layer. A system stored before that replaces the file's.
+    int SetCoordSys(ICoordSys* coordSys) override;
+    ICoordSys* GetCoordSys() override;
     // Also sets the attribute table's code page when the table is open.
     void SetCodePage(int codePage) override;
 
@@ -72,6 +76,7 @@ private:
     bool m_hasIndex = false;
     uint8_t m_header[100] = {};
     int32_t m_recordCount = 0;
+    std::u16string m_pendingPrj; // the .prj not read yet
 };
 
 // Opens a shapefile as a data source holding one reference for the caller. On failure returns 0 and, when

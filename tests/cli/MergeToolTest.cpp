@@ -2,18 +2,19 @@
 
 #include "OgrLayer.h"
 #include "Process.h"
+#include "TabFixtures.h"
 #include "TempDir.h"
 #include "WriterFakes.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace fennick::test;
 
@@ -102,6 +103,29 @@ TEST_F(MergeTool, FailuresPrintTheEngineTextOnStderr) {
     EXPECT_EQ(r.err, "Can't create shapefile.: " + dir.Path("no/such/folder/out.shp") + ".\n");
 }
 
+// The tool reads MapInfo tables through the GDAL module it loads when it meets the first one.
+TEST_F(MergeTool, MergesMapInfoTables) {
+    std::vector<std::string> tables;
+    for (int t = 0; t < 2; ++t) {
+        STabTableSpec spec;
+        spec.fields = {{"NAME", 4, 20}, {"CODE", 0, 0}};
+        for (int i = 0; i < 3; ++i)
+            spec.features.push_back(
+                {"POINT (" + std::to_string(t * 10 + i) + " 5)",
+                 {"t" + std::to_string(t) + "-" + std::to_string(i), std::to_string(t * 100 + i)}});
+        tables.push_back(dir.Path("t" + std::to_string(t) + ".tab"));
+        WriteTabTable(tables.back(), spec);
+    }
+    const std::string out = dir.Path("tables.shp");
+    const auto r = Merge({"-o", out, tables[0], tables[1]});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto merged = OgrDump(out);
+    ASSERT_EQ(merged["count"], 6);
+    EXPECT_EQ(merged["features"][4]["values"][0], "t1-1");
+    EXPECT_EQ(merged["features"][4]["values"][1], 101);
+    EXPECT_EQ(merged["features"][4]["wkt"], "POINT (11 5)");
+}
+
 TEST_F(MergeTool, ExistingOutputNeedsOverwrite) {
     const std::string a = Layer("a", 0);
     const std::string b = Layer("b", 1);
@@ -135,27 +159,28 @@ TEST_F(MergeTool, CheckOnlyAndWhere) {
     EXPECT_EQ(r.err, "Invalid filter field name.\n");
 }
 
-// Ctrl+C is the Cancel button. The first input's projection file is a pipe, so the tool waits reading it
+// Ctrl+C is the Cancel button. The first input's code page file is a pipe, so the tool waits reading it
 // while the interrupt arrives; the engine's next cancel test stops it.
 TEST_F(MergeTool, InterruptCancelsAndLeavesNoOutput) {
     const std::string a = Layer("a", 0);
     const std::string b = Layer("b", 1);
     const std::string c = Layer("c", 2);
-    ASSERT_EQ(::mkfifo(dir.Path("a.prj").c_str(), 0644), 0);
+    std::filesystem::remove(dir.Path("a.cpg"));
+    ASSERT_EQ(::mkfifo(dir.Path("a.cpg").c_str(), 0644), 0);
     const std::string out = dir.Path("out.shp");
     const auto r = RunProcess(ToolPath("fennick-merge"), {"-o", out, a, b, c}, [&](int pid) {
-        // A writer can open the pipe only once the tool has opened it for reading, that is once it is past its
-        // start-up and inside the check.
+        // A writer can open the pipe only once the tool has opened it for reading, that is once it is past
+        // its start-up and inside the check.
         int fd = -1;
         for (int tries = 0; fd < 0 && tries < 3000; ++tries) {
-            fd = ::open(dir.Path("a.prj").c_str(), O_WRONLY | O_NONBLOCK);
+            fd = ::open(dir.Path("a.cpg").c_str(), O_WRONLY | O_NONBLOCK);
             if (fd < 0)
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        ASSERT_GE(fd, 0) << "the tool never opened the projection file";
+        ASSERT_GE(fd, 0) << "the tool never opened the code page file";
         ::kill(pid, SIGINT);
-        const std::string wkt = "GEOGCS[\"x\"]";
-        EXPECT_EQ(::write(fd, wkt.data(), wkt.size()), static_cast<ssize_t>(wkt.size()));
+        const std::string name = "UTF-8";
+        EXPECT_EQ(::write(fd, name.data(), name.size()), static_cast<ssize_t>(name.size()));
         ::close(fd);
     });
     EXPECT_EQ(r.exitCode, 1);

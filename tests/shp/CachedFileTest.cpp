@@ -16,11 +16,13 @@ namespace {
 class CCountingFile : public CCachedFile {
 public:
     using CCachedFile::CCachedFile;
-    int64_t ReadRaw(void* buffer, uint32_t count) override {
+    int64_t ReadRawAt(int64_t position, void* buffer, uint32_t count) override {
         ++calls;
         lastCount = count;
-        return CCachedFile::ReadRaw(buffer, count);
+        lastPosition = position;
+        return CCachedFile::ReadRawAt(position, buffer, count);
     }
+    int64_t lastPosition = -1;
     int calls = 0;
     uint32_t lastCount = 0;
 };
@@ -76,6 +78,7 @@ TEST(CachedFile, ReadsInsideTheWindowUseNoFileAccessAndCrossingRefillsFromThePos
     // Starts inside, ends beyond: the new window starts at the read, not at the old window's end.
     EXPECT_EQ(fx.ReadAt(f, 12, 8), fx.content.substr(12, 8));
     EXPECT_EQ(f.calls, 2);
+    EXPECT_EQ(f.lastPosition, 12);
     EXPECT_EQ(f.WindowFirst(), 12);
     EXPECT_EQ(f.WindowLast(), 27);
 
@@ -92,6 +95,7 @@ TEST(CachedFile, ReadLargerThanCapacityGoesDirectAndKeepsTheWindow) {
     EXPECT_EQ(fx.ReadAt(f, 5, 40), fx.content.substr(5, 40));
     EXPECT_EQ(f.calls, 2);
     EXPECT_EQ(f.lastCount, 40u);
+    EXPECT_EQ(f.lastPosition, 5);
     EXPECT_EQ(f.WindowFirst(), 0);
     EXPECT_EQ(f.WindowLast(), 15);
     EXPECT_EQ(f.Seek(0, 1), 45);

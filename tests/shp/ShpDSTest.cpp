@@ -208,6 +208,13 @@ TEST(ShpDS, WithoutTableOpensWithoutAttributesAndWithoutItsPrj) {
     CRef<CShpDS> withTable = Open(dir.Path("b.shp"));
     ASSERT_NE(withTable->GetCoordSys(), nullptr);
     EXPECT_EQ(withTable->GetCoordSys()->IsGeographic(), 1);
+    // The .prj is read when first asked for; a system stored before that stays, and so does null.
+    CRef<CShpDS> replaced = Open(dir.Path("b.shp"));
+    CRef<CShpDS> cleared = Open(dir.Path("b.shp"));
+    replaced->SetCoordSys(withTable->GetCoordSys());
+    cleared->SetCoordSys(nullptr);
+    EXPECT_EQ(replaced->GetCoordSys(), withTable->GetCoordSys());
+    EXPECT_EQ(cleared->GetCoordSys(), nullptr);
 }
 
 TEST(ShpDS, EncipheredShpAndDbfWithPlainShx) {

@@ -1,0 +1,38 @@
+#pragma once
+// The GDAL-backed readers (MapInfo tables, WKT coordinate system text) live in a module of their own,
+// loaded on first use. GDAL and the hundred libraries it pulls in cost a tenth of a second to load, more
+// than a merge of shapefiles takes, so a program pays for them only when it reads a MapInfo table or a
+// coordinate system text.
+
+#include <string>
+
+namespace fennick {
+
+class IGeoDS;
+class CCoordSysDefinition;
+
+// What the module offers; the module hands out one static instance.
+struct SGdalModuleEntries {
+    int version;
+    // Opens a MapInfo table (see OpenTabDS).
+    int (*openTab)(const std::u16string& path, IGeoDS** dataSource);
+    // Reads WKT coordinate system text (see ReadWktDefinition).
+    int (*readWkt)(CCoordSysDefinition& definition, const char* wkt);
+    // Routes GDAL's own diagnostics to nowhere.
+    void (*quiet)();
+};
+
+inline constexpr int kGdalModuleVersion = 1;
+// The module's file name and the symbol that hands out its entries.
+inline constexpr const char* kGdalModuleFile = "libfennick_gdal.so";
+inline constexpr const char* kGdalModuleSymbol = "FennickGdalModuleEntries";
+
+// The module's entries, loading it on the first call (thread-safe); null when it cannot be loaded, and
+// GdalModuleError then says why.
+const SGdalModuleEntries* GdalModule();
+std::string GdalModuleError();
+
+// Keeps GDAL's diagnostics off the terminal, now if the module is loaded, else as soon as it is.
+void QuietGdalDiagnostics();
+
+} // namespace fennick

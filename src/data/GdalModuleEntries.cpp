@@ -1,0 +1,41 @@
+// The GDAL module's entry point: what the program reaches through GdalModule().
+
+#include "coordsys/WktParser.h"
+#include "data/GdalModule.h"
+#include "data/MiTabDS.h"
+#include "data/RefCounted.h"
+
+#include <cpl_error.h>
+
+namespace fennick {
+
+namespace {
+
+int OpenMiTabTable(const std::u16string& path, IGeoDS** dataSource) {
+    if (!dataSource)
+        return 0;
+    try {
+        CRef<CMiTabDS> source = MakeRef<CMiTabDS>();
+        source->Open(path, true);
+        *dataSource = source.Detach();
+        return 1;
+    } catch (...) {
+        // The half-opened source was released (and destroyed) on the way out.
+        return 0;
+    }
+}
+
+void Quiet() {
+    CPLSetErrorHandler(CPLQuietErrorHandler);
+}
+
+const SGdalModuleEntries kEntries = {kGdalModuleVersion, &OpenMiTabTable, &ParseWktDefinition, &Quiet};
+
+} // namespace
+
+} // namespace fennick
+
+extern "C" __attribute__((visibility("default"))) const fennick::SGdalModuleEntries*
+FennickGdalModuleEntries() {
+    return &fennick::kEntries;
+}
