@@ -180,6 +180,8 @@ TEST_F(MiTabDS, RegionTableTakesItsTypeFromTheFeaturesAndKeepsEveryRing) {
     EXPECT_EQ(box.right, 40);
     EXPECT_EQ(box.top, 10);
     EXPECT_EQ(box.bottom, 0);
+    // Finding the type reads only geometries; the attributes are read afterwards all the same.
+    EXPECT_EQ(Text(Attributes(ds.Get(), 1).Get(), 0), u"2");
 }
 
 TEST_F(MiTabDS, PolylineTableGivesOnePartPerLine) {
@@ -210,6 +212,18 @@ TEST_F(MiTabDS, TablesWithoutOneShapeTypeAreRefused) {
     noGeometry.fields = {{"id", OFTInteger}};
     noGeometry.features = {{"", {"1"}}};
     EXPECT_FALSE(OpenTab(Write("nogeometry.tab", noGeometry)));
+
+    // The type found is remembered for the table as its files stand; a table rewritten under the same name
+    // is looked at again.
+    STabTableSpec regions;
+    regions.features = {{"POLYGON ((0 0,1 0,1 1,0 0))", {}}};
+    const std::string path = Write("again.tab", regions);
+    EXPECT_EQ(OpenTab(path)->GetShapeType(), SHAPE_POLYGON);
+    EXPECT_EQ(OpenTab(path)->GetShapeType(), SHAPE_POLYGON);
+    for (const char* ext : {".tab", ".dat", ".map", ".id"})
+        std::filesystem::remove(m_dir.Path(std::string("again") + ext));
+    Write("again.tab", mixed);
+    EXPECT_FALSE(OpenTab(path));
 }
 
 TEST_F(MiTabDS, FeatureWithoutGeometryFailsOnlyItsOwnShape) {
