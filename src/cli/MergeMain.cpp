@@ -2,6 +2,7 @@
 
 #include "cli/CliText.h"
 #include "cli/TerminalProgress.h"
+#include "data/GdalModule.h"
 #include "merge/ShpMerge.h"
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
@@ -145,6 +146,10 @@ int main(int argc, char** argv) {
     } catch (const CException& e) {
         std::fflush(stdout);
         PrintText(stderr, e.Message() + u"\n");
+        // Without its GDAL module the tool cannot read MapInfo tables; say why.
+        if (GdalModuleMissing())
+            std::fprintf(stderr, "fennick-merge: MapInfo tables cannot be read: %s\n",
+                         GdalModuleError().c_str());
         return 1;
     }
     PrintText(stdout, u"The files have been merged successfully.\n" + output + u"\n");

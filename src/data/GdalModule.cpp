@@ -97,6 +97,12 @@ std::string GdalModuleError() {
     return state.error;
 }
 
+bool GdalModuleMissing() {
+    SModuleState& state = State();
+    std::lock_guard<std::mutex> guard(state.lock);
+    return state.tried && state.entries == nullptr;
+}
+
 void QuietGdalDiagnostics() {
     SModuleState& state = State();
     std::lock_guard<std::mutex> guard(state.lock);

@@ -31,6 +31,8 @@ inline constexpr const char* kGdalModuleSymbol = "FennickGdalModuleEntries";
 // GdalModuleError then says why.
 const SGdalModuleEntries* GdalModule();
 std::string GdalModuleError();
+// True when loading was tried and failed; never loads.
+bool GdalModuleMissing();
 
 // Keeps GDAL's diagnostics off the terminal, now if the module is loaded, else as soon as it is.
 void QuietGdalDiagnostics();
