@@ -142,7 +142,8 @@ bench "4 x $records polygons" $((4 * records)) in1.shp in2.shp in3.shp in4.shp
 bench "2 TAB x $records polygons" $((2 * records)) in1.tab in2.tab
 bench "$smallFiles x $smallRecords polygons" $((smallFiles * smallRecords)) "${smallInputs[@]}"
 
-# What every run of fennick-merge pays before it reads an input: loading GDAL and the libraries it needs.
+# What every run of fennick-merge pays before it reads an input: loading the libraries it links (GDAL only
+# comes in with the first MapInfo table or WKT text).
 rm -f startup.times
 for ((r = 0; r < rounds; r++)); do
   run startup "$merge" --version
