@@ -63,25 +63,39 @@ void CFile::Fail(int err) const {
     CFileException::ThrowErrno(err, m_path);
 }
 
-unsigned CFile::Read(void* buffer, unsigned count) {
-    if (count == 0)
-        return 0;
-    if (m_fd < 0)
-        Fail(EBADF);
+namespace {
+
+// Reads until count bytes have arrived or the file ends; readSome(out, n, done) is one system call. Returns
+// the bytes read, or minus the error number.
+template <class ReadSome> int64_t ReadFully(void* buffer, unsigned count, ReadSome readSome) {
     unsigned total = 0;
     char* out = static_cast<char*>(buffer);
     while (total < count) {
-        const ssize_t got = ::read(m_fd, out + total, count - total);
+        const ssize_t got = readSome(out + total, count - total, total);
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            Fail(errno);
+            return -errno;
         }
         if (got == 0)
             break;
         total += static_cast<unsigned>(got);
     }
     return total;
+}
+
+} // namespace
+
+unsigned CFile::Read(void* buffer, unsigned count) {
+    if (count == 0)
+        return 0;
+    if (m_fd < 0)
+        Fail(EBADF);
+    const int64_t got =
+        ReadFully(buffer, count, [&](char* out, unsigned n, unsigned) { return ::read(m_fd, out, n); });
+    if (got < 0)
+        Fail(static_cast<int>(-got));
+    return static_cast<unsigned>(got);
 }
 
 unsigned CFile::ReadAt(uint64_t position, void* buffer, unsigned count) {
@@ -91,20 +105,12 @@ unsigned CFile::ReadAt(uint64_t position, void* buffer, unsigned count) {
         Fail(EBADF);
     if (position > static_cast<uint64_t>(std::numeric_limits<off_t>::max()))
         Fail(EINVAL);
-    unsigned total = 0;
-    char* out = static_cast<char*>(buffer);
-    while (total < count) {
-        const ssize_t got = ::pread(m_fd, out + total, count - total, static_cast<off_t>(position + total));
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            Fail(errno);
-        }
-        if (got == 0)
-            break;
-        total += static_cast<unsigned>(got);
-    }
-    return total;
+    const int64_t got = ReadFully(buffer, count, [&](char* out, unsigned n, unsigned done) {
+        return ::pread(m_fd, out, n, static_cast<off_t>(position + done));
+    });
+    if (got < 0)
+        Fail(static_cast<int>(-got));
+    return static_cast<unsigned>(got);
 }
 
 void CFile::Write(const void* buffer, unsigned count) {
