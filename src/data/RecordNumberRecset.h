@@ -22,6 +22,9 @@ public:
     // The set's rectangle.
     int GetBounds(CGeoRect* bounds) override;
 
+    // The record number the set stands on (-1 before MoveFirst).
+    int CurrentRecord() const { return m_current; }
+
 protected:
     CRecordNumberRecset(IDirectAccess* access, const CGeoRect& rect);
     bool InRange(int count) const { return m_current >= 0 && m_current < count; }

@@ -5,12 +5,16 @@
 #include "data/IShape.h"
 #include "data/IShapeAttr.h"
 #include "data/IString.h"
+#include "data/RecordNumberRecset.h"
 #include "data/Ref.h"
 #include "merge/GenericEx.h"
 #include "merge/PathFunctions.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 #include "platform/Variant.h"
+#include "shp/RecordRelay.h"
+#include "shp/ShapeImpl.h"
+#include "shp/ShpDS.h"
 #include "shp/XBaseNumbers.h"
 #include "shp/XBaseRecord.h"
 #include "shp/XBaseWriter.h"
@@ -19,13 +23,19 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <exception>
 #include <limits>
 #include <new>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace fennick {
 
 namespace {
+
+// Sets with fewer records are appended in one thread: starting a second costs more than it saves.
+constexpr int kTwoThreadRecords = 4096;
 
 bool IsSkippedName(std::u16string_view name) {
     auto equalsNoCase = [&](std::u16string_view word) {
@@ -332,7 +342,7 @@ bool CShpFile::PassesThrough(int sourceCodePage, std::string_view text) {
     return m_asciiSource && m_asciiOutput && IsAscii(text);
 }
 
-void CShpFile::WriteAttributes(IShapeAttr* attributes) {
+void CShpFile::WriteAttributes(int32_t record, IShapeAttr* attributes) {
     // A record of an xBase table offers its field texts, so that texts which would come out as the bytes
     // they went in as, and integers, skip the round trip through wide text and typed values.
     // A record set hands out one recycled record object after another, so the cast is mostly remembered.
@@ -350,8 +360,8 @@ void CShpFile::WriteAttributes(IShapeAttr* attributes) {
                 // Texts in printed form are what reading and printing would make of them.
                 const std::string_view text = table->GetText(field.source);
                 written = IsPlainInteger(text)
-                              ? m_dbf->WriteNumberText(m_record, field.output, text)
-                              : m_dbf->WriteInt64(m_record, field.output, ParseXBaseInt64(text));
+                              ? m_dbf->WriteNumberText(record, field.output, text)
+                              : m_dbf->WriteInt64(record, field.output, ParseXBaseInt64(text));
                 if (written == 0)
                     ThrowUser();
                 continue;
@@ -359,7 +369,7 @@ void CShpFile::WriteAttributes(IShapeAttr* attributes) {
             if (field.type == 3 && (letter == 'N' || letter == 'F') && field.decimals > 0) {
                 const std::string_view text = table->GetText(field.source);
                 if (IsPlainFixed(text, field.decimals)) {
-                    if (m_dbf->WriteNumberText(m_record, field.output, text) == 0)
+                    if (m_dbf->WriteNumberText(record, field.output, text) == 0)
                         ThrowUser();
                     continue;
                 }
@@ -371,7 +381,7 @@ void CShpFile::WriteAttributes(IShapeAttr* attributes) {
                 if (PassesThrough(tableCodePage, text)) {
                     text = text.substr(
                         0, std::min(text.size(), static_cast<std::size_t>(std::max(field.width, 0))));
-                    if (m_dbf->WriteString(m_record, field.output, text) == 0)
+                    if (m_dbf->WriteString(record, field.output, text) == 0)
                         ThrowUser();
                     continue;
                 }
@@ -414,16 +424,16 @@ void CShpFile::WriteAttributes(IShapeAttr* attributes) {
                     ThrowUser();
                 number = small;
             }
-            written =
-                blank ? m_dbf->WriteDouble(m_record, field.output, std::numeric_limits<double>::quiet_NaN())
-                      : m_dbf->WriteInt64(m_record, field.output, number);
+            written = blank
+                          ? m_dbf->WriteDouble(record, field.output, std::numeric_limits<double>::quiet_NaN())
+                          : m_dbf->WriteInt64(record, field.output, number);
             break;
         }
         case 3: { // real
             double number = 0.0;
             if (attributes->GetDouble(field.source, &number) == 0)
                 ThrowUser();
-            written = m_dbf->WriteDouble(m_record, field.output, number);
+            written = m_dbf->WriteDouble(record, field.output, number);
             break;
         }
         case 4: { // logical: the letters xBase readers take for true and false become T and F
@@ -437,7 +447,7 @@ void CShpFile::WriteAttributes(IShapeAttr* attributes) {
                 letter = "T";
             else if (first == u'F' || first == u'f' || first == u'N' || first == u'n')
                 letter = "F";
-            written = m_dbf->WriteString(m_record, field.output, letter);
+            written = m_dbf->WriteString(record, field.output, letter);
             break;
         }
         default: { // text, date and anything else: the text
@@ -450,7 +460,7 @@ void CShpFile::WriteAttributes(IShapeAttr* attributes) {
                 ThrowGenericError(u"The value \"" + m_text->Str() + u"\" of field " + field.name +
                                   u" cannot be written in code page " + Utf16(std::to_string(m_codePage)) +
                                   u".");
-            written = m_dbf->WriteString(m_record, field.output, m_bytes);
+            written = m_dbf->WriteString(record, field.output, m_bytes);
             break;
         }
         }
@@ -468,6 +478,16 @@ void CShpFile::Append(IRecset* recordset) {
     // Objects of another set may take the addresses of this one's.
     m_castFrom = nullptr;
     m_castTo = nullptr;
+    if (withAttributes) {
+        // A set over record numbers walks without reading attributes, and a shapefile reads shapes from its
+        // .shp and .shx and attributes from its .dbf: the two halves of each record can be read and written
+        // side by side. Small sets are not worth a thread.
+        auto* numbered = dynamic_cast<CRecordNumberRecset*>(recordset);
+        auto* shapefile = numbered != nullptr ? dynamic_cast<CShpDS*>(numbered->GetDirectAccess()) : nullptr;
+        if (shapefile != nullptr && shapefile->HasAttributeTable() &&
+            shapefile->GetRecordCount() >= kTwoThreadRecords && AppendInTwoThreads(numbered, shapefile))
+            return;
+    }
     bool first = true;
     CRef<IShape> shape;
     CRef<IShapeAttr> attributes;
@@ -484,12 +504,93 @@ void CShpFile::Append(IRecset* recordset) {
                 ThrowUser();
             if (first)
                 BuildFieldMap(attributes.Get());
-            WriteAttributes(attributes.Get());
+            WriteAttributes(m_record, attributes.Get());
             attributes.Reset();
         }
         shape.Reset();
         first = false;
     } while (recordset->MoveNext() != 0);
+}
+
+bool CShpFile::AppendInTwoThreads(CRecordNumberRecset* records, IDirectAccess* access) {
+    auto relay = std::make_unique<CRecordRelay>();
+    const int32_t first = m_record + 1;
+    int32_t attributesDone = 0;
+    std::exception_ptr attributeError;
+    std::thread attributeThread;
+    try {
+        attributeThread = std::thread([&] {
+            try {
+                WriteRelayedAttributes(access, *relay, first, attributesDone);
+            } catch (...) {
+                attributeError = std::current_exception();
+                relay->Stop();
+            }
+        });
+    } catch (const std::system_error&) {
+        return false; // nothing done yet: one thread does it all
+    }
+    int32_t shapesDone = 0;
+    std::exception_ptr shapeError;
+    try {
+        // Shapes are read straight into one object of this loop's; only a record that cannot be read takes
+        // the set's way, which then asks the source for a replacement shape.
+        CRef<CShapeImpl> own = MakeRef<CShapeImpl>();
+        CRef<IShape> other;
+        do {
+            const int record = records->CurrentRecord();
+            if (!relay->Put(record))
+                break; // the attribute thread failed
+            if (access->ReadShape(record, own.Get()) != 0) {
+                WriteShape(own.Get());
+            } else {
+                if (records->GetShape(other.Put(), 0) == 0 || !other)
+                    ThrowUser();
+                WriteShape(other.Get());
+                other.Reset();
+            }
+            ++shapesDone;
+        } while (records->MoveNext() != 0);
+    } catch (...) {
+        shapeError = std::current_exception();
+    }
+    // After a failed shape the attributes up to its record are still written, so that the failure reported
+    // is the one a single thread would have met first: the lower record, and at one record the shape's.
+    relay->Finish();
+    attributeThread.join();
+    if (shapeError && (!attributeError || shapesDone <= attributesDone))
+        std::rethrow_exception(shapeError);
+    if (attributeError)
+        std::rethrow_exception(attributeError);
+    if (attributesDone != shapesDone)
+        ThrowUser();
+    m_record = first + shapesDone - 1;
+    return true;
+}
+
+void CShpFile::WriteRelayedAttributes(IDirectAccess* access, CRecordRelay& relay, int32_t first,
+                                      int32_t& done) {
+    // The count lives on the caller's side: kept here while running, so that the two threads do not write
+    // one cache line on every record.
+    int32_t written = 0;
+    struct SReport {
+        int32_t& to;
+        const int32_t& from;
+        ~SReport() { to = from; }
+    } report{done, written};
+    CRef<IShapeAttr> attributes;
+    const int32_t* numbers = nullptr;
+    while (const int count = relay.Take(&numbers)) {
+        for (int i = 0; i < count; ++i) {
+            if (access->GetAttributes(numbers[i], attributes.Put()) == 0 || !attributes)
+                ThrowUser();
+            if (written == 0)
+                BuildFieldMap(attributes.Get());
+            WriteAttributes(first + written, attributes.Get());
+            attributes.Reset();
+            ++written;
+        }
+    }
 }
 
 // ---- closing ----

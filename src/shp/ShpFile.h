@@ -37,6 +37,9 @@ namespace fennick {
 
 class CxBaseRecord;
 class CxBaseWriter;
+class CRecordNumberRecset;
+class CRecordRelay;
+class IDirectAccess;
 class IRecset;
 class IShape;
 class IShapeAttr;
@@ -103,11 +106,17 @@ private:
 
     void Create(const std::u16string& path, IRecset* templateSet);
     void Append(IRecset* recordset);
+    // Append for a set whose walk and shapes touch only the geometry files of a source that reads its
+    // attributes from a file of their own: the attributes are written by a second thread. False, with
+    // nothing done, when that thread cannot be started.
+    bool AppendInTwoThreads(CRecordNumberRecset* records, IDirectAccess* access);
+    // The second thread's part: the attributes of the relayed record numbers, as output records from first.
+    void WriteRelayedAttributes(IDirectAccess* access, CRecordRelay& relay, int32_t first, int32_t& done);
     void Close();
     void AddFields(IShapeAttr* attributes);
     void BuildFieldMap(IShapeAttr* attributes);
     void WriteShape(IShape* shape);
-    void WriteAttributes(IShapeAttr* attributes);
+    void WriteAttributes(int32_t record, IShapeAttr* attributes);
     // Whether a table text of the given code page is written as exactly its bytes (cut to the width).
     bool PassesThrough(int sourceCodePage, std::string_view text);
     void WriteCpg(const std::u16string& path) const;

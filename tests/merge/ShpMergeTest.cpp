@@ -301,3 +301,49 @@ TEST_F(ShpMergeTest, TabAndShapefileInputsMix) {
     EXPECT_EQ(out["features"][1]["values"][0], "Genève");
     EXPECT_EQ(out["features"][1]["wkt"], "POLYGON ((5 5,5 9,9 9,9 5,5 5),(6 6,8 6,8 8,6 8,6 6))");
 }
+
+// Inputs of thousands of records have their attributes written by a second thread while the shapes are
+// written. The output must hold every record in input order, as OGR reads the inputs, and be byte for byte
+// what the one-thread path writes (a filter that keeps every record takes that path).
+TEST_F(ShpMergeTest, LargeInputsKeepEveryRecordInOrderAsTheOneThreadPathWritesThem) {
+    const std::vector<SOgrField> fields = {
+        {"NAME", 'C', 16, 0}, {"KIND", 'C', 4, 0}, {"POP", 'N', 10, 0}, {"AREA", 'F', 14, 4}};
+    std::vector<std::string> inputs;
+    for (int layer = 0; layer < 2; ++layer) {
+        std::vector<SOgrFeature> features;
+        for (int i = 0; i < 6000; ++i) {
+            const int n = layer * 6000 + i;
+            // Every 1000th record has no geometry, and texts of several lengths and blanks inside.
+            features.push_back(
+                {n % 1000 == 999 ? "" : Square(n % 100, n / 100),
+                 {"n " + std::to_string(n * 7919 % 100003), "all", std::to_string(n * 31 - 50000),
+                  std::to_string(n) + "." + std::to_string(n % 10000)}});
+        }
+        inputs.push_back(dir.Path("big" + std::to_string(layer) + ".shp"));
+        WriteOgrLayer(inputs.back(), "POLYGON", fields, features, {"ENCODING=UTF-8"});
+    }
+    CShpMerge whole;
+    ASSERT_EQ(Run(Add(whole, inputs), dir.Path("whole.shp")), u"");
+    CShpMerge filtered;
+    Add(filtered, inputs);
+    filtered.m_filterField = u"KIND";
+    filtered.m_filterValuesText = u"all";
+    ASSERT_EQ(Run(filtered, dir.Path("filtered.shp")), u"");
+    for (const char* ext : {".shp", ".shx", ".dbf"})
+        EXPECT_EQ(CTempDir::Read(dir.Path(std::string("whole") + ext)),
+                  CTempDir::Read(dir.Path(std::string("filtered") + ext)))
+            << ext;
+
+    const nlohmann::json out = OgrDump(dir.Path("whole.shp"));
+    ASSERT_EQ(out["count"], 12000);
+    std::size_t at = 0;
+    for (const std::string& input : inputs) {
+        const nlohmann::json in = OgrDump(input);
+        ASSERT_EQ(in["count"], 6000);
+        for (const auto& feature : in["features"]) {
+            const auto& written = out["features"][at++];
+            ASSERT_EQ(written["wkt"], feature["wkt"]) << "record " << at;
+            ASSERT_EQ(written["values"], feature["values"]) << "record " << at;
+        }
+    }
+}

@@ -1,8 +1,12 @@
 #include "shp/ShpFile.h"
 
+#include "OgrLayer.h"
 #include "TempDir.h"
 #include "WriterFakes.h"
+#include "data/IRecset.h"
+#include "data/Ref.h"
 #include "platform/CodePage.h"
+#include "shp/ShpDS.h"
 
 #include <gtest/gtest.h>
 
@@ -413,6 +417,50 @@ TEST(ShpFile, CpgTextNamesCodePagesAsGdalReadsThem) {
     EXPECT_EQ(CShpFile::CpgText(28605), "885915");
     EXPECT_EQ(CShpFile::CpgText(0), "");
     EXPECT_EQ(CShpFile::CpgText(-1), "");
+}
+
+} // namespace
+} // namespace fennick
+
+namespace fennick {
+namespace {
+
+// A shapefile of points whose shapes and attributes are written by two threads (it is large enough): the
+// text at textRecord cannot be written in code page 1252 and the shape at shapeRecord cannot be read. The
+// failure reported must be the one a record-by-record append meets first, the shape's at the same record.
+std::u16string FirstFailure(int textRecord, int shapeRecord) {
+    CTempDir dir;
+    std::vector<test::SOgrFeature> features;
+    for (int i = 0; i < 6000; ++i)
+        features.push_back({"POINT (" + std::to_string(i) + " 1)", {i == textRecord ? "北京" : "plain"}});
+    test::WriteOgrLayer(dir.Path("in.shp"), "POINT", {{"NAME", 'C', 20, 0}}, features, {"ENCODING=UTF-8"});
+    // The index entry sends the shape's read past the end of the .shp.
+    std::string shx = CTempDir::Read(dir.Path("in.shx"));
+    const std::size_t entry = 100 + 8 * static_cast<std::size_t>(shapeRecord);
+    shx.replace(entry, 4, std::string("\x3f\xff\xff\xf0", 4));
+    dir.Write("in.shx", shx);
+
+    CRef<IGeoDS> source;
+    EXPECT_EQ(OpenShpDS(dir.WPath("in.shp"), nullptr, source.Put(), nullptr), 1);
+    CRef<IRecset> records;
+    EXPECT_EQ(source->SelectAll(records.Put()), 1);
+    CShpFile out;
+    out.SetCodePage(1252);
+    EXPECT_EQ(CreateOutput(dir.WPath("out.shp"), out, records.Get()), 1);
+    EXPECT_EQ(AppendRecordset(out, records.Get()), 0);
+    for (const std::string& name : Listing(dir))
+        EXPECT_EQ(name.rfind("in.", 0), 0u) << name << " was left behind";
+    return out.GetLastError();
+}
+
+TEST(ShpFile, TwoThreadAppendReportsTheFailureOfTheEarlierRecord) {
+    const std::u16string textFailure =
+        u"The value \"北京\" of field NAME cannot be written in code page 1252.";
+    EXPECT_EQ(FirstFailure(100, 5000), textFailure);
+    EXPECT_EQ(FirstFailure(5000, 100), u""); // an unreadable shape carries no text of its own
+    EXPECT_EQ(FirstFailure(3000, 3000), u"");
+    EXPECT_EQ(FirstFailure(5999, 5998), u"");
+    EXPECT_EQ(FirstFailure(5998, 5999), textFailure);
 }
 
 } // namespace
