@@ -1,5 +1,6 @@
 #include "FuzzSupport.h"
 
+#include "coordsys/ProjModule.h"
 #include "data/IDirectAccess.h"
 #include "data/IFieldDesc.h"
 #include "data/IGeoDS.h"
@@ -11,7 +12,6 @@
 #include "shp/ShapeImpl.h"
 
 #include <cpl_error.h>
-#include <proj.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -101,7 +101,7 @@ std::vector<std::string> CScratch::List() const {
 
 void QuietLibraries() {
     CPLSetErrorHandler(CPLQuietErrorHandler);
-    proj_log_level(nullptr, PJ_LOG_NONE);
+    QuietProjDiagnostics();
 }
 
 namespace {

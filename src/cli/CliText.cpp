@@ -1,9 +1,8 @@
 #include "cli/CliText.h"
 
+#include "coordsys/ProjModule.h"
 #include "data/GdalModule.h"
 #include "platform/CodePage.h"
-
-#include <proj.h>
 
 namespace fennick {
 
@@ -16,7 +15,7 @@ void PrintText(std::FILE* stream, const std::u16string& text) {
 
 void SilenceLibraryDiagnostics() {
     QuietGdalDiagnostics();
-    proj_log_level(nullptr, PJ_LOG_NONE);
+    QuietProjDiagnostics();
 }
 
 } // namespace fennick

@@ -1,9 +1,10 @@
 #include "coordsys/NativeProjection.h"
 
+#include "coordsys/ProjModule.h"
+
 #include <atomic>
 #include <cmath>
 #include <new>
-#include <proj.h>
 
 namespace fennick {
 
@@ -16,17 +17,17 @@ std::atomic<uint64_t> g_nextSerial{1};
 CNativeProjection::~CNativeProjection() {
     Free();
     if (m_context)
-        proj_context_destroy(m_context);
+        m_proj->contextDestroy(m_context);
 }
 
 void CNativeProjection::Free() {
     if (m_operation) {
-        proj_destroy(m_operation);
+        m_proj->destroy(m_operation);
         m_operation = nullptr;
     }
     m_operationSource = 0;
     if (m_crs) {
-        proj_destroy(m_crs);
+        m_proj->destroy(m_crs);
         m_crs = nullptr;
     }
     m_serial = 0;
@@ -35,18 +36,22 @@ void CNativeProjection::Free() {
 bool CNativeProjection::Build(const std::string& projString) {
     Free();
     if (m_context == nullptr) {
+        const SProjModuleEntries* proj = ProjModule();
+        if (proj == nullptr)
+            return false;
         // A context per object keeps PROJ's error state and database handle out of other objects' way.
-        m_context = proj_context_create();
+        m_context = proj->contextCreate();
         if (m_context == nullptr)
             return false;
-        proj_log_level(m_context, PJ_LOG_NONE);
+        m_proj = proj;
+        m_proj->logLevel(m_context, PJ_LOG_NONE);
     }
     const std::string definition = projString + " +type=crs";
-    PJ* crs = proj_create(m_context, definition.c_str());
+    PJ* crs = m_proj->create(m_context, definition.c_str());
     if (crs == nullptr)
         return false;
-    if (!proj_is_crs(crs)) {
-        proj_destroy(crs);
+    if (!m_proj->isCrs(crs)) {
+        m_proj->destroy(crs);
         return false;
     }
     m_crs = crs;
@@ -57,11 +62,11 @@ bool CNativeProjection::Build(const std::string& projString) {
 bool CNativeProjection::IsLatLong() const {
     if (m_crs == nullptr)
         return false;
-    PJ_TYPE type = proj_get_type(m_crs);
+    PJ_TYPE type = m_proj->getType(m_crs);
     if (type == PJ_TYPE_BOUND_CRS) {
-        PJ* base = proj_get_source_crs(m_context, m_crs);
-        type = base ? proj_get_type(base) : PJ_TYPE_UNKNOWN;
-        proj_destroy(base);
+        PJ* base = m_proj->getSourceCrs(m_context, m_crs);
+        type = base ? m_proj->getType(base) : PJ_TYPE_UNKNOWN;
+        m_proj->destroy(base);
     }
     return type == PJ_TYPE_GEOGRAPHIC_2D_CRS || type == PJ_TYPE_GEOGRAPHIC_3D_CRS;
 }
@@ -72,11 +77,11 @@ bool CNativeProjection::EnsureOperation(CNativeProjection& source) {
     if (m_operation != nullptr && m_operationSource == source.m_serial)
         return true;
     if (m_operation) {
-        proj_destroy(m_operation);
+        m_proj->destroy(m_operation);
         m_operation = nullptr;
         m_operationSource = 0;
     }
-    PJ* operation = proj_create_crs_to_crs_from_pj(m_context, source.m_crs, m_crs, nullptr, nullptr);
+    PJ* operation = m_proj->createCrsToCrsFromPj(m_context, source.m_crs, m_crs, nullptr, nullptr);
     if (operation == nullptr)
         return false;
     m_operation = operation;
@@ -102,9 +107,9 @@ bool CNativeProjection::Transform(CNativeProjection& source, CGeoPoint* points, 
         m_x[i] = points[i].x;
         m_y[i] = points[i].y;
     }
-    proj_errno_reset(m_operation);
-    proj_trans_generic(m_operation, PJ_FWD, m_x.data(), sizeof(double), count, m_y.data(), sizeof(double),
-                       count, nullptr, 0, 0, nullptr, 0, 0);
+    m_proj->errnoReset(m_operation);
+    m_proj->transGeneric(m_operation, PJ_FWD, m_x.data(), sizeof(double), count, m_y.data(), sizeof(double),
+                         count, nullptr, 0, 0, nullptr, 0, 0);
     // A point PROJ could not convert is marked with HUGE_VAL in both coordinates; a lone point that failed
     // fails the call and stays as it was.
     for (size_t i = 0; i < count; ++i) {

@@ -1,7 +1,8 @@
 #pragma once
 // CNativeProjection: the PROJ side of a coordinate system object. It holds the PROJ coordinate reference
 // system built from the definition's PROJ string, the operation last used to convert from another system,
-// and two coordinate buffers reused by every conversion. Geographic coordinates are in degrees.
+// and two coordinate buffers reused by every conversion. Geographic coordinates are in degrees. PROJ is
+// reached through its module (see ProjModule.h), loaded by the first Build.
 
 #include "data/GeoTypes.h"
 
@@ -15,6 +16,8 @@ struct pj_ctx;
 
 namespace fennick {
 
+struct SProjModuleEntries;
+
 class CNativeProjection {
 public:
     CNativeProjection() = default;
@@ -23,7 +26,7 @@ public:
     CNativeProjection& operator=(const CNativeProjection&) = delete;
 
     // Builds the system from a PROJ string (the "+type=crs" marker is added); any previous one is freed.
-    // False, with nothing held, when PROJ rejects the string.
+    // False, with nothing held, when PROJ rejects the string or cannot be loaded (ProjModuleError says why).
     bool Build(const std::string& projString);
     // Frees the system and any cached operation.
     void Free();
@@ -42,6 +45,7 @@ public:
 private:
     bool EnsureOperation(CNativeProjection& source);
 
+    const SProjModuleEntries* m_proj = nullptr; // set with the context
     pj_ctx* m_context = nullptr;
     PJconsts* m_crs = nullptr;
     uint64_t m_serial = 0;           // identifies the built system

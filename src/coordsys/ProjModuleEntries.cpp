@@ -1,0 +1,31 @@
+// The PROJ module's entry point: what the program reaches through ProjModule().
+
+#include "coordsys/ProjModule.h"
+
+namespace fennick {
+
+namespace {
+
+const SProjModuleEntries kEntries = {
+    .version = kProjModuleVersion,
+    .contextCreate = &proj_context_create,
+    .contextDestroy = &proj_context_destroy,
+    .logLevel = &proj_log_level,
+    .create = &proj_create,
+    .isCrs = &proj_is_crs,
+    .destroy = &proj_destroy,
+    .getType = &proj_get_type,
+    .getSourceCrs = &proj_get_source_crs,
+    .createCrsToCrsFromPj = &proj_create_crs_to_crs_from_pj,
+    .errnoReset = &proj_errno_reset,
+    .transGeneric = &proj_trans_generic,
+};
+
+} // namespace
+
+} // namespace fennick
+
+extern "C" __attribute__((visibility("default"))) const fennick::SProjModuleEntries*
+FennickProjModuleEntries() {
+    return &fennick::kEntries;
+}
