@@ -56,6 +56,8 @@ public:
     int GetRecordBounds(int record, CGeoRect* bounds) override;
 
     bool HasAttributeTable() const { return m_dbf.IsOpen(); }
+    // The attribute table, for readers that copy its records' bytes; null when there is none.
+    CxBaseDatabase* GetAttributeTable() { return m_dbf.IsOpen() ? &m_dbf : nullptr; }
     bool HasIndex() const { return m_hasIndex; }
 
 protected:

@@ -15,6 +15,7 @@
 #include "shp/RecordRelay.h"
 #include "shp/ShapeImpl.h"
 #include "shp/ShpDS.h"
+#include "shp/XBaseDatabase.h"
 #include "shp/XBaseNumbers.h"
 #include "shp/XBaseRecord.h"
 #include "shp/XBaseWriter.h"
@@ -23,6 +24,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <limits>
 #include <new>
@@ -33,9 +35,6 @@
 namespace fennick {
 
 namespace {
-
-// Sets with fewer records are appended in one thread: starting a second costs more than it saves.
-constexpr int kTwoThreadRecords = 4096;
 
 bool IsSkippedName(std::u16string_view name) {
     auto equalsNoCase = [&](std::u16string_view word) {
@@ -512,7 +511,8 @@ void CShpFile::Append(IRecset* recordset) {
     } while (recordset->MoveNext() != 0);
 }
 
-bool CShpFile::AppendInTwoThreads(CRecordNumberRecset* records, IDirectAccess* access) {
+bool CShpFile::AppendInTwoThreads(CRecordNumberRecset* records, CShpDS* source) {
+    IDirectAccess* access = source;
     auto relay = std::make_unique<CRecordRelay>();
     const int32_t first = m_record + 1;
     int32_t attributesDone = 0;
@@ -521,7 +521,7 @@ bool CShpFile::AppendInTwoThreads(CRecordNumberRecset* records, IDirectAccess* a
     try {
         attributeThread = std::thread([&] {
             try {
-                WriteRelayedAttributes(access, *relay, first, attributesDone);
+                WriteRelayedAttributes(source, *relay, first, attributesDone);
             } catch (...) {
                 attributeError = std::current_exception();
                 relay->Stop();
@@ -568,8 +568,7 @@ bool CShpFile::AppendInTwoThreads(CRecordNumberRecset* records, IDirectAccess* a
     return true;
 }
 
-void CShpFile::WriteRelayedAttributes(IDirectAccess* access, CRecordRelay& relay, int32_t first,
-                                      int32_t& done) {
+void CShpFile::WriteRelayedAttributes(CShpDS* source, CRecordRelay& relay, int32_t first, int32_t& done) {
     // The count lives on the caller's side: kept here while running, so that the two threads do not write
     // one cache line on every record.
     int32_t written = 0;
@@ -578,19 +577,104 @@ void CShpFile::WriteRelayedAttributes(IDirectAccess* access, CRecordRelay& relay
         const int32_t& from;
         ~SReport() { to = from; }
     } report{done, written};
+    CxBaseDatabase* table = source->GetAttributeTable();
+    m_plainFields.clear();
     CRef<IShapeAttr> attributes;
     const int32_t* numbers = nullptr;
     while (const int count = relay.Take(&numbers)) {
         for (int i = 0; i < count; ++i) {
-            if (access->GetAttributes(numbers[i], attributes.Put()) == 0 || !attributes)
-                ThrowUser();
-            if (written == 0)
-                BuildFieldMap(attributes.Get());
-            WriteAttributes(first + written, attributes.Get());
-            attributes.Reset();
+            const int32_t output = first + written;
+            if (written == 0 || table == nullptr ||
+                !CopyPlainRecord(*table, static_cast<uint32_t>(numbers[i]), output)) {
+                if (source->GetAttributes(numbers[i], attributes.Put()) == 0 || !attributes)
+                    ThrowUser();
+                if (written == 0) {
+                    BuildFieldMap(attributes.Get());
+                    if (table != nullptr)
+                        PlanPlainCopy(*table);
+                }
+                WriteAttributes(output, attributes.Get());
+                attributes.Reset();
+            }
             ++written;
         }
     }
+}
+
+void CShpFile::PlanPlainCopy(CxBaseDatabase& table) {
+    m_plainFields.clear();
+    const int sourceCodePage = table.GetCodePage();
+    const bool anyBytes = sourceCodePage == 0 && m_codePage <= 0;
+    m_plainAsciiOnly = !anyBytes;
+    const bool textsPass = anyBytes || (KeepsAscii(sourceCodePage) && m_asciiOutput);
+    std::vector<SPlainField> plan;
+    for (const SFieldMap& field : m_fieldMap) {
+        if (field.source >= table.GetFieldCount())
+            return;
+        const SDbfField& in = table.Field(field.source);
+        uint32_t offset = 0, width = 0;
+        char type = 0;
+        if (!m_dbf->GetFieldLayout(field.output, &offset, &width, &type) || width != in.width)
+            return;
+        // The same choices, in the same order, as WriteAttributes makes for a table record.
+        SPlainField plain{in.offset, offset, width, field.decimals};
+        if (field.type == 2 && in.type == 'N' && type == 'N')
+            plain.kind = SPlainField::integer;
+        else if (field.type == 3 && (in.type == 'N' || in.type == 'F') && field.decimals > 0 && type == 'N')
+            plain.kind = SPlainField::fixed;
+        else if (field.type != 2 && field.type != 3 && field.type != 4 &&
+                 (in.type == 'C' || in.type == 'D') && type == 'C' && textsPass)
+            plain.kind = SPlainField::text;
+        else
+            return;
+        plan.push_back(plain);
+    }
+    if (plan.empty())
+        return;
+    m_plainRecord.resize(table.GetRecordLength());
+    m_plainFields = std::move(plan);
+}
+
+bool CShpFile::CopyPlainRecord(CxBaseDatabase& table, uint32_t record, int32_t output) {
+    if (m_plainFields.empty() || !table.ReadRecordBytes(record, m_plainRecord.data()))
+        return false;
+    const uint8_t* raw = m_plainRecord.data();
+    for (const SPlainField& field : m_plainFields) {
+        const uint8_t* bytes = raw + field.from;
+        const std::size_t width = field.width;
+        // Reading trims the blanks around a value, and writing pads texts on the right and numbers on the
+        // left: bytes with blanks only on the padding side come out as they went in.
+        std::size_t begin = 0;
+        while (begin < width && bytes[begin] == ' ')
+            ++begin;
+        std::size_t end = width;
+        while (end > begin && bytes[end - 1] == ' ')
+            --end;
+        const std::string_view text(reinterpret_cast<const char*>(bytes) + begin, end - begin);
+        switch (field.kind) {
+        case SPlainField::text:
+            // Reading stops at a zero byte.
+            if (begin > 0 && begin < width)
+                return false;
+            if (std::memchr(bytes, 0, width) != nullptr || (m_plainAsciiOnly && !IsAscii(text)))
+                return false;
+            break;
+        case SPlainField::integer:
+            if (end < width || !IsPlainInteger(text))
+                return false;
+            break;
+        case SPlainField::fixed:
+            if (end < width || !IsPlainFixed(text, field.decimals))
+                return false;
+            break;
+        }
+    }
+    uint8_t* out = m_dbf->EditRecord(output);
+    if (out == nullptr)
+        return false;
+    for (const SPlainField& field : m_plainFields)
+        std::memcpy(out + field.to, raw + field.from, field.width);
+    return true;
 }
 
 // ---- closing ----

@@ -35,8 +35,10 @@
 
 namespace fennick {
 
+class CxBaseDatabase;
 class CxBaseRecord;
 class CxBaseWriter;
+class CShpDS;
 class CRecordNumberRecset;
 class CRecordRelay;
 class IDirectAccess;
@@ -49,6 +51,10 @@ struct CVariant;
 
 class CShpFile {
 public:
+    // Shapefile inputs with at least this many records are appended in two threads, shapes and attributes
+    // side by side; smaller ones in one, since starting a thread costs more than it saves.
+    static constexpr int kTwoThreadRecords = 4096;
+
     // An empty writer: no files.
     CShpFile();
     // Deletes the temporary files unless CloseOutput succeeded.
@@ -109,9 +115,16 @@ private:
     // Append for a set whose walk and shapes touch only the geometry files of a source that reads its
     // attributes from a file of their own: the attributes are written by a second thread. False, with
     // nothing done, when that thread cannot be started.
-    bool AppendInTwoThreads(CRecordNumberRecset* records, IDirectAccess* access);
+    bool AppendInTwoThreads(CRecordNumberRecset* records, CShpDS* source);
     // The second thread's part: the attributes of the relayed record numbers, as output records from first.
-    void WriteRelayedAttributes(IDirectAccess* access, CRecordRelay& relay, int32_t first, int32_t& done);
+    void WriteRelayedAttributes(CShpDS* source, CRecordRelay& relay, int32_t first, int32_t& done);
+    // Prepares CopyPlainRecord for a table once the field map is built: every mapped field must be one
+    // whose stored bytes, when in plain form, are exactly what WriteAttributes would write for them.
+    void PlanPlainCopy(CxBaseDatabase& table);
+    // Copies a record's field bytes as they are stored when each is in that plain form (texts that pass
+    // through as their bytes without blanks to trim, numbers in printed form); false, with nothing written,
+    // when the record cannot be copied so and must take the way through its values.
+    bool CopyPlainRecord(CxBaseDatabase& table, uint32_t record, int32_t output);
     void Close();
     void AddFields(IShapeAttr* attributes);
     void BuildFieldMap(IShapeAttr* attributes);
@@ -155,6 +168,18 @@ private:
     bool m_asciiSource = true;        // ... whose ASCII bytes decode to the same characters
     IShapeAttr* m_castFrom = nullptr; // the attribute object last seen, and it as a table record (or null)
     CxBaseRecord* m_castTo = nullptr;
+
+    // Fields a record's bytes are copied for (empty: no copying), and the record read for it.
+    struct SPlainField {
+        uint32_t from = 0; // offset in the source record
+        uint32_t to = 0;   // offset in the output record
+        uint32_t width = 0;
+        int decimals = 0;
+        enum Kind { text, integer, fixed } kind = text;
+    };
+    std::vector<SPlainField> m_plainFields;
+    std::vector<uint8_t> m_plainRecord;
+    bool m_plainAsciiOnly = false; // texts pass through only when ASCII
 };
 
 // Creates the output files from the fields of the template's first attribute record. The fourth argument

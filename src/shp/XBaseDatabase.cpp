@@ -266,6 +266,19 @@ CRef<CxBaseRecord> CxBaseDatabase::GetRecord(uint32_t record) {
     return ref;
 }
 
+bool CxBaseDatabase::ReadRecordBytes(uint32_t record, uint8_t* buffer) {
+    const uint32_t length = m_recordLength;
+    if (!m_open || record >= m_recordCount || m_fields.empty() || m_fields.size() >= 65536 ||
+        length + m_fields.size() > 65535)
+        return false;
+    try {
+        m_reader->Seek(m_dataStart + static_cast<int64_t>(record) * length, 0);
+        return m_reader->Read(buffer, length) == length;
+    } catch (const CException&) {
+        return false;
+    }
+}
+
 void CxBaseDatabase::Attach(CxBaseRecord* record) {
     record->m_prev = nullptr;
     record->m_next = m_live;

@@ -71,6 +71,10 @@ public:
     // A new record (holding one reference for the caller). A number not below the record count raises a
     // not-supported error; a short record raises a format error.
     CRef<CxBaseRecord> GetRecord(uint32_t record);
+    // Reads the bytes of a record as they are stored (deletion flag first, GetRecordLength() of them) into
+    // buffer, for callers that copy values without taking them apart. False, with nothing raised, where
+    // GetRecord would fail.
+    bool ReadRecordBytes(uint32_t record, uint8_t* buffer);
 
     uint32_t GetRecordCount() const { return m_recordCount; }
     uint8_t GetVersion() const { return m_version; }

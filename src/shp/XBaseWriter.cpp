@@ -307,6 +307,23 @@ int CxBaseWriter::WriteNumberText(int32_t record, int field, std::string_view te
     return 1;
 }
 
+uint8_t* CxBaseWriter::EditRecord(int32_t record) {
+    if (!SelectRecord(record, 0))
+        return nullptr;
+    MarkWritten();
+    return m_record.data();
+}
+
+bool CxBaseWriter::GetFieldLayout(int field, uint32_t* offset, uint32_t* width, char* type) const {
+    if (field < 0 || field >= GetFieldCount())
+        return false;
+    const SField& f = m_fields[static_cast<std::size_t>(field)];
+    *offset = f.offset;
+    *width = f.width;
+    *type = f.type;
+    return true;
+}
+
 int CxBaseWriter::WriteText(int32_t record, int field, std::u16string_view text) {
     // Encode before touching the record, so that a refused text changes nothing.
     if (m_codePage < 0) {

@@ -93,6 +93,13 @@ public:
     // leaves the record as it was.
     int WriteText(int32_t record, int field, std::u16string_view text);
 
+    // The bytes of record (deletion flag first), selected as the value writers select it and counted as
+    // written, for a caller that stores field bytes already in the form the value writers would give them.
+    // Valid until the next call; null when the record number is out of range or there are no fields.
+    uint8_t* EditRecord(int32_t record);
+    // Where a field lies in a record, its width and its type letter; false for an index out of range.
+    bool GetFieldLayout(int field, uint32_t* offset, uint32_t* width, char* type) const;
+
     // Writes the header if it is not written yet, the current record, and, when any value was written, the
     // date 95/7/26 and the record count; then closes the file. Raises on a write or close error. Later calls
     // do nothing.

@@ -6,6 +6,7 @@
 #include "data/IProgressMeter.h"
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
+#include "shp/ShpFile.h"
 
 #include <gtest/gtest.h>
 
@@ -306,13 +307,14 @@ TEST_F(ShpMergeTest, TabAndShapefileInputsMix) {
 // written. The output must hold every record in input order, as OGR reads the inputs, and be byte for byte
 // what the one-thread path writes (a filter that keeps every record takes that path).
 TEST_F(ShpMergeTest, LargeInputsKeepEveryRecordInOrderAsTheOneThreadPathWritesThem) {
+    const int kRecords = CShpFile::kTwoThreadRecords + 1000;
     const std::vector<SOgrField> fields = {
         {"NAME", 'C', 16, 0}, {"KIND", 'C', 4, 0}, {"POP", 'N', 10, 0}, {"AREA", 'F', 14, 4}};
     std::vector<std::string> inputs;
     for (int layer = 0; layer < 2; ++layer) {
         std::vector<SOgrFeature> features;
-        for (int i = 0; i < 6000; ++i) {
-            const int n = layer * 6000 + i;
+        for (int i = 0; i < kRecords; ++i) {
+            const int n = layer * kRecords + i;
             // Every 1000th record has no geometry, and texts of several lengths and blanks inside.
             features.push_back(
                 {n % 1000 == 999 ? "" : Square(n % 100, n / 100),
@@ -335,11 +337,11 @@ TEST_F(ShpMergeTest, LargeInputsKeepEveryRecordInOrderAsTheOneThreadPathWritesTh
             << ext;
 
     const nlohmann::json out = OgrDump(dir.Path("whole.shp"));
-    ASSERT_EQ(out["count"], 12000);
+    ASSERT_EQ(out["count"], 2 * kRecords);
     std::size_t at = 0;
     for (const std::string& input : inputs) {
         const nlohmann::json in = OgrDump(input);
-        ASSERT_EQ(in["count"], 6000);
+        ASSERT_EQ(in["count"], kRecords);
         for (const auto& feature : in["features"]) {
             const auto& written = out["features"][at++];
             ASSERT_EQ(written["wkt"], feature["wkt"]) << "record " << at;
@@ -347,3 +349,102 @@ TEST_F(ShpMergeTest, LargeInputsKeepEveryRecordInOrderAsTheOneThreadPathWritesTh
         }
     }
 }
+
+namespace {
+
+// A .dbf of the given fields (name, letter, width, decimals) and records, each value given as the bytes
+// stored (already of the field's width), the deletion flag first.
+std::string DbfBytes(const std::vector<SOgrField>& fields, const std::vector<std::string>& records) {
+    std::string out(32, '\0');
+    uint16_t recordLength = 1;
+    for (const auto& f : fields)
+        recordLength = static_cast<uint16_t>(recordLength + f.width);
+    const uint16_t headerLength = static_cast<uint16_t>(32 * (fields.size() + 1) + 1);
+    out[0] = 0x03;
+    out[1] = 124;
+    out[2] = 1;
+    out[3] = 1;
+    const uint32_t count = static_cast<uint32_t>(records.size());
+    for (int i = 0; i < 4; ++i)
+        out[4 + i] = static_cast<char>(count >> (8 * i));
+    out[8] = static_cast<char>(headerLength & 0xFF);
+    out[9] = static_cast<char>(headerLength >> 8);
+    out[10] = static_cast<char>(recordLength & 0xFF);
+    out[11] = static_cast<char>(recordLength >> 8);
+    for (const auto& f : fields) {
+        std::string d(32, '\0');
+        d.replace(0, f.name.size(), f.name);
+        d[11] = f.type;
+        d[16] = static_cast<char>(f.width);
+        d[17] = static_cast<char>(f.precision);
+        out += d;
+    }
+    out += '\x0D';
+    for (const auto& r : records)
+        out += r;
+    out += '\x1A';
+    return out;
+}
+
+} // namespace
+
+// Large inputs copy records whose stored bytes are already what writing their values gives, and take the
+// others through their values. Stored bytes on either side of that line (blanks around values, zero bytes,
+// bytes beyond ASCII, signs, leading zeros, exponents, other decimals, blank numbers, deleted records) must
+// come out byte for byte as the one-thread path writes them, whatever code page the table declares.
+class ShpMergeStoredBytes : public testing::TestWithParam<const char*> {};
+
+TEST_P(ShpMergeStoredBytes, PlainAndOtherRecordsComeOutAsTheOneThreadPathWritesThem) {
+    CTempDir dir;
+    const std::vector<SOgrField> fields = {{"NAME", 'C', 8, 0},
+                                           {"KIND", 'C', 3, 0},
+                                           {"POP", 'N', 6, 0},
+                                           {"AREA", 'N', 8, 2},
+                                           {"RATE", 'F', 9, 3}};
+    const std::vector<std::string> names = {
+        "abc     ",    "  abc   ", "     abc", "        ",    std::string("a\0b     ", 8),
+        "caf\xe9    ", "x y z   ", "ABCDEFGH", " \x80      ", "caf\xc3\xa9   "};
+    const std::vector<std::string> pops = {"    12", "12    ", "  0012", "    -0", "   +12", "      ",
+                                           "   1e3", "-12345", "999999", "     0", "  -  1"};
+    const std::vector<std::string> areas = {"   12.50", " 12.50  ", "   -0.00", "    0.10", "  012.30",
+                                            "12345.67", "        ", "   1.234", "    -1.5", " 1234567"};
+    const std::vector<std::string> rates = {"    1.000", "   -2.500", "  0.12345",
+                                            "         ", "      1e2", "   12.000"};
+    const int count = CShpFile::kTwoThreadRecords + 1000;
+    std::vector<SOgrFeature> points;
+    std::vector<std::string> records;
+    for (int i = 0; i < count; ++i) {
+        points.push_back({"POINT (" + std::to_string(i) + " 0)", {"all"}});
+        // One field at a time takes an edge value, the others plain ones, so that each value alone decides
+        // whether its record is copied; copies and records taken through their values alternate.
+        const std::size_t at = static_cast<std::size_t>(i / 4);
+        records.push_back(std::string(i % 7 == 6 ? "*" : " ") +
+                          (i % 4 == 0 ? names[at % names.size()] : names[0]) + "all" +
+                          (i % 4 == 1 ? pops[at % pops.size()] : pops[0]) +
+                          (i % 4 == 2 ? areas[at % areas.size()] : areas[0]) +
+                          (i % 4 == 3 ? rates[at % rates.size()] : rates[0]));
+    }
+    WriteOgrLayer(dir.Path("in.shp"), "POINT", {{"KIND", 'C', 3, 0}}, points);
+    std::filesystem::remove(dir.Path("in.cpg"));
+    dir.Write("in.dbf", DbfBytes(fields, records));
+    if (*GetParam() != '\0')
+        dir.Write("in.cpg", GetParam());
+
+    const std::vector<std::string> inputs = {dir.Path("in.shp"), dir.Path("in.shp")};
+    CShpMerge whole;
+    for (const auto& p : inputs)
+        whole.AddFile(FromUtf8(p));
+    ASSERT_NO_THROW(whole.Merge(FromUtf8(dir.Path("whole.shp")), nullptr));
+    CShpMerge filtered;
+    for (const auto& p : inputs)
+        filtered.AddFile(FromUtf8(p));
+    filtered.m_filterField = u"KIND";
+    filtered.m_filterValuesText = u"all";
+    ASSERT_NO_THROW(filtered.Merge(FromUtf8(dir.Path("filtered.shp")), nullptr));
+    const std::string dbf = CTempDir::Read(dir.Path("whole.dbf"));
+    EXPECT_EQ(dbf.size(), 32u * 6 + 1 + 2u * count * 35);
+    EXPECT_EQ(dbf, CTempDir::Read(dir.Path("filtered.dbf")));
+    EXPECT_EQ(CTempDir::Read(dir.Path("whole.shp")), CTempDir::Read(dir.Path("filtered.shp")));
+}
+
+INSTANTIATE_TEST_SUITE_P(CodePages, ShpMergeStoredBytes, testing::Values("", "1252", "UTF-8", "1251"));

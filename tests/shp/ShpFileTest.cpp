@@ -431,7 +431,7 @@ namespace {
 std::u16string FirstFailure(int textRecord, int shapeRecord) {
     CTempDir dir;
     std::vector<test::SOgrFeature> features;
-    for (int i = 0; i < 6000; ++i)
+    for (int i = 0; i < CShpFile::kTwoThreadRecords + 2000; ++i)
         features.push_back({"POINT (" + std::to_string(i) + " 1)", {i == textRecord ? "北京" : "plain"}});
     test::WriteOgrLayer(dir.Path("in.shp"), "POINT", {{"NAME", 'C', 20, 0}}, features, {"ENCODING=UTF-8"});
     // The index entry sends the shape's read past the end of the .shp.
