@@ -103,6 +103,31 @@ bool IsAscii(std::string_view text) {
     return any < 0x80;
 }
 
+bool AllBlank(const uint8_t* bytes, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i)
+        if (bytes[i] != ' ')
+            return false;
+    return true;
+}
+
+// Whether n bytes hold no zero byte and, with asciiOnly, none above 0x7F; eight bytes at a time.
+bool CleanBytes(const uint8_t* bytes, std::size_t n, bool asciiOnly) {
+    constexpr uint64_t ones = 0x0101010101010101u;
+    constexpr uint64_t highs = 0x8080808080808080u;
+    const uint64_t highMask = asciiOnly ? highs : 0;
+    uint64_t bad = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t v;
+        std::memcpy(&v, bytes + i, 8);
+        // (v - ones) & ~v & highs is non-zero exactly when a byte of v is zero.
+        bad |= ((v - ones) & ~v & highs) | (v & highMask);
+    }
+    for (; i < n; ++i)
+        bad |= (bytes[i] == 0 ? highs : 0) | (bytes[i] & highMask);
+    return bad == 0;
+}
+
 } // namespace
 
 // ---- text and code pages ----
@@ -640,34 +665,26 @@ bool CShpFile::CopyPlainRecord(CxBaseDatabase& table, uint32_t record, int32_t o
         return false;
     const uint8_t* raw = m_plainRecord.data();
     for (const SPlainField& field : m_plainFields) {
-        const uint8_t* bytes = raw + field.from;
-        const std::size_t width = field.width;
         // Reading trims the blanks around a value, and writing pads texts on the right and numbers on the
         // left: bytes with blanks only on the padding side come out as they went in.
-        std::size_t begin = 0;
-        while (begin < width && bytes[begin] == ' ')
-            ++begin;
-        std::size_t end = width;
-        while (end > begin && bytes[end - 1] == ' ')
-            --end;
-        const std::string_view text(reinterpret_cast<const char*>(bytes) + begin, end - begin);
-        switch (field.kind) {
-        case SPlainField::text:
-            // Reading stops at a zero byte.
-            if (begin > 0 && begin < width)
+        const uint8_t* bytes = raw + field.from;
+        const std::size_t width = field.width;
+        if (field.kind == SPlainField::text) {
+            // Reading also stops at a zero byte.
+            if (width > 0 && bytes[0] == ' ' && !AllBlank(bytes, width))
                 return false;
-            if (std::memchr(bytes, 0, width) != nullptr || (m_plainAsciiOnly && !IsAscii(text)))
+            if (!CleanBytes(bytes, width, m_plainAsciiOnly))
                 return false;
-            break;
-        case SPlainField::integer:
-            if (end < width || !IsPlainInteger(text))
-                return false;
-            break;
-        case SPlainField::fixed:
-            if (end < width || !IsPlainFixed(text, field.decimals))
-                return false;
-            break;
+            continue;
         }
+        if (width == 0 || bytes[width - 1] == ' ')
+            return false;
+        std::size_t begin = 0;
+        while (bytes[begin] == ' ')
+            ++begin;
+        const std::string_view text(reinterpret_cast<const char*>(bytes) + begin, width - begin);
+        if (field.kind == SPlainField::integer ? !IsPlainInteger(text) : !IsPlainFixed(text, field.decimals))
+            return false;
     }
     uint8_t* out = m_dbf->EditRecord(output);
     if (out == nullptr)
