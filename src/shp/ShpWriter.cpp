@@ -77,19 +77,29 @@ void CShpWriter::COutput::Open(const std::u16string& path, std::size_t capacity)
     }
     m_used = 0;
     m_flushed = 0;
+    m_hold = kNoHold;
 }
 
-void CShpWriter::COutput::Flush() {
+void CShpWriter::COutput::Flush(std::size_t need) {
     if (m_used == 0)
         return;
-    m_file.Write(m_buffer.get(), static_cast<unsigned>(m_used));
-    m_flushed += m_used;
-    m_used = 0;
+    std::size_t keep = 0;
+    if (m_hold > m_flushed && m_hold < m_flushed + m_used) {
+        keep = static_cast<std::size_t>(m_flushed + m_used - m_hold);
+        if (keep > m_capacity - std::min(need, m_capacity))
+            keep = 0;
+    }
+    const std::size_t out = m_used - keep;
+    m_file.Write(m_buffer.get(), static_cast<unsigned>(out));
+    m_flushed += out;
+    if (keep > 0)
+        std::memmove(m_buffer.get(), m_buffer.get() + out, keep);
+    m_used = keep;
 }
 
 uint8_t* CShpWriter::COutput::Append(std::size_t n) {
     if (m_capacity - m_used < n)
-        Flush();
+        Flush(n);
     uint8_t* out = m_buffer.get() + m_used;
     m_used += n;
     return out;
@@ -101,7 +111,7 @@ void CShpWriter::COutput::Put(const void* data, std::size_t n) {
         m_used += n;
         return;
     }
-    Flush();
+    Flush(n);
     if (n >= m_capacity) {
         // Large blocks go straight to the file, in pieces a single write can take.
         const auto* in = static_cast<const uint8_t*>(data);
@@ -114,14 +124,14 @@ void CShpWriter::COutput::Put(const void* data, std::size_t n) {
         }
         return;
     }
-    std::memcpy(m_buffer.get(), data, n);
-    m_used = n;
+    std::memcpy(m_buffer.get() + m_used, data, n);
+    m_used += n;
 }
 
 void CShpWriter::COutput::PutZeros(uint64_t n) {
     while (n > 0) {
         if (m_used == m_capacity)
-            Flush();
+            Flush(1);
         const std::size_t piece = static_cast<std::size_t>(std::min<uint64_t>(n, m_capacity - m_used));
         std::memset(m_buffer.get() + m_used, 0, piece);
         m_used += piece;
@@ -146,7 +156,8 @@ void CShpWriter::COutput::Patch(uint64_t offset, const void* data, std::size_t n
 }
 
 void CShpWriter::COutput::Finish(const void* header, std::size_t n) {
-    Flush();
+    m_hold = kNoHold;
+    Flush(0);
     m_file.Seek(0, CFile::begin);
     m_file.Write(header, static_cast<unsigned>(n));
     m_file.Close();
@@ -156,6 +167,7 @@ void CShpWriter::COutput::Abort() {
     m_file.Abort();
     m_used = 0;
     m_flushed = 0;
+    m_hold = kNoHold;
 }
 
 // ---- SBox ----
@@ -312,6 +324,7 @@ void CShpWriter::BeginPoly(int32_t shapeType, int partCount) {
     m_pointCount = 0;
     m_recordBox.Clear();
     m_recordStart = m_shp.Position();
+    m_shp.Hold(m_recordStart);
     m_shp.PutZeros(fixed);
     m_inPoly = true;
 }
@@ -343,6 +356,7 @@ void CShpWriter::EndPoly() {
     if (!m_inPoly)
         ThrowNotSupported();
     m_inPoly = false;
+    m_shp.Hold(COutput::kNoHold); // patches never write the buffer out
     // The space reserved for part starts must be filled exactly, or the points would sit at the wrong offset.
     if (m_partCount != m_partsAnnounced)
         ThrowInvalidArg();

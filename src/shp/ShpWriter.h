@@ -90,15 +90,21 @@ private:
         void Finish(const void* header, std::size_t n);
         void Abort();
         bool IsOpen() const { return m_file.IsOpen(); }
+        // Bytes from this file offset on stay in the buffer when it is written out, as long as they and what
+        // is being added fit, so that patching them needs no system call; kNoHold ends that.
+        static constexpr uint64_t kNoHold = UINT64_MAX;
+        void Hold(uint64_t offset) { m_hold = offset; }
 
     private:
-        void Flush();
+        // Writes the buffer out, except held bytes that fit together with the need bytes about to be added.
+        void Flush(std::size_t need);
 
         CSysFile m_file;
         std::unique_ptr<uint8_t[]> m_buffer;
         std::size_t m_capacity = 0;
         std::size_t m_used = 0;
         uint64_t m_flushed = 0;
+        uint64_t m_hold = kNoHold;
     };
 
     // A box that knows whether it has received anything.

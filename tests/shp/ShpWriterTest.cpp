@@ -228,6 +228,56 @@ TEST(ShpWriter, RecordsLargerThanTheBufferArePatchedInPlace) {
     EXPECT_EQ(BigEndian32(shx, 116), last / 2);
 }
 
+// Records of every size cross the output buffer's boundaries, a few larger than half of it: every record
+// must arrive whole, in order, at the offset its index entry gives, whichever way its header was patched.
+TEST(ShpWriter, PolyRecordsAcrossBufferBoundariesArriveWhole) {
+    CTempDir dir;
+    CShpWriter writer;
+    writer.Create(dir.WPath("many.shp"));
+    auto pointsOf = [](int record) {
+        return record % 4000 == 3999 ? 40000 + record : 5 + (record * 37) % 90;
+    };
+    auto pointAt = [](int record, int i) { return CGeoPoint{record + i * 0.5, -record - i * 0.25}; };
+    constexpr int kRecords = 12000;
+    std::vector<CGeoPoint> points;
+    for (int r = 0; r < kRecords; ++r) {
+        const int n = pointsOf(r);
+        points.resize(static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i)
+            points[static_cast<std::size_t>(i)] = pointAt(r, i);
+        writer.BeginPoly(CShpWriter::shpPolyline, 2);
+        writer.AddPart(points.data(), n / 2, true);
+        writer.AddPart(points.data() + n / 2, n - n / 2, true);
+        writer.EndPoly();
+    }
+    writer.Close();
+
+    const std::string shp = CTempDir::Read(dir.Path("many.shp"));
+    const std::string shx = CTempDir::Read(dir.Path("many.shx"));
+    ASSERT_EQ(shx.size(), 100u + 8u * kRecords);
+    std::size_t at = 100;
+    for (int r = 0; r < kRecords; ++r) {
+        const int n = pointsOf(r);
+        const uint32_t content = 44 + 8 + 16 * static_cast<uint32_t>(n);
+        ASSERT_EQ(BigEndian32(shx, 100 + 8 * static_cast<std::size_t>(r)), at / 2) << "record " << r;
+        ASSERT_EQ(BigEndian32(shp, at), static_cast<uint32_t>(r + 1)) << "record " << r;
+        ASSERT_EQ(BigEndian32(shp, at + 4), content / 2) << "record " << r;
+        ASSERT_EQ(LittleEndian32(shp, at + 8), 3u);
+        ASSERT_EQ(LittleEndian32(shp, at + 44), 2u);
+        ASSERT_EQ(LittleEndian32(shp, at + 48), static_cast<uint32_t>(n));
+        ASSERT_EQ(LittleEndian32(shp, at + 56), static_cast<uint32_t>(n / 2));
+        const CGeoPoint last = pointAt(r, n - 1);
+        ExpectBox(shp, at + 12, {pointAt(r, 0).x, last.y, last.x, pointAt(r, 0).y});
+        for (int i : {0, n / 2, n - 1}) {
+            ASSERT_EQ(LittleEndianDouble(shp, at + 60 + 16 * static_cast<std::size_t>(i)), pointAt(r, i).x);
+            ASSERT_EQ(LittleEndianDouble(shp, at + 68 + 16 * static_cast<std::size_t>(i)), pointAt(r, i).y);
+        }
+        at += 8 + content;
+    }
+    EXPECT_EQ(shp.size(), at);
+    EXPECT_EQ(BigEndian32(shp, 24), at / 2);
+}
+
 TEST(ShpWriter, PassingTheFormatSizeLimitFailsInsteadOfWrapping) {
     CTempDir dir;
     CShpWriter writer;
