@@ -12,7 +12,7 @@ namespace fennick {
 
 class CRecordRelay {
 public:
-    static constexpr int kBlock = 4096;
+    static constexpr int kBlock = 16384;
     static constexpr int kBlocks = 4;
 
     // Producer: adds a record number. False once the relay was stopped.

@@ -336,7 +336,29 @@ void CShpFile::WriteShape(IShape* shape) {
     case 1:   // polyline
     case 2: { // polygon
         const int parts = shape->GetPartCount();
-        m_writer.BeginPoly(type == 1 ? CShpWriter::shpPolyline : CShpWriter::shpPolygon, parts);
+        const int32_t shpType = type == 1 ? CShpWriter::shpPolyline : CShpWriter::shpPolygon;
+        // Shapes that hold their parts' points one after another are written in one piece; anything
+        // unusual takes the way part by part, with its errors.
+        if (parts > 0) {
+            m_partCounts.resize(static_cast<std::size_t>(parts));
+            const CGeoPoint* points = shape->GetPartPoints(0);
+            const CGeoPoint* next = points;
+            bool whole = points != nullptr;
+            for (int i = 0; whole && i < parts; ++i) {
+                int count = 0;
+                whole = shape->GetPartPointCount(i, &count) != 0 && count >= 0 &&
+                        (i == 0 || shape->GetPartPoints(i) == next);
+                if (whole) {
+                    m_partCounts[static_cast<std::size_t>(i)] = count;
+                    next += count;
+                }
+            }
+            if (whole) {
+                m_writer.WritePoly(shpType, points, m_partCounts.data(), parts);
+                break;
+            }
+        }
+        m_writer.BeginPoly(shpType, parts);
         for (int i = 0; i < parts; ++i) {
             int count = 0;
             if (shape->GetPartPointCount(i, &count) == 0)

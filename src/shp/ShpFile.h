@@ -160,6 +160,7 @@ private:
     std::vector<SFieldMap> m_fieldMap;
     std::vector<int> m_outputWidths;
     std::vector<int> m_outputDecimals;
+    std::vector<int32_t> m_partCounts; // of the shape being written
     std::unique_ptr<CIString> m_text;
     std::unique_ptr<CVariant> m_value;
     std::string m_bytes;

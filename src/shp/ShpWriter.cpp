@@ -383,6 +383,47 @@ void CShpWriter::EndPoly() {
     m_bounds.AddBox(m_recordBox);
 }
 
+void CShpWriter::WritePoly(int32_t shapeType, const CGeoPoint* points, const int32_t* partCounts,
+                           int partCount) {
+    RequireOpen();
+    int64_t pointCount = 0;
+    bool valid = partCount >= 0;
+    for (int i = 0; valid && i < partCount; ++i) {
+        valid = partCounts[i] >= 0;
+        pointCount += partCounts[i];
+    }
+    const uint64_t fixed = 52 + 4 * static_cast<uint64_t>(std::max(partCount, 0));
+    const uint64_t size = fixed + 16 * static_cast<uint64_t>(pointCount);
+    if (!valid || (pointCount > 0 && points == nullptr) || size > m_shp.Capacity() ||
+        std::endian::native != std::endian::little) {
+        // Piece by piece, with every check and error of that way.
+        BeginPoly(shapeType, partCount);
+        for (int i = 0; i < partCount; ++i) {
+            AddPart(points, partCounts[i], true);
+            if (partCounts[i] > 0)
+                points += partCounts[i];
+        }
+        EndPoly();
+        return;
+    }
+    SBox box;
+    box.AddPoints(points, static_cast<int>(pointCount));
+    const int64_t content = static_cast<int64_t>(size) - 8;
+    const int32_t record = StartRecord(m_shp.Position(), content, shapeType);
+    uint8_t* out = m_shp.Append(static_cast<std::size_t>(size));
+    PutRecordHeader(out, record, content, shapeType);
+    box.Store(out + 12);
+    PutLE32(out + 44, static_cast<uint32_t>(partCount));
+    PutLE32(out + 48, static_cast<uint32_t>(pointCount));
+    uint32_t start = 0;
+    for (int i = 0; i < partCount; ++i) {
+        PutLE32(out + 52 + 4 * static_cast<std::size_t>(i), start);
+        start += static_cast<uint32_t>(partCounts[i]);
+    }
+    PutPoints(out + fixed, points, static_cast<std::size_t>(pointCount));
+    m_bounds.AddBox(box);
+}
+
 void CShpWriter::Close() {
     RequireOpen();
     uint8_t header[kHeaderSize] = {};

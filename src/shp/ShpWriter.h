@@ -58,6 +58,9 @@ public:
     void BeginPoly(int32_t shapeType, int partCount);
     void AddPart(const CGeoPoint* points, int count, bool newPart);
     void EndPoly();
+    // A whole polyline or polygon record whose parts' points follow each other in points: writes what
+    // BeginPoly, AddPart for every part and EndPoly write, in one piece when it fits the buffer.
+    void WritePoly(int32_t shapeType, const CGeoPoint* points, const int32_t* partCounts, int partCount);
 
     // Writes both headers (a file without any non-null record says shape type 1) and closes both files.
     // Raises on any write or close error.
@@ -82,6 +85,7 @@ private:
         uint64_t Position() const { return m_flushed + m_used; }
         // n contiguous bytes at the end of the buffer (n must not exceed the capacity).
         uint8_t* Append(std::size_t n);
+        std::size_t Capacity() const { return m_capacity; }
         void Put(const void* data, std::size_t n);
         void PutZeros(uint64_t n);
         // Overwrites n bytes at a file offset already appended.

@@ -89,6 +89,10 @@ TEST(ShpFile, CopiesEveryShapeKindAndWritesNullsAsNullRecords) {
                  {Int(1)})
             .Add(test::NullShape(), {Int(2)})
             .Add(test::Poly(2, {{{10, 10}, {10, 11}, {11, 11}, {10, 10}}}), {Int(3)})
+            // Parts whose points are not stored one after another are written part by part.
+            .Add(test::ReversedStoragePoly(
+                     2, {{{5, 5}, {5, 9}, {9, 9}, {9, 5}, {5, 5}}, {{6, 6}, {7, 6}, {7, 7}, {6, 6}}}),
+                 {Int(4)})
             .Build();
     CShpFile out;
     ASSERT_EQ(CreateOutput(dir.WPath("rings.shp"), out, set.Get()), 1);
@@ -97,8 +101,9 @@ TEST(ShpFile, CopiesEveryShapeKindAndWritesNullsAsNullRecords) {
     const auto dump = test::OgrDump(dir.Path("rings.shp"));
     ASSERT_FALSE(dump.is_null());
     EXPECT_EQ(dump["geom_type"], "Polygon");
-    ASSERT_EQ(dump["features"].size(), 3u);
+    ASSERT_EQ(dump["features"].size(), 4u);
     EXPECT_EQ(dump["features"][0]["wkt"], "POLYGON ((0 0,0 4,4 4,4 0,0 0),(1 1,2 1,2 2,1 1))");
+    EXPECT_EQ(dump["features"][3]["wkt"], "POLYGON ((5 5,5 9,9 9,9 5,5 5),(6 6,7 6,7 7,6 6))");
     EXPECT_TRUE(dump["features"][1]["wkt"].is_null());
     EXPECT_EQ(dump["features"][2]["values"][0], 3);
     EXPECT_EQ(dump["extent"], nlohmann::json::parse("[0, 11, 0, 11]"));

@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <numeric>
 #include <sys/resource.h>
 
 namespace fennick {
@@ -228,54 +229,102 @@ TEST(ShpWriter, RecordsLargerThanTheBufferArePatchedInPlace) {
     EXPECT_EQ(BigEndian32(shx, 116), last / 2);
 }
 
-// Records of every size cross the output buffer's boundaries, a few larger than half of it: every record
-// must arrive whole, in order, at the offset its index entry gives, whichever way its header was patched.
+// Records of every size cross the output buffer's boundaries, a few larger than half of it or than all of
+// it: every record must arrive whole, in order, at the offset its index entry gives, whichever way its
+// header was patched, and a record given whole must come out as one given part by part.
 TEST(ShpWriter, PolyRecordsAcrossBufferBoundariesArriveWhole) {
     CTempDir dir;
-    CShpWriter writer;
-    writer.Create(dir.WPath("many.shp"));
     auto pointsOf = [](int record) {
+        if (record % 5000 == 4999)
+            return 70000 + record; // beyond the buffer
         return record % 4000 == 3999 ? 40000 + record : 5 + (record * 37) % 90;
+    };
+    // One to three parts; the last of several is empty now and then.
+    auto countsOf = [&](int record) {
+        const int n = pointsOf(record);
+        const int parts = 1 + record % 3;
+        std::vector<int32_t> counts(static_cast<std::size_t>(parts), n / parts);
+        if (parts > 1 && record % 7 == 0)
+            counts.back() = 0;
+        counts.front() += n - std::accumulate(counts.begin(), counts.end(), 0);
+        return counts;
     };
     auto pointAt = [](int record, int i) { return CGeoPoint{record + i * 0.5, -record - i * 0.25}; };
     constexpr int kRecords = 12000;
+    CShpWriter byParts;
+    CShpWriter whole;
+    byParts.Create(dir.WPath("parts.shp"));
+    whole.Create(dir.WPath("whole.shp"));
     std::vector<CGeoPoint> points;
     for (int r = 0; r < kRecords; ++r) {
         const int n = pointsOf(r);
         points.resize(static_cast<std::size_t>(n));
         for (int i = 0; i < n; ++i)
             points[static_cast<std::size_t>(i)] = pointAt(r, i);
-        writer.BeginPoly(CShpWriter::shpPolyline, 2);
-        writer.AddPart(points.data(), n / 2, true);
-        writer.AddPart(points.data() + n / 2, n - n / 2, true);
-        writer.EndPoly();
+        const std::vector<int32_t> counts = countsOf(r);
+        const int parts = static_cast<int>(counts.size());
+        byParts.BeginPoly(CShpWriter::shpPolyline, parts);
+        int at = 0;
+        for (const int32_t count : counts) {
+            byParts.AddPart(points.data() + at, count, true);
+            at += count;
+        }
+        byParts.EndPoly();
+        whole.WritePoly(CShpWriter::shpPolyline, points.data(), counts.data(), parts);
     }
-    writer.Close();
+    byParts.Close();
+    whole.Close();
 
-    const std::string shp = CTempDir::Read(dir.Path("many.shp"));
-    const std::string shx = CTempDir::Read(dir.Path("many.shx"));
+    const std::string shp = CTempDir::Read(dir.Path("parts.shp"));
+    const std::string shx = CTempDir::Read(dir.Path("parts.shx"));
+    EXPECT_TRUE(shp == CTempDir::Read(dir.Path("whole.shp")));
+    EXPECT_TRUE(shx == CTempDir::Read(dir.Path("whole.shx")));
     ASSERT_EQ(shx.size(), 100u + 8u * kRecords);
     std::size_t at = 100;
     for (int r = 0; r < kRecords; ++r) {
         const int n = pointsOf(r);
-        const uint32_t content = 44 + 8 + 16 * static_cast<uint32_t>(n);
+        const std::vector<int32_t> counts = countsOf(r);
+        const uint32_t parts = static_cast<uint32_t>(counts.size());
+        const uint32_t content = 44 + 4 * parts + 16 * static_cast<uint32_t>(n);
         ASSERT_EQ(BigEndian32(shx, 100 + 8 * static_cast<std::size_t>(r)), at / 2) << "record " << r;
         ASSERT_EQ(BigEndian32(shp, at), static_cast<uint32_t>(r + 1)) << "record " << r;
         ASSERT_EQ(BigEndian32(shp, at + 4), content / 2) << "record " << r;
         ASSERT_EQ(LittleEndian32(shp, at + 8), 3u);
-        ASSERT_EQ(LittleEndian32(shp, at + 44), 2u);
+        ASSERT_EQ(LittleEndian32(shp, at + 44), parts);
         ASSERT_EQ(LittleEndian32(shp, at + 48), static_cast<uint32_t>(n));
-        ASSERT_EQ(LittleEndian32(shp, at + 56), static_cast<uint32_t>(n / 2));
+        uint32_t start = 0;
+        for (uint32_t p = 0; p < parts; ++p) {
+            ASSERT_EQ(LittleEndian32(shp, at + 52 + 4 * p), start) << "record " << r << " part " << p;
+            start += static_cast<uint32_t>(counts[p]);
+        }
         const CGeoPoint last = pointAt(r, n - 1);
         ExpectBox(shp, at + 12, {pointAt(r, 0).x, last.y, last.x, pointAt(r, 0).y});
+        const std::size_t pointsAt = at + 52 + 4 * parts;
         for (int i : {0, n / 2, n - 1}) {
-            ASSERT_EQ(LittleEndianDouble(shp, at + 60 + 16 * static_cast<std::size_t>(i)), pointAt(r, i).x);
-            ASSERT_EQ(LittleEndianDouble(shp, at + 68 + 16 * static_cast<std::size_t>(i)), pointAt(r, i).y);
+            ASSERT_EQ(LittleEndianDouble(shp, pointsAt + 16 * static_cast<std::size_t>(i)), pointAt(r, i).x);
+            ASSERT_EQ(LittleEndianDouble(shp, pointsAt + 8 + 16 * static_cast<std::size_t>(i)),
+                      pointAt(r, i).y);
         }
         at += 8 + content;
     }
     EXPECT_EQ(shp.size(), at);
     EXPECT_EQ(BigEndian32(shp, 24), at / 2);
+}
+
+TEST(ShpWriter, WholePolyRecordsRefuseWhatPartByPartRefuses) {
+    CTempDir dir;
+    CShpWriter writer;
+    writer.Create(dir.WPath("bad.shp"));
+    const std::vector<CGeoPoint> line = {{0, 0}, {1, 1}, {2, 0}};
+    const std::vector<int32_t> negative = {2, -1};
+    EXPECT_THROW(writer.WritePoly(CShpWriter::shpPolyline, line.data(), negative.data(), 2),
+                 CInvalidArgException);
+    CShpWriter limited;
+    limited.Create(dir.WPath("limit.shp"));
+    limited.SetMaxFileWords(50 + 40);
+    const std::vector<int32_t> one = {3};
+    EXPECT_THROW(limited.WritePoly(CShpWriter::shpPolyline, line.data(), one.data(), 1), CGenericEx);
+    EXPECT_EQ(limited.GetRecordCount(), 0);
 }
 
 TEST(ShpWriter, PassingTheFormatSizeLimitFailsInsteadOfWrapping) {

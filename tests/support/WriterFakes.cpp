@@ -9,10 +9,14 @@
 
 namespace fennick::test {
 
-CFakeShape::CFakeShape(int type, std::vector<std::vector<CGeoPoint>> parts) : m_type(type) {
-    for (const auto& part : parts) {
-        m_starts.push_back(static_cast<int>(m_points.size()));
-        m_points.insert(m_points.end(), part.begin(), part.end());
+CFakeShape::CFakeShape(int type, std::vector<std::vector<CGeoPoint>> parts, bool reversed) : m_type(type) {
+    m_starts.resize(parts.size());
+    m_counts.resize(parts.size());
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        const std::size_t part = reversed ? parts.size() - 1 - k : k;
+        m_starts[part] = static_cast<int>(m_points.size());
+        m_counts[part] = static_cast<int>(parts[part].size());
+        m_points.insert(m_points.end(), parts[part].begin(), parts[part].end());
     }
 }
 
@@ -45,9 +49,7 @@ int CFakeShape::GetPartPointCount(int part, int* count) {
         *count = static_cast<int>(m_points.size());
         return 1;
     }
-    const std::size_t next = static_cast<std::size_t>(part) + 1;
-    const int end = next < m_starts.size() ? m_starts[next] : static_cast<int>(m_points.size());
-    *count = end - m_starts[static_cast<std::size_t>(part)];
+    *count = m_counts[static_cast<std::size_t>(part)];
     return 1;
 }
 
@@ -74,6 +76,9 @@ CRef<IShape> MultiPoint(std::vector<CGeoPoint> points) {
 }
 CRef<IShape> Poly(int type, std::vector<std::vector<CGeoPoint>> parts) {
     return CRef<IShape>(new CFakeShape(type, std::move(parts)));
+}
+CRef<IShape> ReversedStoragePoly(int type, std::vector<std::vector<CGeoPoint>> parts) {
+    return CRef<IShape>(new CFakeShape(type, std::move(parts), true));
 }
 CRef<IShape> NullShape() {
     return CRef<IShape>(new CFakeShape(SHAPE_NULL, {}));

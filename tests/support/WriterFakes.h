@@ -20,7 +20,9 @@ namespace fennick::test {
 // A shape of any type code made of parts of points.
 class CFakeShape : public CUnknownImpl<IShape> {
 public:
-    CFakeShape(int type, std::vector<std::vector<CGeoPoint>> parts);
+    // With reversed, the parts' points are stored last part first, so that they do not follow each other in
+    // part order.
+    CFakeShape(int type, std::vector<std::vector<CGeoPoint>> parts, bool reversed = false);
 
     int GetType() override { return m_type; }
     int GetBounds(CGeoRect* bounds) override;
@@ -38,12 +40,15 @@ private:
     int m_type;
     std::vector<CGeoPoint> m_points;
     std::vector<int> m_starts;
+    std::vector<int> m_counts;
 };
 
 CRef<IShape> Point(double x, double y);
 CRef<IShape> MultiPoint(std::vector<CGeoPoint> points);
 // type: 1 polyline, 2 polygon.
 CRef<IShape> Poly(int type, std::vector<std::vector<CGeoPoint>> parts);
+// The same with the parts stored last part first.
+CRef<IShape> ReversedStoragePoly(int type, std::vector<std::vector<CGeoPoint>> parts);
 CRef<IShape> NullShape();
 
 struct SFakeField {
