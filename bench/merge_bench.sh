@@ -53,14 +53,16 @@ mkdir -p "$work"
 cd "$work"
 
 median() { sort -n | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-maximum() { sort -n | tail -1; }
 
-# run NAME COMMAND...: one timed run; appends "seconds kilobytes" to NAME.times.
+# run NAME COMMAND...: one timed run; appends its wall-clock seconds to NAME.times. The shell's clock
+# gives milliseconds (GNU time's elapsed time has hundredths only, too coarse next to the floor) and adds
+# nothing of its own to the command's time.
 run() {
   local name=$1
   shift
-  /usr/bin/time -f "%e %M" -o "$name.last" "$@" >/dev/null 2>"$name.err" || { cat "$name.err" >&2; die "$name failed"; }
-  cat "$name.last" >>"$name.times"
+  local TIMEFORMAT=%3R seconds
+  seconds=$({ time "$@" >/dev/null 2>"$name.err"; } 2>&1) || { cat "$name.err" >&2; die "$name failed"; }
+  echo "$seconds" >>"$name.times"
 }
 
 # Removes every output, so that no run pays for deleting or overwriting another's.
@@ -85,9 +87,10 @@ bench() {
     esac
   done
   rm -f fennick.times ogrmerge.times cat.times copy.times
-  # One untimed run of each warms the page cache and checks the outputs.
+  # One untimed run of each warms the page cache and checks the outputs; GNU time takes fennick-merge's
+  # peak memory in it (the same in every run: the merge streams).
   clean_outputs
-  "$merge" -q -o fennick_out.shp "${inputs[@]}" >/dev/null
+  /usr/bin/time -f "%M" -o fennick.peak "$merge" -q -o fennick_out.shp "${inputs[@]}" >/dev/null
   $ogrmerge -single -f "ESRI Shapefile" -o ogr_out.shp "${inputs[@]}" >/dev/null 2>&1
   [ "$(records_of fennick_out.shx)" = "$expected" ] || die "$case: fennick-merge wrote $(records_of fennick_out.shx) records"
   [ "$(records_of ogr_out.shx)" = "$expected" ] || die "$case: ogrmerge wrote $(records_of ogr_out.shx) records"
@@ -105,11 +108,11 @@ bench() {
   done
   clean_outputs
   local fen ogr floor copy peak
-  fen=$(cut -d' ' -f1 fennick.times | median)
-  ogr=$(cut -d' ' -f1 ogrmerge.times | median)
-  floor=$(cut -d' ' -f1 cat.times | median)
-  copy=$(cut -d' ' -f1 copy.times | median)
-  peak=$(cut -d' ' -f2 fennick.times | maximum)
+  fen=$(median <fennick.times)
+  ogr=$(median <ogrmerge.times)
+  floor=$(median <cat.times)
+  copy=$(median <copy.times)
+  peak=$(cat fennick.peak)
   local bytes
   bytes=$(cat "${catFiles[@]}" | wc -c)
   printf '%-28s %8s %9s %6s %6s %12s %12s %13s %13s\n' "$case" "$fen" "$ogr" "$floor" "$copy" \
@@ -117,7 +120,7 @@ bench() {
     "$(awk -v a="$fen" -v b="$floor" 'BEGIN { printf "%.2f", a / b }')" \
     "$(awk -v a="$fen" -v b="$copy" 'BEGIN { printf "%.2f", a / b }')" \
     "$(awk -v k="$peak" 'BEGIN { printf "%.1f MB", k / 1024 }')"
-  echo "  ($rounds rounds; input $((bytes / 1048576)) MB; times fennick: $(cut -d' ' -f1 fennick.times | tr '\n' ' ')ogrmerge: $(cut -d' ' -f1 ogrmerge.times | tr '\n' ' ')cat: $(cut -d' ' -f1 cat.times | tr '\n' ' ')copy: $(cut -d' ' -f1 copy.times | tr '\n' ' '))" >&2
+  echo "  ($rounds rounds; input $((bytes / 1048576)) MB; times fennick: $(tr '\n' ' ' <fennick.times)ogrmerge: $(tr '\n' ' ' <ogrmerge.times)cat: $(tr '\n' ' ' <cat.times)copy: $(tr '\n' ' ' <copy.times))" >&2
 }
 
 echo "== generating inputs in $work"
@@ -148,4 +151,4 @@ rm -f startup.times
 for ((r = 0; r < rounds; r++)); do
   run startup "$merge" --version
 done
-echo "fennick-merge start-up (--version), median of $rounds: $(cut -d' ' -f1 startup.times | median) s"
+echo "fennick-merge start-up (--version), median of $rounds: $(median <startup.times) s"
