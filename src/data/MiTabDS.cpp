@@ -493,6 +493,8 @@ void CMiTabDS::Close() {
     m_index.Close();
     if (m_dataset) {
         CTabReaderGuard guard;
+        m_kept.reset();
+        m_keptRecord = -1;
         m_layer = nullptr;
         m_dataset.reset();
     }
@@ -520,6 +522,25 @@ OGRFeatureUniquePtr CMiTabDS::Fetch(int record) {
     return OGRFeatureUniquePtr(m_layer->GetFeature(static_cast<GIntBig>(record) + 1));
 }
 
+OGRFeature* CMiTabDS::Kept(int record) {
+    if (!m_kept || m_keptRecord != record) {
+        m_kept.reset();
+        m_keptRecord = -1;
+        m_kept = Fetch(record);
+        if (m_kept)
+            m_keptRecord = record;
+    }
+    return m_kept.get();
+}
+
+OGRFeatureUniquePtr CMiTabDS::Take(int record) {
+    if (m_kept && m_keptRecord == record) {
+        m_keptRecord = -1;
+        return std::move(m_kept);
+    }
+    return Fetch(record);
+}
+
 int CMiTabDS::GetRecordCount() {
     if (m_recordCount > 0)
         return m_recordCount;
@@ -540,7 +561,7 @@ int CMiTabDS::ReadShape(int record, IShapeEx* shape) {
         return 0;
     try {
         CTabReaderGuard guard;
-        const OGRFeatureUniquePtr feature = Fetch(record);
+        const OGRFeature* feature = Kept(record);
         if (!feature)
             return 0;
         std::size_t size = 0;
@@ -556,7 +577,7 @@ int CMiTabDS::GetAttributes(int record, IShapeAttr** attributes) {
         return 0;
     try {
         CTabReaderGuard guard;
-        OGRFeatureUniquePtr feature = Fetch(record);
+        OGRFeatureUniquePtr feature = Take(record);
         if (!feature)
             return 0;
         *attributes = MakeRef<CMiTabAttrImpl>(std::move(feature), record, GetCodePage(), m_utf8).Detach();
@@ -571,7 +592,7 @@ int CMiTabDS::GetRecordBounds(int record, CGeoRect* bounds) {
         return 0;
     try {
         CTabReaderGuard guard;
-        const OGRFeatureUniquePtr feature = Fetch(record);
+        const OGRFeature* feature = Kept(record);
         const OGRGeometry* geometry = feature ? feature->GetGeometryRef() : nullptr;
         if (!geometry || geometry->IsEmpty())
             return 0;

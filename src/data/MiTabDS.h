@@ -131,6 +131,12 @@ private:
     int ShapeTypeFromFeatures();
     // Feature record + 1, or null; the caller holds the reader guard.
     OGRFeatureUniquePtr Fetch(int record);
+    // The feature of record, kept until another record is asked for or the attributes take it: a merge
+    // asks for a record's shape and then its attributes, and reading a feature costs more than both uses
+    // together. Null when it cannot be read; the caller holds the reader guard.
+    OGRFeature* Kept(int record);
+    // The kept feature of record handed over, or a newly read one.
+    OGRFeatureUniquePtr Take(int record);
 
     int m_shapeType = SHAPE_NULL;
     CGeoRect m_bounds;
@@ -142,6 +148,8 @@ private:
     bool m_utf8 = false;
     // Reused for every shape read, so walking a table allocates no record buffer per record.
     CByteBuffer m_record;
+    OGRFeatureUniquePtr m_kept;
+    int m_keptRecord = -1;
 };
 
 } // namespace fennick

@@ -498,3 +498,30 @@ TEST_F(MiTabDS, ReadsWaitForTheProcessLock) {
     holder.join();
     EXPECT_EQ(read.get(), SHAPE_POINT);
 }
+
+// A record's feature is read once for its shape and then its attributes; whatever order the calls come in,
+// each answers for its own record, and attributes handed out stay whole when other records are read.
+TEST_F(MiTabDS, ShapesBoundsAndAttributesAnswerForTheirRecordInAnyOrder) {
+    CRef<IGeoDS> ds = OpenTab(Write("order.tab", Points()));
+    ASSERT_TRUE(ds);
+    auto x = [&](int record) {
+        const SShapeInfo shape = ReadShape(ds.Get(), record);
+        return shape.points.empty() ? -1.0 : shape.points[0].x;
+    };
+    EXPECT_EQ(x(1), 3.5);
+    CRef<IShapeAttr> second = Attributes(ds.Get(), 1);
+    EXPECT_EQ(Text(Attributes(ds.Get(), 1).Get(), 0), u"second"); // asked for twice
+    EXPECT_EQ(x(1), 3.5);
+    EXPECT_EQ(x(2), 10.0);
+    EXPECT_EQ(Text(Attributes(ds.Get(), 0).Get(), 0), u"first");
+    EXPECT_EQ(x(2), 10.0);
+    CGeoRect bounds;
+    ASSERT_EQ(Access(ds.Get())->GetRecordBounds(0, &bounds), 1);
+    EXPECT_EQ(bounds.left, 1.0);
+    CRef<IShapeAttr> third = Attributes(ds.Get(), 2);
+    EXPECT_EQ(x(0), 1.0);
+    EXPECT_EQ(Text(second.Get(), 0), u"second");
+    EXPECT_EQ(Text(third.Get(), 0), u"third");
+    EXPECT_EQ(Access(ds.Get())->GetAttributes(3, second.Put()), 0);
+    EXPECT_EQ(Text(third.Get(), 0), u"third");
+}
