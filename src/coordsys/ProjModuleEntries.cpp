@@ -25,7 +25,8 @@ const SProjModuleEntries kEntries = {
 
 } // namespace fennick
 
-extern "C" __attribute__((visibility("default"))) const fennick::SProjModuleEntries*
+// Typed as every module entry is, so that the loader calls it through the type it has.
+extern "C" __attribute__((visibility("default"))) const void*
 FennickProjModuleEntries() {
     return &fennick::kEntries;
 }

@@ -35,7 +35,8 @@ const SGdalModuleEntries kEntries = {kGdalModuleVersion, &OpenMiTabTable, &Parse
 
 } // namespace fennick
 
-extern "C" __attribute__((visibility("default"))) const fennick::SGdalModuleEntries*
+// Typed as every module entry is, so that the loader calls it through the type it has.
+extern "C" __attribute__((visibility("default"))) const void*
 FennickGdalModuleEntries() {
     return &fennick::kEntries;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // Loads one of the program's own shared modules on first use. A module holds the code built on a heavy
 // library (GDAL, PROJ), so a program pays for loading that library only when it needs it. Each module
-// exports one function that hands out a static table of entries; the table begins with its version.
+// exports one function, of type const void* (), that hands out a static table of entries; the table begins
+// with its version.
 
 #include <mutex>
 #include <string>
