@@ -616,36 +616,37 @@ bool CShpFile::AppendInTwoThreads(CRecordNumberRecset* records, CShpDS* source) 
 }
 
 void CShpFile::WriteRelayedAttributes(CShpDS* source, CRecordRelay& relay, int32_t first, int32_t& done) {
-    // The count lives on the caller's side: kept here while running, so that the two threads do not write
-    // one cache line on every record.
+    // The count lives on the caller's side and is handed over at the end, so that the two threads do not
+    // write one cache line on every record.
     int32_t written = 0;
-    struct SReport {
-        int32_t& to;
-        const int32_t& from;
-        ~SReport() { to = from; }
-    } report{done, written};
     CxBaseDatabase* table = source->GetAttributeTable();
     m_plainFields.clear();
     CRef<IShapeAttr> attributes;
     const int32_t* numbers = nullptr;
-    while (const int count = relay.Take(&numbers)) {
-        for (int i = 0; i < count; ++i) {
-            const int32_t output = first + written;
-            if (written == 0 || table == nullptr ||
-                !CopyPlainRecord(*table, static_cast<uint32_t>(numbers[i]), output)) {
-                if (source->GetAttributes(numbers[i], attributes.Put()) == 0 || !attributes)
-                    ThrowUser();
-                if (written == 0) {
-                    BuildFieldMap(attributes.Get());
-                    if (table != nullptr)
-                        PlanPlainCopy(*table);
+    try {
+        while (const int count = relay.Take(&numbers)) {
+            for (int i = 0; i < count; ++i) {
+                const int32_t output = first + written;
+                if (written == 0 || table == nullptr ||
+                    !CopyPlainRecord(*table, static_cast<uint32_t>(numbers[i]), output)) {
+                    if (source->GetAttributes(numbers[i], attributes.Put()) == 0 || !attributes)
+                        ThrowUser();
+                    if (written == 0) {
+                        BuildFieldMap(attributes.Get());
+                        if (table != nullptr)
+                            PlanPlainCopy(*table);
+                    }
+                    WriteAttributes(output, attributes.Get());
+                    attributes.Reset();
                 }
-                WriteAttributes(output, attributes.Get());
-                attributes.Reset();
+                ++written;
             }
-            ++written;
         }
+    } catch (...) {
+        done = written;
+        throw;
     }
+    done = written;
 }
 
 void CShpFile::PlanPlainCopy(CxBaseDatabase& table) {

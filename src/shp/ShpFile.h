@@ -24,6 +24,10 @@
 //
 // Shapes: points, multipoints, polylines and polygons are written in 2-D; null shapes and shapes of any other
 // type become null records, which leave the file's shape type alone.
+//
+// Threads: a large shapefile input (kTwoThreadRecords and more, walked without a filter) is appended by two
+// threads, the calling one for the shapes and a second one, joined before AppendRecordset returns, for the
+// attributes; the files written are the same as one thread writes, and so is the failure reported.
 
 #include "shp/ShpWriter.h"
 
