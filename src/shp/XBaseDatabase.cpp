@@ -266,14 +266,24 @@ CRef<CxBaseRecord> CxBaseDatabase::GetRecord(uint32_t record) {
     return ref;
 }
 
-bool CxBaseDatabase::ReadRecordBytes(uint32_t record, uint8_t* buffer) {
+bool CxBaseDatabase::RecordsReadable() const {
+    const std::size_t count = m_fields.size();
+    return count >= 1 && count < 65536 && m_recordLength + count <= 65535;
+}
+
+void CxBaseDatabase::ReadStoredRecord(uint32_t record, uint8_t* buffer) {
     const uint32_t length = m_recordLength;
-    if (!m_open || record >= m_recordCount || m_fields.empty() || m_fields.size() >= 65536 ||
-        length + m_fields.size() > 65535)
+    m_reader->Seek(m_dataStart + static_cast<int64_t>(record) * length, 0);
+    if (m_reader->Read(buffer, length) != length)
+        ThrowBadFormat(m_file.GetFilePath());
+}
+
+bool CxBaseDatabase::ReadRecordBytes(uint32_t record, uint8_t* buffer) {
+    if (!m_open || record >= m_recordCount || !RecordsReadable())
         return false;
     try {
-        m_reader->Seek(m_dataStart + static_cast<int64_t>(record) * length, 0);
-        return m_reader->Read(buffer, length) == length;
+        ReadStoredRecord(record, buffer);
+        return true;
     } catch (const CException&) {
         return false;
     }

@@ -75,6 +75,12 @@ public:
     // buffer, for callers that copy values without taking them apart. False, with nothing raised, where
     // GetRecord would fail.
     bool ReadRecordBytes(uint32_t record, uint8_t* buffer);
+    // Whether the layout lets records be read: 1 to 65535 fields, record length plus field count at most
+    // 65535.
+    bool RecordsReadable() const;
+    // Reads the stored bytes of a record into buffer (GetRecordLength() of them); raises a format error for a
+    // short record.
+    void ReadStoredRecord(uint32_t record, uint8_t* buffer);
 
     uint32_t GetRecordCount() const { return m_recordCount; }
     uint8_t GetVersion() const { return m_version; }

@@ -48,7 +48,7 @@ void CxBaseRecord::Load(uint32_t record) {
     CxBaseDatabase& table = *m_table;
     const int count = table.GetFieldCount();
     const uint32_t length = table.GetRecordLength();
-    if (count < 1 || count >= 65536 || length + static_cast<uint32_t>(count) > 65535)
+    if (!table.RecordsReadable())
         ThrowBadFormat(table.m_file.GetFilePath());
     m_record = record;
     // A record object serves one table, whose layout stays while the record is attached to it: a recycled
@@ -72,11 +72,7 @@ void CxBaseRecord::Load(uint32_t record) {
     uint8_t* raw = m_raw.Require(length);
     char* texts = reinterpret_cast<char*>(m_texts.Require(length + static_cast<uint32_t>(count)));
 
-    IFile* file = table.GetFile();
-    const int64_t at = table.GetDataStart() + static_cast<int64_t>(record) * length;
-    file->Seek(at, 0);
-    if (file->Read(raw, length) != length)
-        ThrowBadFormat(table.m_file.GetFilePath());
+    table.ReadStoredRecord(record, raw);
 
     // Offsets and widths come from descriptors whose running sum is the record length, so every field lies
     // inside the record.
