@@ -8,8 +8,8 @@
 #include "data/IShapeAttr.h"
 #include "data/IString.h"
 #include "data/Ref.h"
+#include "data/ShapeImpl.h"
 #include "platform/Variant.h"
-#include "shp/ShapeImpl.h"
 
 #include <cpl_error.h>
 

@@ -9,10 +9,10 @@
 #include "data/IGeoDS.h"
 #include "data/Ref.h"
 #include "platform/CodePage.h"
+#include "platform/EncCachedFile.h"
 #include "platform/Exceptions.h"
-#include "shp/EncCachedFile.h"
+#include "platform/SysFile.h"
 #include "shp/ShpDS.h"
-#include "shp/SysFile.h"
 
 #include <cstring>
 #include <vector>

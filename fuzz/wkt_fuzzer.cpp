@@ -8,10 +8,10 @@
 #include "coordsys/CommonCoordSysImpl.h"
 #include "coordsys/CoordSysDefinition.h"
 #include "coordsys/ProjString.h"
-#include "coordsys/WktParser.h"
 #include "coordsys/WktReader.h"
 #include "data/Ref.h"
 #include "platform/CodePage.h"
+#include "tab/WktParser.h"
 
 #include <string>
 

@@ -5,8 +5,8 @@
 #include "coordsys/CommonCoordSysImpl.h"
 #include "data/ICoordSys.h"
 #include "data/IGeoDS.h"
-#include "data/OpenGeoDS.h"
 #include "data/Ref.h"
+#include "merge/OpenGeoDS.h"
 #include "platform/CodePage.h"
 
 #include <cstdio>

@@ -11,6 +11,7 @@ namespace fennick {
 // The PROJ functions the core calls; the module hands out one static instance.
 struct SProjModuleEntries {
     int version;
+    const char* stamp;
     decltype(&proj_context_create) contextCreate;
     decltype(&proj_context_destroy) contextDestroy;
     decltype(&proj_log_level) logLevel;

@@ -1,6 +1,6 @@
 #include "data/BaseRecset.h"
 
-#include "shp/ShapeImpl.h"
+#include "data/ShapeImpl.h"
 
 namespace fennick {
 

@@ -14,6 +14,7 @@ class CCoordSysDefinition;
 // What the module offers; the module hands out one static instance.
 struct SGdalModuleEntries {
     int version;
+    const char* stamp;
     // Opens a MapInfo table (see OpenTabDS).
     int (*openTab)(const std::u16string& path, IGeoDS** dataSource);
     // Reads WKT coordinate system text (see ReadWktDefinition).

@@ -1,6 +1,9 @@
 #include "data/ModuleLoader.h"
 
+#include "platform/BuildStamp.h"
+
 #include <algorithm>
+#include <cstring>
 #include <dlfcn.h>
 #include <filesystem>
 #include <system_error>
@@ -16,27 +19,31 @@ using EntriesFunction = const void* (*)();
 
 std::vector<std::string> DefaultModuleFolders() {
     std::vector<std::string> folders;
-    std::error_code error;
-    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error) {
-        const std::filesystem::path dir = program.parent_path();
-        folders.push_back(dir.string());
-        folders.push_back((dir.parent_path() / "lib" / "fennick").string());
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<const void*>(&DefaultModuleFolders), &info) != 0 &&
+        info.dli_fname != nullptr) {
+        std::error_code error;
+        const std::filesystem::path core = std::filesystem::canonical(info.dli_fname, error);
+        if (!error)
+            folders.push_back(core.parent_path().string());
     }
-#ifdef FENNICK_MODULE_DIR
-    folders.push_back(FENNICK_MODULE_DIR);
-#endif
     return folders;
 }
 
 CModuleLoader::CModuleLoader(const SModuleName& name, std::vector<std::string> folders)
     : m_name(name), m_folders(std::move(folders)) {}
 
-const void* CModuleLoader::Accept(void* symbol) {
+const void* CModuleLoader::Accept(void* symbol, const std::string& path) {
     const void* entries = symbol != nullptr ? reinterpret_cast<EntriesFunction>(symbol)() : nullptr;
-    // Every entry table starts with its version.
-    if (entries == nullptr || *static_cast<const int*>(entries) != m_name.version) {
+    const auto* head = static_cast<const SModuleHead*>(entries);
+    if (head == nullptr || head->version != m_name.version) {
         m_error = std::string(m_name.file) + " is of another version of this program.";
+        return nullptr;
+    }
+    if (head->stamp == nullptr || std::strcmp(head->stamp, kBuildStamp) != 0) {
+        m_error = path + " was built from other sources (" +
+                  (head->stamp != nullptr ? head->stamp : "no stamp") + ") than this program (" +
+                  kBuildStamp + ") and is not loaded.";
         return nullptr;
     }
     return entries;
@@ -45,7 +52,7 @@ const void* CModuleLoader::Accept(void* symbol) {
 void CModuleLoader::Load() {
     // A program linked with the module has it already.
     if (void* symbol = dlsym(RTLD_DEFAULT, m_name.symbol)) {
-        m_entries = Accept(symbol);
+        m_entries = Accept(symbol, m_name.file);
         return;
     }
     std::string reasons;
@@ -61,7 +68,7 @@ void CModuleLoader::Load() {
             continue;
         }
         // The module stays loaded for the life of the process: objects it made may outlive any caller.
-        m_entries = Accept(dlsym(handle, m_name.symbol));
+        m_entries = Accept(dlsym(handle, m_name.symbol), path);
         return;
     }
     m_error = reasons.empty() ? std::string(m_name.file) + " was not found beside the program." : reasons;

@@ -2,13 +2,20 @@
 // Loads one of the program's own shared modules on first use. A module holds the code built on a heavy
 // library (GDAL, PROJ), so a program pays for loading that library only when it needs it. Each module
 // exports one function, of type const void* (), that hands out a static table of entries; the table begins
-// with its version.
+// with its layout version and the build stamp of the sources it was built from (SModuleHead). A module of
+// another build is refused: it may have been built against another core.
 
 #include <mutex>
 #include <string>
 #include <vector>
 
 namespace fennick {
+
+// The start of every module's entry table.
+struct SModuleHead {
+    int version;
+    const char* stamp;
+};
 
 // Which module, the symbol that hands out its entries, and the entry table's version the program expects.
 struct SModuleName {
@@ -17,8 +24,8 @@ struct SModuleName {
     int version;
 };
 
-// The folders searched for a module, in order: beside the program, the installed layout's lib/fennick,
-// and the build tree's module folder.
+// The folders searched for a module: the core library's own folder, where the build puts the modules and
+// the install copies them (lib/fennick beside the programs' bin).
 std::vector<std::string> DefaultModuleFolders();
 
 class CModuleLoader {
@@ -42,7 +49,7 @@ public:
 
 private:
     void Load();
-    const void* Accept(void* symbol);
+    const void* Accept(void* symbol, const std::string& path);
 
     const SModuleName m_name;
     const std::vector<std::string> m_folders;

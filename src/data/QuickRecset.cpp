@@ -1,8 +1,8 @@
 #include "data/QuickRecset.h"
 
 #include "data/RecsetBookmark.h"
+#include "data/ShapeImpl.h"
 #include "platform/Variant.h"
-#include "shp/ShapeImpl.h"
 
 #include <algorithm>
 

@@ -5,7 +5,7 @@
 
 #include "data/BaseRecset.h"
 #include "data/GeoTypes.h"
-#include "shp/ShapeImpl.h"
+#include "data/ShapeImpl.h"
 
 namespace fennick {
 

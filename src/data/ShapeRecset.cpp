@@ -1,9 +1,9 @@
 #include "data/ShapeRecset.h"
 
 #include "data/RecsetBookmark.h"
+#include "data/RectOperations.h"
+#include "data/ShapeImpl.h"
 #include "platform/Variant.h"
-#include "search/RectOperations.h"
-#include "shp/ShapeImpl.h"
 
 namespace fennick {
 

@@ -7,12 +7,12 @@
 #include "data/IRecset.h"
 #include "data/IShapeAttr.h"
 #include "data/IString.h"
-#include "data/OpenGeoDS.h"
 #include "data/Ref.h"
 #include "data/SearchSpec.h"
-#include "merge/GenericEx.h"
-#include "merge/PathFunctions.h"
+#include "merge/OpenGeoDS.h"
 #include "platform/FileSystem.h"
+#include "platform/GenericEx.h"
+#include "platform/PathFunctions.h"
 #include "platform/TextCase.h"
 #include "shp/ShpFile.h"
 #include "shp/XBaseDatabase.h"
@@ -59,6 +59,9 @@ int OutputCodePage(IGeoDS* first) {
 }
 
 } // namespace
+
+// Out of line, so the class and its virtual table live in the core only.
+CShpMerge::~CShpMerge() = default;
 
 void CShpMerge::AddFile(const std::u16string& path) {
     m_files.push_back(path);

@@ -17,7 +17,7 @@ class IProgressMeter;
 class CShpMerge : public IExpression {
 public:
     CShpMerge() = default;
-    virtual ~CShpMerge() = default;
+    virtual ~CShpMerge();
     CShpMerge(const CShpMerge&) = delete;
     CShpMerge& operator=(const CShpMerge&) = delete;
 

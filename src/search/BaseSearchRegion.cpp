@@ -1,8 +1,8 @@
 #include "search/BaseSearchRegion.h"
 
 #include "data/IShape.h"
+#include "data/RectOperations.h"
 #include "platform/Exceptions.h"
-#include "search/RectOperations.h"
 #include "search/RingRelations.h"
 
 #include <algorithm>

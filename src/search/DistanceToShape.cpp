@@ -2,8 +2,8 @@
 
 #include "data/ISearchRegion.h"
 #include "data/IShape.h"
+#include "data/Measures.h"
 #include "data/Ref.h"
-#include "search/Measures.h"
 #include "search/SearchRegionFactory.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "search/LineSearchRegion.h"
 
-#include "search/Measures.h"
+#include "data/Measures.h"
 #include "search/RingRelations.h"
 #include "search/SegmentRelations.h"
 

@@ -1,8 +1,8 @@
 #include "search/PointSearchRegion.h"
 
 #include "data/IShape.h"
-#include "search/Measures.h"
-#include "search/RectOperations.h"
+#include "data/Measures.h"
+#include "data/RectOperations.h"
 #include "search/SearchRegionFactory.h"
 
 namespace fennick {

@@ -1,7 +1,7 @@
 #include "search/PolygonSearchRegion.h"
 
 #include "data/IShape.h"
-#include "search/RectOperations.h"
+#include "data/RectOperations.h"
 #include "search/RingRelations.h"
 
 #include <new>

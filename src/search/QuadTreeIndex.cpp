@@ -1,6 +1,6 @@
 #include "search/QuadTreeIndex.h"
 
-#include "search/RectOperations.h"
+#include "data/RectOperations.h"
 
 #include <algorithm>
 #include <cstring>

@@ -13,8 +13,8 @@
 // numbers outside 0 .. record count - 1 fail the query instead of reading outside the file or the set.
 
 #include "data/GeoTypes.h"
-#include "shp/CachedFile.h"
-#include "shp/SysFile.h"
+#include "platform/CachedFile.h"
+#include "platform/SysFile.h"
 
 #include <cstdint>
 #include <memory>

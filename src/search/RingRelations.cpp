@@ -1,6 +1,6 @@
 #include "search/RingRelations.h"
 
-#include "search/RectOperations.h"
+#include "data/RectOperations.h"
 #include "search/SegmentRelations.h"
 
 #include <algorithm>

@@ -1,13 +1,13 @@
 #include "search/SearchRegionFactory.h"
 
 #include "data/IShape.h"
+#include "data/Measures.h"
+#include "data/RectOperations.h"
 #include "search/LineSearchRegion.h"
 #include "search/LineShapeSearchRegion.h"
-#include "search/Measures.h"
 #include "search/PointSearchRegion.h"
 #include "search/PolygonSearchRegion.h"
 #include "search/PolygonShapeSearchRegion.h"
-#include "search/RectOperations.h"
 
 namespace fennick {
 

@@ -1,6 +1,6 @@
 #include "search/SinglePartOfShape.h"
 
-#include "search/RectOperations.h"
+#include "data/RectOperations.h"
 
 #include <algorithm>
 #include <cstring>

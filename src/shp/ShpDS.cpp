@@ -1,11 +1,11 @@
 #include "shp/ShpDS.h"
 
 #include "coordsys/CommonCoordSysImpl.h"
-#include "merge/PathFunctions.h"
+#include "data/ShapeImpl.h"
+#include "platform/CachedFile.h"
+#include "platform/EncCachedFile.h"
 #include "platform/FileSystem.h"
-#include "shp/CachedFile.h"
-#include "shp/EncCachedFile.h"
-#include "shp/ShapeImpl.h"
+#include "platform/PathFunctions.h"
 #include "shp/XBaseRecord.h"
 
 #include <cstring>

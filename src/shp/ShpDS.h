@@ -3,10 +3,10 @@
 // entry per record, and the optional .dbf (attributes), .stx (spatial index) and .prj (coordinate system).
 // It is at once the layer's IGeoDS, IFieldDesc and IDirectAccess, counted on one shared counter.
 
-#include "data/GeoDataSource.h"
+#include "platform/IFile.h"
+#include "platform/SysFile.h"
+#include "search/GeoDataSource.h"
 #include "search/QuadTreeIndex.h"
-#include "shp/IFile.h"
-#include "shp/SysFile.h"
 #include "shp/XBaseDatabase.h"
 
 #include <cstdint>

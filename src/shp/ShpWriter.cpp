@@ -1,8 +1,8 @@
 #include "shp/ShpWriter.h"
 
-#include "merge/GenericEx.h"
-#include "merge/PathFunctions.h"
 #include "platform/FileSystem.h"
+#include "platform/GenericEx.h"
+#include "platform/PathFunctions.h"
 
 #include <algorithm>
 #include <bit>

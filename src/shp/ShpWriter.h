@@ -13,7 +13,7 @@
 // point is written as four zeros.
 
 #include "data/GeoTypes.h"
-#include "shp/SysFile.h"
+#include "platform/SysFile.h"
 
 #include <cstddef>
 #include <cstdint>

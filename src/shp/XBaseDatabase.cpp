@@ -2,10 +2,10 @@
 
 #include "data/GeoTypes.h"
 #include "data/IString.h"
-#include "merge/PathFunctions.h"
+#include "platform/CachedFile.h"
+#include "platform/EncCachedFile.h"
 #include "platform/FileSystem.h"
-#include "shp/CachedFile.h"
-#include "shp/EncCachedFile.h"
+#include "platform/PathFunctions.h"
 #include "shp/XBaseNumbers.h"
 #include "shp/XBaseRecord.h"
 

@@ -10,8 +10,8 @@
 
 #include "data/IFieldDesc.h"
 #include "data/Ref.h"
-#include "shp/IFile.h"
-#include "shp/SysFile.h"
+#include "platform/IFile.h"
+#include "platform/SysFile.h"
 
 #include <cstdint>
 #include <memory>

@@ -9,7 +9,7 @@
 
 #include "data/IFieldDesc.h"
 #include "data/IShapeAttr.h"
-#include "shp/ByteBuffer.h"
+#include "platform/ByteBuffer.h"
 
 #include <atomic>
 #include <cstdint>

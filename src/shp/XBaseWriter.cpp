@@ -1,7 +1,7 @@
 #include "shp/XBaseWriter.h"
 
-#include "merge/GenericEx.h"
 #include "platform/CodePage.h"
+#include "platform/GenericEx.h"
 #include "shp/XBaseNumbers.h"
 
 #include <cmath>

@@ -25,7 +25,7 @@
 // so a full disk never passes as success. Fields can be added only before the first value is written.
 
 #include "platform/Exceptions.h"
-#include "shp/SysFile.h"
+#include "platform/SysFile.h"
 
 #include <cstdint>
 #include <memory>

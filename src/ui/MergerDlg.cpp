@@ -1,8 +1,8 @@
 #include "ui/MergerDlg.h"
 
-#include "merge/PathFunctions.h"
 #include "merge/ShpMerge.h"
 #include "platform/Exceptions.h"
+#include "platform/PathFunctions.h"
 #include "ui/AboutDlg.h"
 #include "ui/BuildProgress.h"
 #include "ui/FennickIcon.h"

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <filesystem>
 
 using namespace fennick;
 using fennick::test::CTempDir;
@@ -109,4 +110,19 @@ TEST(ModuleLoading, FailuresSayWhy) {
         EXPECT_TRUE(loader.Missing());
         EXPECT_EQ(loader.Error(), std::string(kProjModuleFile) + " is of another version of this program.");
     }
+    {
+        // A module left by another build is refused, named, and not used in place of this build's.
+        const std::string stale = std::string(FENNICK_STALE_MODULE_DIR) + "/" + kProjModuleFile;
+        CModuleLoader loader(kProj, {FENNICK_STALE_MODULE_DIR});
+        EXPECT_EQ(loader.Entries(), nullptr);
+        EXPECT_NE(loader.Error().find(stale), std::string::npos) << loader.Error();
+        EXPECT_NE(loader.Error().find("0.9.0+stale"), std::string::npos) << loader.Error();
+    }
+}
+
+TEST(ModuleLoading, TheDefaultFolderIsTheCoreLibrarysOwn) {
+    // The build tree keeps the core and the modules in one folder, as the install does.
+    const std::vector<std::string> folders = DefaultModuleFolders();
+    ASSERT_EQ(folders.size(), 1u);
+    EXPECT_EQ(std::filesystem::canonical(folders[0]), std::filesystem::canonical(kModuleFolder));
 }

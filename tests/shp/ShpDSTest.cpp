@@ -10,8 +10,8 @@
 #include "data/IRecset.h"
 #include "data/IShapeAttr.h"
 #include "data/IString.h"
+#include "data/ShapeImpl.h"
 #include "platform/CodePage.h"
-#include "shp/ShapeImpl.h"
 #include "shp/ShpFile.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 
 #include "TempDir.h"
 #include "WriterFakes.h"
-#include "merge/GenericEx.h"
+#include "platform/GenericEx.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "shp/XBaseWriter.h"
 
 #include "data/IString.h"
-#include "merge/GenericEx.h"
 #include "platform/CodePage.h"
+#include "platform/GenericEx.h"
 #include "shp/XBaseDatabase.h"
 #include "shp/XBaseRecord.h"
 

@@ -2,7 +2,7 @@
 // CMemoryFile: an IFile over bytes held in memory, for tests of code that reads through IFile. Seeking past
 // the end is allowed (later reads return 0), as with the cached file readers.
 
-#include "shp/IFile.h"
+#include "platform/IFile.h"
 
 #include <cstdint>
 #include <string>

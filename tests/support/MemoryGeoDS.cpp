@@ -3,9 +3,9 @@
 #include "data/IShape.h"
 #include "data/IShapeAttr.h"
 #include "data/IString.h"
+#include "data/RectOperations.h"
 #include "data/RefCounted.h"
 #include "platform/Variant.h"
-#include "search/RectOperations.h"
 
 #include <algorithm>
 #include <memory>

@@ -8,8 +8,8 @@
 #include "LayerSpec.h"
 
 #include "data/DsFields.h"
-#include "data/GeoDataSource.h"
 #include "data/Ref.h"
+#include "search/GeoDataSource.h"
 #include "search/QuadTreeIndex.h"
 
 #include <cstdint>

@@ -23,10 +23,10 @@
 #include "data/IShape.h"
 #include "data/IShapeAttr.h"
 #include "data/IString.h"
+#include "data/RectOperations.h"
 #include "data/RefCounted.h"
 #include "data/SearchSpec.h"
 #include "platform/Variant.h"
-#include "search/RectOperations.h"
 
 #include <gtest/gtest.h>
 

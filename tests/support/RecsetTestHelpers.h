@@ -6,9 +6,9 @@
 #include "data/ISearchRegion.h"
 #include "data/IShape.h"
 #include "data/IShapeAttr.h"
+#include "data/RectOperations.h"
 #include "data/RefCounted.h"
 #include "platform/Variant.h"
-#include "search/RectOperations.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include "data/GeoTypes.h"
 #include "data/Ref.h"
-#include "shp/ShapeImpl.h"
+#include "data/ShapeImpl.h"
 
 #include <cstdint>
 #include <string>

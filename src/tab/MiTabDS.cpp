@@ -1,0 +1,616 @@
+#include "tab/MiTabDS.h"
+
+#include "coordsys/CommonCoordSysImpl.h"
+#include "data/IShape.h"
+#include "data/IString.h"
+#include "platform/CodePage.h"
+#include "platform/Exceptions.h"
+#include "platform/FileSystem.h"
+#include "platform/PathFunctions.h"
+#include "tab/MiTabAttrImpl.h"
+
+#include <cpl_conv.h>
+#include <gdal_priv.h>
+#include <ogr_geometry.h>
+#include <ogrsf_frmts.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <climits>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+
+namespace fennick {
+
+namespace {
+
+struct SCharset {
+    const char* name;
+    int codePage;
+};
+
+// Searched from the first row.
+constexpr std::array<SCharset, 34> CHARSETS = {{
+    {"Neutral", -1},
+    {"ANSI", 0},
+    {"ISO8859_1", 28591},
+    {"ISO8859_2", 28592},
+    {"ISO8859_3", 28593},
+    {"ISO8859_4", 28594},
+    {"ISO8859_5", 28595},
+    {"ISO8859_6", 28596},
+    {"ISO8859_7", 28597},
+    {"ISO8859_8", 28598},
+    {"ISO8859_9", 28599},
+    {"PackedEUCJapanese", 51932},
+    {"WindowsLatin1", 1252},
+    {"WindowsLatin2", 1250},
+    {"WindowsArabic", 1256},
+    {"WindowsCyrillic", 1251},
+    {"WindowsGreek", 1253},
+    {"WindowsHebrew", 1255},
+    {"WindowsTurkish", 1254},
+    {"WindowsTradChinese", 950},
+    {"WindowsSimpChinese", 936},
+    {"WindowsJapanese", 932},
+    {"WindowsKorean", 949},
+    {"CodePage437", 437},
+    {"CodePage850", 850},
+    {"CodePage852", 852},
+    {"CodePage855", 855},
+    {"CodePage857", 857},
+    {"CodePage860", 860},
+    {"CodePage861", 861},
+    {"CodePage863", 863},
+    {"CodePage864", 864},
+    {"CodePage865", 865},
+    {"CodePage869", 869},
+}};
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::string_view Trim(std::string_view s) {
+    const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!s.empty() && space(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && space(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+std::string_view Unquote(std::string_view s) {
+    s = Trim(s);
+    if (s.size() >= 2 && s.front() == '"') {
+        const std::size_t end = s.find('"', 1);
+        return s.substr(1, end == std::string_view::npos ? s.size() - 1 : end - 1);
+    }
+    return s.substr(0, std::min(s.size(), s.find_first_of(" \t")));
+}
+
+// The position of word in line, compared without regard to letter case; npos when absent.
+std::size_t FindNoCase(std::string_view line, std::string_view word) {
+    for (std::size_t i = 0; i + word.size() <= line.size(); ++i)
+        if (EqualsNoCase(line.substr(i, word.size()), word))
+            return i;
+    return std::string_view::npos;
+}
+
+constexpr std::size_t HEADER_BOX = 0;
+constexpr std::size_t HEADER_PARTS = 32;
+constexpr std::size_t HEADER_POINTS = 36;
+constexpr std::size_t HEADER_SIZE = 40;
+
+void PutInt32(uint8_t* at, int32_t value) {
+    std::memcpy(at, &value, sizeof value);
+}
+void PutDouble(uint8_t* at, double value) {
+    std::memcpy(at, &value, sizeof value);
+}
+
+void WritePoints(const OGRSimpleCurve& curve, uint8_t* to) {
+    const int n = curve.getNumPoints();
+    if (n > 0)
+        curve.getPoints(to, 16, to + 8, 16);
+}
+
+// Calls part(curve) for every line or ring of the geometry, in OGR's order. Raises when a counted part is
+// missing, so a record never keeps a part whose start was not set.
+template <class F> void ForEachPart(const OGRGeometry& geometry, F&& part) {
+    const auto deliver = [&](const OGRCurve* curve) {
+        const auto* simple = dynamic_cast<const OGRSimpleCurve*>(curve);
+        if (!simple)
+            ThrowBadFormat();
+        part(*simple);
+    };
+    const auto polygon = [&](const OGRGeometry* g) {
+        const auto* p = dynamic_cast<const OGRPolygon*>(g);
+        if (!p || !p->getExteriorRing())
+            ThrowBadFormat();
+        deliver(p->getExteriorRing());
+        for (int i = 0; i < p->getNumInteriorRings(); ++i)
+            deliver(p->getInteriorRing(i));
+    };
+    switch (wkbFlatten(geometry.getGeometryType())) {
+    case wkbLineString:
+        deliver(geometry.toLineString());
+        break;
+    case wkbMultiLineString: {
+        const OGRMultiLineString* lines = geometry.toMultiLineString();
+        for (int i = 0; i < lines->getNumGeometries(); ++i) {
+            const auto* line = dynamic_cast<const OGRLineString*>(lines->getGeometryRef(i));
+            if (!line)
+                ThrowBadFormat();
+            deliver(line);
+        }
+        break;
+    }
+    case wkbPolygon:
+        polygon(&geometry);
+        break;
+    case wkbMultiPolygon: {
+        const OGRMultiPolygon* polygons = geometry.toMultiPolygon();
+        for (int i = 0; i < polygons->getNumGeometries(); ++i)
+            polygon(polygons->getGeometryRef(i));
+        break;
+    }
+    default:
+        ThrowBadFormat();
+    }
+}
+
+constexpr int CODEPAGE_UTF8 = 65001;
+
+bool HasTabExtension(std::u16string_view path) {
+    if (path.size() < 4)
+        return false;
+    const std::u16string_view ext = path.substr(path.size() - 4);
+    const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; };
+    return ext[0] == u'.' && lower(ext[1]) == u't' && lower(ext[2]) == u'a' && lower(ext[3]) == u'b';
+}
+
+void RegisterDrivers() {
+    static std::once_flag registered;
+    std::call_once(registered, [] { GDALAllRegister(); });
+}
+
+CGeoRect RectFromEnvelope(const OGREnvelope& envelope) {
+    CGeoRect rect;
+    rect.left = envelope.MinX;
+    rect.top = envelope.MaxY;
+    rect.right = envelope.MaxX;
+    rect.bottom = envelope.MinY;
+    return rect;
+}
+
+} // namespace
+
+int TabCharsetCodePage(std::string_view charset) {
+    if (charset.empty())
+        return 0;
+    for (const SCharset& row : CHARSETS)
+        if (EqualsNoCase(charset, row.name))
+            return row.codePage;
+    return 0;
+}
+
+std::string ReadTabCharset(const std::u16string& tabPath) {
+    // The charset sits in the first lines; a view or seamless table's list of tables need not be read.
+    constexpr std::size_t MAX_LINES = 200;
+    std::ifstream in(std::filesystem::path(ToUtf8(tabPath)), std::ios::binary);
+    std::string line;
+    for (std::size_t n = 0; n < MAX_LINES && in && std::getline(in, line); ++n) {
+        if (line.size() > 4096)
+            break;
+        const std::string_view text = Trim(line);
+        if (text.size() > 8 && EqualsNoCase(text.substr(0, 8), "!charset"))
+            return std::string(Unquote(text.substr(8)));
+        // "Type NATIVE Charset "Name"" inside the definition table.
+        const std::size_t at = FindNoCase(text, "charset");
+        if (at != std::string_view::npos && at > 0 && (text[at - 1] == ' ' || text[at - 1] == '\t'))
+            return std::string(Unquote(text.substr(at + 7)));
+    }
+    return {};
+}
+
+int TabLayerShapeType(int ogrGeometryType) {
+    switch (ogrGeometryType) {
+    case wkbPoint:
+    case wkbMultiPoint:
+        return SHAPE_POINT;
+    case wkbLineString:
+    case wkbMultiLineString:
+        return SHAPE_POLYLINE;
+    case wkbPolygon:
+    case wkbMultiPolygon:
+        return SHAPE_POLYGON;
+    default:
+        return SHAPE_NULL;
+    }
+}
+
+int TabGeometryShapeType(const OGRGeometry* geometry) {
+    if (!geometry)
+        return SHAPE_NULL;
+    switch (wkbFlatten(geometry->getGeometryType())) {
+    case wkbPoint:
+        return SHAPE_POINT;
+    case wkbLineString:
+    case wkbMultiLineString:
+        return SHAPE_POLYLINE;
+    case wkbPolygon:
+    case wkbMultiPolygon:
+        return SHAPE_POLYGON;
+    default:
+        return SHAPE_NULL;
+    }
+}
+
+void CShapeRecordBuilder::Begin(const CGeoRect& box, int64_t parts, int64_t points) {
+    if (parts < 0 || points < 0 || parts > INT32_MAX || points > INT32_MAX)
+        ThrowBadFormat();
+    // Counts below 2^31 keep this sum far inside 64 bits.
+    const uint64_t size = HEADER_SIZE + 4 * static_cast<uint64_t>(parts) + 16 * static_cast<uint64_t>(points);
+    if (size > static_cast<uint64_t>(INT_MAX))
+        ThrowBadFormat();
+    m_size = static_cast<std::size_t>(size);
+    uint8_t* record = m_buffer.Require(m_size);
+    PutDouble(record + HEADER_BOX, box.left);
+    PutDouble(record + HEADER_BOX + 8, box.bottom);
+    PutDouble(record + HEADER_BOX + 16, box.right);
+    PutDouble(record + HEADER_BOX + 24, box.top);
+    PutInt32(record + HEADER_PARTS, static_cast<int32_t>(parts));
+    PutInt32(record + HEADER_POINTS, static_cast<int32_t>(points));
+    if (parts > 0)
+        PutInt32(record + HEADER_SIZE, 0);
+    m_parts = parts;
+    m_points = points;
+    m_partsDone = 0;
+    m_pointsDone = 0;
+}
+
+uint8_t* CShapeRecordBuilder::AddPart(int64_t count) {
+    if (count < 0 || m_partsDone >= m_parts || count > m_points - m_pointsDone)
+        ThrowBadFormat();
+    uint8_t* record = m_buffer.Data();
+    PutInt32(record + HEADER_SIZE + 4 * static_cast<std::size_t>(m_partsDone),
+             static_cast<int32_t>(m_pointsDone));
+    uint8_t* points = record + HEADER_SIZE + 4 * static_cast<std::size_t>(m_parts) +
+                      16 * static_cast<std::size_t>(m_pointsDone);
+    ++m_partsDone;
+    m_pointsDone += count;
+    return points;
+}
+
+std::size_t CShapeRecordBuilder::Finish() const {
+    if (m_partsDone != m_parts || m_pointsDone != m_points)
+        ThrowBadFormat();
+    return m_size;
+}
+
+int BuildTabShapeRecord(const OGRGeometry* geometry, CByteBuffer& buffer, std::size_t& size) {
+    if (!geometry || geometry->IsEmpty())
+        ThrowBadFormat();
+    const int type = TabGeometryShapeType(geometry);
+    if (type == SHAPE_POINT) {
+        const OGRPoint* point = geometry->toPoint();
+        uint8_t* record = buffer.Require(16);
+        PutDouble(record, point->getX());
+        PutDouble(record + 8, point->getY());
+        size = 16;
+        return type;
+    }
+    if (type != SHAPE_POLYLINE && type != SHAPE_POLYGON)
+        ThrowBadFormat();
+
+    int64_t parts = 0;
+    int64_t points = 0;
+    ForEachPart(*geometry, [&](const OGRSimpleCurve& curve) {
+        ++parts;
+        points += curve.getNumPoints();
+    });
+    OGREnvelope envelope;
+    geometry->getEnvelope(&envelope);
+
+    CShapeRecordBuilder builder(buffer);
+    builder.Begin(RectFromEnvelope(envelope), parts, points);
+    ForEachPart(*geometry, [&](const OGRSimpleCurve& curve) {
+        WritePoints(curve, builder.AddPart(curve.getNumPoints()));
+    });
+    size = builder.Finish();
+    return type;
+}
+
+void CMiTabDS::SDatasetCloser::operator()(GDALDataset* dataset) const {
+    GDALClose(dataset);
+}
+
+CMiTabDS::CMiTabDS() = default;
+
+CMiTabDS::~CMiTabDS() {
+    Close();
+}
+
+void CMiTabDS::Open(const std::u16string& path, bool useIndex) {
+    if (!HasTabExtension(path))
+        ThrowBadFormat(path);
+    {
+        CTabReaderGuard guard;
+        RegisterDrivers();
+        const char* const drivers[] = {"MapInfo File", nullptr};
+        const std::string utf8 = ToUtf8(path);
+        // The MapInfo driver reads every object with a seek and a few small reads; GDAL's block cache over
+        // the table's files turns them into a few large reads (twice as fast) at a small, fixed memory cost
+        // per file. A user's own setting of the two options wins.
+        CPLConfigOptionSetter cached("VSI_CACHE", "TRUE", true);
+        CPLConfigOptionSetter cacheSize("VSI_CACHE_SIZE", "262144", true);
+        m_dataset.reset(GDALDataset::FromHandle(
+            GDALOpenEx(utf8.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, drivers, nullptr, nullptr)));
+        if (!m_dataset || m_dataset->GetLayerCount() < 1 || !(m_layer = m_dataset->GetLayer(0))) {
+            Close();
+            ThrowBadFormat(path);
+        }
+
+        OGREnvelope extent;
+        if (m_layer->GetExtent(&extent, TRUE) == OGRERR_NONE)
+            m_bounds = RectFromEnvelope(extent);
+
+        m_utf8 = m_layer->TestCapability(OLCStringsAsUTF8) != 0;
+        if (const OGRFeatureDefn* defn = m_layer->GetLayerDefn()) {
+            // GDAL leaves the type of region tables undetermined; their features tell it.
+            const OGRwkbGeometryType layerType = defn->GetGeomType();
+            m_shapeType = layerType == wkbUnknown ? ShapeTypeFromFeatures() : TabLayerShapeType(layerType);
+            if (m_shapeType == SHAPE_NULL) {
+                Close();
+                ThrowBadFormat(path);
+            }
+            m_fields.Clear();
+            for (int i = 0; i < defn->GetFieldCount(); ++i) {
+                const OGRFieldDefn* field = defn->GetFieldDefn(i);
+                const STabFieldKind kind = TabFieldKind(*field);
+                CIString name;
+                if (field->GetNameRef())
+                    name.SetFromMultiByte(field->GetNameRef(), m_utf8 ? CODEPAGE_UTF8 : 0);
+                m_fields.Add(SDsFields{name.Str(), kind.type, kind.width, kind.decimals});
+            }
+        }
+    }
+
+    const std::u16string directory = GetDirectoryPart(path);
+    const std::u16string base = GetFileBaseName(path);
+    if (useIndex) {
+        const std::u16string indexPath = JoinPath(directory, base, u"ttx");
+        const auto tableTime = GetLastWriteTime(path);
+        const auto indexTime = FileExists(indexPath) ? GetLastWriteTime(indexPath) : std::nullopt;
+        // A stale index would hide records added since it was built.
+        if (tableTime && indexTime && *indexTime >= *tableTime)
+            m_index.Open(indexPath);
+    }
+
+    const std::u16string coordSysPath = JoinPath(directory, base, u"tpj");
+    if (FileExists(coordSysPath)) {
+        ICoordSys* coordSys = nullptr;
+        if (LoadCoordSys(coordSysPath.c_str(), &coordSys) && coordSys) {
+            SetCoordSys(coordSys);
+            coordSys->Release();
+        }
+    }
+
+    const int codePage = TabCharsetCodePage(ReadTabCharset(path));
+    if (codePage >= 1)
+        SetCodePage(codePage);
+}
+
+namespace {
+
+// The files of a table as they are now: names, sizes and modification times.
+std::string TableFilesStamp(GDALDataset& dataset) {
+    std::string stamp;
+    char** files = dataset.GetFileList();
+    for (char** file = files; file != nullptr && *file != nullptr; ++file) {
+        std::error_code error;
+        const std::filesystem::path path(*file);
+        const auto size = std::filesystem::file_size(path, error);
+        const auto time = std::filesystem::last_write_time(path, error);
+        stamp += *file;
+        stamp += '\n' + std::to_string(error ? 0 : size) + '\n' +
+                 std::to_string(error ? 0 : time.time_since_epoch().count()) + '\n';
+    }
+    CSLDestroy(files);
+    return stamp;
+}
+
+// Shape types found by reading the features, by table stamp: the check and the merge open every table, and
+// the scan reads the whole table. Used under the reader lock.
+std::map<std::string, int>& ScannedTypes() {
+    static std::map<std::string, int> types;
+    return types;
+}
+
+} // namespace
+
+int CMiTabDS::ShapeTypeFromFeatures() {
+    const std::string stamp = TableFilesStamp(*m_dataset);
+    auto& scanned = ScannedTypes();
+    if (const auto known = scanned.find(stamp); known != scanned.end())
+        return known->second;
+
+    // Only the geometries count, so the attributes and the style are not read.
+    std::vector<const char*> ignored;
+    if (const OGRFeatureDefn* defn = m_layer->GetLayerDefn())
+        for (int i = 0; i < defn->GetFieldCount(); ++i)
+            ignored.push_back(defn->GetFieldDefn(i)->GetNameRef());
+    ignored.push_back("OGR_STYLE");
+    ignored.push_back(nullptr);
+    m_layer->SetIgnoredFields(ignored.data());
+
+    int type = SHAPE_NULL;
+    m_layer->ResetReading();
+    while (OGRFeatureUniquePtr feature{m_layer->GetNextFeature()}) {
+        const OGRGeometry* geometry = feature->GetGeometryRef();
+        if (!geometry)
+            continue;
+        const int featureType = TabGeometryShapeType(geometry);
+        if (featureType == SHAPE_NULL || (type != SHAPE_NULL && featureType != type)) {
+            type = SHAPE_NULL;
+            break;
+        }
+        type = featureType;
+    }
+    m_layer->ResetReading();
+    m_layer->SetIgnoredFields(nullptr);
+
+    if (scanned.size() >= 4096)
+        scanned.clear();
+    scanned.emplace(stamp, type);
+    return type;
+}
+
+int CMiTabDS::GetSourceKind() {
+    return SOURCE_MAPINFO_TAB;
+}
+
+int CMiTabDS::GetShapeType() {
+    return m_shapeType;
+}
+
+int CMiTabDS::GetBounds(CGeoRect* bounds) {
+    if (!bounds)
+        return 0;
+    *bounds = m_bounds;
+    return 1;
+}
+
+void CMiTabDS::Close() {
+    m_index.Close();
+    if (m_dataset) {
+        CTabReaderGuard guard;
+        m_kept.reset();
+        m_keptRecord = -1;
+        m_layer = nullptr;
+        m_dataset.reset();
+    }
+}
+
+int CMiTabDS::GetFieldCount() {
+    return m_fields.GetFieldCount();
+}
+int CMiTabDS::GetFieldName(int index, IString* name) {
+    return m_fields.GetFieldName(index, name);
+}
+int CMiTabDS::GetFieldWidth(int index) {
+    return m_fields.GetFieldWidth(index);
+}
+int CMiTabDS::GetFieldDecimals(int index) {
+    return m_fields.GetFieldDecimals(index);
+}
+int CMiTabDS::GetFieldType(int index) {
+    return m_fields.GetFieldType(index);
+}
+
+OGRFeatureUniquePtr CMiTabDS::Fetch(int record) {
+    if (!m_layer || record < 0)
+        return nullptr;
+    return OGRFeatureUniquePtr(m_layer->GetFeature(static_cast<GIntBig>(record) + 1));
+}
+
+OGRFeature* CMiTabDS::Kept(int record) {
+    if (!m_kept || m_keptRecord != record) {
+        m_kept.reset();
+        m_keptRecord = -1;
+        m_kept = Fetch(record);
+        if (m_kept)
+            m_keptRecord = record;
+    }
+    return m_kept.get();
+}
+
+OGRFeatureUniquePtr CMiTabDS::Take(int record) {
+    if (m_kept && m_keptRecord == record) {
+        m_keptRecord = -1;
+        return std::move(m_kept);
+    }
+    return Fetch(record);
+}
+
+int CMiTabDS::GetRecordCount() {
+    if (m_recordCount > 0)
+        return m_recordCount;
+    try {
+        CTabReaderGuard guard;
+        if (!m_layer)
+            return 0;
+        const GIntBig count = m_layer->GetFeatureCount(TRUE);
+        m_recordCount = count < 0 ? 0 : static_cast<int>(std::min<GIntBig>(count, INT_MAX));
+        return m_recordCount;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int CMiTabDS::ReadShape(int record, IShapeEx* shape) {
+    if (!shape)
+        return 0;
+    try {
+        CTabReaderGuard guard;
+        const OGRFeature* feature = Kept(record);
+        if (!feature)
+            return 0;
+        std::size_t size = 0;
+        const int type = BuildTabShapeRecord(feature->GetGeometryRef(), m_record, size);
+        return shape->SetData(type, record, m_record.Data(), static_cast<int>(size));
+    } catch (...) {
+        return 0;
+    }
+}
+
+int CMiTabDS::GetAttributes(int record, IShapeAttr** attributes) {
+    if (!attributes)
+        return 0;
+    try {
+        CTabReaderGuard guard;
+        OGRFeatureUniquePtr feature = Take(record);
+        if (!feature)
+            return 0;
+        *attributes = MakeRef<CMiTabAttrImpl>(std::move(feature), record, GetCodePage(), m_utf8).Detach();
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int CMiTabDS::GetRecordBounds(int record, CGeoRect* bounds) {
+    if (!bounds)
+        return 0;
+    try {
+        CTabReaderGuard guard;
+        const OGRFeature* feature = Kept(record);
+        const OGRGeometry* geometry = feature ? feature->GetGeometryRef() : nullptr;
+        if (!geometry || geometry->IsEmpty())
+            return 0;
+        OGREnvelope envelope;
+        geometry->getEnvelope(&envelope);
+        *bounds = RectFromEnvelope(envelope);
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
+bool CMiTabDS::HasSpatialIndex() {
+    return m_index.IsOpen();
+}
+
+int CMiTabDS::QuerySpatialIndex(const CGeoRect& query, std::vector<bool>& bits) {
+    return m_index.Query(query, bits);
+}
+
+} // namespace fennick
