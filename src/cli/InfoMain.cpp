@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 using namespace fennick;
@@ -51,15 +52,17 @@ void Emit(const nlohmann::json& value, bool asJson, const std::string& text) {
         std::fputs(text.c_str(), stdout);
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    SilenceLibraryDiagnostics();
+struct SOptions {
     bool asJson = false;
     bool records = false;
     std::string epsg;
     std::string wkt;
     std::string layer;
+};
+
+// Reads the command line into options. An exit status when the program ends here (help, version, a usage
+// error, all printed), else nothing.
+std::optional<int> ParseArguments(int argc, char** argv, SOptions& options) {
     int positional = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -70,25 +73,42 @@ int main(int argc, char** argv) {
             std::printf("fennick-info (Fennick) %s\n", kFennickVersion);
             return 0;
         } else if (arg == "--json") {
-            asJson = true;
+            options.asJson = true;
         } else if (arg == "--records") {
-            records = true;
+            options.records = true;
         } else if (arg == "--epsg" || arg == "--wkt") {
             if (i + 1 >= argc)
                 return UsageError("option '" + arg + "' needs a value");
-            (arg == "--epsg" ? epsg : wkt) = argv[++i];
+            (arg == "--epsg" ? options.epsg : options.wkt) = argv[++i];
         } else if (!arg.empty() && arg[0] == '-') {
             return UsageError("unknown option '" + arg + "'");
         } else {
-            layer = arg;
+            options.layer = arg;
             ++positional;
         }
     }
-    const int modes = (positional > 0 ? 1 : 0) + (epsg.empty() ? 0 : 1) + (wkt.empty() ? 0 : 1);
+    const int modes =
+        (positional > 0 ? 1 : 0) + (options.epsg.empty() ? 0 : 1) + (options.wkt.empty() ? 0 : 1);
     if (modes != 1 || positional > 1)
         return UsageError("give one LAYER, or --epsg CODE, or --wkt FILE");
-    if (records && positional == 0)
+    if (options.records && positional == 0)
         return UsageError("--records needs a LAYER");
+
+    return std::nullopt;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    SilenceLibraryDiagnostics();
+    SOptions options;
+    if (const std::optional<int> status = ParseArguments(argc, argv, options))
+        return *status;
+    const bool asJson = options.asJson;
+    const bool records = options.records;
+    const std::string& epsg = options.epsg;
+    const std::string& wkt = options.wkt;
+    const std::string& layer = options.layer;
 
     if (!epsg.empty() || !wkt.empty()) {
         CRef<CCommonCoordSysImpl> cs;

@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -58,14 +59,9 @@ int UsageError(const std::string& why) {
     return 2;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    SilenceLibraryDiagnostics();
-    // Past a file-size limit a write must fail (and the merge with it, leaving no output) instead of the
-    // signal ending the process with its temporary files in place.
-    std::signal(SIGXFSZ, SIG_IGN);
-    SOptions options;
+// Reads the command line into options. An exit status when the program ends here (help, version, a usage
+// error, all printed), else nothing.
+std::optional<int> ParseArguments(int argc, char** argv, SOptions& options) {
     bool endOfOptions = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -115,6 +111,20 @@ int main(int argc, char** argv) {
         return UsageError("no input layers given");
     if (!options.check && options.output.empty())
         return UsageError("no output given (-o OUTPUT)");
+
+    return std::nullopt;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    SilenceLibraryDiagnostics();
+    // Past a file-size limit a write must fail (and the merge with it, leaving no output) instead of the
+    // signal ending the process with its temporary files in place.
+    std::signal(SIGXFSZ, SIG_IGN);
+    SOptions options;
+    if (const std::optional<int> status = ParseArguments(argc, argv, options))
+        return *status;
 
     const std::u16string output = FromUtf8(options.output);
     if (!options.check && !options.overwrite && PathExists(output)) {
