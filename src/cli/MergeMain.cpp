@@ -155,9 +155,9 @@ int main(int argc, char** argv) {
         meter.Finish();
     } catch (const CException& e) {
         std::fflush(stdout);
-        PrintText(stderr, e.Message() + u"\n");
-        // Without its GDAL module the tool cannot read MapInfo tables; say why.
-        if (GdalModuleMissing())
+        PrintFailure(stderr, e);
+        // Without its GDAL module the tool cannot read MapInfo tables; say why unless the reason did.
+        if (GdalModuleMissing() && e.Detail().empty())
             std::fprintf(stderr, "fennick-merge: MapInfo tables cannot be read: %s\n",
                          GdalModuleError().c_str());
         return 1;

@@ -21,9 +21,11 @@ struct SGdalModuleEntries {
     int (*readWkt)(CCoordSysDefinition& definition, const char* wkt);
     // Routes GDAL's own diagnostics to nowhere.
     void (*quiet)();
+    // Why the last openTab on the calling thread failed (GDAL's text where it gave one); empty after success.
+    const char* (*openError)();
 };
 
-inline constexpr int kGdalModuleVersion = 1;
+inline constexpr int kGdalModuleVersion = 2;
 // The module's file name and the symbol that hands out its entries.
 inline constexpr const char* kGdalModuleFile = "libfennick_gdal.so";
 inline constexpr const char* kGdalModuleSymbol = "FennickGdalModuleEntries";

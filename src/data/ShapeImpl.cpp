@@ -1,6 +1,7 @@
 #include "data/ShapeImpl.h"
 
 #include "data/Measures.h"
+#include "platform/CodePage.h"
 #include "platform/Exceptions.h"
 #include "platform/IFile.h"
 
@@ -243,12 +244,12 @@ int CShapeImpl::ReadFrom(IFile* file) {
     MakeNull();
     uint8_t header[12];
     if (file->Read(header, sizeof header) != sizeof header)
-        ThrowBadFormat();
+        ThrowBadFormatBecause(u"its header passes the end of the file");
     const int32_t number = ReadBigInt32(header);
     const int32_t words = ReadBigInt32(header + 4);
     const int type = TypeCodeFromShpType(ReadInt32(header + 8));
     if (words < 2)
-        ThrowBadFormat();
+        ThrowBadFormatBecause(u"its content length of " + Utf16Number(words) + u" words is below 2");
     const uint64_t size = 2 * static_cast<uint64_t>(words) - 4;
 
     uint8_t* base;
@@ -262,7 +263,8 @@ int CShapeImpl::ReadFrom(IFile* file) {
             const uint32_t got = file->Read(&last, 1);
             file->Seek(position, 0);
             if (got != 1)
-                ThrowBadFormat();
+                ThrowBadFormatBecause(u"its content of " + Utf16Number(static_cast<long long>(size)) +
+                                      u" bytes passes the end of the file");
         }
         base = m_buffer.Require(static_cast<std::size_t>(size + ALIGN_SLACK));
     } catch (const std::bad_alloc&) {
@@ -270,11 +272,13 @@ int CShapeImpl::ReadFrom(IFile* file) {
     }
     const std::size_t readShift = AlignedShift(base, 0);
     if (size > 0 && file->Read(base + readShift, static_cast<uint32_t>(size)) != size)
-        ThrowBadFormat();
+        ThrowBadFormatBecause(u"its content of " + Utf16Number(static_cast<long long>(size)) +
+                              u" bytes passes the end of the file");
 
     SLayout layout;
     if (!ParseLayout(type, base + readShift, size, layout))
-        ThrowBadFormat();
+        ThrowBadFormatBecause(u"its part or point counts do not fit its content of " +
+                              Utf16Number(static_cast<long long>(size)) + u" bytes");
     const std::size_t shift = AlignedShift(base, layout.pointsOffset);
     if (shift != readShift)
         std::memmove(base + shift, base + readShift, size);

@@ -11,5 +11,8 @@ class IGeoDS;
 // Never raises. When errorText (260 units) is given, a failed shapefile attempt leaves its message there,
 // even when the TAB attempt then succeeds.
 int OpenGeoDS(const std::u16string& path, const char16_t* password, IGeoDS** source, char16_t* errorText);
+// Why OpenGeoDS failed on path, given the errorText it left: the MapInfo reader's reason for a .tab path, the
+// shapefile reader's for any other.
+std::u16string OpenFailureReason(const std::u16string& path, const char16_t* errorText);
 
 } // namespace fennick

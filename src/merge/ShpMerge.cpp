@@ -10,6 +10,7 @@
 #include "data/Ref.h"
 #include "data/SearchSpec.h"
 #include "merge/OpenGeoDS.h"
+#include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 #include "platform/GenericEx.h"
 #include "platform/PathFunctions.h"
@@ -23,10 +24,14 @@ namespace fennick {
 
 namespace {
 
-CRef<IGeoDS> OpenLayer(const std::u16string& path) {
+// Opens an input; on failure, reason says why when that is known.
+CRef<IGeoDS> OpenLayer(const std::u16string& path, std::u16string* reason = nullptr) {
     CRef<IGeoDS> source;
-    if (!OpenGeoDS(path, nullptr, source.Put(), nullptr))
+    char16_t error[260] = {};
+    if (!OpenGeoDS(path, nullptr, source.Put(), error))
         source.Reset();
+    if (!source && reason != nullptr)
+        *reason = OpenFailureReason(path, error);
     return source;
 }
 
@@ -35,16 +40,66 @@ IFieldDesc* FieldsOf(IGeoDS* source) {
     return dynamic_cast<IFieldDesc*>(source);
 }
 
-bool SameLayout(IFieldDesc* reference, IFieldDesc* other) {
+const char16_t* ShapeTypeName(int type) {
+    switch (type) {
+    case SHAPE_POINT:
+        return u"point";
+    case SHAPE_POLYLINE:
+        return u"polyline";
+    case SHAPE_POLYGON:
+        return u"polygon";
+    case SHAPE_MULTIPOINT:
+        return u"multipoint";
+    default:
+        return u"no shape type";
+    }
+}
+
+const char16_t* FieldTypeName(int type) {
+    switch (type) {
+    case FIELD_CHARACTER:
+        return u"character";
+    case FIELD_INTEGER:
+        return u"integer";
+    case FIELD_REAL:
+        return u"real";
+    case FIELD_LOGICAL:
+        return u"logical";
+    case FIELD_DATE:
+        return u"date";
+    default:
+        return u"unknown type";
+    }
+}
+
+// A column as the reason for a layout difference names it: NAME character(30) or AREA real(18.6).
+std::u16string DescribeField(IFieldDesc* fields, int index) {
+    CIString name;
+    fields->GetFieldName(index, &name);
+    std::u16string text = name.Str() + u" " + FieldTypeName(fields->GetFieldType(index)) + u"(" +
+                          Utf16Number(fields->GetFieldWidth(index));
+    if (fields->GetFieldDecimals(index) != 0)
+        text += u"." + Utf16Number(fields->GetFieldDecimals(index));
+    return text + u")";
+}
+
+// Empty when other has the reference's column layout, else the first difference: count, or the position and
+// both columns.
+std::u16string LayoutDifference(IFieldDesc* reference, const std::u16string& referencePath, IFieldDesc* other,
+                                const std::u16string& otherPath) {
     const int count = reference->GetFieldCount();
+    const int otherCount = other != nullptr ? other->GetFieldCount() : 0;
+    if (otherCount != count)
+        return Utf16Number(count) + u" columns in " + referencePath + u", " + Utf16Number(otherCount) +
+               u" in " + otherPath;
     for (int j = 0; j < count; ++j) {
-        if (other == nullptr || other->GetFieldCount() != count ||
-            other->GetFieldWidth(j) != reference->GetFieldWidth(j) ||
+        if (other->GetFieldWidth(j) != reference->GetFieldWidth(j) ||
             other->GetFieldDecimals(j) != reference->GetFieldDecimals(j) ||
             other->GetFieldType(j) != reference->GetFieldType(j))
-            return false;
+            return u"column " + Utf16Number(j + 1) + u": " + DescribeField(reference, j) + u" in " +
+                   referencePath + u", " + DescribeField(other, j) + u" in " + otherPath;
     }
-    return true;
+    return {};
 }
 
 void RaiseIfCancelled(IProgressMeter* progress) {
@@ -72,19 +127,26 @@ void CShpMerge::Check(IProgressMeter* progress) {
     m_validated = false;
     if (m_files.size() < 2)
         ThrowGenericError(u"Two or more files is required.");
-    CRef<IGeoDS> first = OpenLayer(m_files[0]);
+    std::u16string reason;
+    CRef<IGeoDS> first = OpenLayer(m_files[0], &reason);
     if (!first)
-        ThrowGenericError(u"Can't open main file.", m_files[0]);
+        ThrowGenericError(u"Can't open main file.", m_files[0], reason);
     IFieldDesc* reference = FieldsOf(first.Get());
     const bool compareFields = reference != nullptr && reference->GetFieldCount() > 0;
     for (std::size_t i = 1; i < m_files.size(); ++i) {
-        CRef<IGeoDS> source = OpenLayer(m_files[i]);
+        CRef<IGeoDS> source = OpenLayer(m_files[i], &reason);
         if (!source)
-            ThrowGenericError(u"Can't open file.", m_files[i]);
+            ThrowGenericError(u"Can't open file.", m_files[i], reason);
         if (source->GetShapeType() != first->GetShapeType())
-            ThrowGenericError(m_files[i], u"Different shape types.");
-        if (compareFields && !SameLayout(reference, FieldsOf(source.Get())))
-            ThrowGenericError(m_files[i], u"Different column definitions.");
+            ThrowGenericError(m_files[i], u"Different shape types.",
+                              std::u16string(ShapeTypeName(first->GetShapeType())) + u" in " + m_files[0] +
+                                  u", " + ShapeTypeName(source->GetShapeType()) + u" in " + m_files[i]);
+        if (compareFields) {
+            const std::u16string difference =
+                LayoutDifference(reference, m_files[0], FieldsOf(source.Get()), m_files[i]);
+            if (!difference.empty())
+                ThrowGenericError(m_files[i], u"Different column definitions.", difference);
+        }
         if (progress != nullptr) {
             RaiseIfCancelled(progress);
             progress->Step();
@@ -152,9 +214,10 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
             progress->Step();
         Check(nullptr);
     }
-    CRef<IGeoDS> first = OpenLayer(m_files[0]);
+    std::u16string reason;
+    CRef<IGeoDS> first = OpenLayer(m_files[0], &reason);
     if (!first)
-        ThrowGenericError(u"Can't open main file.", m_files[0]);
+        ThrowGenericError(u"Can't open main file.", m_files[0], reason);
     SetupFilter(first.Get());
     CRef<IRecset> templateSet;
     if (!first->SelectAll(templateSet.Put()) || !templateSet)
@@ -165,14 +228,15 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
     if (IFieldDesc* fields = FieldsOf(first.Get()); fields != nullptr && fields->GetFieldCount() > 0) {
         CRef<IShapeAttr> attributes;
         if (templateSet->MoveFirst() && (!templateSet->GetAttributes(attributes.Put()) || !attributes))
-            ThrowGenericError(u"An error occurred while adding data from file.", m_files[0]);
+            ThrowGenericError(u"An error occurred while adding data from file.", m_files[0],
+                              u"The attributes of its first record cannot be read.");
     }
     CRef<IRecset> selected = CRef<IRecset>::Adopt(SelectRecords(first.Get()));
 
     CShpFile output;
     output.SetCodePage(OutputCodePage(first.Get()));
     if (!CreateOutput(outputPath, output, templateSet.Get()))
-        ThrowGenericError(u"Can't create shapefile.", outputPath);
+        ThrowGenericError(u"Can't create shapefile.", outputPath, output.GetLastError());
     // The first input's companions travel with the output and appear with it.
     const std::u16string prjPath = ReplaceExtension(m_files[0], u".prj");
     const bool hasPrj = FileExists(prjPath);
@@ -187,18 +251,20 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
     }
 
     if (selected && !AppendRecordset(output, selected.Get()))
-        ThrowGenericError(u"An error occurred while adding data from file.", m_files[0]);
+        ThrowGenericError(u"An error occurred while adding data from file.", m_files[0],
+                          output.GetLastError());
     selected.Reset();
     if (progress != nullptr)
         progress->Step();
 
     for (std::size_t i = 1; i < m_files.size(); ++i) {
-        CRef<IGeoDS> source = OpenLayer(m_files[i]);
+        CRef<IGeoDS> source = OpenLayer(m_files[i], &reason);
         if (!source)
-            ThrowGenericError(u"Can't open file.", m_files[i]);
+            ThrowGenericError(u"Can't open file.", m_files[i], reason);
         CRef<IRecset> records = CRef<IRecset>::Adopt(SelectRecords(source.Get()));
         if (records && !AppendRecordset(output, records.Get()))
-            ThrowGenericError(u"An error occurred while adding data from file.", m_files[i]);
+            ThrowGenericError(u"An error occurred while adding data from file.", m_files[i],
+                              output.GetLastError());
         if (progress != nullptr) {
             RaiseIfCancelled(progress);
             progress->Step();
@@ -208,7 +274,7 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
     first.Reset();
 
     if (!CloseOutput(output))
-        ThrowGenericError(u"Can't create shapefile.", outputPath);
+        ThrowGenericError(u"Can't create shapefile.", outputPath, output.GetLastError());
     // A companion left from an earlier file of the output's name would describe data it does not hold.
     if (!hasPrj)
         DeleteFile(ReplaceExtension(outputPath, u".prj"));

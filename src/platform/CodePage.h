@@ -31,5 +31,7 @@ std::string WideToLowBytes(std::u16string_view text);
 // in another encoding) become U+DC80..U+DCFF and turn back into the same bytes, so any path round-trips.
 std::u16string FromUtf8(std::string_view utf8);
 std::string ToUtf8(std::u16string_view text);
+// A whole number as decimal digits, for messages.
+std::u16string Utf16Number(long long value);
 
 } // namespace fennick

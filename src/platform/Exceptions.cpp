@@ -1,7 +1,10 @@
 #include "platform/Exceptions.h"
 
+#include "platform/CodePage.h"
+
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 namespace fennick {
 
@@ -24,6 +27,33 @@ bool CException::GetErrorMessage(char16_t* buf, unsigned size, unsigned* /*helpC
     text.copy(buf, n);
     buf[n] = u'\0';
     return true;
+}
+
+std::u16string CException::FullText() const {
+    const std::u16string detail = Detail();
+    return detail.empty() ? Message() : Message() + u"\n" + detail;
+}
+
+std::u16string CFileException::Detail() const {
+    std::u16string detail = CException::Detail();
+    if (detail.empty() && m_osError != 0) {
+        detail = FromUtf8(std::strerror(m_osError));
+        if (!m_path.empty())
+            detail = m_path + u": " + detail;
+    }
+    return detail;
+}
+
+std::u16string DescribeFailure(const CException& failure) {
+    std::u16string text = failure.Message();
+    std::u16string why;
+    if (const auto* file = dynamic_cast<const CFileException*>(&failure); file && file->GetOsError() != 0)
+        why = FromUtf8(std::strerror(file->GetOsError()));
+    else
+        why = failure.Detail();
+    if (!why.empty())
+        text += (text.empty() ? u"" : u" ") + (u"(" + why + u")");
+    return text;
 }
 
 CFileException::Cause CFileException::CauseFromErrno(int err) {
@@ -127,11 +157,17 @@ std::u16string CArchiveException::Message() const {
     return ReplacePath(u"An unknown error occurred while accessing %1.", m_path);
 }
 
-std::u16string CNotSupportedException::Message() const { return u"Attempted an unsupported operation."; }
+std::u16string CNotSupportedException::Message() const {
+    return u"Attempted an unsupported operation.";
+}
 
-std::u16string CInvalidArgException::Message() const { return u"Encountered an improper argument."; }
+std::u16string CInvalidArgException::Message() const {
+    return u"Encountered an improper argument.";
+}
 
-std::u16string CMemoryException::Message() const { return u"Out of memory."; }
+std::u16string CMemoryException::Message() const {
+    return u"Out of memory.";
+}
 
 bool CUserException::GetErrorMessage(char16_t* buf, unsigned size, unsigned*) const {
     if (buf != nullptr && size > 0)
@@ -139,10 +175,40 @@ bool CUserException::GetErrorMessage(char16_t* buf, unsigned size, unsigned*) co
     return false;
 }
 
-void ThrowBadFormat(const std::u16string& path) { throw CArchiveException(CArchiveException::badIndex, path); }
-void ThrowInvalidArg() { throw CInvalidArgException(); }
-void ThrowNotSupported() { throw CNotSupportedException(); }
-void ThrowMemory() { throw CMemoryException(); }
-void ThrowUser() { throw CUserException(); }
+void ThrowBadFormat(const std::u16string& path) {
+    throw CArchiveException(CArchiveException::badIndex, path);
+}
+void ThrowBadFormatBecause(std::u16string detail, const std::u16string& path) {
+    CArchiveException error(CArchiveException::badIndex, path);
+    error.SetDetail(std::move(detail));
+    throw error;
+}
+
+namespace {
+
+thread_local std::u16string t_failureReason;
+
+} // namespace
+
+void SetFailureReason(std::u16string reason) {
+    t_failureReason = std::move(reason);
+}
+
+std::u16string TakeFailureReason() {
+    return std::exchange(t_failureReason, std::u16string());
+}
+
+void ThrowInvalidArg() {
+    throw CInvalidArgException();
+}
+void ThrowNotSupported() {
+    throw CNotSupportedException();
+}
+void ThrowMemory() {
+    throw CMemoryException();
+}
+void ThrowUser() {
+    throw CUserException();
+}
 
 } // namespace fennick

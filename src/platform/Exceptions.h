@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 
 namespace fennick {
 
@@ -18,6 +19,17 @@ public:
 
     // The whole message (empty for the silent kind).
     virtual std::u16string Message() const = 0;
+
+    // Why it happened, when that is known beyond the message: a system's error text, the record and field a
+    // value failed in, ... Empty when there is nothing to add. The message stays the first thing a user
+    // reads; the detail follows it on a line of its own.
+    virtual std::u16string Detail() const { return m_detail; }
+    void SetDetail(std::u16string detail) { m_detail = std::move(detail); }
+    // Message, and the detail after a line break when there is one.
+    std::u16string FullText() const;
+
+private:
+    std::u16string m_detail;
 };
 
 // A system file call failed. The cause picks the text; %1 in it becomes the path.
@@ -53,6 +65,8 @@ public:
     const std::u16string& GetPath() const { return m_path; }
     int GetOsError() const { return m_osError; }
     std::u16string Message() const override;
+    // A detail set on it, else the system's text for the error number.
+    std::u16string Detail() const override;
 
 private:
     Cause m_cause;
@@ -102,8 +116,20 @@ public:
     std::u16string Message() const override { return {}; }
 };
 
+// One line that says what failed and why: the message, then the system's text for a file error ("Access to
+// a.dbf was denied. (Permission denied)") or the detail, in parentheses.
+std::u16string DescribeFailure(const CException& failure);
+
+// Interface calls that can only answer 0 leave the reason here, one per thread, for the caller that reports
+// the failure. Set only on a failure, so a success costs nothing.
+void SetFailureReason(std::u16string reason);
+// The reason left on this thread (empty when none), which is cleared.
+std::u16string TakeFailureReason();
+
 // Raisers for the common cases.
 [[noreturn]] void ThrowBadFormat(const std::u16string& path = {});
+// A bad format with what is wrong as the detail ("its content length is 1 word").
+[[noreturn]] void ThrowBadFormatBecause(std::u16string detail, const std::u16string& path = {});
 [[noreturn]] void ThrowInvalidArg();
 [[noreturn]] void ThrowNotSupported();
 [[noreturn]] void ThrowMemory();

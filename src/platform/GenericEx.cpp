@@ -4,6 +4,22 @@
 
 namespace fennick {
 
+namespace {
+
+// "first: second." (empty when composing runs out of memory).
+std::u16string Compose(const std::u16string& first, const std::u16string& second) {
+    std::u16string message;
+    try {
+        message.reserve(first.size() + second.size() + 3);
+        message.append(first).append(u": ").append(second).append(u".");
+    } catch (const std::bad_alloc&) {
+        message.clear();
+    }
+    return message;
+}
+
+} // namespace
+
 void ThrowGenericError(const std::u16string& text) {
     std::u16string message;
     try {
@@ -15,14 +31,18 @@ void ThrowGenericError(const std::u16string& text) {
 }
 
 void ThrowGenericError(const std::u16string& first, const std::u16string& second) {
-    std::u16string message;
+    throw CGenericEx(Compose(first, second));
+}
+
+void ThrowGenericError(const std::u16string& first, const std::u16string& second,
+                       const std::u16string& detail) {
+    CGenericEx error(Compose(first, second));
     try {
-        message.reserve(first.size() + second.size() + 3);
-        message.append(first).append(u": ").append(second).append(u".");
+        error.SetDetail(detail);
     } catch (const std::bad_alloc&) {
-        message.clear();
+        // The message alone still says what failed.
     }
-    throw CGenericEx(std::move(message));
+    throw error;
 }
 
 } // namespace fennick

@@ -21,5 +21,8 @@ private:
 // Raises a CGenericEx with "first: second." (a second text ending in a full stop keeps it, so the result
 // can end in two).
 [[noreturn]] void ThrowGenericError(const std::u16string& first, const std::u16string& second);
+// The same with a detail saying why (see CException::Detail); an empty detail adds nothing.
+[[noreturn]] void ThrowGenericError(const std::u16string& first, const std::u16string& second,
+                                    const std::u16string& detail);
 
 } // namespace fennick

@@ -7,8 +7,12 @@
 
 namespace fennick {
 
-inline int32_t InterlockedIncrement(std::atomic<int32_t>& value) { return ++value; }
-inline int32_t InterlockedDecrement(std::atomic<int32_t>& value) { return --value; }
+inline int32_t InterlockedIncrement(std::atomic<int32_t>& value) {
+    return ++value;
+}
+inline int32_t InterlockedDecrement(std::atomic<int32_t>& value) {
+    return --value;
+}
 
 // The process-wide lock, created on first use and living until exit.
 std::recursive_mutex& ProcessLock();

@@ -1,5 +1,6 @@
 #pragma once
-// A small tagged value standing in for the OLE Automation VARIANT: bookmarks (VT_I4) and typed attribute values.
+// A small tagged value standing in for the OLE Automation VARIANT: bookmarks (VT_I4) and typed attribute
+// values.
 
 #include <cstdint>
 #include <string>

@@ -3,6 +3,7 @@
 #include "coordsys/CommonCoordSysImpl.h"
 #include "data/ShapeImpl.h"
 #include "platform/CachedFile.h"
+#include "platform/CodePage.h"
 #include "platform/EncCachedFile.h"
 #include "platform/FileSystem.h"
 #include "platform/PathFunctions.h"
@@ -14,6 +15,13 @@
 namespace fennick {
 
 namespace {
+
+// Leaves the reason a record could not be read for the caller that reports it.
+void NoteReadFailure(int record, const std::u16string& path, const CException& failure) {
+    const std::u16string detail = failure.Detail();
+    SetFailureReason(u"Record " + Utf16Number(record + 1LL) + u" of " + path + u" cannot be read: " +
+                     (detail.empty() ? failure.Message() : detail) + u".");
+}
 
 constexpr uint32_t kFileCode = 9994;
 
@@ -67,7 +75,8 @@ void CShpDS::Open(const std::u16string& path, std::u16string_view password, bool
 
     // The optional companions: the first failure ends this part silently.
     try {
-        m_dbf.Open(JoinPath(dir, base, u"dbf"), CSysFile::kReadDenyNone, 0, password);
+        m_dbfPath = JoinPath(dir, base, u"dbf");
+        m_dbf.Open(m_dbfPath, CSysFile::kReadDenyNone, 0, password);
         SetCodePage(m_dbf.GetCodePage());
         if (useIndex) {
             const std::u16string stxPath = JoinPath(dir, base, u"stx");
@@ -163,7 +172,8 @@ void CShpDS::SeekRecord(int record) {
     uint8_t entry[8];
     m_shx->Seek(100 + 8 * static_cast<int64_t>(record), 0);
     if (m_shx->Read(entry, sizeof entry) < sizeof entry)
-        ThrowBadFormat(m_shxFile.GetFilePath());
+        ThrowBadFormatBecause(u"its index entry passes the end of " + m_shxFile.GetFilePath(),
+                              m_shxFile.GetFilePath());
     m_shp->Seek(static_cast<int64_t>(BigEndian32(entry)) * 2, 0);
 }
 
@@ -173,7 +183,8 @@ int CShpDS::ReadShape(int record, IShapeEx* shape) {
     try {
         SeekRecord(record);
         return shape->ReadFrom(m_shp.get()) ? 1 : 0;
-    } catch (const CException&) {
+    } catch (const CException& e) {
+        NoteReadFailure(record, m_shpFile.GetFilePath(), e);
         return 0;
     }
 }
@@ -187,7 +198,8 @@ int CShpDS::GetAttributes(int record, IShapeAttr** attributes) {
             return 0;
         *attributes = values.Detach();
         return 1;
-    } catch (const CException&) {
+    } catch (const CException& e) {
+        NoteReadFailure(record, m_dbfPath, e);
         return 0;
     }
 }
@@ -239,8 +251,11 @@ int OpenShpDS(const std::u16string& path, const char16_t* password, IGeoDS** sou
         *source = ds.Detach()->AsGeoDS();
         return 1;
     } catch (const CException& e) {
-        if (errorText != nullptr)
+        // With the system's own words, for the caller that reports the failure.
+        SetFailureReason(DescribeFailure(e));
+        if (errorText != nullptr) {
             e.GetErrorMessage(errorText, 260);
+        }
     } catch (const std::bad_alloc&) {
         if (errorText != nullptr)
             CMemoryException().GetErrorMessage(errorText, 260);

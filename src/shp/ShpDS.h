@@ -72,6 +72,7 @@ private:
     CSysFile m_shpFile;
     CSysFile m_shxFile;
     CxBaseDatabase m_dbf;
+    std::u16string m_dbfPath;
     std::unique_ptr<IFile> m_shp;
     std::unique_ptr<IFile> m_shx;
     CQuadTreeIndex m_index;

@@ -824,7 +824,12 @@ template <class Body> int CShpFile::Guard(State required, Body&& body) {
         body();
         return 1;
     } catch (const CException& e) {
-        m_lastError = e.Message();
+        // The user knows the output by its name, not by the temporary one being written.
+        m_lastError = DescribeFailure(e);
+        if (!m_tempBase.empty())
+            for (auto at = m_lastError.find(m_tempBase); at != std::u16string::npos;
+                 at = m_lastError.find(m_tempBase, at + m_outputBase.size()))
+                m_lastError.replace(at, m_tempBase.size(), m_outputBase);
     } catch (const std::bad_alloc&) {
         m_lastError = CMemoryException().Message();
     } catch (...) {

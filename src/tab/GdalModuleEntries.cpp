@@ -3,35 +3,54 @@
 #include "data/GdalModule.h"
 #include "data/RefCounted.h"
 #include "platform/BuildStamp.h"
+#include "platform/CodePage.h"
+#include "platform/Exceptions.h"
 #include "tab/MiTabDS.h"
 #include "tab/WktParser.h"
 
 #include <cpl_error.h>
 
+#include <string>
+
 namespace fennick {
 
 namespace {
 
+// Why the last open on this thread failed.
+thread_local std::string t_openError;
+
 int OpenMiTabTable(const std::u16string& path, IGeoDS** dataSource) {
+    t_openError.clear();
     if (!dataSource)
         return 0;
+    CPLErrorReset();
     try {
         CRef<CMiTabDS> source = MakeRef<CMiTabDS>();
         source->Open(path, true);
         *dataSource = source.Detach();
         return 1;
-    } catch (...) {
+    } catch (const CException& e) {
         // The half-opened source was released (and destroyed) on the way out.
-        return 0;
+        t_openError = ToUtf8(e.FullText());
+    } catch (...) {
     }
+    // GDAL's own words come first: they say what is wrong inside the table.
+    const char* gdal = CPLGetLastErrorMsg();
+    if (gdal != nullptr && *gdal != '\0')
+        t_openError = t_openError.empty() ? std::string(gdal) : std::string(gdal) + " (" + t_openError + ")";
+    return 0;
+}
+
+const char* OpenError() {
+    return t_openError.c_str();
 }
 
 void Quiet() {
     CPLSetErrorHandler(CPLQuietErrorHandler);
 }
 
-const SGdalModuleEntries kEntries = {kGdalModuleVersion, kBuildStamp, &OpenMiTabTable, &ParseWktDefinition,
-                                     &Quiet};
+const SGdalModuleEntries kEntries = {kGdalModuleVersion,  kBuildStamp, &OpenMiTabTable,
+                                     &ParseWktDefinition, &Quiet,      &OpenError};
 
 } // namespace
 

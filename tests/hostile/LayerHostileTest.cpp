@@ -236,7 +236,7 @@ protected:
             expected = OtherShapeType(badPath);
             break;
         }
-        EXPECT_EQ(r.err, expected);
+        EXPECT_EQ(FirstLine(r.err), expected);
         EXPECT_EQ(Snapshot(dir.Path("out")), before);
     }
 

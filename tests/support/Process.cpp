@@ -65,4 +65,17 @@ std::string ToolPath(const std::string& name) {
 #endif
 }
 
+std::string FirstLine(const std::string& text) {
+    const auto end = text.find('\n');
+    return end == std::string::npos ? text : text.substr(0, end + 1);
+}
+
+std::string SecondLine(const std::string& text) {
+    const std::string rest = text.substr(FirstLine(text).size());
+    const std::string line = FirstLine(rest);
+    if (line.rfind("  ", 0) != 0)
+        return {};
+    return line.substr(2, line.size() - 2 - (line.ends_with('\n') ? 1 : 0));
+}
+
 } // namespace fennick::test

@@ -19,6 +19,11 @@ struct SProcessResult {
 SProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                           const std::function<void(int pid)>& whileRunning = {}, int timeoutSeconds = 120);
 
+// The first line of a tool's output, with its line break: the fixed message of a failure, which a second line
+// may follow with the reason.
+std::string FirstLine(const std::string& text);
+// The second line without its two-space indent and line break (empty when there is none).
+std::string SecondLine(const std::string& text);
 // The path of a tool built by this build tree (src/cli).
 std::string ToolPath(const std::string& name);
 
