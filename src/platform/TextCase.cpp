@@ -39,4 +39,26 @@ bool EqualIgnoringCase(std::u16string_view a, std::u16string_view b) {
     return true;
 }
 
+bool EqualIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (FoldAsciiCase(a[i]) != FoldAsciiCase(b[i]))
+            return false;
+    }
+    return true;
+}
+
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(a[i]);
+        const auto other = static_cast<unsigned char>(b[i]);
+        if (FoldAsciiCase(byte) != FoldAsciiCase(other))
+            return false;
+    }
+    return true;
+}
+
 } // namespace fennick
