@@ -123,8 +123,7 @@ CAttributeWriter::~CAttributeWriter() = default;
 
 // ---- the table and its fields ----
 
-void CAttributeWriter::Create(const std::u16string& path, int codePage) {
-    m_codePage = codePage;
+void CAttributeWriter::Create(const std::u16string& path) {
     CFileException error(CFileException::none, path);
     m_dbf = CxBaseWriter::Create(path, &error);
     if (!m_dbf)

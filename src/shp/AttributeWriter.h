@@ -41,8 +41,10 @@ public:
     // takes at most maxBytes bytes. False when a character cannot be encoded.
     static bool EncodeText(int codePage, std::u16string_view text, std::size_t maxBytes, std::string& out);
 
-    // Creates the table file at path; names and texts are encoded with codePage. Raises on failure.
-    void Create(const std::u16string& path, int codePage);
+    // The code page names and texts are encoded with (rules of CShpFile::SetCodePage); set before Create.
+    void SetCodePage(int codePage) { m_codePage = codePage; }
+    // Creates the table file at path. Raises on failure.
+    void Create(const std::u16string& path);
     // Adds the fields of the template record (null: none), and the ID field when that leaves none.
     void DefineFields(IShapeAttr* templateRecord);
     // Whether records take their values from the source: false for a table of the ID field alone.

@@ -63,7 +63,7 @@ void CShpFile::Create(const std::u16string& path, IRecset* templateSet) {
     m_files.Place(m_writer.GetShpPath(), u".shp");
     m_files.Place(m_writer.GetShxPath(), u".shx");
     const std::u16string dbfPath = m_files.TempPath(u".dbf");
-    m_attributes.Create(dbfPath, m_codePage);
+    m_attributes.Create(dbfPath);
     m_files.Place(dbfPath, u".dbf");
 
     if (templateSet->MoveFirst() == 0)

@@ -64,7 +64,10 @@ public:
     // default) for the byte-preserving rule, which writes characters U+0000..U+00FF and the signed-byte
     // units U+FF80..U+FFFF as single bytes. Set before CreateOutput. Above 0, the output gets a .cpg
     // declaring it unless a .cpg is given through AddCompanionCopy.
-    void SetCodePage(int codePage) { m_codePage = codePage; }
+    void SetCodePage(int codePage) {
+        m_codePage = codePage;
+        m_attributes.SetCodePage(codePage);
+    }
     int GetCodePage() const { return m_codePage; }
 
     // Copies a file byte for byte to a temporary file that CloseOutput renames to the output's name with the
