@@ -5,11 +5,12 @@
 
 #include "data/BaseRecset.h"
 #include "data/GeoTypes.h"
+#include "data/IRecordNumberWalk.h"
 #include "data/ShapeImpl.h"
 
 namespace fennick {
 
-class CRecordNumberRecset : public CBaseRecset {
+class CRecordNumberRecset : public CBaseRecset, public IRecordNumberWalk {
 public:
     int GetShape(IShape** shape, int fresh) override;
     int GetAttributes(IShapeAttr** attributes) override;
@@ -22,8 +23,9 @@ public:
     // The set's rectangle.
     int GetBounds(CGeoRect* bounds) override;
 
-    // The record number the set stands on (-1 before MoveFirst).
-    int CurrentRecord() const { return m_current; }
+    // IRecordNumberWalk
+    int CurrentRecord() const override { return m_current; }
+    IDirectAccess* WalkedSource() const override { return GetDirectAccess(); }
 
 protected:
     CRecordNumberRecset(IDirectAccess* access, const CGeoRect& rect);

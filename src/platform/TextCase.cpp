@@ -29,14 +29,32 @@ char16_t FoldCase(char16_t c) {
     return c;
 }
 
-bool EqualIgnoringCase(std::u16string_view a, std::u16string_view b) {
+namespace {
+
+// Whether two texts are equal once each unit is folded.
+template <class Unit, class Fold>
+bool EqualFolded(std::basic_string_view<Unit> a, std::basic_string_view<Unit> b, Fold fold) {
     if (a.size() != b.size())
         return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (FoldCase(a[i]) != FoldCase(b[i]))
+        if (fold(a[i]) != fold(b[i]))
             return false;
     }
     return true;
+}
+
+} // namespace
+
+bool EqualIgnoringCase(std::u16string_view a, std::u16string_view b) {
+    return EqualFolded(a, b, FoldCase);
+}
+
+bool EqualIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
+    return EqualFolded(a, b, FoldAsciiCase);
+}
+
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    return EqualFolded(a, b, [](char c) { return FoldAsciiCase(static_cast<unsigned char>(c)); });
 }
 
 } // namespace fennick

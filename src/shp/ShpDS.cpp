@@ -204,6 +204,11 @@ int CShpDS::GetAttributes(int record, IShapeAttr** attributes) {
     }
 }
 
+SStoredField CShpDS::StoredField(int field) {
+    const SDbfField& f = m_dbf.Field(field);
+    return {f.offset, f.width, f.type};
+}
+
 int CShpDS::GetRecordBounds(int record, CGeoRect* bounds) {
     if (bounds == nullptr)
         return 0;

@@ -1,12 +1,14 @@
 #pragma once
 // CShpDS: the read-only data source over one shapefile: the .shp with the geometry, the .shx with one
 // entry per record, and the optional .dbf (attributes), .stx (spatial index) and .prj (coordinate system).
-// It is at once the layer's IGeoDS, IFieldDesc and IDirectAccess, counted on one shared counter.
+// It is at once the layer's IGeoDS, IFieldDesc and IDirectAccess, counted on one shared counter, and the
+// IStoredRecords of its .dbf.
 
 #include "platform/IFile.h"
 #include "platform/SysFile.h"
 #include "search/GeoDataSource.h"
 #include "search/QuadTreeIndex.h"
+#include "shp/IStoredRecords.h"
 #include "shp/XBaseDatabase.h"
 
 #include <cstdint>
@@ -16,7 +18,7 @@
 
 namespace fennick {
 
-class CShpDS final : public CGeoDataSource {
+class CShpDS final : public CGeoDataSource, public IStoredRecords {
 public:
     // Capacities of the readers over the .shp and the .shx.
     static constexpr uint64_t kShpCache = 30720;
@@ -55,9 +57,17 @@ public:
     // Reads only the record header, shape type and box (44 bytes). 0 for a null record.
     int GetRecordBounds(int record, CGeoRect* bounds) override;
 
+    // IStoredRecords: the .dbf, when it is open.
+    bool HasStoredRecords() override { return m_dbf.IsOpen(); }
+    int StoredCodePage() override { return m_dbf.GetCodePage(); }
+    int StoredFieldCount() override { return m_dbf.GetFieldCount(); }
+    SStoredField StoredField(int field) override;
+    uint32_t StoredRecordLength() override { return m_dbf.GetRecordLength(); }
+    bool ReadStoredBytes(uint32_t record, uint8_t* buffer) override {
+        return m_dbf.ReadRecordBytes(record, buffer);
+    }
+
     bool HasAttributeTable() const { return m_dbf.IsOpen(); }
-    // The attribute table, for readers that copy its records' bytes; null when there is none.
-    CxBaseDatabase* GetAttributeTable() { return m_dbf.IsOpen() ? &m_dbf : nullptr; }
     bool HasIndex() const { return m_hasIndex; }
 
 protected:

@@ -14,13 +14,13 @@
 //
 // Whole or nothing: every file is written under a temporary name in the output's folder (hidden, derived
 // from the output's name) and CloseOutput renames them all into place once everything was written, replacing
-// any files of the output's name only then. When anything fails, or the object is destroyed without a
-// successful CloseOutput, the temporary files are deleted and existing files are left as they were.
+// any files of the output's name only then (COutputFiles). When anything fails, or the object is destroyed
+// without a successful CloseOutput, the temporary files are deleted and existing files are left as they were.
 //
 // Fields: the template's fields are copied in order, except those named "shp_data" or "shapedata" (any
 // case); a template without attribute records gets the single integer field "ID", numbered 1, 2, 3 ...
 // across all appended record sets. Values are matched to output fields by position. Names and texts are
-// encoded with the output's code page; a character it cannot hold fails the operation.
+// encoded with the output's code page; a character it cannot hold fails the operation (CAttributeWriter).
 //
 // Shapes: points, multipoints, polylines and polygons are written in 2-D; null shapes and shapes of any other
 // type become null records, which leave the file's shape type alone.
@@ -29,29 +29,23 @@
 // threads, the calling one for the shapes and a second one, joined before AppendRecordset returns, for the
 // attributes; the files written are the same as one thread writes, and so is the failure reported.
 
+#include "shp/AttributeWriter.h"
+#include "shp/OutputFiles.h"
 #include "shp/ShpWriter.h"
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace fennick {
 
-class CxBaseDatabase;
-class CxBaseRecord;
-class CxBaseWriter;
-class CShpDS;
-class CRecordNumberRecset;
 class CRecordRelay;
 class IDirectAccess;
+class IRecordNumberWalk;
 class IRecset;
 class IShape;
-class IShapeAttr;
-class IFieldDesc;
-class CIString;
-struct CVariant;
+class IStoredRecords;
 
 class CShpFile {
 public:
@@ -70,7 +64,10 @@ public:
     // default) for the byte-preserving rule, which writes characters U+0000..U+00FF and the signed-byte
     // units U+FF80..U+FFFF as single bytes. Set before CreateOutput. Above 0, the output gets a .cpg
     // declaring it unless a .cpg is given through AddCompanionCopy.
-    void SetCodePage(int codePage) { m_codePage = codePage; }
+    void SetCodePage(int codePage) {
+        m_codePage = codePage;
+        m_attributes.SetCodePage(codePage);
+    }
     int GetCodePage() const { return m_codePage; }
 
     // Copies a file byte for byte to a temporary file that CloseOutput renames to the output's name with the
@@ -98,93 +95,33 @@ private:
 
     enum class State { empty, created, closed, failed };
 
-    // A file written under a temporary name and renamed to its final name by the commit.
-    struct SPlaced {
-        std::u16string temp;
-        std::u16string final;
-    };
-
-    // One output field fed from a source field.
-    struct SFieldMap {
-        int source = 0;
-        int output = 0;
-        int type = 0;
-        int width = 0;
-        int decimals = 0;    // of the output field
-        std::u16string name; // for messages
-    };
-
     void Create(const std::u16string& path, IRecset* templateSet);
     void Append(IRecset* recordset);
-    // Append for a set whose walk and shapes touch only the geometry files of a source that reads its
-    // attributes from a file of their own: the attributes are written by a second thread. False, with
-    // nothing done, when that thread cannot be started.
-    bool AppendInTwoThreads(CRecordNumberRecset* records, CShpDS* source);
+    // Append for a set that walks a source's record numbers, where the source reads its shapes and its
+    // stored attribute records from files of their own: the attributes are written by a second thread.
+    // False, with nothing done, when that thread cannot be started.
+    bool AppendInTwoThreads(IRecset& records, IRecordNumberWalk& walk, IDirectAccess& source,
+                            IStoredRecords& stored);
     // The second thread's part: the attributes of the relayed record numbers, as output records from first.
-    void WriteRelayedAttributes(CShpDS* source, CRecordRelay& relay, int32_t first, int32_t& done);
-    // Prepares CopyPlainRecord for a table once the field map is built: every mapped field must be one
-    // whose stored bytes, when in plain form, are exactly what WriteAttributes would write for them.
-    void PlanPlainCopy(CxBaseDatabase& table);
-    // Copies a record's field bytes as they are stored when each is in that plain form (texts that pass
-    // through as their bytes without blanks to trim, numbers in printed form); false, with nothing written,
-    // when the record cannot be copied so and must take the way through its values.
-    bool CopyPlainRecord(CxBaseDatabase& table, uint32_t record, int32_t output);
+    void WriteRelayedAttributes(IDirectAccess& source, IStoredRecords& stored, CRecordRelay& relay,
+                                int32_t first, int32_t& done);
     void Close();
-    void AddFields(IShapeAttr* attributes);
-    void BuildFieldMap(IShapeAttr* attributes);
     void WriteShape(IShape* shape);
-    void WriteAttributes(int32_t record, IShapeAttr* attributes);
-    // Whether a table text of the given code page is written as exactly its bytes (cut to the width).
-    bool PassesThrough(int sourceCodePage, std::string_view text);
     void WriteCpg(const std::u16string& path) const;
-    void Commit();
     // Runs one entry point's work when the writer is in the required state: 1 on success; 0 after an error,
     // which is kept as the last error and removes the temporary files for good.
     template <class Body> int Guard(State required, Body&& body);
     void RemoveTemporaries();
-    std::u16string TempPath(const std::u16string& extension) const;
 
+    COutputFiles m_files; // first, so that it goes last
     CShpWriter m_writer;
-    std::unique_ptr<CxBaseWriter> m_dbf;
-    std::u16string m_dbfPath;
+    CAttributeWriter m_attributes;
     int32_t m_record = -1;
-    int32_t m_skipped = 0;
-    bool m_idField = false;
 
     int m_codePage = 0;
     State m_state = State::empty;
     std::u16string m_lastError;
-    std::u16string m_outputDir;  // folder of the output, with its separator
-    std::u16string m_outputBase; // base name of the output
-    std::u16string m_tempBase;   // base name of the temporary files
-    std::vector<SPlaced> m_placed;
-    bool m_cpgGiven = false;
-
-    // Reused for every record.
-    std::vector<SFieldMap> m_fieldMap;
-    std::vector<int> m_outputWidths;
-    std::vector<int> m_outputDecimals;
-    std::vector<int32_t> m_partCounts; // of the shape being written
-    std::unique_ptr<CIString> m_text;
-    std::unique_ptr<CVariant> m_value;
-    std::string m_bytes;
-    bool m_asciiOutput = false;       // the output code page writes ASCII characters as their bytes
-    int m_asciiCodePage = 0;          // the source code page m_asciiSource was found for
-    bool m_asciiSource = true;        // ... whose ASCII bytes decode to the same characters
-    IShapeAttr* m_castFrom = nullptr; // the attribute object last seen, and it as a table record (or null)
-    CxBaseRecord* m_castTo = nullptr;
-
-    // Fields a record's bytes are copied for (empty: no copying), and the record read for it.
-    struct SPlainField {
-        uint32_t from = 0; // offset in the source record
-        uint32_t to = 0;   // offset in the output record
-        uint32_t width = 0;
-        int decimals = 0;
-        enum Kind { text, integer, fixed } kind = text;
-    };
-    std::vector<SPlainField> m_plainFields;
-    std::vector<uint8_t> m_plainRecord;
-    bool m_plainAsciiOnly = false; // texts pass through only when ASCII
+    std::vector<int32_t> m_partCounts; // of the shape being written; reused for every record
 };
 
 // Creates the output files from the fields of the template's first attribute record. The fourth argument

@@ -243,7 +243,7 @@ void CShpWriter::Create(const std::u16string& path) {
         DeleteFiles();
         throw;
     }
-    m_shapeType = 0;
+    m_shapeType = shpNull;
     m_bounds.Clear();
     m_recordCount = 0;
     m_inPoly = false;
@@ -429,7 +429,7 @@ void CShpWriter::Close() {
     uint8_t header[kHeaderSize] = {};
     PutBE32(header, kFileCode);
     PutLE32(header + 28, kVersion);
-    PutLE32(header + 32, static_cast<uint32_t>(m_shapeType == 0 ? shpPoint : m_shapeType));
+    PutLE32(header + 32, static_cast<uint32_t>(m_shapeType == shpNull ? shpPoint : m_shapeType));
     m_bounds.Store(header + 36);
     PutBE32(header + 24, static_cast<uint32_t>(m_shp.Position() / 2));
     m_shp.Finish(header, sizeof header);

@@ -132,7 +132,7 @@ private:
     COutput m_shx;
     std::u16string m_shpPath;
     std::u16string m_shxPath;
-    int32_t m_shapeType = 0;
+    int32_t m_shapeType = shpNull;
     SBox m_bounds;
     int32_t m_recordCount = 0;
     int64_t m_maxFileWords = kMaxFileWords;

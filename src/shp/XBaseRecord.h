@@ -1,5 +1,6 @@
 #pragma once
-// CxBaseRecord: one record of an xBase table, offered as IShapeAttr (its values) and IFieldDesc (its fields).
+// CxBaseRecord: one record of an xBase table, offered as IShapeAttr (its values), IFieldDesc (its fields) and
+// IStoredRecord (its field texts as stored).
 // The record is read once and split into one zero-terminated text per field (the field's bytes without
 // surrounding spaces). Values are delivered by field type: text in the table's code page, integers, reals,
 // and typed values (VT_I4, or VT_DECIMAL beyond 31 bits; VT_R8; VT_BOOL; VT_DATE; VT_BSTR).
@@ -10,6 +11,7 @@
 #include "data/IFieldDesc.h"
 #include "data/IShapeAttr.h"
 #include "platform/ByteBuffer.h"
+#include "shp/IStoredRecords.h"
 
 #include <atomic>
 #include <cstdint>
@@ -20,7 +22,7 @@ namespace fennick {
 
 class CxBaseDatabase;
 
-class CxBaseRecord final : public IShapeAttr, public IFieldDesc {
+class CxBaseRecord final : public IShapeAttr, public IFieldDesc, public IStoredRecord {
 public:
     // IUnknown: QueryInterface answers E_ABORT; at count 0 the record goes back to its table for reuse or
     // is deleted.
@@ -43,14 +45,13 @@ public:
     int GetFieldType(int index) override;
 
     uint32_t GetRecordNumber() const { return m_record; }
-    // The code page texts are decoded with (the table's, or the one it had when it went away).
-    int CodePage() const;
-    // The field's type letter; 0 for an index out of range.
-    char GetTypeLetter(int field) const {
+
+    // IStoredRecord. The code page is the table's, or the one it had when it went away.
+    int CodePage() const override;
+    char GetTypeLetter(int field) const override {
         return Valid(field) ? m_entries[static_cast<std::size_t>(field)].type : '\0';
     }
-    // The field's text (bytes without surrounding spaces); empty for an index out of range.
-    std::string_view GetText(int field) const;
+    std::string_view GetText(int field) const override;
 
 private:
     friend class CxBaseDatabase;

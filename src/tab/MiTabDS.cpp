@@ -7,6 +7,7 @@
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 #include "platform/PathFunctions.h"
+#include "platform/TextCase.h"
 #include "tab/MiTabAttrImpl.h"
 
 #include <cpl_conv.h>
@@ -16,7 +17,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <climits>
 #include <cstring>
 #include <filesystem>
@@ -71,13 +71,6 @@ constexpr std::array<SCharset, 34> CHARSETS = {{
     {"CodePage869", 869},
 }};
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 std::string_view Trim(std::string_view s) {
     const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
     while (!s.empty() && space(s.front()))
@@ -99,7 +92,7 @@ std::string_view Unquote(std::string_view s) {
 // The position of word in line, compared without regard to letter case; npos when absent.
 std::size_t FindNoCase(std::string_view line, std::string_view word) {
     for (std::size_t i = 0; i + word.size() <= line.size(); ++i)
-        if (EqualsNoCase(line.substr(i, word.size()), word))
+        if (EqualIgnoringAsciiCase(line.substr(i, word.size()), word))
             return i;
     return std::string_view::npos;
 }
@@ -172,9 +165,7 @@ constexpr int CODEPAGE_UTF8 = 65001;
 bool HasTabExtension(std::u16string_view path) {
     if (path.size() < 4)
         return false;
-    const std::u16string_view ext = path.substr(path.size() - 4);
-    const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; };
-    return ext[0] == u'.' && lower(ext[1]) == u't' && lower(ext[2]) == u'a' && lower(ext[3]) == u'b';
+    return EqualIgnoringAsciiCase(path.substr(path.size() - 4), u".tab");
 }
 
 void RegisterDrivers() {
@@ -197,7 +188,7 @@ int TabCharsetCodePage(std::string_view charset) {
     if (charset.empty())
         return 0;
     for (const SCharset& row : CHARSETS)
-        if (EqualsNoCase(charset, row.name))
+        if (EqualIgnoringAsciiCase(charset, row.name))
             return row.codePage;
     return 0;
 }
@@ -211,7 +202,7 @@ std::string ReadTabCharset(const std::u16string& tabPath) {
         if (line.size() > 4096)
             break;
         const std::string_view text = Trim(line);
-        if (text.size() > 8 && EqualsNoCase(text.substr(0, 8), "!charset"))
+        if (text.size() > 8 && EqualIgnoringAsciiCase(text.substr(0, 8), "!charset"))
             return std::string(Unquote(text.substr(8)));
         // "Type NATIVE Charset "Name"" inside the definition table.
         const std::size_t at = FindNoCase(text, "charset");

@@ -1,5 +1,6 @@
 #include "ui/OXRegistryItem.h"
 
+#include "platform/TextCase.h"
 #include "ui/EnvironmentStrings.h"
 
 #include <algorithm>
@@ -9,17 +10,9 @@ namespace fennick {
 
 namespace {
 
-char16_t Upper(char16_t c) {
-    return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c;
-}
-
 bool StartsWithNoCase(const std::u16string& text, std::u16string_view prefix) {
-    if (text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (Upper(text[i]) != Upper(prefix[i]))
-            return false;
-    return true;
+    return text.size() >= prefix.size() &&
+           EqualIgnoringAsciiCase(std::u16string_view(text).substr(0, prefix.size()), prefix);
 }
 
 bool EqualsNoCase(const std::u16string& a, std::u16string_view b) {

@@ -1,6 +1,7 @@
 #include "ui/SettingsStore.h"
 
 #include "platform/CodePage.h"
+#include "platform/TextCase.h"
 
 #include <nlohmann/json.hpp>
 
@@ -21,13 +22,7 @@ using Json = nlohmann::ordered_json;
 
 // The registry compares key and value names without regard to case.
 bool SameName(const std::u16string& a, const std::u16string& b) {
-    if (a.size() != b.size())
-        return false;
-    auto fold = [](char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c; };
-    for (size_t i = 0; i < a.size(); ++i)
-        if (fold(a[i]) != fold(b[i]))
-            return false;
-    return true;
+    return EqualIgnoringAsciiCase(a, b);
 }
 
 SSettingsKey* FindKeyIn(std::vector<SSettingsKey>& keys, const std::u16string& path) {

@@ -1,5 +1,6 @@
 #include "ui/VersionResource.h"
 
+#include "platform/TextCase.h"
 #include "ui/VersionBlock.h"
 
 #include <climits>
@@ -10,19 +11,6 @@
 namespace fennick {
 
 namespace {
-
-char16_t Upper(char16_t c) {
-    return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c;
-}
-
-bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (Upper(a[i]) != Upper(b[i]))
-            return false;
-    return true;
-}
 
 SVersionResource BuildProgramResource() {
     SFixedFileInfo fixed;
@@ -94,7 +82,7 @@ bool QueryTranslations(const SVersionResource& resource, std::vector<STranslatio
 bool QueryString(const SVersionResource& resource, const std::u16string& subBlock, std::u16string& text) {
     constexpr std::u16string_view prefix = u"\\StringFileInfo\\";
     if (subBlock.size() < prefix.size() ||
-        !EqualsNoCase(std::u16string_view(subBlock).substr(0, prefix.size()), prefix))
+        !EqualIgnoringAsciiCase(std::u16string_view(subBlock).substr(0, prefix.size()), prefix))
         return false;
     const std::u16string rest = subBlock.substr(prefix.size());
     const size_t slash = rest.find(u'\\');
@@ -103,10 +91,10 @@ bool QueryString(const SVersionResource& resource, const std::u16string& subBloc
     const std::u16string_view block = std::u16string_view(rest).substr(0, slash);
     const std::u16string_view name = std::u16string_view(rest).substr(slash + 1);
     for (const SVersionStringTable& table : resource.stringTables) {
-        if (!EqualsNoCase(table.blockName, block))
+        if (!EqualIgnoringAsciiCase(table.blockName, block))
             continue;
         for (const auto& [key, value] : table.strings)
-            if (EqualsNoCase(key, name)) {
+            if (EqualIgnoringAsciiCase(key, name)) {
                 text = value;
                 return true;
             }

@@ -1,0 +1,451 @@
+#include "shp/AttributeWriter.h"
+
+#include "data/GeoTypes.h"
+#include "data/IFieldDesc.h"
+#include "data/IShapeAttr.h"
+#include "data/IString.h"
+#include "platform/CodePage.h"
+#include "platform/Exceptions.h"
+#include "platform/GenericEx.h"
+#include "platform/TextCase.h"
+#include "platform/Variant.h"
+#include "shp/IStoredRecords.h"
+#include "shp/XBaseNumbers.h"
+#include "shp/XBaseWriter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace fennick {
+
+namespace {
+
+bool IsSkippedName(std::u16string_view name) {
+    return EqualIgnoringCase(name, u"shp_data") || EqualIgnoringCase(name, u"shapedata");
+}
+
+std::u16string Utf16(const std::string& ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
+}
+
+// Encodes all of text (no cut); false when a character cannot be encoded.
+bool EncodeWhole(int codePage, std::u16string_view text, std::string& out) {
+    out.clear();
+    if (text.empty())
+        return true;
+    if (codePage <= 0) {
+        // Byte-preserving: Latin-1 characters, and the units a signed-byte decoding made of bytes 0x80..0xFF.
+        out.resize(text.size());
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const char16_t u = text[i];
+            if (u > 0xFF && u < 0xFF80)
+                return false;
+            out[i] = static_cast<char>(u & 0xFF);
+        }
+        return true;
+    }
+    return WideCharToMultiByte(codePage, text.data(), static_cast<int>(text.size()), out) > 0;
+}
+
+// Code pages under which ASCII bytes and ASCII characters stand for each other (decoding and encoding).
+bool KeepsAscii(int codePage) {
+    return codePage <= 0 || codePage == 65001 || IsCodePageSupported(codePage);
+}
+
+bool IsAscii(std::string_view text) {
+    unsigned char any = 0;
+    for (const char c : text)
+        any |= static_cast<unsigned char>(c);
+    return any < 0x80;
+}
+
+bool AllBlank(const uint8_t* bytes, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i)
+        if (bytes[i] != ' ')
+            return false;
+    return true;
+}
+
+// Whether n bytes hold no zero byte and, with asciiOnly, none above 0x7F; eight bytes at a time.
+bool CleanBytes(const uint8_t* bytes, std::size_t n, bool asciiOnly) {
+    constexpr uint64_t ones = 0x0101010101010101u;
+    constexpr uint64_t highs = 0x8080808080808080u;
+    const uint64_t highMask = asciiOnly ? highs : 0;
+    uint64_t bad = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t v;
+        std::memcpy(&v, bytes + i, 8);
+        // (v - ones) & ~v & highs is non-zero exactly when a byte of v is zero.
+        bad |= ((v - ones) & ~v & highs) | (v & highMask);
+    }
+    for (; i < n; ++i)
+        bad |= (bytes[i] == 0 ? highs : 0) | (bytes[i] & highMask);
+    return bad == 0;
+}
+
+} // namespace
+
+bool CAttributeWriter::EncodeText(int codePage, std::u16string_view text, std::size_t maxBytes,
+                                  std::string& out) {
+    if (!EncodeWhole(codePage, text, out))
+        return false;
+    if (out.size() <= maxBytes)
+        return true;
+    if (codePage <= 0) {
+        out.resize(maxBytes);
+        return true;
+    }
+    // Too long: the longest prefix of whole characters that fits. Encoded length grows with the prefix, and a
+    // prefix ending inside a surrogate pair counts as the prefix before the pair.
+    auto boundary = [&](std::size_t n) {
+        return n > 0 && text[n - 1] >= 0xD800 && text[n - 1] <= 0xDBFF ? n - 1 : n;
+    };
+    std::size_t fits = 0;
+    std::size_t tooLong = text.size();
+    std::string trial;
+    while (tooLong - fits > 1) {
+        const std::size_t mid = fits + (tooLong - fits) / 2;
+        if (EncodeWhole(codePage, text.substr(0, boundary(mid)), trial) && trial.size() <= maxBytes)
+            fits = mid;
+        else
+            tooLong = mid;
+    }
+    return EncodeWhole(codePage, text.substr(0, boundary(fits)), out);
+}
+
+CAttributeWriter::CAttributeWriter()
+    : m_text(std::make_unique<CIString>()), m_value(std::make_unique<CVariant>()) {}
+
+CAttributeWriter::~CAttributeWriter() = default;
+
+// ---- the table and its fields ----
+
+void CAttributeWriter::Create(const std::u16string& path) {
+    CFileException error(CFileException::none, path);
+    m_dbf = CxBaseWriter::Create(path, &error);
+    if (!m_dbf)
+        throw error;
+    m_asciiOutput = KeepsAscii(m_codePage);
+}
+
+void CAttributeWriter::DefineFields(IShapeAttr* templateRecord) {
+    if (templateRecord != nullptr) {
+        auto* desc = dynamic_cast<IFieldDesc*>(templateRecord);
+        if (desc == nullptr)
+            ThrowUser();
+        const int count = desc->GetFieldCount();
+        std::string name;
+        for (int i = 0; i < count; ++i) {
+            CIString fieldName;
+            if (desc->GetFieldName(i, &fieldName) == 0)
+                ThrowUser();
+            if (IsSkippedName(fieldName.Str())) {
+                ++m_skipped;
+                continue;
+            }
+            int kind = 0;
+            int width = desc->GetFieldWidth(i);
+            int decimals = desc->GetFieldDecimals(i);
+            switch (desc->GetFieldType(i)) {
+            case FIELD_CHARACTER:
+            case FIELD_DATE: // kept as its text
+                kind = CxBaseWriter::typeText;
+                break;
+            case FIELD_INTEGER:
+                kind = CxBaseWriter::typeInteger;
+                break;
+            case FIELD_REAL:
+                kind = CxBaseWriter::typeReal;
+                break;
+            case FIELD_LOGICAL:
+                kind = CxBaseWriter::typeLogical;
+                width = 1;
+                decimals = 0;
+                break;
+            default:
+                ThrowUser(); // memo and other types have no place in the output
+            }
+            if (!EncodeText(m_codePage, fieldName.Str(), 10, name))
+                ThrowGenericError(u"The field name \"" + fieldName.Str() +
+                                  u"\" cannot be written in code page " + Utf16(std::to_string(m_codePage)) +
+                                  u".");
+            if (m_dbf->AddField(std::string_view(name), kind, width, decimals) < 0)
+                ThrowUser();
+            m_outputWidths.push_back(width);
+            m_outputDecimals.push_back(kind == CxBaseWriter::typeReal ? decimals : 0);
+        }
+    }
+    // A table without fields cannot hold one record per shape (readers then lose every shape), so a
+    // template without fields, or with only skipped ones, is treated like a source without a table.
+    if (m_dbf->GetFieldCount() == 0) {
+        if (m_dbf->AddField(std::string_view("ID"), CxBaseWriter::typeInteger, 10, 0) < 0)
+            ThrowUser();
+        m_outputWidths.push_back(10);
+        m_outputDecimals.push_back(0);
+        m_idField = true;
+    }
+}
+
+bool CAttributeWriter::TakesValues() const {
+    return !m_idField && m_skipped + m_dbf->GetFieldCount() > 0;
+}
+
+void CAttributeWriter::WriteId(int32_t record, int32_t number) {
+    if (m_dbf->WriteInteger(record, 0, number) == 0)
+        ThrowUser();
+}
+
+void CAttributeWriter::Close() {
+    m_dbf->Close();
+    m_dbf.reset();
+}
+
+void CAttributeWriter::Discard() {
+    m_dbf.reset();
+}
+
+// ---- records through their values ----
+
+void CAttributeWriter::BeginSource() {
+    m_queriedFrom = nullptr;
+    m_queried = nullptr;
+    m_plainFields.clear();
+}
+
+void CAttributeWriter::MapFields(IShapeAttr* record) {
+    auto* desc = dynamic_cast<IFieldDesc*>(record);
+    if (desc == nullptr)
+        ThrowUser();
+    m_fieldMap.clear();
+    const int outputCount = m_dbf->GetFieldCount();
+    const int sourceCount = m_skipped + outputCount;
+    int output = 0;
+    for (int i = 0; i < sourceCount; ++i) {
+        CIString fieldName;
+        if (desc->GetFieldName(i, &fieldName) == 0)
+            ThrowUser();
+        if (IsSkippedName(fieldName.Str()))
+            continue;
+        if (output >= outputCount)
+            ThrowUser(); // more values than output fields: the layouts do not match
+        m_fieldMap.push_back({i, output, desc->GetFieldType(i),
+                              m_outputWidths[static_cast<std::size_t>(output)],
+                              m_outputDecimals[static_cast<std::size_t>(output)], fieldName.Str()});
+        ++output;
+    }
+}
+
+CAttributeWriter::EStoredForm CAttributeWriter::StoredFormOf(const SFieldMap& field, char storedType) {
+    // Integers are written from any stored text, the others only from a plain one: printed numbers with the
+    // output's decimals, texts that pass through as their bytes.
+    if (field.type == FIELD_INTEGER && storedType == 'N')
+        return EStoredForm::integer;
+    if (field.type == FIELD_REAL && (storedType == 'N' || storedType == 'F') && field.decimals > 0)
+        return EStoredForm::fixed;
+    if (field.type != FIELD_REAL && field.type != FIELD_LOGICAL && (storedType == 'C' || storedType == 'D'))
+        return EStoredForm::text;
+    return EStoredForm::none;
+}
+
+CAttributeWriter::EPassage CAttributeWriter::TextPassage(int sourceCodePage) {
+    // Latin-1 bytes decode to the characters the byte-preserving rule writes back as the same bytes.
+    if (sourceCodePage == 0 && m_codePage <= 0)
+        return EPassage::any;
+    if (sourceCodePage != m_asciiCodePage) {
+        m_asciiCodePage = sourceCodePage;
+        m_asciiSource = KeepsAscii(sourceCodePage);
+    }
+    return m_asciiSource && m_asciiOutput ? EPassage::ascii : EPassage::none;
+}
+
+void CAttributeWriter::Write(int32_t record, IShapeAttr* values) {
+    // A record set hands out one recycled record object after another, so the query is mostly remembered.
+    if (values != m_queriedFrom) {
+        m_queriedFrom = values;
+        m_queried = QueryStoredRecord(values);
+    }
+    const IStoredRecord* stored = m_queried;
+    const int storedCodePage = stored != nullptr ? stored->CodePage() : 0;
+    for (const SFieldMap& field : m_fieldMap) {
+        int written = 0;
+        const EStoredForm form =
+            stored != nullptr ? StoredFormOf(field, stored->GetTypeLetter(field.source)) : EStoredForm::none;
+        if (form == EStoredForm::integer) {
+            // Texts in printed form are what reading and printing would make of them.
+            const std::string_view text = stored->GetText(field.source);
+            written = IsPlainInteger(text) ? m_dbf->WriteNumberText(record, field.output, text)
+                                           : m_dbf->WriteInt64(record, field.output, ParseXBaseInt64(text));
+            if (written == 0)
+                ThrowUser();
+            continue;
+        }
+        if (form == EStoredForm::fixed) {
+            const std::string_view text = stored->GetText(field.source);
+            if (IsPlainFixed(text, field.decimals)) {
+                if (m_dbf->WriteNumberText(record, field.output, text) == 0)
+                    ThrowUser();
+                continue;
+            }
+        }
+        if (form == EStoredForm::text) {
+            std::string_view text = stored->GetText(field.source);
+            // The decoder reads up to the first zero byte.
+            text = text.substr(0, std::min(text.find('\0'), text.size()));
+            const EPassage passage = TextPassage(storedCodePage);
+            if (passage == EPassage::any || (passage == EPassage::ascii && IsAscii(text))) {
+                text =
+                    text.substr(0, std::min(text.size(), static_cast<std::size_t>(std::max(field.width, 0))));
+                if (m_dbf->WriteString(record, field.output, text) == 0)
+                    ThrowUser();
+                continue;
+            }
+        }
+        switch (field.type) {
+        case FIELD_INTEGER: { // exactly, whatever its size
+            CVariant& value = *m_value;
+            int64_t number = 0;
+            bool blank = false;
+            if (values->GetValue(field.source, &value) != 0) {
+                switch (value.vt) {
+                case VT_I4:
+                    number = value.lVal;
+                    break;
+                case VT_DECIMAL:
+                    if (!value.DecimalToInt64(number))
+                        ThrowGenericError(u"An integer of field " + field.name + u" is too large.");
+                    break;
+                case VT_R8:
+                    if (!std::isfinite(value.dblVal) || value.dblVal != std::trunc(value.dblVal) ||
+                        std::fabs(value.dblVal) >= 9.2e18)
+                        ThrowUser();
+                    number = static_cast<int64_t>(value.dblVal);
+                    break;
+                case VT_EMPTY:
+                    blank = true;
+                    break;
+                default: {
+                    CVariant converted;
+                    if (VariantChangeType(&converted, &value, VT_DECIMAL) != 0 ||
+                        !converted.DecimalToInt64(number))
+                        ThrowUser();
+                    break;
+                }
+                }
+            } else {
+                int32_t small = 0;
+                if (values->GetInteger(field.source, &small) == 0)
+                    ThrowUser();
+                number = small;
+            }
+            written = blank
+                          ? m_dbf->WriteDouble(record, field.output, std::numeric_limits<double>::quiet_NaN())
+                          : m_dbf->WriteInt64(record, field.output, number);
+            break;
+        }
+        case FIELD_REAL: {
+            double number = 0.0;
+            if (values->GetDouble(field.source, &number) == 0)
+                ThrowUser();
+            written = m_dbf->WriteDouble(record, field.output, number);
+            break;
+        }
+        case FIELD_LOGICAL: { // the letters xBase readers take for true and false become T and F
+            m_text->Set(std::u16string());
+            if (values->GetString(field.source, m_text.get()) == 0)
+                ThrowUser();
+            const std::u16string& text = m_text->Str();
+            const char16_t first = text.empty() ? u' ' : text[0];
+            const char* letter = "";
+            if (first == u'T' || first == u't' || first == u'Y' || first == u'y')
+                letter = "T";
+            else if (first == u'F' || first == u'f' || first == u'N' || first == u'n')
+                letter = "F";
+            written = m_dbf->WriteString(record, field.output, letter);
+            break;
+        }
+        default: { // text, date and anything else: the text
+            // A string object keeps its text when it is handed an empty value, so start each value empty.
+            m_text->Set(std::u16string());
+            if (values->GetString(field.source, m_text.get()) == 0)
+                ThrowUser();
+            if (!EncodeText(m_codePage, m_text->Str(), static_cast<std::size_t>(std::max(field.width, 0)),
+                            m_bytes))
+                ThrowGenericError(u"The value \"" + m_text->Str() + u"\" of field " + field.name +
+                                  u" cannot be written in code page " + Utf16(std::to_string(m_codePage)) +
+                                  u".");
+            written = m_dbf->WriteString(record, field.output, m_bytes);
+            break;
+        }
+        }
+        if (written == 0)
+            ThrowUser();
+    }
+}
+
+// ---- records as their stored bytes ----
+
+void CAttributeWriter::PlanCopy(IStoredRecords& table) {
+    m_plainFields.clear();
+    const EPassage passage = TextPassage(table.StoredCodePage());
+    m_plainAsciiOnly = passage != EPassage::any;
+    std::vector<SPlainField> plan;
+    for (const SFieldMap& field : m_fieldMap) {
+        if (field.source >= table.StoredFieldCount())
+            return;
+        const SStoredField in = table.StoredField(field.source);
+        uint32_t offset = 0, width = 0;
+        char type = 0;
+        if (!m_dbf->GetFieldLayout(field.output, &offset, &width, &type) || width != in.width)
+            return;
+        // The bytes are copied where Write would write the stored text, into a field of the same letter.
+        const EStoredForm form = StoredFormOf(field, in.type);
+        const char letter = form == EStoredForm::text ? 'C' : 'N';
+        if (form == EStoredForm::none || type != letter ||
+            (form == EStoredForm::text && passage == EPassage::none))
+            return;
+        plan.push_back({in.offset, offset, width, field.decimals, form});
+    }
+    if (plan.empty())
+        return;
+    m_plainRecord.resize(table.StoredRecordLength());
+    m_plainFields = std::move(plan);
+}
+
+bool CAttributeWriter::CopyStored(IStoredRecords& table, uint32_t record, int32_t output) {
+    if (m_plainFields.empty() || !table.ReadStoredBytes(record, m_plainRecord.data()))
+        return false;
+    const uint8_t* raw = m_plainRecord.data();
+    for (const SPlainField& field : m_plainFields) {
+        // Reading trims the blanks around a value, and writing pads texts on the right and numbers on the
+        // left: bytes with blanks only on the padding side come out as they went in.
+        const uint8_t* bytes = raw + field.from;
+        const std::size_t width = field.width;
+        if (field.form == EStoredForm::text) {
+            // Reading also stops at a zero byte.
+            if (width > 0 && bytes[0] == ' ' && !AllBlank(bytes, width))
+                return false;
+            if (!CleanBytes(bytes, width, m_plainAsciiOnly))
+                return false;
+            continue;
+        }
+        if (width == 0 || bytes[width - 1] == ' ')
+            return false;
+        std::size_t begin = 0;
+        while (bytes[begin] == ' ')
+            ++begin;
+        const std::string_view text(reinterpret_cast<const char*>(bytes) + begin, width - begin);
+        if (field.form == EStoredForm::integer ? !IsPlainInteger(text) : !IsPlainFixed(text, field.decimals))
+            return false;
+    }
+    uint8_t* out = m_dbf->EditRecord(output);
+    if (out == nullptr)
+        return false;
+    for (const SPlainField& field : m_plainFields)
+        std::memcpy(out + field.to, raw + field.from, field.width);
+    return true;
+}
+
+} // namespace fennick

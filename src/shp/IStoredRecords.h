@@ -1,0 +1,67 @@
+#pragma once
+// The stored form of xBase attribute records, for a writer that copies what is already in the form it would
+// write instead of taking every value apart and printing it again. Both are plain (uncounted) sides of
+// reader objects, found with the Query functions below.
+//
+// IStoredRecord: one record already read, its field texts as stored (without surrounding spaces).
+// IStoredRecords: a data source's table of records kept apart from its shapes, read as raw bytes.
+
+#include "data/IDirectAccess.h"
+#include "data/IShapeAttr.h"
+
+#include <cstdint>
+#include <string_view>
+
+namespace fennick {
+
+class IStoredRecord {
+public:
+    // The code page the record's texts are decoded with.
+    virtual int CodePage() const = 0;
+    // The field's type letter; 0 for an index out of range.
+    virtual char GetTypeLetter(int field) const = 0;
+    // The field's text without surrounding spaces; empty for an index out of range.
+    virtual std::string_view GetText(int field) const = 0;
+
+protected:
+    ~IStoredRecord() = default;
+};
+
+// Where a field's bytes lie in a stored record (the deletion flag is byte 0), and its type letter.
+struct SStoredField {
+    uint32_t offset = 0;
+    uint32_t width = 0;
+    char type = 'C';
+};
+
+class IStoredRecords {
+public:
+    // Whether the source keeps its attribute records in a table of their own, apart from its shapes, so that
+    // they can be read beside the shapes (and from another thread). The operations below need the table.
+    virtual bool HasStoredRecords() = 0;
+    virtual int StoredCodePage() = 0;
+    virtual int StoredFieldCount() = 0;
+    // The layout of a field; field must be below StoredFieldCount().
+    virtual SStoredField StoredField(int field) = 0;
+    // Bytes of one stored record, the deletion flag included.
+    virtual uint32_t StoredRecordLength() = 0;
+    // Reads a record's bytes as stored (StoredRecordLength() of them) into buffer; false, with nothing
+    // raised, when the record cannot be read.
+    virtual bool ReadStoredBytes(uint32_t record, uint8_t* buffer) = 0;
+
+protected:
+    ~IStoredRecords() = default;
+};
+
+// The stored side of an attribute record, or null when its values come from elsewhere. Plain sides are
+// found by the language's own query: the counted family's QueryInterface hands out nothing.
+inline const IStoredRecord* QueryStoredRecord(IShapeAttr* record) {
+    return dynamic_cast<const IStoredRecord*>(record);
+}
+
+// The stored records of a data source, or null for a source that has no such table.
+inline IStoredRecords* QueryStoredRecords(IDirectAccess* source) {
+    return dynamic_cast<IStoredRecords*>(source);
+}
+
+} // namespace fennick
