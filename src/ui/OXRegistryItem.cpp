@@ -32,8 +32,8 @@ bool OnlyBackslashes(const std::u16string& text) {
     return text.find_first_not_of(u'\\') == std::u16string::npos;
 }
 
-// Puts prefix in front of text. Built as a new string: GCC 12's optimiser reports a false overlap (-Wrestrict)
-// inside basic_string::insert at the front.
+// Puts prefix in front of text. Built as a new string: GCC 12's optimiser reports a false overlap
+// (-Wrestrict) inside basic_string::insert at the front.
 void Prepend(std::u16string_view prefix, std::u16string& text) {
     std::u16string joined;
     joined.reserve(prefix.size() + text.size());
