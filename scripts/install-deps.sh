@@ -10,9 +10,10 @@ packages=(
   libssl-dev
   qt6-base-dev qt6-base-dev-tools
   nlohmann-json3-dev
-  clang
+  # libclang-rt-dev holds clang's libFuzzer and sanitizer runtimes; clang only recommends it, and
+  # recommended packages are not installed here.
+  clang libclang-rt-dev
   xvfb xauth x11-utils time
-  time
 )
 
 missing=()

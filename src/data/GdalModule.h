@@ -9,7 +9,7 @@
 namespace fennick {
 
 class IGeoDS;
-class CCoordSysDefinition;
+struct CCoordSysDefinition;
 
 // What the module offers; the module hands out one static instance.
 struct SGdalModuleEntries {

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <array>
+#include <string_view>
+#include <utility>
 
 namespace fennick {
 
@@ -21,6 +23,15 @@ bool EqualsNoCase(const std::u16string& a, std::u16string_view b) {
 
 bool OnlyBackslashes(const std::u16string& text) {
     return text.find_first_not_of(u'\\') == std::u16string::npos;
+}
+
+// Puts prefix in front of text. Built as a new string: GCC 12's optimiser reports a false overlap
+// (-Wrestrict) inside basic_string::insert at the front.
+void Prepend(std::u16string_view prefix, std::u16string& text) {
+    std::u16string joined;
+    joined.reserve(prefix.size() + text.size());
+    joined.append(prefix).append(text);
+    text = std::move(joined);
 }
 
 // The hive names of the path syntax; only the current user's hive is kept on this platform.
@@ -86,11 +97,11 @@ COXRegistryItem::SParts COXRegistryItem::SplitFullPath(const std::u16string& ful
 
 void COXRegistryItem::NormalizeParts(SParts& parts) {
     if (!parts.machine.starts_with(u"\\\\"))
-        parts.machine.insert(0, parts.machine.starts_with(u'\\') ? u"\\" : u"\\\\");
+        Prepend(parts.machine.starts_with(u'\\') ? u"\\" : u"\\\\", parts.machine);
     if (!parts.hive.starts_with(u'\\'))
-        parts.hive.insert(0, u"\\");
+        Prepend(u"\\", parts.hive);
     if (!parts.key.starts_with(u'\\'))
-        parts.key.insert(0, u"\\");
+        Prepend(u"\\", parts.key);
     if (!parts.key.ends_with(u'\\'))
         parts.key += u'\\';
     for (std::u16string* part : {&parts.machine, &parts.hive, &parts.key})
@@ -103,7 +114,7 @@ void COXRegistryItem::NormalizeParts(SParts& parts) {
 std::u16string COXRegistryItem::JoinParts(const SParts& parts) {
     std::u16string path = parts.machine + parts.hive + parts.key + parts.value;
     if (!path.starts_with(u'\\'))
-        path.insert(0, u"\\");
+        Prepend(u"\\", path);
     if (OnlyBackslashes(path))
         path.clear();
     return path;

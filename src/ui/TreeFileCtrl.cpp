@@ -98,7 +98,7 @@ bool PathIsUnder(const QString& path, const QString& root) {
 } // namespace
 
 // The tree as the selection rules see it.
-class CTreeFileCtrl::COutline : public ITreeOutline {
+class CTreeFileCtrl::COutline final : public ITreeOutline {
 public:
     explicit COutline(CTreeFileCtrl& tree) : m_tree(tree) {}
 

@@ -391,7 +391,7 @@ TEST(ShpDS, CopyThroughTheWriterKeepsGeometryAndValues) {
             for (const char* tag : {" ZM ", " Z ", " M "}) {
                 const auto at = w.find(tag);
                 if (at != std::string::npos)
-                    w.replace(at, std::strlen(tag), " ");
+                    w.erase(at + 1, std::strlen(tag) - 1); // the tag's first blank stays
             }
             return w;
         };

@@ -30,15 +30,24 @@ std::string Number(double v) {
 
 std::string PointList(const std::vector<CGeoPoint>& points) {
     std::string out = "(";
-    for (std::size_t i = 0; i < points.size(); ++i)
-        out += (i ? "," : "") + Number(points[i].x) + " " + Number(points[i].y);
+    // Appended piece by piece: GCC 12's optimiser reports a false overlap (-Wrestrict) for "," + string.
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        if (i != 0)
+            out += ',';
+        out += Number(points[i].x);
+        out += ' ';
+        out += Number(points[i].y);
+    }
     return out + ")";
 }
 
 std::string PartList(const std::vector<std::vector<CGeoPoint>>& parts) {
     std::string out = "(";
-    for (std::size_t i = 0; i < parts.size(); ++i)
-        out += (i ? "," : "") + PointList(parts[i]);
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (i != 0)
+            out += ',';
+        out += PointList(parts[i]);
+    }
     return out + ")";
 }
 
