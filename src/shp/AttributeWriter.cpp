@@ -210,6 +210,7 @@ void CAttributeWriter::Discard() {
 // ---- records through their values ----
 
 void CAttributeWriter::BeginSource() {
+    m_sourceStart = -1;
     m_queriedFrom = nullptr;
     m_queried = nullptr;
     m_plainFields.clear();
@@ -261,7 +262,21 @@ CAttributeWriter::EPassage CAttributeWriter::TextPassage(int sourceCodePage) {
     return m_asciiSource && m_asciiOutput ? EPassage::ascii : EPassage::none;
 }
 
+void CAttributeWriter::FailValue(int32_t record, const SFieldMap& field, const std::u16string& why) const {
+    const long long number =
+        m_sourceStart >= 0 ? static_cast<long long>(record) - m_sourceStart + 1 : record + 1LL;
+    ThrowGenericError(u"Record " + Utf16Number(number) + u", field " + field.name + u": " + why + u".");
+}
+
+void CAttributeWriter::FailRead(int32_t record, const SFieldMap& field) const {
+    const std::u16string reason = TakeFailureReason();
+    FailValue(record, field,
+              reason.empty() ? u"the value cannot be read" : u"the value cannot be read (" + reason + u")");
+}
+
 void CAttributeWriter::Write(int32_t record, IShapeAttr* values) {
+    if (m_sourceStart < 0)
+        m_sourceStart = record;
     // A record set hands out one recycled record object after another, so the query is mostly remembered.
     if (values != m_queriedFrom) {
         m_queriedFrom = values;
@@ -279,14 +294,18 @@ void CAttributeWriter::Write(int32_t record, IShapeAttr* values) {
             written = IsPlainInteger(text) ? m_dbf->WriteNumberText(record, field.output, text)
                                            : m_dbf->WriteInt64(record, field.output, ParseXBaseInt64(text));
             if (written == 0)
-                ThrowUser();
+                FailValue(record, field,
+                          u"the value " + FromUtf8(text) + u" does not fit its width of " +
+                              Utf16Number(field.width));
             continue;
         }
         if (form == EStoredForm::fixed) {
             const std::string_view text = stored->GetText(field.source);
             if (IsPlainFixed(text, field.decimals)) {
                 if (m_dbf->WriteNumberText(record, field.output, text) == 0)
-                    ThrowUser();
+                    FailValue(record, field,
+                              u"the value " + FromUtf8(text) + u" does not fit its width of " +
+                                  Utf16Number(field.width));
                 continue;
             }
         }
@@ -299,7 +318,7 @@ void CAttributeWriter::Write(int32_t record, IShapeAttr* values) {
                 text =
                     text.substr(0, std::min(text.size(), static_cast<std::size_t>(std::max(field.width, 0))));
                 if (m_dbf->WriteString(record, field.output, text) == 0)
-                    ThrowUser();
+                    FailValue(record, field, u"the text cannot be written");
                 continue;
             }
         }
@@ -315,12 +334,14 @@ void CAttributeWriter::Write(int32_t record, IShapeAttr* values) {
                     break;
                 case VT_DECIMAL:
                     if (!value.DecimalToInt64(number))
-                        ThrowGenericError(u"An integer of field " + field.name + u" is too large.");
+                        FailValue(record, field, u"the integer is too large for 64 bits");
                     break;
                 case VT_R8:
                     if (!std::isfinite(value.dblVal) || value.dblVal != std::trunc(value.dblVal) ||
                         std::fabs(value.dblVal) >= 9.2e18)
-                        ThrowUser();
+                        FailValue(record, field,
+                                  u"the value " + FromUtf8(std::to_string(value.dblVal)) +
+                                      u" is not a whole number of 64 bits");
                     number = static_cast<int64_t>(value.dblVal);
                     break;
                 case VT_EMPTY:
@@ -330,14 +351,14 @@ void CAttributeWriter::Write(int32_t record, IShapeAttr* values) {
                     CVariant converted;
                     if (VariantChangeType(&converted, &value, VT_DECIMAL) != 0 ||
                         !converted.DecimalToInt64(number))
-                        ThrowUser();
+                        FailValue(record, field, u"the value is not a whole number of 64 bits");
                     break;
                 }
                 }
             } else {
                 int32_t small = 0;
                 if (values->GetInteger(field.source, &small) == 0)
-                    ThrowUser();
+                    FailRead(record, field);
                 number = small;
             }
             written = blank
@@ -348,14 +369,14 @@ void CAttributeWriter::Write(int32_t record, IShapeAttr* values) {
         case FIELD_REAL: {
             double number = 0.0;
             if (values->GetDouble(field.source, &number) == 0)
-                ThrowUser();
+                FailRead(record, field);
             written = m_dbf->WriteDouble(record, field.output, number);
             break;
         }
         case FIELD_LOGICAL: { // the letters xBase readers take for true and false become T and F
             m_text->Set(std::u16string());
             if (values->GetString(field.source, m_text.get()) == 0)
-                ThrowUser();
+                FailRead(record, field);
             const std::u16string& text = m_text->Str();
             const char16_t first = text.empty() ? u' ' : text[0];
             const char* letter = "";
@@ -370,18 +391,18 @@ void CAttributeWriter::Write(int32_t record, IShapeAttr* values) {
             // A string object keeps its text when it is handed an empty value, so start each value empty.
             m_text->Set(std::u16string());
             if (values->GetString(field.source, m_text.get()) == 0)
-                ThrowUser();
+                FailRead(record, field);
             if (!EncodeText(m_codePage, m_text->Str(), static_cast<std::size_t>(std::max(field.width, 0)),
                             m_bytes))
-                ThrowGenericError(u"The value \"" + m_text->Str() + u"\" of field " + field.name +
-                                  u" cannot be written in code page " + Utf16(std::to_string(m_codePage)) +
-                                  u".");
+                FailValue(record, field,
+                          u"the value \"" + m_text->Str() + u"\" cannot be written in code page " +
+                              Utf16Number(m_codePage));
             written = m_dbf->WriteString(record, field.output, m_bytes);
             break;
         }
         }
         if (written == 0)
-            ThrowUser();
+            FailValue(record, field, u"the value does not fit its width of " + Utf16Number(field.width));
     }
 }
 

@@ -104,9 +104,16 @@ private:
     std::unique_ptr<CIString> m_text;
     std::unique_ptr<CVariant> m_value;
     std::string m_bytes;
-    bool m_asciiOutput = false;          // the output code page writes ASCII characters as their bytes
-    int m_asciiCodePage = 0;             // the source code page m_asciiSource was found for
-    bool m_asciiSource = true;           // ... whose ASCII bytes decode to the same characters
+    bool m_asciiOutput = false; // the output code page writes ASCII characters as their bytes
+    int m_asciiCodePage = 0;    // the source code page m_asciiSource was found for
+    bool m_asciiSource = true;  // ... whose ASCII bytes decode to the same characters
+    // Fails the append for a value of field at output record: "Record N, field F: why", N counted in the
+    // input.
+    [[noreturn]] void FailValue(int32_t record, const SFieldMap& field, const std::u16string& why) const;
+    // The same for a value the input could not deliver, with the reader's reason when it left one.
+    [[noreturn]] void FailRead(int32_t record, const SFieldMap& field) const;
+
+    int32_t m_sourceStart = -1;          // the output record of the input's first record
     IShapeAttr* m_queriedFrom = nullptr; // the record object last seen, and its stored side (or null)
     const IStoredRecord* m_queried = nullptr;
 

@@ -141,4 +141,13 @@ void COutputFiles::RemoveTemporaries() {
     m_placed.clear();
 }
 
+std::u16string COutputFiles::WithFinalNames(std::u16string text) const {
+    if (m_tempBase.empty())
+        return text;
+    for (auto at = text.find(m_tempBase); at != std::u16string::npos;
+         at = text.find(m_tempBase, at + m_outputBase.size()))
+        text.replace(at, m_tempBase.size(), m_outputBase);
+    return text;
+}
+
 } // namespace fennick

@@ -42,6 +42,8 @@ public:
     void Commit(std::initializer_list<std::u16string_view> stale);
     // Deletes the placed temporary files.
     void RemoveTemporaries();
+    // The text with every temporary name replaced by the final one: users know the output by its name.
+    std::u16string WithFinalNames(std::u16string text) const;
 
 private:
     struct SPlaced {

@@ -7,6 +7,7 @@
 #include "data/IShapeAttr.h"
 #include "data/Ref.h"
 #include "data/ShapeImpl.h"
+#include "platform/CodePage.h"
 #include "platform/Exceptions.h"
 #include "platform/GenericEx.h"
 #include "platform/SysFile.h"
@@ -20,6 +21,20 @@
 #include <thread>
 
 namespace fennick {
+
+namespace {
+
+// A record the input could not deliver: the reader's own reason when it left one (record, file and what is
+// wrong), else which part of which record of the input.
+[[noreturn]] void ThrowUnreadable(const char16_t* part, long long record) {
+    std::u16string reason = TakeFailureReason();
+    if (reason.empty())
+        reason = u"The " + std::u16string(part) + u" of record " + Utf16Number(record) +
+                 u" of the input cannot be read.";
+    ThrowGenericError(reason);
+}
+
+} // namespace
 
 // ---- text and code pages ----
 
@@ -161,18 +176,20 @@ void CShpFile::Append(IRecset* recordset) {
             return;
     }
     bool first = true;
+    long long inputRecord = 0; // counted from 1, for messages
     CRef<IShape> shape;
     CRef<IShapeAttr> attributes;
     do {
         ++m_record;
+        ++inputRecord;
         if (recordset->GetShape(shape.Put(), 0) == 0 || !shape)
-            ThrowUser();
+            ThrowUnreadable(u"shape", inputRecord);
         WriteShape(shape.Get());
         if (m_attributes.HasIdField()) {
             m_attributes.WriteId(m_record, m_writer.GetRecordCount());
         } else if (withAttributes) {
             if (recordset->GetAttributes(attributes.Put()) == 0 || !attributes)
-                ThrowUser();
+                ThrowUnreadable(u"attributes", inputRecord);
             if (first)
                 m_attributes.MapFields(attributes.Get());
             m_attributes.Write(m_record, attributes.Get());
@@ -217,7 +234,7 @@ bool CShpFile::AppendInTwoThreads(IRecset& records, IRecordNumberWalk& walk, IDi
                 WriteShape(own.Get());
             } else {
                 if (records.GetShape(other.Put(), 0) == 0 || !other)
-                    ThrowUser();
+                    ThrowUnreadable(u"shape", shapesDone + 1LL);
                 WriteShape(other.Get());
                 other.Reset();
             }
@@ -254,7 +271,7 @@ void CShpFile::WriteRelayedAttributes(IDirectAccess& source, IStoredRecords& sto
                 if (written == 0 ||
                     !m_attributes.CopyStored(stored, static_cast<uint32_t>(numbers[i]), output)) {
                     if (source.GetAttributes(numbers[i], attributes.Put()) == 0 || !attributes)
-                        ThrowUser();
+                        ThrowUnreadable(u"attributes", written + 1LL);
                     if (written == 0) {
                         m_attributes.MapFields(attributes.Get());
                         m_attributes.PlanCopy(stored);
@@ -323,11 +340,7 @@ template <class Body> int CShpFile::Guard(State required, Body&& body) {
         return 1;
     } catch (const CException& e) {
         // The user knows the output by its name, not by the temporary one being written.
-        m_lastError = DescribeFailure(e);
-        if (!m_tempBase.empty())
-            for (auto at = m_lastError.find(m_tempBase); at != std::u16string::npos;
-                 at = m_lastError.find(m_tempBase, at + m_outputBase.size()))
-                m_lastError.replace(at, m_tempBase.size(), m_outputBase);
+        m_lastError = m_files.WithFinalNames(DescribeFailure(e));
     } catch (const std::bad_alloc&) {
         m_lastError = CMemoryException().Message();
     } catch (...) {

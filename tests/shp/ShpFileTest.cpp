@@ -459,13 +459,17 @@ std::u16string FirstFailure(int textRecord, int shapeRecord) {
 }
 
 TEST(ShpFile, TwoThreadAppendReportsTheFailureOfTheEarlierRecord) {
-    const std::u16string textFailure =
-        u"The value \"北京\" of field NAME cannot be written in code page 1252.";
-    EXPECT_EQ(FirstFailure(100, 5000), textFailure);
-    EXPECT_EQ(FirstFailure(5000, 100), u""); // an unreadable shape carries no text of its own
-    EXPECT_EQ(FirstFailure(3000, 3000), u"");
-    EXPECT_EQ(FirstFailure(5999, 5998), u"");
-    EXPECT_EQ(FirstFailure(5998, 5999), textFailure);
+    const auto textFailure = [](int record) {
+        return u"Record " + Utf16Number(record + 1) +
+               u", field NAME: the value \"北京\" cannot be written in code page 1252.";
+    };
+    // An unreadable shape names its record and file.
+    const auto shapeFailure = [](int record) { return u"Record " + Utf16Number(record + 1) + u" of "; };
+    EXPECT_EQ(FirstFailure(100, 5000), textFailure(100));
+    EXPECT_EQ(FirstFailure(5000, 100).rfind(shapeFailure(100), 0), 0u);
+    EXPECT_EQ(FirstFailure(3000, 3000).rfind(shapeFailure(3000), 0), 0u);
+    EXPECT_EQ(FirstFailure(5999, 5998).rfind(shapeFailure(5998), 0), 0u);
+    EXPECT_EQ(FirstFailure(5998, 5999), textFailure(5998));
 }
 
 } // namespace
