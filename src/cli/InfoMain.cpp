@@ -135,9 +135,12 @@ int main(int argc, char** argv) {
     char16_t error[260] = {};
     if (!OpenGeoDS(FromUtf8(layer), nullptr, source.Put(), error) || !source) {
         const std::u16string why(error);
-        PrintText(stderr, FromUtf8(layer) + u": " +
-                              (why.empty() ? std::u16string(u"not a shapefile or MapInfo TAB table.") : why) +
-                              u"\n");
+        const std::u16string message =
+            FromUtf8(layer) + u": " +
+            (why.empty() ? std::u16string(u"not a shapefile or MapInfo TAB table.") : why);
+        // The second line only when it says more than the first.
+        const std::u16string reason = OpenFailureReason(FromUtf8(layer), error);
+        PrintFailure(stderr, message, reason == why ? std::u16string() : reason);
         return 1;
     }
     const nlohmann::json description = DescribeLayer(source.Get(), layer, records);

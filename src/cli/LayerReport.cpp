@@ -204,4 +204,20 @@ std::string LayerText(const json& layer) {
     return out.str();
 }
 
+std::string LayerSummary(const json& layer) {
+    std::ostringstream out;
+    out << ShapeTypeName(layer["shape_type"].get<int>()) << ", " << layer["record_count"].get<int>()
+        << " records, " << layer["fields"].size() << " fields, code page " << layer["code_page"].get<int>()
+        << ", ";
+    const json& cs = layer["coordsys"];
+    if (cs.is_null()) {
+        out << "no coordinate system";
+    } else {
+        out << (cs["projected"].get<bool>() ? "projected" : "geographic");
+        if (cs["code"].get<int>() > 0)
+            out << " EPSG " << cs["code"].get<int>();
+    }
+    return out.str();
+}
+
 } // namespace fennick

@@ -15,6 +15,8 @@ nlohmann::json DescribeLayer(IGeoDS* source, const std::string& path, bool withR
 nlohmann::json DescribeCoordSys(ICoordSys* coordSys);
 // The text form of either description.
 std::string LayerText(const nlohmann::json& layer);
+// One line for a layer: shape type, records, fields, code page and coordinate system in short.
+std::string LayerSummary(const nlohmann::json& layer);
 std::string CoordSysText(const nlohmann::json& coordSys);
 
 } // namespace fennick

@@ -1,8 +1,12 @@
 // fennick-merge: checks and merges two or more layers into one new shapefile from the shell.
 
 #include "cli/CliText.h"
+#include "cli/LayerReport.h"
 #include "cli/TerminalProgress.h"
 #include "data/GdalModule.h"
+#include "data/IGeoDS.h"
+#include "data/Ref.h"
+#include "merge/OpenGeoDS.h"
 #include "merge/ShpMerge.h"
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
@@ -31,7 +35,7 @@ const char* const kHelp =
     "\n"
     "Options:\n"
     "  -o, --output OUTPUT   the new shapefile (.shp)\n"
-    "      --check           only check that the inputs can be merged\n"
+    "      --check           only check that the inputs can be merged, and show what was read from each\n"
     "      --where F=V1,V2   copy only records whose field F equals one of the values (letter case ignored;\n"
     "                        values are split at commas and kept with their blanks)\n"
     "      --overwrite       replace an existing OUTPUT\n"
@@ -115,6 +119,16 @@ std::optional<int> ParseArguments(int argc, char** argv, SOptions& options) {
     return std::nullopt;
 }
 
+// What the check read from each input, one line each.
+void PrintLayerSummaries(const std::vector<std::string>& inputs) {
+    for (const std::string& input : inputs) {
+        CRef<IGeoDS> source;
+        if (OpenGeoDS(FromUtf8(input), nullptr, source.Put(), nullptr) && source)
+            std::printf("  %s: %s\n", input.c_str(),
+                        LayerSummary(DescribeLayer(source.Get(), input, false)).c_str());
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -148,6 +162,8 @@ int main(int argc, char** argv) {
         engine.Check(&checkMeter);
         if (options.check) {
             std::printf("The files can be merged.\n");
+            if (!options.quiet)
+                PrintLayerSummaries(options.inputs);
             return 0;
         }
         CTerminalProgress meter(total, show);

@@ -253,17 +253,19 @@ QString CMergerDlg::AskSaveFileName(const QString& startFolder) {
     return dialog.selectedFiles().first();
 }
 
-void CMergerDlg::ShowMessageBox(const QString& text, QMessageBox::Icon icon) {
+void CMergerDlg::ShowMessageBox(const QString& text, QMessageBox::Icon icon, const QString& reason) {
     QMessageBox box(icon, ApplicationName(), text, QMessageBox::Ok, this);
+    if (!reason.isEmpty())
+        box.setInformativeText(reason);
     box.exec();
 }
 
 void CMergerDlg::OnMerge() {
     CBuildProgress progress(104);
-    auto fail = [&](const QString& text) {
+    auto fail = [&](const QString& text, const QString& reason) {
         progress.DestroyWindow();
         if (!text.isEmpty())
-            ShowMessageBox(text, QMessageBox::Warning);
+            ShowMessageBox(text, QMessageBox::Warning, reason);
     };
     try {
         const CHListBox* list = m_ui->IDC_FILES;
@@ -292,9 +294,10 @@ void CMergerDlg::OnMerge() {
         ShowMessageBox(message, QMessageBox::Information);
     } catch (const CException& error) {
         char16_t buffer[520];
-        fail(error.GetErrorMessage(buffer, 520) ? QString::fromUtf16(buffer) : QString());
+        fail(error.GetErrorMessage(buffer, 520) ? QString::fromUtf16(buffer) : QString(),
+             QString::fromStdU16String(error.Detail()));
     } catch (const std::bad_alloc&) {
-        fail(QString::fromStdU16String(CMemoryException().Message()));
+        fail(QString::fromStdU16String(CMemoryException().Message()), QString());
     }
 }
 

@@ -74,7 +74,9 @@ protected:
     // Seams replaced in tests. The save dialog: the chosen path, empty when cancelled.
     virtual QString AskSaveFileName(const QString& startFolder);
     // A message box with an OK button; icon Information or Warning (the exclamation).
-    virtual void ShowMessageBox(const QString& text, QMessageBox::Icon icon);
+    // The message as the box's text and, when given, the reason under it as the informative text.
+    virtual void ShowMessageBox(const QString& text, QMessageBox::Icon icon,
+                                const QString& reason = QString());
     // Runs the about box modally.
     virtual void RunAboutBox();
     // Shows menu and returns the chosen action (null for none).

@@ -1,5 +1,6 @@
 // fennick-merge run as users run it: exit codes and the exact texts on stdout and stderr.
 
+#include "BoundedRun.h"
 #include "OgrLayer.h"
 #include "Process.h"
 #include "TabFixtures.h"
@@ -148,7 +149,13 @@ TEST_F(MergeTool, CheckOnlyAndWhere) {
     const std::string b = Layer("b", 1);
     auto r = Merge({"--check", a, b});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, "The files can be merged.\n");
+    EXPECT_EQ(FirstLine(r.out), "The files can be merged.\n");
+    // One line per input with what was read from it; -q keeps only the verdict.
+    EXPECT_NE(
+        r.out.find("  " + b + ": polygon, 3 records, 3 fields, code page 65001, no coordinate system\n"),
+        std::string::npos)
+        << r.out;
+    EXPECT_EQ(Merge({"--check", "-q", a, b}).out, "The files can be merged.\n");
 
     const std::string out = dir.Path("f.shp");
     r = Merge({"--where", "name=A-2 é,,b-0 é", "-o", out, a, b});
@@ -192,4 +199,104 @@ TEST_F(MergeTool, InterruptCancelsAndLeavesNoOutput) {
     EXPECT_FALSE(std::filesystem::exists(out));
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
         EXPECT_EQ(entry.path().filename().string().find("out"), std::string::npos) << entry.path();
+}
+
+// Every failure keeps its fixed first line and says on a second line what really went wrong: which file,
+// which record or column, and the system's own words.
+TEST_F(MergeTool, FailuresSayWhyOnASecondLine) {
+    const auto big = [&](const std::string& name, const std::string& encoding, const std::string& text) {
+        std::vector<SOgrFeature> features;
+        for (int i = 0; i < 3000; ++i)
+            features.push_back(
+                {"POINT (" + std::to_string(i) + " 1)", {i == 7 ? text : "plain", "1", "2.5"}});
+        const std::string path = dir.Path(name);
+        WriteOgrLayer(path, "POINT", kFields, features, {"ENCODING=" + encoding});
+        return path;
+    };
+    const std::string a = Layer("a", 0);
+    const std::string p1252 = big("p1252.shp", "CP1252", "plain");
+    dir.Write("p1252.cpg", "1252");
+    const std::string putf8 = big("putf8.shp", "UTF-8", "東京");
+    const std::string line = dir.Path("line.shp");
+    WriteOgrLayer(line, "LINESTRING", kFields, {{"LINESTRING (0 0,1 1)", {"x", "1", "2"}}});
+    const std::string narrow = dir.Path("narrow.shp");
+    WriteOgrLayer(narrow, "POLYGON", {{"NAME", 'C', 30, 0}, {"POP", 'N', 10, 0}, {"AREA", 'F', 12, 3}},
+                  {{"POLYGON ((0 0,0 1,1 1,0 0))", {"x", "1", "2"}}});
+    // The second record's part count no longer fits its content.
+    const std::string broken = Layer("broken", 2);
+    std::string shp = CTempDir::Read(broken);
+    const uint32_t second = 100 + 120 + 8 + 4 + 32; // each record: 8 + 112 bytes
+    shp.replace(second, 4, std::string("\x40\x00\x00\x00", 4));
+    dir.Write("broken.shp", shp);
+    const std::string secret = Layer("secret", 3);
+    std::filesystem::permissions(secret, std::filesystem::perms::none);
+    std::filesystem::create_directory(dir.Path("ro"));
+    std::filesystem::permissions(dir.Path("ro"),
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    const std::string odd = Layer("odd", 4);
+    dir.Write("odd.cpg", "65000");
+    std::filesystem::permissions(dir.Path(), std::filesystem::perms::all, std::filesystem::perm_options::add);
+
+    struct SCase {
+        const char* what;
+        std::vector<std::string> args;
+        std::string first;
+        std::vector<std::string> reason;
+        long fileSizeKb = 0;
+        bool needsPermissions = false;
+    };
+    const std::string out = dir.Path("out.shp");
+    const std::string longName = dir.Path(std::string(300, 'n') + ".shp");
+    const std::vector<SCase> cases = {
+        {"file-size limit", {"-o", out, p1252, p1252}, AppendFailed(p1252), {"out.", "File too large"}, 64},
+        {"text the output's code page cannot hold",
+         {"-o", out, p1252, putf8},
+         AppendFailed(putf8),
+         {"Record 8, field NAME", "東京", "1252"}},
+        {"input without read permission",
+         {"-o", out, a, secret},
+         CantOpen(secret),
+         {"Permission denied"},
+         0,
+         true},
+        {"read-only output folder",
+         {"-o", dir.Path("ro/out.shp"), a, a},
+         CantCreate(dir.Path("ro/out.shp")),
+         {dir.Path("ro/out.shp"), "Permission denied"},
+         0,
+         true},
+        {"missing output folder",
+         {"-o", dir.Path("none/out.shp"), a, a},
+         CantCreate(dir.Path("none/out.shp")),
+         {"No such file or directory"}},
+        {"name too long", {"-o", longName, a, a}, CantCreate(longName), {"File name too long"}},
+        {"unknown code page", {"-o", out, odd, a}, CantCreate(out), {"65000"}},
+        {"shape types",
+         {"-o", out, a, line},
+         OtherShapeType(line),
+         {"polygon in " + a, "polyline in " + line}},
+        {"columns",
+         {"-o", out, a, narrow},
+         OtherColumns(narrow),
+         {"column 3", "AREA real(18.6) in " + a, "AREA real(12.3) in " + narrow}},
+        {"damaged record",
+         {"-o", out, a, broken},
+         AppendFailed(broken),
+         {"Record 2 of " + broken, "counts do not fit"}},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.needsPermissions && RunningAsRoot() && ::access("/usr/bin/setpriv", X_OK) != 0)
+            continue;
+        SLimits limits;
+        limits.fileSizeKb = c.fileSizeKb;
+        limits.unprivileged = c.needsPermissions;
+        const auto r = RunMergeBounded(c.args, limits);
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        EXPECT_EQ(FirstLine(r.err), c.first);
+        const std::string reason = SecondLine(r.err);
+        for (const std::string& part : c.reason)
+            EXPECT_NE(reason.find(part), std::string::npos) << "'" << part << "' missing from: " << r.err;
+        EXPECT_FALSE(std::filesystem::exists(out));
+    }
 }

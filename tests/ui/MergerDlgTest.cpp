@@ -47,6 +47,7 @@ private:
 struct SMessage {
     QString text;
     QMessageBox::Icon icon;
+    QString reason;
 };
 
 class CTestMergerDlg : public CMergerDlg {
@@ -62,8 +63,8 @@ public:
 
     // The real dialogs behind the seams.
     QString RealSaveDialog(const QString& start) { return CMergerDlg::AskSaveFileName(start); }
-    void RealMessageBox(const QString& text, QMessageBox::Icon icon) {
-        CMergerDlg::ShowMessageBox(text, icon);
+    void RealMessageBox(const QString& text, QMessageBox::Icon icon, const QString& reason = QString()) {
+        CMergerDlg::ShowMessageBox(text, icon, reason);
     }
 
 protected:
@@ -73,8 +74,8 @@ protected:
             QTimer::singleShot(0, onSaved);
         return saveAnswer;
     }
-    void ShowMessageBox(const QString& text, QMessageBox::Icon icon) override {
-        messages.append({text, icon});
+    void ShowMessageBox(const QString& text, QMessageBox::Icon icon, const QString& reason) override {
+        messages.append({text, icon, reason});
     }
     void RunAboutBox() override { ++aboutRuns; }
     QAction* ExecWindowMenu(QMenu& menu, const QPoint&) override {
@@ -305,20 +306,29 @@ private slots:
     }
 
     void messageBoxIsCaptionedWithTheProgramName() {
-        QString caption, text;
+        QString caption, text, reason;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
-        QTimer::singleShot(0, [&] {
+        const auto answer = [&] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 caption = box->windowTitle();
                 text = box->text();
+                reason = box->informativeText();
                 icon = box->icon();
                 box->button(QMessageBox::Ok)->click();
             }
-        });
+        };
+        QTimer::singleShot(0, answer);
         m_dlg->RealMessageBox(QStringLiteral("line one\nline two"), QMessageBox::Warning);
         QCOMPARE(caption, QStringLiteral("ui_MergerDlgTest"));
         QCOMPARE(text, QStringLiteral("line one\nline two"));
         QCOMPARE(icon, QMessageBox::Warning);
+        QVERIFY(reason.isEmpty());
+        // A failure's reason stands under its unchanged message.
+        QTimer::singleShot(0, answer);
+        m_dlg->RealMessageBox(QStringLiteral("Can't create shapefile.: o.shp."), QMessageBox::Warning,
+                              QStringLiteral("Access to o.shp was denied. (Permission denied)"));
+        QCOMPARE(text, QStringLiteral("Can't create shapefile.: o.shp."));
+        QCOMPARE(reason, QStringLiteral("Access to o.shp was denied. (Permission denied)"));
     }
 
     void doubleClickAddsTheFileAndRemembersItsFolder() {
@@ -445,6 +455,9 @@ private slots:
         // The engine names the input that differs.
         QCOMPARE(m_dlg->messages[0].text,
                  Data(QStringLiteral("line.shp")) + QStringLiteral(": Different shape types.."));
+        QCOMPARE(m_dlg->messages[0].reason, QStringLiteral("point in ") + Data(QStringLiteral("a.shp")) +
+                                                QStringLiteral(", polyline in ") +
+                                                Data(QStringLiteral("line.shp")));
         QCOMPARE(m_dlg->messages[0].icon, QMessageBox::Warning);
         QVERIFY(m_dlg->m_outputDir.isEmpty());
     }
