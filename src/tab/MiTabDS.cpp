@@ -333,6 +333,7 @@ CMiTabDS::~CMiTabDS() {
 void CMiTabDS::Open(const std::u16string& path, bool useIndex) {
     if (!HasTabExtension(path))
         ThrowBadFormat(path);
+    m_path = path;
     {
         CTabReaderGuard guard;
         RegisterDrivers();
@@ -554,13 +555,26 @@ int CMiTabDS::ReadShape(int record, IShapeEx* shape) {
         CTabReaderGuard guard;
         const OGRFeature* feature = Kept(record);
         if (!feature)
-            return 0;
+            return NoteReadFailure(record, u"its object cannot be read");
         std::size_t size = 0;
         const int type = BuildTabShapeRecord(feature->GetGeometryRef(), m_record, size);
-        return shape->SetData(type, record, m_record.Data(), static_cast<int>(size));
+        if (shape->SetData(type, record, m_record.Data(), static_cast<int>(size)) == 0)
+            return NoteReadFailure(record, u"its object cannot be stored as a shape");
+        return 1;
+    } catch (const CException& e) {
+        return NoteReadFailure(record, e.Message().c_str());
     } catch (...) {
-        return 0;
+        return NoteReadFailure(record, u"its object cannot be read");
     }
+}
+
+int CMiTabDS::NoteReadFailure(int record, const char16_t* what) const {
+    // GDAL's own words say best what is wrong inside the table.
+    const char* gdal = CPLGetLastErrorMsg();
+    const std::u16string why = gdal != nullptr && *gdal != '\0' ? FromUtf8(gdal) : std::u16string(what);
+    SetFailureReason(u"Record " + Utf16Number(record + 1LL) + u" of " + m_path + u" cannot be read: " + why +
+                     u".");
+    return 0;
 }
 
 int CMiTabDS::GetAttributes(int record, IShapeAttr** attributes) {
@@ -570,11 +584,11 @@ int CMiTabDS::GetAttributes(int record, IShapeAttr** attributes) {
         CTabReaderGuard guard;
         OGRFeatureUniquePtr feature = Take(record);
         if (!feature)
-            return 0;
+            return NoteReadFailure(record, u"its row cannot be read");
         *attributes = MakeRef<CMiTabAttrImpl>(std::move(feature), record, GetCodePage(), m_utf8).Detach();
         return 1;
     } catch (...) {
-        return 0;
+        return NoteReadFailure(record, u"its row cannot be read");
     }
 }
 

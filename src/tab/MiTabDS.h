@@ -123,6 +123,8 @@ protected:
     int QuerySpatialIndex(const CGeoRect& query, std::vector<bool>& bits) override;
 
 private:
+    // Leaves the reason a record cannot be read for the caller that reports it; 0, the failed call's answer.
+    int NoteReadFailure(int record, const char16_t* what) const;
     struct SDatasetCloser {
         void operator()(GDALDataset* dataset) const;
     };
@@ -145,6 +147,7 @@ private:
     CDsFieldTable m_fields;
     CQuadTreeIndex m_index;
     int m_recordCount = 0;
+    std::u16string m_path; // for messages
     bool m_utf8 = false;
     // Reused for every shape read, so walking a table allocates no record buffer per record.
     CByteBuffer m_record;
