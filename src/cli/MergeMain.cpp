@@ -12,6 +12,7 @@
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -119,6 +120,17 @@ std::optional<int> ParseArguments(int argc, char** argv, SOptions& options) {
     return std::nullopt;
 }
 
+// The exit status once the result is printed: a result or progress that could not be written (a full disk,
+// a closed pipe) fails the run, so a script never takes an unreported result for success.
+int FinishOutput() {
+    const bool outFailed = std::fflush(stdout) != 0 || std::ferror(stdout);
+    const int err = errno;
+    const bool errFailed = std::fflush(stderr) != 0 || std::ferror(stderr);
+    if (outFailed)
+        std::fprintf(stderr, "fennick-merge: the result cannot be written: %s\n", std::strerror(err));
+    return outFailed || errFailed ? 1 : 0;
+}
+
 // What the check read from each input, one line each.
 void PrintLayerSummaries(const std::vector<std::string>& inputs) {
     for (const std::string& input : inputs) {
@@ -136,6 +148,8 @@ int main(int argc, char** argv) {
     // Past a file-size limit a write must fail (and the merge with it, leaving no output) instead of the
     // signal ending the process with its temporary files in place.
     std::signal(SIGXFSZ, SIG_IGN);
+    // A closed pipe is a write error that fails the run, not a signal that kills it.
+    std::signal(SIGPIPE, SIG_IGN);
     SOptions options;
     if (const std::optional<int> status = ParseArguments(argc, argv, options))
         return *status;
@@ -164,7 +178,7 @@ int main(int argc, char** argv) {
             std::printf("The files can be merged.\n");
             if (!options.quiet)
                 PrintLayerSummaries(options.inputs);
-            return 0;
+            return FinishOutput();
         }
         CTerminalProgress meter(total, show);
         engine.Merge(output, &meter);
@@ -179,5 +193,5 @@ int main(int argc, char** argv) {
         return 1;
     }
     PrintText(stdout, u"The files have been merged successfully.\n" + output + u"\n");
-    return 0;
+    return FinishOutput();
 }

@@ -14,10 +14,14 @@ namespace {
 
 std::atomic<bool> g_interrupted{false};
 
+// The signals that ask a program to stop: Ctrl+C, kill, a closed terminal, Ctrl+\\.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
 extern "C" void OnInterrupt(int) {
     g_interrupted = true;
-    // A second Ctrl+C ends the program the usual way.
-    std::signal(SIGINT, SIG_DFL);
+    // A second one ends the program the usual way; the next merge to the output removes what it left.
+    for (const int stop : kStopSignals)
+        std::signal(stop, SIG_DFL);
 }
 
 } // namespace
@@ -27,8 +31,8 @@ bool InterruptRequested() {
 }
 
 CTerminalProgress::CTerminalProgress(int total, bool show) : m_total(total), m_show(show) {
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
+    for (const int stop : kStopSignals)
+        std::signal(stop, OnInterrupt);
 }
 
 CTerminalProgress::~CTerminalProgress() {

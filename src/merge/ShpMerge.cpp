@@ -240,14 +240,16 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
     // The first input's companions travel with the output and appear with it.
     const std::u16string prjPath = ReplaceExtension(m_files[0], u".prj");
     const bool hasPrj = FileExists(prjPath);
-    if (hasPrj)
-        output.AddCompanionCopy(prjPath, u".prj");
+    // A projection that cannot travel with the data fails the merge: data without it cannot be placed.
+    if (hasPrj && !output.AddCompanionCopy(prjPath, u".prj"))
+        ThrowGenericError(u"Can't create shapefile.", outputPath, output.GetLastError());
     const std::u16string cpgPath = ReplaceExtension(m_files[0], u".cpg");
     if (output.GetCodePage() > 0 && first->GetSourceKind() == SOURCE_SHAPEFILE && FileExists(cpgPath)) {
         // Only a .cpg that names the code page actually written is copied as it stands.
         const auto line = ReadFirstLine(cpgPath);
         if (line && CxBaseDatabase::CodePageOfCpgText(*line) == output.GetCodePage())
-            output.AddCompanionCopy(cpgPath, u".cpg");
+            if (!output.AddCompanionCopy(cpgPath, u".cpg"))
+                ThrowGenericError(u"Can't create shapefile.", outputPath, output.GetLastError());
     }
 
     if (selected && !AppendRecordset(output, selected.Get()))

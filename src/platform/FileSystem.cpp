@@ -63,6 +63,17 @@ std::optional<std::string> ReadSmallFile(const std::u16string& path, std::size_t
 
 bool CopyFileOverwrite(const std::u16string& src, const std::u16string& dst) {
     std::error_code ec;
+    return CopyFileOverwrite(src, dst, ec);
+}
+
+bool IsRegularFile(const std::u16string& path) {
+    std::error_code ec;
+    return fs::is_regular_file(fs::path(ToUtf8(path)), ec) && !ec;
+}
+
+bool CopyFileOverwrite(const std::u16string& src, const std::u16string& dst, std::error_code& ec) {
+    ec.clear();
+    // Only a regular file is copied (links followed): a pipe, a device or a folder is refused.
     fs::copy_file(fs::path(ToUtf8(src)), fs::path(ToUtf8(dst)), fs::copy_options::overwrite_existing, ec);
     return !ec;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <system_error>
 
 namespace fennick {
 
@@ -21,6 +22,10 @@ std::optional<std::string> ReadFirstLine(const std::u16string& path, std::size_t
 std::optional<std::string> ReadSmallFile(const std::u16string& path, std::size_t maxBytes);
 // Copies src over dst (replacing it). Returns false on any failure.
 bool CopyFileOverwrite(const std::u16string& src, const std::u16string& dst);
+// True for a regular file (links followed); false for a pipe, a device, a folder or nothing.
+bool IsRegularFile(const std::u16string& path);
+// The same, saying why it failed in ec. Only a regular file (links followed) is copied.
+bool CopyFileOverwrite(const std::u16string& src, const std::u16string& dst, std::error_code& ec);
 // Removes a file; false when it could not be removed.
 bool DeleteFile(const std::u16string& path);
 

@@ -79,11 +79,18 @@ std::u16string COutputFiles::CompanionExtension(const std::u16string& extension)
     return ext;
 }
 
-bool COutputFiles::PlaceCopy(const std::u16string& sourcePath, const std::u16string& extension) {
+bool COutputFiles::PlaceCopy(const std::u16string& sourcePath, const std::u16string& extension,
+                             std::u16string* why) {
     // Copied beside first, so that a failed copy leaves an earlier copy of the same extension intact.
     const std::u16string temp = TempPath(extension);
     const std::u16string scratch = TempPath(u".new" + extension);
-    if (!CopyFileOverwrite(sourcePath, scratch) || !RenameFile(scratch, temp)) {
+    std::error_code ec;
+    if (!CopyFileOverwrite(sourcePath, scratch, ec) || !RenameFile(scratch, temp)) {
+        if (!ec)
+            ec.assign(errno, std::generic_category());
+        if (why != nullptr)
+            *why = PathExists(sourcePath) && !IsRegularFile(sourcePath) ? u"not a regular file"
+                                                                       : FromUtf8(ec.message());
         DeleteFile(scratch);
         return false;
     }

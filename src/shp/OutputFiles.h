@@ -34,7 +34,9 @@ public:
     static std::u16string CompanionExtension(const std::u16string& extension);
     // Copies a file byte for byte to the temporary of the extension (from CompanionExtension) and places
     // it. False when it cannot be copied; an earlier copy of the same extension is then kept.
-    bool PlaceCopy(const std::u16string& sourcePath, const std::u16string& extension);
+    // why, when given, receives the reason of a failure.
+    bool PlaceCopy(const std::u16string& sourcePath, const std::u16string& extension,
+                   std::u16string* why = nullptr);
 
     // Renames every placed file into place. For each extension of stale that no placed file has, an existing
     // file of the output's name is removed, since it would misstate the new files. Existing files are moved

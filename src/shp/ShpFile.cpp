@@ -297,8 +297,9 @@ bool CShpFile::AddCompanionCopy(const std::u16string& sourcePath, const std::u16
     const std::u16string ext = COutputFiles::CompanionExtension(extension);
     if (ext.empty())
         return false;
-    if (!m_files.PlaceCopy(sourcePath, ext)) {
-        m_lastError = u"Could not copy " + sourcePath + u".";
+    std::u16string why;
+    if (!m_files.PlaceCopy(sourcePath, ext, &why)) {
+        m_lastError = u"Could not copy " + sourcePath + u" as the output's " + ext + u" (" + why + u").";
         return false;
     }
     return true;

@@ -176,29 +176,33 @@ TEST_F(MergeTool, InterruptCancelsAndLeavesNoOutput) {
     const std::string a = Layer("a", 0);
     const std::string b = Layer("b", 1);
     const std::string c = Layer("c", 2);
-    std::filesystem::remove(dir.Path("a.cpg"));
-    ASSERT_EQ(::mkfifo(dir.Path("a.cpg").c_str(), 0644), 0);
-    const std::string out = dir.Path("out.shp");
-    const auto r = RunProcess(ToolPath("fennick-merge"), {"-o", out, a, b, c}, [&](int pid) {
-        // A writer can open the pipe only once the tool has opened it for reading, that is once it is past
-        // its start-up and inside the check.
-        int fd = -1;
-        for (int tries = 0; fd < 0 && tries < 3000; ++tries) {
-            fd = ::open(dir.Path("a.cpg").c_str(), O_WRONLY | O_NONBLOCK);
-            if (fd < 0)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        ASSERT_GE(fd, 0) << "the tool never opened the code page file";
-        ::kill(pid, SIGINT);
-        const std::string name = "UTF-8";
-        EXPECT_EQ(::write(fd, name.data(), name.size()), static_cast<ssize_t>(name.size()));
-        ::close(fd);
-    });
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "The action has been cancelled.\n");
-    EXPECT_FALSE(std::filesystem::exists(out));
-    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
-        EXPECT_EQ(entry.path().filename().string().find("out"), std::string::npos) << entry.path();
+    // Ctrl+C, kill, a closed terminal and Ctrl+\ all cancel alike.
+    for (const int stop : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        SCOPED_TRACE(stop);
+        std::filesystem::remove(dir.Path("a.cpg"));
+        ASSERT_EQ(::mkfifo(dir.Path("a.cpg").c_str(), 0644), 0);
+        const std::string out = dir.Path("out.shp");
+        const auto r = RunProcess(ToolPath("fennick-merge"), {"-o", out, a, b, c}, [&](int pid) {
+            // A writer can open the pipe only once the tool has opened it for reading, that is once it is
+            // past its start-up and inside the check.
+            int fd = -1;
+            for (int tries = 0; fd < 0 && tries < 3000; ++tries) {
+                fd = ::open(dir.Path("a.cpg").c_str(), O_WRONLY | O_NONBLOCK);
+                if (fd < 0)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            ASSERT_GE(fd, 0) << "the tool never opened the code page file";
+            ::kill(pid, stop);
+            const std::string name = "UTF-8";
+            EXPECT_EQ(::write(fd, name.data(), name.size()), static_cast<ssize_t>(name.size()));
+            ::close(fd);
+        });
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.err, "The action has been cancelled.\n");
+        EXPECT_FALSE(std::filesystem::exists(out));
+        for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+            EXPECT_EQ(entry.path().filename().string().find("out"), std::string::npos) << entry.path();
+    }
 }
 
 // Every failure keeps its fixed first line and says on a second line what really went wrong: which file,
@@ -299,4 +303,35 @@ TEST_F(MergeTool, FailuresSayWhyOnASecondLine) {
             EXPECT_NE(reason.find(part), std::string::npos) << "'" << part << "' missing from: " << r.err;
         EXPECT_FALSE(std::filesystem::exists(out));
     }
+}
+
+// Nothing the tool was asked for is silently left out: a projection that cannot be copied fails the merge,
+// and so does a result that cannot be printed.
+TEST_F(MergeTool, CompanionsAndTheResultMustArrive) {
+    const std::string a = Layer("a", 0);
+    const std::string b = Layer("b", 1);
+    const std::string out = dir.Path("out.shp");
+    const std::string prj = dir.Path("a.prj");
+    const std::vector<std::pair<const char*, std::function<void()>>> unreadable = {
+        {"pipe", [&] { ASSERT_EQ(::mkfifo(prj.c_str(), 0644), 0); }},
+        {"folder", [&] { std::filesystem::create_directory(prj); }},
+        {"link to a device", [&] { std::filesystem::create_symlink("/dev/zero", prj); }},
+    };
+    for (const auto& [what, make] : unreadable) {
+        SCOPED_TRACE(what);
+        std::filesystem::remove_all(prj);
+        make();
+        const auto r = RunMergeBounded({"-o", out, a, b}, SLimits{.wallSeconds = 20});
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        EXPECT_EQ(FirstLine(r.err), CantCreate(out));
+        EXPECT_NE(SecondLine(r.err).find("Could not copy " + prj + " as the output's .prj"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_FALSE(std::filesystem::exists(out));
+    }
+    std::filesystem::remove_all(prj);
+    const auto full = RunProcess(
+        "/bin/sh", {"-c", "\"$0\" -o \"$1\" \"$2\" \"$3\" >/dev/full", ToolPath("fennick-merge"), out, a, b});
+    EXPECT_EQ(full.exitCode, 1);
+    EXPECT_NE(full.err.find("the result cannot be written"), std::string::npos) << full.err;
 }
