@@ -11,6 +11,7 @@
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
+#include "shp/OutputFiles.h"
 
 #include <cerrno>
 #include <csignal>
@@ -154,13 +155,22 @@ int main(int argc, char** argv) {
     if (const std::optional<int> status = ParseArguments(argc, argv, options))
         return *status;
 
-    const std::u16string output = FromUtf8(options.output);
-    if (!options.check && !options.overwrite && PathExists(output)) {
-        std::fprintf(stderr, "%s already exists; use --overwrite to replace it.\n", options.output.c_str());
-        return 1;
+    // The files written are always <folder>/<base>.shp and its companions, whatever extension was typed.
+    const std::u16string output = COutputFiles::MainFilePath(FromUtf8(options.output));
+    if (!options.check && output.empty())
+        return UsageError("'" + options.output +
+                          "' names no file for the output (a folder, or no base name)");
+    if (!options.check && !options.overwrite) {
+        // Any file of the output's set counts: replacing report.shp would take report.dbf along.
+        const std::vector<std::u16string> existing = COutputFiles::ExistingSetMembers(output);
+        if (!existing.empty()) {
+            PrintText(stderr, existing.front() + u" already exists; use --overwrite to replace it.\n");
+            return 1;
+        }
     }
 
     CShpMerge engine;
+    engine.m_overwrite = options.overwrite;
     for (const std::string& input : options.inputs)
         engine.AddFile(FromUtf8(input));
     if (options.haveWhere) {

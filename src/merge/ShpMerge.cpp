@@ -235,11 +235,12 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
 
     CShpFile output;
     output.SetCodePage(OutputCodePage(first.Get()));
+    output.SetOverwrite(m_overwrite);
     if (!CreateOutput(outputPath, output, templateSet.Get()))
         ThrowGenericError(u"Can't create shapefile.", outputPath, output.GetLastError());
     // The first input's companions travel with the output and appear with it.
     const std::u16string prjPath = ReplaceExtension(m_files[0], u".prj");
-    const bool hasPrj = FileExists(prjPath);
+    const bool hasPrj = PathExists(prjPath);
     // A projection that cannot travel with the data fails the merge: data without it cannot be placed.
     if (hasPrj && !output.AddCompanionCopy(prjPath, u".prj"))
         ThrowGenericError(u"Can't create shapefile.", outputPath, output.GetLastError());
@@ -277,9 +278,6 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
 
     if (!CloseOutput(output))
         ThrowGenericError(u"Can't create shapefile.", outputPath, output.GetLastError());
-    // A companion left from an earlier file of the output's name would describe data it does not hold.
-    if (!hasPrj)
-        DeleteFile(ReplaceExtension(outputPath, u".prj"));
 }
 
 } // namespace fennick

@@ -44,6 +44,9 @@ public:
     // The optional attribute filter: one field name and the accepted values, comma separated.
     std::u16string m_filterField;
     std::u16string m_filterValuesText;
+    // Whether an existing output is replaced (its whole file set); when not, any existing member of the set
+    // fails the merge. The check is made under the output's lock, so two merges never mix their files.
+    bool m_overwrite = true;
 
 private:
     void SetupFilter(IGeoDS* first);

@@ -3,15 +3,27 @@
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
+#include "platform/GenericEx.h"
 #include "platform/PathFunctions.h"
 #include "platform/TextCase.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sys/file.h>
+#include <sys/stat.h>
+
 namespace fennick {
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -21,10 +33,70 @@ bool RenameFile(const std::u16string& from, const std::u16string& to) {
     return ::rename(ToUtf8(from).c_str(), ToUtf8(to).c_str()) == 0;
 }
 
+// Whether anything, a dangling link included, stands at the path.
+bool Occupied(const std::u16string& path) {
+    struct stat st {};
+    return ::lstat(ToUtf8(path).c_str(), &st) == 0;
+}
+
+// The names in a folder ("" is the current one).
+std::vector<std::u16string> FolderNames(const std::u16string& dir) {
+    std::vector<std::u16string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir.empty() ? fs::path(".") : fs::path(ToUtf8(dir)), ec), end;
+         !ec && it != end; it.increment(ec))
+        names.push_back(FromUtf8(it->path().filename().string()));
+    return names;
+}
+
+bool ProcessAlive(long pid) {
+    return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+}
+
 } // namespace
 
 COutputFiles::~COutputFiles() {
     RemoveTemporaries();
+    Unlock();
+}
+
+const std::vector<std::u16string_view>& COutputFiles::SetExtensions() {
+    static const std::vector<std::u16string_view> extensions = {
+        u".shp",     u".shx", u".dbf", u".prj", u".cpg", u".qix", u".sbn", u".sbx",
+        u".shp.xml", u".aih", u".ain", u".atx", u".fbn", u".fbx", u".ixs", u".mxs"};
+    return extensions;
+}
+
+std::u16string COutputFiles::MainFilePath(const std::u16string& path) {
+    const std::u16string dir = GetDirectoryPart(path);
+    std::u16string name = path.substr(dir.size());
+    std::error_code ec;
+    if (name.empty() || name == u"." || name == u".." || fs::is_directory(fs::path(ToUtf8(path)), ec))
+        return {};
+    const auto dot = name.rfind(u'.');
+    std::u16string extension = u".shp";
+    if (dot != std::u16string::npos && dot > 0) {
+        if (name.substr(dot) == u".SHP")
+            extension = u".SHP";
+        name.resize(dot);
+    } else if (dot == 0) {
+        return {}; // ".shp" alone has no base name
+    }
+    return dir + name + extension;
+}
+
+std::vector<std::u16string> COutputFiles::ExistingSetMembers(const std::u16string& mainPath) {
+    const std::u16string dir = GetDirectoryPart(mainPath);
+    const std::u16string base = GetFileBaseName(mainPath);
+    std::vector<std::u16string> found;
+    for (const std::u16string& name : FolderNames(dir))
+        for (const std::u16string_view ext : SetExtensions())
+            if (name.size() == base.size() + ext.size() &&
+                EqualIgnoringCase(name, base + std::u16string(ext))) {
+                found.push_back(dir + name);
+                break;
+            }
+    return found;
 }
 
 std::u16string COutputFiles::TempPath(const std::u16string& extension) const {
@@ -32,23 +104,70 @@ std::u16string COutputFiles::TempPath(const std::u16string& extension) const {
 }
 
 std::u16string COutputFiles::FinalPath(std::u16string_view extension) const {
-    return JoinPath(m_outputDir, m_outputBase, std::u16string(extension));
+    return m_outputDir + m_outputBase + (extension == u".shp" ? m_mainExtension : std::u16string(extension));
 }
 
-void COutputFiles::Begin(const std::u16string& path) {
+void COutputFiles::Lock(const std::u16string& lockPath) {
+    const std::string native = ToUtf8(lockPath);
+    // The file can be removed by the merge that held it between our open and our lock; then try again.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const int fd = ::open(native.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+        if (fd < 0) // the folder takes no new file: say so of the output, the file the user asked for
+            CFileException::ThrowErrno(errno, FinalPath(u".shp"));
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int err = errno;
+            ::close(fd);
+            if (err == EWOULDBLOCK)
+                ThrowGenericError(u"Another merge is writing " + FinalPath(u".shp") +
+                                  u"; try again when it has finished.");
+            CFileException::ThrowErrno(err, lockPath);
+        }
+        struct stat held {
+        }, named{};
+        if (::fstat(fd, &held) == 0 && ::stat(native.c_str(), &named) == 0 && held.st_ino == named.st_ino &&
+            held.st_dev == named.st_dev) {
+            m_lockFd = fd;
+            m_lockPath = lockPath;
+            return;
+        }
+        ::close(fd);
+    }
+    ThrowGenericError(u"The lock file " + lockPath + u" keeps changing.");
+}
+
+void COutputFiles::Unlock() {
+    if (m_lockFd < 0)
+        return;
+    // Removed while still held, so a waiting merge finds it gone and makes its own.
+    ::unlink(ToUtf8(m_lockPath).c_str());
+    ::close(m_lockFd);
+    m_lockFd = -1;
+}
+
+void COutputFiles::Begin(const std::u16string& path, bool overwrite) {
     m_outputDir = GetDirectoryPart(path);
     m_outputBase = GetFileBaseName(path);
+    const std::u16string name = path.substr(m_outputDir.size());
+    m_mainExtension = name.size() >= 4 && name.substr(name.size() - 4) == u".SHP" ? u".SHP" : u".shp";
+    if (m_outputBase.empty())
+        ThrowGenericError(u"The output needs a file name: " + path + u".");
+
+    Lock(m_outputDir + u"." + m_outputBase + u".lock");
+    RecoverLeftovers();
+    if (!overwrite) {
+        const std::vector<std::u16string> existing = ExistingSetMembers(FinalPath(u".shp"));
+        if (!existing.empty())
+            ThrowGenericError(existing.front() + u" already exists; use --overwrite to replace it.");
+    }
 
     // A hidden name in the output's folder that nothing uses yet, for any file a commit may move.
-    static const char16_t* const kExtensions[] = {u".shp", u".shx", u".dbf", u".cpg", u".prj"};
+    static const char16_t* const kExtensions[] = {u".shp", u".shx", u".dbf", u".cpg", u".prj", u".commit"};
     for (;;) {
         const std::string token = std::to_string(::getpid()) + "-" + std::to_string(++g_tempCounter);
         m_tempBase = u"." + m_outputBase + u".~" + std::u16string(token.begin(), token.end());
         bool free = true;
         for (const char16_t* ext : kExtensions)
-            free = free && !PathExists(TempPath(ext)) &&
-                   !PathExists(TempPath(u".old" + std::u16string(ext))) &&
-                   !PathExists(TempPath(u".new" + std::u16string(ext)));
+            free = free && !Occupied(TempPath(ext)) && !Occupied(TempPath(u".new" + std::u16string(ext)));
         if (free)
             break;
     }
@@ -90,7 +209,7 @@ bool COutputFiles::PlaceCopy(const std::u16string& sourcePath, const std::u16str
             ec.assign(errno, std::generic_category());
         if (why != nullptr)
             *why = PathExists(sourcePath) && !IsRegularFile(sourcePath) ? u"not a regular file"
-                                                                       : FromUtf8(ec.message());
+                                                                        : FromUtf8(ec.message());
         DeleteFile(scratch);
         return false;
     }
@@ -98,54 +217,129 @@ bool COutputFiles::PlaceCopy(const std::u16string& sourcePath, const std::u16str
     return true;
 }
 
-void COutputFiles::Commit(std::initializer_list<std::u16string_view> stale) {
-    struct SStep {
-        std::u16string temp, final, backup;
-        bool backedUp = false;
-        bool placed = false;
-    };
-    std::vector<SStep> steps;
+// The commit, in order, and what a crash at each point leaves:
+//  1. A journal (the temporary ".commit") lists each placed temporary and the final name it takes. A crash
+//     before it is complete leaves the old set untouched and temporaries of a process that no longer runs,
+//     which the next merge to the output removes.
+//  2. Each placed file but the .shp is renamed over its final name (each rename is atomic on its own).
+//  3. The members of the set that no placed file replaces (a stale .prj, an old spatial index) are removed.
+//  4. The .shp is renamed over its final name, last, so a reader sees the new set only once it is whole.
+//  5. The journal is removed.
+// A crash from 2 to 5 leaves the journal; the next merge to the output finishes the commit from it before
+// anything else (RecoverLeftovers), so the new set then stands whole.
+void COutputFiles::Commit() {
+    std::vector<SPlaced> order;
     for (const auto& placed : m_placed)
-        steps.push_back({placed.temp, FinalPath(placed.extension), TempPath(u".old" + placed.extension)});
-    for (const std::u16string_view extension : stale)
-        if (!IsPlaced(extension))
-            steps.push_back(
-                {std::u16string(), FinalPath(extension), TempPath(u".old" + std::u16string(extension))});
+        if (placed.extension != u".shp")
+            order.push_back(placed);
+    for (const auto& placed : m_placed)
+        if (placed.extension == u".shp")
+            order.push_back(placed);
+    std::vector<std::u16string> kept;
+    std::string journal;
+    for (const auto& placed : order) {
+        kept.push_back(FinalPath(placed.extension).substr(m_outputDir.size()));
+        journal += ToUtf8(placed.temp.substr(m_outputDir.size())) + "\t" + ToUtf8(kept.back()) + "\n";
+    }
 
-    auto rollBack = [&](const std::u16string& failedPath, int err) {
-        for (auto it = steps.rbegin(); it != steps.rend(); ++it) {
-            if (it->placed)
-                RenameFile(it->final, it->temp);
-            if (it->backedUp)
-                RenameFile(it->backup, it->final);
+    CrashPointForTests(1);
+    const std::u16string journalPath = TempPath(u".commit");
+    const std::u16string journalScratch = TempPath(u".new.commit");
+    {
+        std::ofstream out(ToUtf8(journalScratch), std::ios::binary | std::ios::trunc);
+        out << journal;
+        out.flush();
+        if (!out)
+            CFileException::ThrowErrno(errno != 0 ? errno : EIO, journalScratch);
+    }
+    // Renamed into place only whole, so a journal that exists is complete.
+    if (!RenameFile(journalScratch, journalPath)) {
+        const int err = errno;
+        DeleteFile(journalScratch);
+        CFileException::ThrowErrno(err, FinalPath(u".shp"));
+    }
+    int step = 2;
+    for (const auto& placed : order) {
+        if (placed.extension == u".shp") {
+            CrashPointForTests(step++);
+            RemoveOtherMembers(kept);
         }
-        CFileException::ThrowErrno(err, failedPath);
-    };
-    // Move existing files of the output's name aside first, so that a failure can restore them.
-    for (auto& step : steps) {
-        if (!PathExists(step.final))
-            continue;
-        if (!RenameFile(step.final, step.backup))
-            rollBack(step.final, errno);
-        step.backedUp = true;
+        CrashPointForTests(step++);
+        if (!RenameFile(placed.temp, FinalPath(placed.extension)))
+            CFileException::ThrowErrno(errno, FinalPath(placed.extension));
     }
-    for (auto& step : steps) {
-        if (step.temp.empty())
-            continue;
-        if (!RenameFile(step.temp, step.final))
-            rollBack(step.final, errno);
-        step.placed = true;
-    }
-    for (const auto& step : steps)
-        if (step.backedUp)
-            DeleteFile(step.backup);
+    CrashPointForTests(step);
+    DeleteFile(journalPath);
     m_placed.clear();
+    Unlock();
+}
+
+void COutputFiles::RemoveOtherMembers(const std::vector<std::u16string>& kept) const {
+    for (const std::u16string& member : ExistingSetMembers(FinalPath(u".shp"))) {
+        const std::u16string name = member.substr(m_outputDir.size());
+        if (std::find(kept.begin(), kept.end(), name) == kept.end())
+            DeleteFile(member);
+    }
+}
+
+void COutputFiles::RecoverLeftovers() {
+    // Files of this output's earlier merges: ".<base>.~<pid>-<n>.<extension>".
+    const std::u16string prefix = u"." + m_outputBase + u".~";
+    std::vector<std::u16string> tokens;
+    for (const std::u16string& name : FolderNames(m_outputDir)) {
+        if (name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const auto end = name.find(u'.', prefix.size());
+        const std::u16string token =
+            name.substr(prefix.size(), end == std::u16string::npos ? end : end - prefix.size());
+        const long pid = std::strtol(ToUtf8(token).c_str(), nullptr, 10);
+        if (pid == ::getpid() || ProcessAlive(pid))
+            continue;
+        if (std::find(tokens.begin(), tokens.end(), token) == tokens.end())
+            tokens.push_back(token);
+    }
+    for (const std::u16string& token : tokens) {
+        const std::u16string journalPath = m_outputDir + prefix + token + u".commit";
+        if (auto text = ReadSmallFile(journalPath, 1 << 16)) {
+            // The commit had begun: finish it.
+            std::vector<std::u16string> kept;
+            std::size_t at = 0;
+            while (at < text->size()) {
+                auto end = text->find('\n', at);
+                if (end == std::string::npos)
+                    end = text->size();
+                const std::string line = text->substr(at, end - at);
+                at = end + 1;
+                const auto tab = line.find('\t');
+                if (tab == std::string::npos)
+                    continue;
+                const std::u16string temp = m_outputDir + FromUtf8(line.substr(0, tab));
+                kept.push_back(FromUtf8(line.substr(tab + 1)));
+                if (Occupied(temp) && kept.back().find(u'/') == std::u16string::npos)
+                    RenameFile(temp, m_outputDir + kept.back());
+            }
+            RemoveOtherMembers(kept);
+        }
+        for (const std::u16string& name : FolderNames(m_outputDir))
+            if (name.compare(0, prefix.size() + token.size() + 1, prefix + token + u".") == 0)
+                DeleteFile(m_outputDir + name);
+    }
+}
+
+void COutputFiles::CrashPointForTests(int step) {
+    static const int crashAt = [] {
+        const char* text = std::getenv("FENNICK_COMMIT_CRASH");
+        return text != nullptr ? std::atoi(text) : 0;
+    }();
+    if (crashAt == step)
+        ::kill(::getpid(), SIGKILL);
 }
 
 void COutputFiles::RemoveTemporaries() {
     for (const auto& placed : m_placed)
         DeleteFile(placed.temp);
     m_placed.clear();
+    Unlock();
 }
 
 std::u16string COutputFiles::WithFinalNames(std::u16string text) const {

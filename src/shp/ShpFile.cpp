@@ -73,7 +73,7 @@ void CShpFile::RemoveTemporaries() {
 void CShpFile::Create(const std::u16string& path, IRecset* templateSet) {
     if (templateSet == nullptr)
         ThrowInvalidArg();
-    m_files.Begin(path);
+    m_files.Begin(path, m_overwrite);
     m_writer.Create(m_files.TempPath(u".shp"));
     m_files.Place(m_writer.GetShpPath(), u".shp");
     m_files.Place(m_writer.GetShxPath(), u".shx");
@@ -323,8 +323,9 @@ void CShpFile::Close() {
         m_files.Place(cpg, u".cpg");
         WriteCpg(cpg);
     }
-    // An older .cpg of the output's name would misstate the new table's code page.
-    m_files.Commit({u".cpg"});
+    // Every older member of the output's set not replaced (a .cpg, a .prj, a spatial index) would misstate
+    // the new files, so the commit removes it.
+    m_files.Commit();
     m_state = State::closed;
 }
 

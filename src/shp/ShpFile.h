@@ -70,6 +70,10 @@ public:
     }
     int GetCodePage() const { return m_codePage; }
 
+    // Whether an existing output may be replaced (the default). When not, CreateOutput fails if any file of
+    // the output's set exists, checked under the output's lock. Set before CreateOutput.
+    void SetOverwrite(bool overwrite) { m_overwrite = overwrite; }
+
     // Copies a file byte for byte to a temporary file that CloseOutput renames to the output's name with the
     // given extension (".prj", ".cpg"; the dot may be left out). Only after a successful CreateOutput and
     // before CloseOutput. False when it cannot be copied; the output is not affected then.
@@ -119,6 +123,7 @@ private:
     int32_t m_record = -1;
 
     int m_codePage = 0;
+    bool m_overwrite = true;
     State m_state = State::empty;
     std::u16string m_lastError;
     std::vector<int32_t> m_partCounts; // of the shape being written; reused for every record
