@@ -47,7 +47,8 @@ std::u16string CFileException::Detail() const {
 std::u16string DescribeFailure(const CException& failure) {
     std::u16string text = failure.Message();
     std::u16string why;
-    if (const auto* file = dynamic_cast<const CFileException*>(&failure); file && file->GetOsError() != 0)
+    if (const auto* file = dynamic_cast<const CFileException*>(&failure);
+        file && file->GetOsError() != 0 && !file->HasOwnDetail())
         why = FromUtf8(std::strerror(file->GetOsError()));
     else
         why = failure.Detail();
@@ -196,6 +197,12 @@ void SetFailureReason(std::u16string reason) {
 
 std::u16string TakeFailureReason() {
     return std::exchange(t_failureReason, std::u16string());
+}
+
+void ThrowNotRegularFile(const std::u16string& path) {
+    CFileException error(CFileException::accessDenied, path, EINVAL);
+    error.SetDetail(u"not a regular file");
+    throw error;
 }
 
 void ThrowInvalidArg() {

@@ -25,6 +25,8 @@ public:
     // reads; the detail follows it on a line of its own.
     virtual std::u16string Detail() const { return m_detail; }
     void SetDetail(std::u16string detail) { m_detail = std::move(detail); }
+    // Whether a detail was set (rather than derived, as a file error derives its system text).
+    bool HasOwnDetail() const { return !m_detail.empty(); }
     // Message, and the detail after a line break when there is one.
     std::u16string FullText() const;
 
@@ -127,6 +129,8 @@ void SetFailureReason(std::u16string reason);
 std::u16string TakeFailureReason();
 
 // Raisers for the common cases.
+// A pipe, a device or a folder where a file is to be read: it is refused before anything waits on it.
+[[noreturn]] void ThrowNotRegularFile(const std::u16string& path);
 [[noreturn]] void ThrowBadFormat(const std::u16string& path = {});
 // A bad format with what is wrong as the detail ("its content length is 1 word").
 [[noreturn]] void ThrowBadFormatBecause(std::u16string detail, const std::u16string& path = {});

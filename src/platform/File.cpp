@@ -37,7 +37,10 @@ bool CFile::Open(const std::u16string& path, unsigned mode, CFileException* erro
             flags |= O_TRUNC;
     }
     const std::string native = ToUtf8(path);
-    const int fd = ::open(native.c_str(), flags, 0666);
+    // A pipe or a device opened for reading would wait for a writer or never end: open without waiting and
+    // take only regular files (links followed).
+    const bool reading = (flags & O_ACCMODE) == O_RDONLY && !(mode & modeCreate);
+    const int fd = ::open(native.c_str(), flags | (reading ? O_NONBLOCK : 0), 0666);
     if (fd < 0) {
         const int err = errno;
         if (error != nullptr)
@@ -51,6 +54,20 @@ bool CFile::Open(const std::u16string& path, unsigned mode, CFileException* erro
         if (error != nullptr)
             *error = CFileException(CFileException::accessDenied, path, EISDIR);
         return false;
+    }
+    if (reading) {
+        if (!S_ISREG(st.st_mode)) {
+            ::close(fd);
+            if (error != nullptr) {
+                try {
+                    ThrowNotRegularFile(path);
+                } catch (const CFileException& refused) {
+                    *error = refused;
+                }
+            }
+            return false;
+        }
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     }
     if (mode & osSequentialScan)
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);

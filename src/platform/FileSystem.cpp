@@ -2,8 +2,9 @@
 
 #include "platform/CodePage.h"
 
+#include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,34 +30,60 @@ std::optional<int64_t> GetLastWriteTime(const std::u16string& path) {
     return static_cast<int64_t>(st.st_mtim.tv_sec);
 }
 
-std::optional<std::string> ReadFirstLine(const std::u16string& path, std::size_t maxBytes) {
-    std::ifstream in(ToUtf8(path), std::ios::binary);
-    if (!in)
+namespace {
+
+// Up to limit bytes of a regular file, or nothing (a pipe, a device or a folder is not waited on: the file is
+// opened without blocking and checked before anything is read). tooLong tells whether more bytes follow.
+std::optional<std::string> ReadRegular(const std::u16string& path, std::size_t limit, bool& tooLong) {
+    tooLong = false;
+    const int fd = ::open(ToUtf8(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return std::nullopt;
-    std::string line;
-    char c = 0;
-    while (line.size() < maxBytes && in.get(c)) {
-        if (c == '\n' || c == '\r')
-            break;
-        line.push_back(c);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
     }
-    if (in.bad())
-        return std::nullopt;
-    return line;
+    std::string data;
+    char buf[8192];
+    for (;;) {
+        const ssize_t got = ::read(fd, buf, sizeof buf);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (got == 0)
+            break;
+        data.append(buf, static_cast<std::size_t>(got));
+        if (data.size() > limit) {
+            tooLong = true;
+            data.resize(limit);
+            break;
+        }
+    }
+    ::close(fd);
+    return data;
+}
+
+} // namespace
+
+std::optional<std::string> ReadFirstLine(const std::u16string& path, std::size_t maxBytes) {
+    bool tooLong = false;
+    std::optional<std::string> data = ReadRegular(path, maxBytes, tooLong);
+    if (data) {
+        const auto end = data->find_first_of("\r\n");
+        if (end != std::string::npos)
+            data->resize(end);
+    }
+    return data;
 }
 
 std::optional<std::string> ReadSmallFile(const std::u16string& path, std::size_t maxBytes) {
-    std::ifstream in(ToUtf8(path), std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::string data;
-    char buf[8192];
-    while (in.read(buf, sizeof buf) || in.gcount() > 0) {
-        data.append(buf, static_cast<std::size_t>(in.gcount()));
-        if (data.size() > maxBytes)
-            return std::nullopt;
-    }
-    if (in.bad())
+    bool tooLong = false;
+    std::optional<std::string> data = ReadRegular(path, maxBytes, tooLong);
+    if (tooLong)
         return std::nullopt;
     return data;
 }

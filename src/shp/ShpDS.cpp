@@ -73,9 +73,13 @@ void CShpDS::Open(const std::u16string& path, std::u16string_view password, bool
     const uint64_t entries = shxLength < 100 ? 0 : (shxLength - 100) / 8;
     m_recordCount = static_cast<int32_t>(std::min<uint64_t>(entries, std::numeric_limits<int32_t>::max()));
 
-    // The optional companions: the first failure ends this part silently.
+    // The optional companions: the first failure ends this part silently, but one that is no regular file
+    // (a pipe would be waited on for ever) refuses the layer.
+    m_dbfPath = JoinPath(dir, base, u"dbf");
+    for (const std::u16string& companion : {m_dbfPath, JoinPath(dir, base, u"cpg")})
+        if (PathExists(companion) && !IsRegularFile(companion))
+            ThrowNotRegularFile(companion);
     try {
-        m_dbfPath = JoinPath(dir, base, u"dbf");
         m_dbf.Open(m_dbfPath, CSysFile::kReadDenyNone, 0, password);
         SetCodePage(m_dbf.GetCodePage());
         if (useIndex) {

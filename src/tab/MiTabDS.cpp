@@ -334,6 +334,12 @@ void CMiTabDS::Open(const std::u16string& path, bool useIndex) {
     if (!HasTabExtension(path))
         ThrowBadFormat(path);
     m_path = path;
+    // GDAL would wait for ever on a pipe: every file of the table must be a regular file.
+    for (const char16_t* ext : {u".tab", u".dat", u".map", u".id", u".ind"}) {
+        const std::u16string file = ext == std::u16string(u".tab") ? path : ReplaceExtension(path, ext);
+        if (PathExists(file) && !IsRegularFile(file))
+            ThrowNotRegularFile(file);
+    }
     {
         CTabReaderGuard guard;
         RegisterDrivers();

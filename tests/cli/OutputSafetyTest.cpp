@@ -169,3 +169,20 @@ TEST_F(OutputSafety, ACrashAtAnyStepOfTheCommitIsRepairedByTheNextMerge) {
         EXPECT_EQ(fs::exists(dir.Path("out.qix")), step == 1);
     }
 }
+
+// A pipe, a device or a folder among an input's files is refused at once, never waited on.
+TEST_F(OutputSafety, OnlyRegularFilesAreRead) {
+    const std::string a = Layer("a.shp", 3);
+    for (const char* ext : {"shp", "shx", "dbf", "cpg"}) {
+        SCOPED_TRACE(ext);
+        const std::string b = Layer("b.shp", 3, 10);
+        const std::string file = dir.Path(std::string("b.") + ext);
+        fs::remove(file);
+        ASSERT_EQ(::mkfifo(file.c_str(), 0644), 0);
+        const auto r = RunMergeBounded({"-o", dir.Path("out.shp"), a, b}, SLimits{.wallSeconds = 10});
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        EXPECT_EQ(FirstLine(r.err), CantOpen(b));
+        EXPECT_NE(SecondLine(r.err).find("not a regular file"), std::string::npos) << r.err;
+        fs::remove(file);
+    }
+}
