@@ -3,6 +3,7 @@
 #include "merge/ShpMerge.h"
 #include "platform/Exceptions.h"
 #include "platform/PathFunctions.h"
+#include "shp/OutputFiles.h"
 #include "ui/AboutDlg.h"
 #include "ui/BuildProgress.h"
 #include "ui/FennickIcon.h"
@@ -253,6 +254,14 @@ QString CMergerDlg::AskSaveFileName(const QString& startFolder) {
     return dialog.selectedFiles().first();
 }
 
+bool CMergerDlg::ConfirmReplace(const QString& existing) {
+    QMessageBox box(QMessageBox::Warning, ApplicationName(),
+                    QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(existing),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 void CMergerDlg::ShowMessageBox(const QString& text, QMessageBox::Icon icon, const QString& reason) {
     QMessageBox box(icon, ApplicationName(), text, QMessageBox::Ok, this);
     if (!reason.isEmpty())
@@ -279,9 +288,21 @@ void CMergerDlg::OnMerge() {
         // The save dialog opens in the output folder; when that cannot be entered, where the last one was.
         if (!m_outputDir.isEmpty())
             QDir::setCurrent(m_outputDir);
-        const QString path = AskSaveFileName(QDir::currentPath());
+        QString path = AskSaveFileName(QDir::currentPath());
         if (path.isEmpty())
             return;
+        // The files written are <folder>/<base>.shp and its set; the save dialog asked about the .shp only,
+        // so any other member of the set that exists is asked about too.
+        path = QString::fromStdU16String(COutputFiles::MainFilePath(path.toStdU16String()));
+        if (path.isEmpty())
+            return;
+        for (const std::u16string& member : COutputFiles::ExistingSetMembers(path.toStdU16String())) {
+            if (QString::fromStdU16String(member) == path)
+                continue;
+            if (!ConfirmReplace(QString::fromStdU16String(member)))
+                return;
+            break; // one answer covers the whole set
+        }
         m_outputDir = DirectoryPart(path);
 
         progress.CreateModeless(this);

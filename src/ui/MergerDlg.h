@@ -73,6 +73,9 @@ protected:
 
     // Seams replaced in tests. The save dialog: the chosen path, empty when cancelled.
     virtual QString AskSaveFileName(const QString& startFolder);
+    // Asks whether the existing file (a member of the chosen output's set the save dialog did not ask about)
+    // may be replaced with the output's whole set.
+    virtual bool ConfirmReplace(const QString& existing);
     // A message box with an OK button; icon Information or Warning (the exclamation).
     // The message as the box's text and, when given, the reason under it as the informative text.
     virtual void ShowMessageBox(const QString& text, QMessageBox::Icon icon,

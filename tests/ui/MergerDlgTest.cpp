@@ -59,6 +59,8 @@ public:
     std::function<void()> onSaved; // runs once the save dialog closed, from the event loop
     QList<SMessage> messages;
     int aboutRuns = 0;
+    QStringList replaceQuestions; // the existing files the dialog asked to replace
+    bool replaceAnswer = false;
     QStringList menuTexts;
 
     // The real dialogs behind the seams.
@@ -76,6 +78,10 @@ protected:
     }
     void ShowMessageBox(const QString& text, QMessageBox::Icon icon, const QString& reason) override {
         messages.append({text, icon, reason});
+    }
+    bool ConfirmReplace(const QString& existing) override {
+        replaceQuestions << existing;
+        return replaceAnswer;
     }
     void RunAboutBox() override { ++aboutRuns; }
     QAction* ExecWindowMenu(QMenu& menu, const QPoint&) override {
@@ -444,6 +450,26 @@ private slots:
         QVERIFY(!OpenProgressWindow());
         QVERIFY(!QFile::exists(output));
         QCOMPARE(List()->GetCount(), 2);
+    }
+
+    void anExistingMemberOfTheOutputsSetIsAskedAbout() {
+        Add({QStringLiteral("a.shp"), QStringLiteral("b.shp")});
+        QDir().mkpath(m_dir->path() + QStringLiteral("/out"));
+        const QString dbf = m_dir->path() + QStringLiteral("/out/report.dbf");
+        QFile file(dbf);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("an unrelated table");
+        file.close();
+        m_dlg->saveAnswer = m_dir->path() + QStringLiteral("/out/report.shp");
+        m_dlg->replaceAnswer = false;
+        ClickButton("IDC_MERGE");
+        QCOMPARE(m_dlg->replaceQuestions, QStringList{dbf});
+        QVERIFY(!QFile::exists(m_dlg->saveAnswer));
+        QCOMPARE(QFileInfo(dbf).size(), qint64(18));
+        m_dlg->replaceAnswer = true;
+        ClickButton("IDC_MERGE");
+        QVERIFY(QFile::exists(m_dlg->saveAnswer));
+        QVERIFY(QFileInfo(dbf).size() != 18);
     }
 
     void differentShapeTypesFailBeforeTheSaveDialog() {
