@@ -52,8 +52,14 @@ std::u16string DescribeFailure(const CException& failure) {
         why = FromUtf8(std::strerror(file->GetOsError()));
     else
         why = failure.Detail();
-    if (!why.empty())
-        text += (text.empty() ? u"" : u" ") + (u"(" + why + u")");
+    // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) on a literal + std::u16string&&.
+    if (!why.empty()) {
+        if (!text.empty())
+            text += u' ';
+        text += u'(';
+        text += why;
+        text += u')';
+    }
     return text;
 }
 
