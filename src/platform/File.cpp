@@ -67,7 +67,7 @@ bool CFile::Open(const std::u16string& path, unsigned mode, CFileException* erro
             }
             return false;
         }
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        // O_NONBLOCK stays: it changes nothing for a regular file.
     }
     if (mode & osSequentialScan)
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);

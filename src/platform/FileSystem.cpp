@@ -98,6 +98,12 @@ bool IsRegularFile(const std::u16string& path) {
     return fs::is_regular_file(fs::path(ToUtf8(path)), ec) && !ec;
 }
 
+bool IsPipeOrDevice(const std::u16string& path) {
+    struct stat st {};
+    return ::stat(ToUtf8(path).c_str(), &st) == 0 &&
+           (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) || S_ISSOCK(st.st_mode));
+}
+
 bool CopyFileOverwrite(const std::u16string& src, const std::u16string& dst, std::error_code& ec) {
     ec.clear();
     // Only a regular file is copied (links followed): a pipe, a device or a folder is refused.

@@ -24,6 +24,8 @@ std::optional<std::string> ReadSmallFile(const std::u16string& path, std::size_t
 bool CopyFileOverwrite(const std::u16string& src, const std::u16string& dst);
 // True for a regular file (links followed); false for a pipe, a device, a folder or nothing.
 bool IsRegularFile(const std::u16string& path);
+// True for a pipe, a device or a socket (links followed): files a read would wait on or never finish.
+bool IsPipeOrDevice(const std::u16string& path);
 // The same, saying why it failed in ec. Only a regular file (links followed) is copied.
 bool CopyFileOverwrite(const std::u16string& src, const std::u16string& dst, std::error_code& ec);
 // Removes a file; false when it could not be removed.

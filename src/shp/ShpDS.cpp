@@ -76,9 +76,6 @@ void CShpDS::Open(const std::u16string& path, std::u16string_view password, bool
     // The optional companions: the first failure ends this part silently, but one that is no regular file
     // (a pipe would be waited on for ever) refuses the layer.
     m_dbfPath = JoinPath(dir, base, u"dbf");
-    for (const std::u16string& companion : {m_dbfPath, JoinPath(dir, base, u"cpg")})
-        if (PathExists(companion) && !IsRegularFile(companion))
-            ThrowNotRegularFile(companion);
     try {
         m_dbf.Open(m_dbfPath, CSysFile::kReadDenyNone, 0, password);
         SetCodePage(m_dbf.GetCodePage());
@@ -92,6 +89,9 @@ void CShpDS::Open(const std::u16string& path, std::u16string_view password, bool
         const std::u16string prjPath = JoinPath(dir, base, u"prj");
         if (FileExists(prjPath))
             m_pendingPrj = prjPath;
+    } catch (const CFileException& e) {
+        if (e.HasOwnDetail()) // not a regular file
+            throw;
     } catch (const CException&) {
     }
 }

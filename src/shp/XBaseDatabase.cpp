@@ -51,8 +51,12 @@ void CxBaseDatabase::Open(const std::u16string& path, unsigned mode, unsigned ex
         ThrowNotSupported();
     DetachAll(); // records of an earlier opening must not see the new layout
     m_reader.reset();
-    if (!m_file.Open(path, mode | extraMode))
+    CFileException refused(CFileException::none, path);
+    if (!m_file.Open(path, mode | extraMode, &refused)) {
+        if (refused.HasOwnDetail()) // a pipe or a device: refused, never waited on
+            throw refused;
         ThrowBadFormat(path);
+    }
     if (!password.empty())
         m_reader = std::make_unique<CEncCachedFile>(m_file, kCacheSize, password);
     else
@@ -134,8 +138,12 @@ void CxBaseDatabase::ReadHeader(const std::u16string& path) {
             if (const auto line = ReadFirstLine(cpgPath)) {
                 if (const int cp = CodePageOfCpgText(*line); cp > 0)
                     m_codePage = cp;
+            } else if (IsPipeOrDevice(cpgPath)) {
+                ThrowNotRegularFile(cpgPath); // a pipe is refused, never waited on
             }
         }
+    } catch (const CFileException&) {
+        throw;
     } catch (...) {
         // An unreadable .cpg leaves the code page as the header gave it.
     }
