@@ -20,38 +20,6 @@ using nlohmann::json;
 
 namespace {
 
-const char* ShapeTypeName(int code) {
-    switch (code) {
-    case SHAPE_POINT:
-        return "point";
-    case SHAPE_POLYLINE:
-        return "polyline";
-    case SHAPE_POLYGON:
-        return "polygon";
-    case SHAPE_MULTIPOINT:
-        return "multipoint";
-    default:
-        return "null";
-    }
-}
-
-const char* FieldTypeName(int code) {
-    switch (code) {
-    case FIELD_CHARACTER:
-        return "character";
-    case FIELD_INTEGER:
-        return "integer";
-    case FIELD_REAL:
-        return "real";
-    case FIELD_LOGICAL:
-        return "logical";
-    case FIELD_DATE:
-        return "date";
-    default:
-        return "none";
-    }
-}
-
 const char* KindName(int kind) {
     switch (kind) {
     case SOURCE_SHAPEFILE:

@@ -38,6 +38,39 @@ enum FieldType : int {
     FIELD_DATE = 5,
 };
 
+// The names people read for the codes above ("polygon", "character"); "null" and "none" for the rest.
+inline const char* ShapeTypeName(int code) {
+    switch (code) {
+    case SHAPE_POINT:
+        return "point";
+    case SHAPE_POLYLINE:
+        return "polyline";
+    case SHAPE_POLYGON:
+        return "polygon";
+    case SHAPE_MULTIPOINT:
+        return "multipoint";
+    default:
+        return "null";
+    }
+}
+
+inline const char* FieldTypeName(int code) {
+    switch (code) {
+    case FIELD_CHARACTER:
+        return "character";
+    case FIELD_INTEGER:
+        return "integer";
+    case FIELD_REAL:
+        return "real";
+    case FIELD_LOGICAL:
+        return "logical";
+    case FIELD_DATE:
+        return "date";
+    default:
+        return "none";
+    }
+}
+
 // Data source kind codes of IGeoDS::GetSourceKind.
 enum SourceKind : int {
     SOURCE_SHAPEFILE = 1,

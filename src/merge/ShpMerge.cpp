@@ -40,43 +40,11 @@ IFieldDesc* FieldsOf(IGeoDS* source) {
     return dynamic_cast<IFieldDesc*>(source);
 }
 
-const char16_t* ShapeTypeName(int type) {
-    switch (type) {
-    case SHAPE_POINT:
-        return u"point";
-    case SHAPE_POLYLINE:
-        return u"polyline";
-    case SHAPE_POLYGON:
-        return u"polygon";
-    case SHAPE_MULTIPOINT:
-        return u"multipoint";
-    default:
-        return u"no shape type";
-    }
-}
-
-const char16_t* FieldTypeName(int type) {
-    switch (type) {
-    case FIELD_CHARACTER:
-        return u"character";
-    case FIELD_INTEGER:
-        return u"integer";
-    case FIELD_REAL:
-        return u"real";
-    case FIELD_LOGICAL:
-        return u"logical";
-    case FIELD_DATE:
-        return u"date";
-    default:
-        return u"unknown type";
-    }
-}
-
 // A column as the reason for a layout difference names it: NAME character(30) or AREA real(18.6).
 std::u16string DescribeField(IFieldDesc* fields, int index) {
     CIString name;
     fields->GetFieldName(index, &name);
-    std::u16string text = name.Str() + u" " + FieldTypeName(fields->GetFieldType(index)) + u"(" +
+    std::u16string text = name.Str() + u" " + FromUtf8(FieldTypeName(fields->GetFieldType(index))) + u"(" +
                           Utf16Number(fields->GetFieldWidth(index));
     // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) on a literal + std::u16string&&.
     if (fields->GetFieldDecimals(index) != 0) {
@@ -143,8 +111,8 @@ void CShpMerge::Check(IProgressMeter* progress) {
             ThrowGenericError(u"Can't open file.", m_files[i], reason);
         if (source->GetShapeType() != first->GetShapeType())
             ThrowGenericError(m_files[i], u"Different shape types.",
-                              std::u16string(ShapeTypeName(first->GetShapeType())) + u" in " + m_files[0] +
-                                  u", " + ShapeTypeName(source->GetShapeType()) + u" in " + m_files[i]);
+                              FromUtf8(ShapeTypeName(first->GetShapeType())) + u" in " + m_files[0] + u", " +
+                                  FromUtf8(ShapeTypeName(source->GetShapeType())) + u" in " + m_files[i]);
         if (compareFields) {
             const std::u16string difference =
                 LayoutDifference(reference, m_files[0], FieldsOf(source.Get()), m_files[i]);

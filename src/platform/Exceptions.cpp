@@ -201,6 +201,11 @@ void SetFailureReason(std::u16string reason) {
     t_failureReason = std::move(reason);
 }
 
+void SetRecordFailureReason(long long record, const std::u16string& path, const std::u16string& why) {
+    SetFailureReason(u"Record " + Utf16Number(record + 1) + u" of " + path + u" cannot be read: " + why +
+                     u".");
+}
+
 std::u16string TakeFailureReason() {
     return std::exchange(t_failureReason, std::u16string());
 }

@@ -125,6 +125,8 @@ std::u16string DescribeFailure(const CException& failure);
 // Interface calls that can only answer 0 leave the reason here, one per thread, for the caller that reports
 // the failure. Set only on a failure, so a success costs nothing.
 void SetFailureReason(std::u16string reason);
+// Leaves "Record N of PATH cannot be read: WHY." for a record counted from 0.
+void SetRecordFailureReason(long long record, const std::u16string& path, const std::u16string& why);
 // The reason left on this thread (empty when none), which is cleared.
 std::u16string TakeFailureReason();
 

@@ -26,10 +26,6 @@ bool IsSkippedName(std::u16string_view name) {
     return EqualIgnoringCase(name, u"shp_data") || EqualIgnoringCase(name, u"shapedata");
 }
 
-std::u16string Utf16(const std::string& ascii) {
-    return std::u16string(ascii.begin(), ascii.end());
-}
-
 // Encodes all of text (no cut); false when a character cannot be encoded.
 bool EncodeWhole(int codePage, std::u16string_view text, std::string& out) {
     out.clear();
@@ -170,8 +166,7 @@ void CAttributeWriter::DefineFields(IShapeAttr* templateRecord) {
             }
             if (!EncodeText(m_codePage, fieldName.Str(), 10, name))
                 ThrowGenericError(u"The field name \"" + fieldName.Str() +
-                                  u"\" cannot be written in code page " + Utf16(std::to_string(m_codePage)) +
-                                  u".");
+                                  u"\" cannot be written in code page " + Utf16Number(m_codePage) + u".");
             if (m_dbf->AddField(std::string_view(name), kind, width, decimals) < 0)
                 ThrowUser();
             m_outputWidths.push_back(width);

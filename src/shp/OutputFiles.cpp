@@ -70,8 +70,7 @@ const std::vector<std::u16string_view>& COutputFiles::SetExtensions() {
 std::u16string COutputFiles::MainFilePath(const std::u16string& path) {
     const std::u16string dir = GetDirectoryPart(path);
     std::u16string name = path.substr(dir.size());
-    std::error_code ec;
-    if (name.empty() || name == u"." || name == u".." || fs::is_directory(fs::path(ToUtf8(path)), ec))
+    if (name.empty() || name == u"." || name == u".." || IsDirectory(path))
         return {};
     const auto dot = name.rfind(u'.');
     std::u16string extension = u".shp";

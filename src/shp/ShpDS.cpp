@@ -19,8 +19,7 @@ namespace {
 // Leaves the reason a record could not be read for the caller that reports it.
 void NoteReadFailure(int record, const std::u16string& path, const CException& failure) {
     const std::u16string detail = failure.Detail();
-    SetFailureReason(u"Record " + Utf16Number(record + 1LL) + u" of " + path + u" cannot be read: " +
-                     (detail.empty() ? failure.Message() : detail) + u".");
+    SetRecordFailureReason(record, path, detail.empty() ? failure.Message() : detail);
 }
 
 constexpr uint32_t kFileCode = 9994;

@@ -578,8 +578,7 @@ int CMiTabDS::NoteReadFailure(int record, const char16_t* what) const {
     // GDAL's own words say best what is wrong inside the table.
     const char* gdal = CPLGetLastErrorMsg();
     const std::u16string why = gdal != nullptr && *gdal != '\0' ? FromUtf8(gdal) : std::u16string(what);
-    SetFailureReason(u"Record " + Utf16Number(record + 1LL) + u" of " + m_path + u" cannot be read: " + why +
-                     u".");
+    SetRecordFailureReason(record, m_path, why);
     return 0;
 }
 
