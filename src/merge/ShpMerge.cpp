@@ -4,6 +4,7 @@
 #include "data/IFieldDesc.h"
 #include "data/IGeoDS.h"
 #include "data/IProgressMeter.h"
+#include "data/IProjectionText.h"
 #include "data/IRecset.h"
 #include "data/IShapeAttr.h"
 #include "data/IString.h"
@@ -215,6 +216,12 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
     const bool hasPrj = PathExists(prjPath);
     // A projection that cannot travel with the data fails the merge: data without it cannot be placed.
     if (hasPrj && !output.AddCompanionCopy(prjPath, u".prj"))
+        ThrowGenericError(u"Can't create shapefile.", outputPath, output.GetLastError());
+    // A MapInfo table states its system inside itself.
+    std::string wkt;
+    if (IProjectionText* projection = QueryProjectionText(first.Get());
+        !hasPrj && projection != nullptr && projection->GetProjectionText(wkt) &&
+        !output.AddCompanionText(wkt, u".prj"))
         ThrowGenericError(u"Can't create shapefile.", outputPath, output.GetLastError());
     const std::u16string cpgPath = ReplaceExtension(m_files[0], u".cpg");
     if (output.GetCodePage() > 0 && first->GetSourceKind() == SOURCE_SHAPEFILE && FileExists(cpgPath)) {

@@ -305,8 +305,29 @@ bool CShpFile::AddCompanionCopy(const std::u16string& sourcePath, const std::u16
     return true;
 }
 
+bool CShpFile::AddCompanionText(const std::string& bytes, const std::u16string& extension) {
+    if (m_state != State::created)
+        return false;
+    const std::u16string ext = COutputFiles::CompanionExtension(extension);
+    if (ext.empty())
+        return false;
+    const std::u16string temp = m_files.TempPath(ext);
+    try {
+        // Placed first, so that a half-written file is removed with the other temporaries.
+        m_files.Place(temp, ext);
+        WriteText(temp, bytes);
+    } catch (const CException& e) {
+        m_lastError = u"Could not write the output's " + ext + u" (" + DescribeFailure(e) + u").";
+        return false;
+    }
+    return true;
+}
+
 void CShpFile::WriteCpg(const std::u16string& path) const {
-    const std::string text = CpgText(m_codePage);
+    WriteText(path, CpgText(m_codePage));
+}
+
+void CShpFile::WriteText(const std::u16string& path, const std::string& text) {
     CSysFile file;
     CFileException error(CFileException::none, path);
     if (!file.Open(path, CSysFile::kCreateWrite, &error))

@@ -78,8 +78,10 @@ public:
     // given extension (".prj", ".cpg"; the dot may be left out). Only after a successful CreateOutput and
     // before CloseOutput. False when it cannot be copied; the output is not affected then.
     bool AddCompanionCopy(const std::u16string& sourcePath, const std::u16string& extension);
+    // The same for a companion whose bytes are given (a ".prj" from a coordinate system text).
+    bool AddCompanionText(const std::string& bytes, const std::u16string& extension);
 
-    // The message of the last failure of CreateOutput, AppendRecordset, CloseOutput or AddCompanionCopy;
+    // The message of the last failure of CreateOutput, AppendRecordset, CloseOutput or AddCompanion*;
     // empty when the failure carried no text.
     const std::u16string& GetLastError() const { return m_lastError; }
 
@@ -112,6 +114,7 @@ private:
     void Close();
     void WriteShape(IShape* shape);
     void WriteCpg(const std::u16string& path) const;
+    static void WriteText(const std::u16string& path, const std::string& text);
     // Runs one entry point's work when the writer is in the required state: 1 on success; 0 after an error,
     // which is kept as the last error and removes the temporary files for good.
     template <class Body> int Guard(State required, Body&& body);

@@ -2,16 +2,25 @@
 
 #include "data/GeoTypes.h"
 #include "data/IString.h"
+#include "platform/CodePage.h"
+#include "platform/Exceptions.h"
 #include "platform/Sync.h"
 #include "platform/Variant.h"
 
 #include <cpl_error.h>
+
+#include <cstdint>
+#include <cstdio>
 
 namespace fennick {
 
 namespace {
 
 constexpr int CODEPAGE_UTF8 = 65001;
+
+bool IsTemporal(OGRFieldType type) {
+    return type == OFTDate || type == OFTDateTime || type == OFTTime;
+}
 
 } // namespace
 
@@ -21,12 +30,22 @@ STabFieldKind TabFieldKind(int ogrFieldType, int width, int precision) {
     case OFTInteger:
         kind = {FIELD_INTEGER, 11, precision};
         break;
+    case OFTInteger64: // every 64-bit value, sign included
+        kind = {FIELD_INTEGER, 20, precision};
+        break;
     case OFTReal:
         kind = {FIELD_REAL, 16, 6};
         break;
     case OFTString:
         kind = {FIELD_CHARACTER, 0, precision};
         break;
+    // The reader's widths are those of its own texts; these are the widths of the values written.
+    case OFTDate:
+        return {FIELD_DATE, 8, 0};
+    case OFTDateTime:
+        return {FIELD_CHARACTER, 19, 0};
+    case OFTTime:
+        return {FIELD_CHARACTER, 8, 0};
     default:
         kind = {FIELD_NONE, 0, precision};
         break;
@@ -38,12 +57,50 @@ STabFieldKind TabFieldKind(int ogrFieldType, int width, int precision) {
     return kind;
 }
 
+int TabTemporalText(const OGRFeature& feature, int field, std::string& text) {
+    text.clear();
+    const OGRFieldDefn* defn = feature.GetFieldDefnRef(field);
+    if (defn == nullptr)
+        return 0;
+    const OGRFieldType type = defn->GetType();
+    if (type != OFTDate && type != OFTDateTime && type != OFTTime)
+        return 0;
+    if (!feature.IsFieldSetAndNotNull(field))
+        return 1;
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, zone = 0;
+    float second = 0;
+    if (!feature.GetFieldAsDateTime(field, &year, &month, &day, &hour, &minute, &second, &zone))
+        return 0;
+    // The texts hold whole seconds; a value with a fraction would lose it.
+    const int whole = static_cast<int>(second);
+    if (second != static_cast<float>(whole) || whole < 0 || whole > 60)
+        return -1;
+    char buffer[40];
+    if (type == OFTDate)
+        std::snprintf(buffer, sizeof buffer, "%04d%02d%02d", year, month, day);
+    else if (type == OFTDateTime)
+        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day, hour, minute,
+                      whole);
+    else
+        std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", hour, minute, whole);
+    text = buffer;
+    return 1;
+}
+
 STabFieldKind TabFieldKind(const OGRFieldDefn& field) {
     return TabFieldKind(field.GetType(), field.GetWidth(), field.GetPrecision());
 }
 
 CTabReaderGuard::CTabReaderGuard() : m_lock(ProcessLock()) {
-    CPLPushErrorHandler(CPLQuietErrorHandler);
+    CPLPushErrorHandlerEx(&CTabReaderGuard::Count, this);
+}
+
+void CPL_STDCALL CTabReaderGuard::Count(CPLErr level, CPLErrorNum, const char* message) {
+    auto* guard = static_cast<CTabReaderGuard*>(CPLGetErrorHandlerUserData());
+    if (guard == nullptr || (level != CE_Failure && level != CE_Fatal))
+        return;
+    if (guard->m_errors++ == 0 && message != nullptr)
+        guard->m_firstError = message;
 }
 
 CTabReaderGuard::~CTabReaderGuard() {
@@ -78,8 +135,15 @@ int CMiTabAttrImpl::GetString(int field, IString* value) {
         if (!value)
             return 0;
         CTabReaderGuard guard;
-        if (!Field(field))
+        const OGRFieldDefn* defn = Field(field);
+        if (!defn)
             return 0;
+        if (IsTemporal(defn->GetType())) {
+            std::string text;
+            if (!TemporalText(field, text))
+                return 0;
+            return text.empty() ? value->SetText(u"") : value->SetFromMultiByte(text.c_str(), 0);
+        }
         const char* text = m_feature->GetFieldAsString(field);
         if (!text)
             return 0;
@@ -90,6 +154,19 @@ int CMiTabAttrImpl::GetString(int field, IString* value) {
     } catch (...) {
         return 0;
     }
+}
+
+bool CMiTabAttrImpl::TemporalText(int field, std::string& text) const {
+    const int result = TabTemporalText(*m_feature, field, text);
+    if (result < 0) {
+        CIString name;
+        if (const OGRFieldDefn* defn = Field(field); defn && defn->GetNameRef())
+            name.SetFromMultiByte(defn->GetNameRef(), TextCodePage());
+        SetFailureReason(u"Record " + Utf16Number(static_cast<long long>(m_record) + 1) + u", column " +
+                         name.Str() + u": the value " + FromUtf8(m_feature->GetFieldAsString(field)) +
+                         u" holds a fraction of a second, which its field cannot keep.");
+    }
+    return result > 0;
 }
 
 int CMiTabAttrImpl::GetInteger(int field, int* value) {
@@ -125,24 +202,50 @@ int CMiTabAttrImpl::GetValue(int field, CVariant* value) {
         if (!value)
             return 0;
         CTabReaderGuard guard;
-        if (!Field(field))
+        const OGRFieldDefn* defn = Field(field);
+        if (!defn)
             return 0;
         CVariant result;
-        switch (GetFieldType(field)) {
-        case FIELD_INTEGER:
-            result = CVariant::FromI4(m_feature->GetFieldAsInteger(field));
-            break;
-        case FIELD_REAL:
-            result = CVariant::FromR8(m_feature->GetFieldAsDouble(field));
-            break;
-        default: {
-            CIString text;
-            const char* raw = m_feature->GetFieldAsString(field);
-            if (raw)
-                text.SetFromMultiByte(raw, TextCodePage());
-            result = CVariant::FromString(text.Str());
-            break;
-        }
+        const OGRFieldType type = defn->GetType();
+        if (type == OFTDate) {
+            int year = 0, month = 0, day = 0, hour = 0, minute = 0, zone = 0;
+            float second = 0;
+            double date = 0;
+            if (m_feature->IsFieldSetAndNotNull(field)) {
+                if (!m_feature->GetFieldAsDateTime(field, &year, &month, &day, &hour, &minute, &second,
+                                                   &zone) ||
+                    !SystemTimeToVariantTime(year, month, day, 0, 0, 0, &date))
+                    return 0;
+                result = CVariant::FromDate(date);
+            }
+        } else if (IsTemporal(type)) {
+            std::string text;
+            if (!TemporalText(field, text))
+                return 0;
+            if (!text.empty())
+                result = CVariant::FromString(FromUtf8(text));
+        } else if (type == OFTInteger64) {
+            const GIntBig number = m_feature->GetFieldAsInteger64(field);
+            result = number >= INT32_MIN && number <= INT32_MAX
+                         ? CVariant::FromI4(static_cast<int32_t>(number))
+                         : CVariant::FromInt64(number);
+        } else {
+            switch (GetFieldType(field)) {
+            case FIELD_INTEGER:
+                result = CVariant::FromI4(m_feature->GetFieldAsInteger(field));
+                break;
+            case FIELD_REAL:
+                result = CVariant::FromR8(m_feature->GetFieldAsDouble(field));
+                break;
+            default: {
+                CIString text;
+                const char* raw = m_feature->GetFieldAsString(field);
+                if (raw)
+                    text.SetFromMultiByte(raw, TextCodePage());
+                result = CVariant::FromString(text.Str());
+                break;
+            }
+            }
         }
         VariantClear(value);
         *value = std::move(result);

@@ -9,6 +9,7 @@
 #include "platform/PathFunctions.h"
 #include "platform/TextCase.h"
 #include "tab/MiTabAttrImpl.h"
+#include "tab/MiTabFiles.h"
 
 #include <cpl_conv.h>
 #include <gdal_priv.h>
@@ -182,6 +183,35 @@ CGeoRect RectFromEnvelope(const OGREnvelope& envelope) {
     return rect;
 }
 
+// The names that make OGR skip every attribute, the style and the geometry (with geometry) of the layer's
+// features, null-terminated for SetIgnoredFields; the names belong to the layer.
+std::vector<const char*> IgnoredAll(OGRLayer& layer, bool geometry = true) {
+    std::vector<const char*> ignored;
+    if (const OGRFeatureDefn* defn = layer.GetLayerDefn())
+        for (int i = 0; i < defn->GetFieldCount(); ++i)
+            ignored.push_back(defn->GetFieldDefn(i)->GetNameRef());
+    ignored.push_back("OGR_STYLE");
+    if (geometry)
+        ignored.push_back("OGR_GEOMETRY");
+    ignored.push_back(nullptr);
+    return ignored;
+}
+
+// The table's file with the extension (".dat", ".map") among GDAL's list of them; empty when it has none.
+std::u16string TableFile(GDALDataset& dataset, std::u16string_view extension) {
+    std::u16string found;
+    char** files = dataset.GetFileList();
+    for (char** file = files; file != nullptr && *file != nullptr; ++file) {
+        const std::u16string name = FromUtf8(*file);
+        if (name.size() > extension.size() &&
+            EqualIgnoringAsciiCase(std::u16string_view(name).substr(name.size() - extension.size()),
+                                   extension))
+            found = name;
+    }
+    CSLDestroy(files);
+    return found;
+}
+
 } // namespace
 
 int TabCharsetCodePage(std::string_view charset) {
@@ -352,34 +382,47 @@ void CMiTabDS::Open(const std::u16string& path, bool useIndex) {
         CPLConfigOptionSetter cacheSize("VSI_CACHE_SIZE", "262144", true);
         m_dataset.reset(GDALDataset::FromHandle(
             GDALOpenEx(utf8.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, drivers, nullptr, nullptr)));
-        if (!m_dataset || m_dataset->GetLayerCount() < 1 || !(m_layer = m_dataset->GetLayer(0))) {
-            Close();
-            ThrowBadFormat(path);
-        }
+        if (!m_dataset || m_dataset->GetLayerCount() < 1 || !(m_layer = m_dataset->GetLayer(0)))
+            Fail(path, guard);
 
         OGREnvelope extent;
         if (m_layer->GetExtent(&extent, TRUE) == OGRERR_NONE)
             m_bounds = RectFromEnvelope(extent);
 
         m_utf8 = m_layer->TestCapability(OLCStringsAsUTF8) != 0;
-        if (const OGRFeatureDefn* defn = m_layer->GetLayerDefn()) {
-            // GDAL leaves the type of region tables undetermined; their features tell it.
-            const OGRwkbGeometryType layerType = defn->GetGeomType();
-            m_shapeType = layerType == wkbUnknown ? ShapeTypeFromFeatures() : TabLayerShapeType(layerType);
-            if (m_shapeType == SHAPE_NULL) {
+        const OGRFeatureDefn* defn = m_layer->GetLayerDefn();
+        if (!defn || guard.Errors() > 0)
+            Fail(path, guard);
+        m_fields.Clear();
+        for (int i = 0; i < defn->GetFieldCount(); ++i) {
+            const OGRFieldDefn* field = defn->GetFieldDefn(i);
+            const STabFieldKind kind = TabFieldKind(*field);
+            CIString name;
+            if (field->GetNameRef())
+                name.SetFromMultiByte(field->GetNameRef(), m_utf8 ? CODEPAGE_UTF8 : 0);
+            if (kind.type == FIELD_NONE) {
                 Close();
-                ThrowBadFormat(path);
+                ThrowBadFormatBecause(u"its column " + name.Str() + u" is of a kind (" +
+                                          FromUtf8(OGRFieldDefn::GetFieldTypeName(field->GetType())) +
+                                          u") no shapefile field can keep",
+                                      path);
             }
-            m_fields.Clear();
-            for (int i = 0; i < defn->GetFieldCount(); ++i) {
-                const OGRFieldDefn* field = defn->GetFieldDefn(i);
-                const STabFieldKind kind = TabFieldKind(*field);
-                CIString name;
-                if (field->GetNameRef())
-                    name.SetFromMultiByte(field->GetNameRef(), m_utf8 ? CODEPAGE_UTF8 : 0);
-                m_fields.Add(SDsFields{name.Str(), kind.type, kind.width, kind.decimals});
-            }
+            m_fields.Add(SDsFields{name.Str(), kind.type, kind.width, kind.decimals});
         }
+        ReadRows(guard);
+        // GDAL leaves the type of region tables undetermined; the .map header's object counts, or else the
+        // features, tell it.
+        const OGRwkbGeometryType layerType = defn->GetGeomType();
+        m_shapeType = layerType != wkbUnknown ? TabLayerShapeType(layerType) : ShapeTypeFromMapHeader();
+        if (m_shapeType == SHAPE_NULL)
+            m_shapeType = ShapeTypeFromFeatures(guard);
+        if (guard.Errors() > 0)
+            Fail(path, guard);
+        if (m_shapeType == SHAPE_NULL) {
+            Close();
+            ThrowBadFormat(path);
+        }
+        ReadProjection();
     }
 
     const std::u16string directory = GetDirectoryPart(path);
@@ -394,17 +437,115 @@ void CMiTabDS::Open(const std::u16string& path, bool useIndex) {
     }
 
     const std::u16string coordSysPath = JoinPath(directory, base, u"tpj");
+    bool coordSysSet = false;
     if (FileExists(coordSysPath)) {
         ICoordSys* coordSys = nullptr;
         if (LoadCoordSys(coordSysPath.c_str(), &coordSys) && coordSys) {
             SetCoordSys(coordSys);
             coordSys->Release();
+            coordSysSet = true;
         }
+    }
+    // Else the table's own system, as the output's .prj will state it.
+    CCommonCoordSysImpl* own = nullptr;
+    if (!coordSysSet && !m_esriWkt.empty() && CreateCoordSys(&own) && own) {
+        CRef<ICoordSys> coordSys = CRef<ICoordSys>::Adopt(own);
+        if (coordSys->SetFromWkt(FromUtf8(m_esriWkt).c_str()))
+            SetCoordSys(coordSys.Get());
     }
 
     const int codePage = TabCharsetCodePage(ReadTabCharset(path));
     if (codePage >= 1)
         SetCodePage(codePage);
+}
+
+int CMiTabDS::ShapeTypeFromMapHeader() {
+    const std::u16string map = TableFile(*m_dataset, u".map");
+    return map.empty() ? SHAPE_NULL : ReadTabMapHeaderShapeType(map);
+}
+
+void CMiTabDS::ReadProjection() {
+    m_esriWkt.clear();
+    const OGRSpatialReference* system = m_layer->GetSpatialRef();
+    // A "NonEarth" table's plane has no place on the earth: GDAL reads it as a local system.
+    if (system == nullptr || system->IsLocal() || system->IsEmpty())
+        return;
+    char* text = nullptr;
+    const char* const options[] = {"FORMAT=WKT1_ESRI", nullptr};
+    if (system->exportToWkt(&text, options) == OGRERR_NONE && text != nullptr)
+        m_esriWkt = text;
+    CPLFree(text);
+}
+
+int CMiTabDS::GetProjectionText(std::string& wkt) {
+    wkt = m_esriWkt;
+    return wkt.empty() ? 0 : 1;
+}
+
+void CMiTabDS::Fail(const std::u16string& path, const CTabReaderGuard& guard) {
+    const std::string why = guard.FirstError();
+    Close();
+    if (why.empty())
+        ThrowBadFormat(path);
+    ThrowBadFormatBecause(FromUtf8(why), path);
+}
+
+void CMiTabDS::ReadRows(const CTabReaderGuard& guard) {
+    // GDAL's count without a filter is the number of features it will hand out, deleted ones included; the
+    // .dat says which rows are live.
+    GIntBig objects = m_layer->GetFeatureCount(FALSE);
+    const std::u16string dat = TableFile(*m_dataset, u".dat");
+    if (dat.empty() || guard.Errors() > 0) {
+        // A table whose rows are not in a .dat of its own (a view, a seamless table): GDAL's walk skips
+        // what is deleted.
+        std::vector<int32_t> ids;
+        if (objects > 0)
+            ids.reserve(static_cast<std::size_t>(std::min<GIntBig>(objects, INT_MAX)));
+        std::vector<const char*> ignored = IgnoredAll(*m_layer);
+        m_layer->SetIgnoredFields(ignored.data());
+        m_layer->ResetReading();
+        while (OGRFeatureUniquePtr feature{m_layer->GetNextFeature()}) {
+            if (feature->GetFID() < 1 || feature->GetFID() > INT_MAX || ids.size() >= INT_MAX)
+                ThrowBadFormatBecause(u"its feature ids pass what a shapefile can number", m_path);
+            ids.push_back(static_cast<int32_t>(feature->GetFID()));
+        }
+        m_layer->ResetReading();
+        m_layer->SetIgnoredFields(nullptr);
+        m_recordCount = static_cast<int>(ids.size());
+        m_rowIds = std::move(ids);
+        return;
+    }
+    STabLiveRows rows = ReadTabLiveRows(dat);
+    // GDAL hands out no more features than the .dat has rows, but the .id lists an object per row, 4 bytes
+    // each: a shorter .dat header would hide the rows beyond it.
+    if (const std::u16string id = TableFile(*m_dataset, u".id"); !id.empty()) {
+        std::error_code error;
+        const auto bytes = std::filesystem::file_size(std::filesystem::path(ToUtf8(id)), error);
+        if (!error)
+            objects = static_cast<GIntBig>(bytes / 4);
+    }
+    // Every row of the .dat needs its object: with fewer, GDAL reads the rows beyond as missing; with more,
+    // objects have no row.
+    if (objects != rows.declared)
+        ThrowBadFormatBecause(u"its .dat holds " + Utf16Number(rows.declared) + u" rows, its .id lists " +
+                                  Utf16Number(static_cast<long long>(objects)) + u" objects",
+                              m_path);
+    // A deleted row keeps no object; one that still has its object was marked by damage, not by a delete,
+    // and GDAL says so when it is asked for it.
+    if (!rows.numbers.empty() || rows.live == 0) {
+        std::size_t next = 0;
+        for (int32_t row = 1; row <= rows.declared; ++row) {
+            if (next < rows.numbers.size() && rows.numbers[next] == row) {
+                ++next;
+                continue;
+            }
+            OGRFeatureUniquePtr feature(m_layer->GetFeature(row));
+            if (guard.Errors() > 0)
+                ThrowBadFormatBecause(FromUtf8(guard.FirstError()), m_path);
+        }
+    }
+    m_recordCount = rows.live;
+    m_rowIds = std::move(rows.numbers);
 }
 
 namespace {
@@ -435,19 +576,14 @@ std::map<std::string, int>& ScannedTypes() {
 
 } // namespace
 
-int CMiTabDS::ShapeTypeFromFeatures() {
+int CMiTabDS::ShapeTypeFromFeatures(const CTabReaderGuard& guard) {
     const std::string stamp = TableFilesStamp(*m_dataset);
     auto& scanned = ScannedTypes();
     if (const auto known = scanned.find(stamp); known != scanned.end())
         return known->second;
 
     // Only the geometries count, so the attributes and the style are not read.
-    std::vector<const char*> ignored;
-    if (const OGRFeatureDefn* defn = m_layer->GetLayerDefn())
-        for (int i = 0; i < defn->GetFieldCount(); ++i)
-            ignored.push_back(defn->GetFieldDefn(i)->GetNameRef());
-    ignored.push_back("OGR_STYLE");
-    ignored.push_back(nullptr);
+    std::vector<const char*> ignored = IgnoredAll(*m_layer, false);
     m_layer->SetIgnoredFields(ignored.data());
 
     int type = SHAPE_NULL;
@@ -465,6 +601,9 @@ int CMiTabDS::ShapeTypeFromFeatures() {
     }
     m_layer->ResetReading();
     m_layer->SetIgnoredFields(nullptr);
+    // A table GDAL had trouble reading is read again next time, so that the trouble is seen again.
+    if (guard.Errors() > 0)
+        return type;
 
     if (scanned.size() >= 4096)
         scanned.clear();
@@ -515,9 +654,18 @@ int CMiTabDS::GetFieldType(int index) {
 }
 
 OGRFeatureUniquePtr CMiTabDS::Fetch(int record) {
-    if (!m_layer || record < 0)
+    if (!m_layer || record < 0 || record >= m_recordCount)
         return nullptr;
-    return OGRFeatureUniquePtr(m_layer->GetFeature(static_cast<GIntBig>(record) + 1));
+    const GIntBig id =
+        m_rowIds.empty() ? static_cast<GIntBig>(record) + 1 : m_rowIds[static_cast<std::size_t>(record)];
+    CTabReaderGuard guard;
+    OGRFeatureUniquePtr feature(m_layer->GetFeature(id));
+    // GDAL goes on after some errors with a feature that lacks what could not be read.
+    if (guard.Errors() > 0) {
+        m_fetchError = guard.FirstError();
+        return nullptr;
+    }
+    return feature;
 }
 
 OGRFeature* CMiTabDS::Kept(int record) {
@@ -540,18 +688,7 @@ OGRFeatureUniquePtr CMiTabDS::Take(int record) {
 }
 
 int CMiTabDS::GetRecordCount() {
-    if (m_recordCount > 0)
-        return m_recordCount;
-    try {
-        CTabReaderGuard guard;
-        if (!m_layer)
-            return 0;
-        const GIntBig count = m_layer->GetFeatureCount(TRUE);
-        m_recordCount = count < 0 ? 0 : static_cast<int>(std::min<GIntBig>(count, INT_MAX));
-        return m_recordCount;
-    } catch (...) {
-        return 0;
-    }
+    return m_recordCount;
 }
 
 int CMiTabDS::ReadShape(int record, IShapeEx* shape) {
@@ -562,8 +699,18 @@ int CMiTabDS::ReadShape(int record, IShapeEx* shape) {
         const OGRFeature* feature = Kept(record);
         if (!feature)
             return NoteReadFailure(record, u"its object cannot be read");
+        const OGRGeometry* geometry = feature->GetGeometryRef();
+        // A row without an object is a record all the same, as a null shape.
+        if (geometry == nullptr)
+            return shape->SetData(SHAPE_NULL, record, nullptr, 0) != 0
+                       ? 1
+                       : NoteReadFailure(record, u"its object cannot be stored as a shape");
         std::size_t size = 0;
-        const int type = BuildTabShapeRecord(feature->GetGeometryRef(), m_record, size);
+        const int type = BuildTabShapeRecord(geometry, m_record, size);
+        // A table whose type came from its header may still hold an object of another kind.
+        if (type != m_shapeType)
+            return NoteReadFailure(record, u"its object is a " + FromUtf8(ShapeTypeName(type)) +
+                                               u", the table's are " + FromUtf8(ShapeTypeName(m_shapeType)));
         if (shape->SetData(type, record, m_record.Data(), static_cast<int>(size)) == 0)
             return NoteReadFailure(record, u"its object cannot be stored as a shape");
         return 1;
@@ -574,10 +721,15 @@ int CMiTabDS::ReadShape(int record, IShapeEx* shape) {
     }
 }
 
-int CMiTabDS::NoteReadFailure(int record, const char16_t* what) const {
+int CMiTabDS::NoteReadFailure(int record, const std::u16string& what) {
     // GDAL's own words say best what is wrong inside the table.
     const char* gdal = CPLGetLastErrorMsg();
-    const std::u16string why = gdal != nullptr && *gdal != '\0' ? FromUtf8(gdal) : std::u16string(what);
+    std::u16string why = what;
+    if (!m_fetchError.empty())
+        why = FromUtf8(m_fetchError);
+    else if (gdal != nullptr && *gdal != '\0')
+        why = FromUtf8(gdal);
+    m_fetchError.clear();
     SetRecordFailureReason(record, m_path, why);
     return 0;
 }

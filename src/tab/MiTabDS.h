@@ -9,6 +9,7 @@
 
 #include "data/DsFields.h"
 #include "data/GeoTypes.h"
+#include "data/IProjectionText.h"
 #include "platform/ByteBuffer.h"
 #include "search/GeoDataSource.h"
 #include "search/QuadTreeIndex.h"
@@ -27,6 +28,8 @@ class OGRGeometry;
 class OGRLayer;
 
 namespace fennick {
+
+class CTabReaderGuard;
 
 // The code page of a MapInfo charset name (compared without regard to letter case): Neutral -1, ANSI 0,
 // WindowsCyrillic 1251 and the other rows of the table; 0 for an empty or unknown name.
@@ -76,7 +79,7 @@ private:
 // cannot be delivered.
 int BuildTabShapeRecord(const OGRGeometry* geometry, CByteBuffer& buffer, std::size_t& size);
 
-class CMiTabDS : public CGeoDataSource {
+class CMiTabDS : public CGeoDataSource, public IProjectionText {
 public:
     CMiTabDS();
     // Closes the table and the index.
@@ -86,8 +89,11 @@ public:
     // UTF-8. With useIndex, a ".ttx" index not older than the table (whole seconds) is loaded; a stale or
     // missing one is ignored. A ".tpj" beside it becomes the coordinate system when it can be read. The
     // charset the table declares sets the code page when it names one (Neutral and ANSI leave it). Raises
-    // CArchiveException (bad format) when GDAL cannot open the table or its features are no single shape
-    // type (points, lines or regions).
+    // CArchiveException (bad format) when GDAL cannot open the table or reports an error while it is read,
+    // when the .dat is damaged or its rows and the table's objects differ in number, when a column is of a
+    // kind no field keeps (the column named), or when its objects are no single shape type (points, lines
+    // or regions; rows without an object do not count), learnt from the .map header's counts or else from
+    // the features. The table's own coordinate system is the coordinate system when no .tpj gives one.
     void Open(const std::u16string& path, bool useIndex);
 
     // IGeoDS: kind 4; the layer's shape type and its extent.
@@ -104,8 +110,9 @@ public:
     int GetFieldDecimals(int index) override;
     int GetFieldType(int index) override;
 
-    // IDirectAccess: record r is the feature with id r + 1. Each read fetches the feature under the reader
-    // lock; a feature that is missing or whose geometry is no shape fails the read with 0.
+    // IDirectAccess over the live rows: deleted rows are no records. Each read fetches the feature under the
+    // reader lock; a row without an object reads as a null shape; a feature that is missing, that GDAL
+    // reported an error for, or whose object is no shape of the table's type fails the read with 0.
     int GetRecordCount() override;
     int ReadShape(int record, IShapeEx* shape) override;
     // A new CMiTabAttrImpl owning the fetched feature, with the current code page.
@@ -122,16 +129,30 @@ protected:
     bool HasSpatialIndex() override;
     int QuerySpatialIndex(const CGeoRect& query, std::vector<bool>& bits) override;
 
+    // IProjectionText: the table's coordinate system as ESRI WKT; 0 for a table without one or in a
+    // "NonEarth" system.
+    int GetProjectionText(std::string& wkt) override;
+
 private:
-    // Leaves the reason a record cannot be read for the caller that reports it; 0, the failed call's answer.
-    int NoteReadFailure(int record, const char16_t* what) const;
+    // Leaves the reason a record cannot be read for the caller that reports it (GDAL's words when it gave
+    // some); 0, the failed call's answer.
+    int NoteReadFailure(int record, const std::u16string& what);
+    // Closes the table and raises a format error with the first error GDAL reported under the guard.
+    [[noreturn]] void Fail(const std::u16string& path, const CTabReaderGuard& guard);
+    // The live rows: the record count and, when rows were deleted, the row number of each record.
+    void ReadRows(const CTabReaderGuard& guard);
+    // The shape type the .map header's object counts tell; SHAPE_NULL when they cannot tell it.
+    int ShapeTypeFromMapHeader();
+    // The layer's coordinate system as ESRI WKT, kept for GetProjectionText.
+    void ReadProjection();
     struct SDatasetCloser {
         void operator()(GDALDataset* dataset) const;
     };
 
-    // The shape type all features read as; raises when they are mixed or none can be read as a shape.
-    int ShapeTypeFromFeatures();
-    // Feature record + 1, or null; the caller holds the reader guard.
+    // The shape type all features read as; SHAPE_NULL when they are mixed or none can be read as a shape.
+    int ShapeTypeFromFeatures(const CTabReaderGuard& guard);
+    // The feature of record's row, or null (with m_fetchError set when GDAL reported an error); the caller
+    // holds the reader guard.
     OGRFeatureUniquePtr Fetch(int record);
     // The feature of record, kept until another record is asked for or the attributes take it: a merge
     // asks for a record's shape and then its attributes, and reading a feature costs more than both uses
@@ -147,6 +168,10 @@ private:
     CDsFieldTable m_fields;
     CQuadTreeIndex m_index;
     int m_recordCount = 0;
+    // The row number of each record when rows were deleted; empty when record r is row r + 1.
+    std::vector<int32_t> m_rowIds;
+    std::string m_fetchError;
+    std::string m_esriWkt;
     std::u16string m_path; // for messages
     bool m_utf8 = false;
     // Reused for every shape read, so walking a table allocates no record buffer per record.

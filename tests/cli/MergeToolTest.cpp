@@ -7,8 +7,12 @@
 #include "TempDir.h"
 #include "WriterFakes.h"
 
+#include <gdal.h>
 #include <gtest/gtest.h>
+#include <ogr_api.h>
+#include <ogr_spatialref.h>
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
@@ -129,6 +133,93 @@ TEST_F(MergeTool, MergesMapInfoTables) {
     EXPECT_EQ(merged["features"][4]["values"][0], "t1-1");
     EXPECT_EQ(merged["features"][4]["values"][1], 101);
     EXPECT_EQ(merged["features"][4]["wkt"], "POINT (11 5)");
+}
+
+// MapInfo tables as people edit them arrive whole: deleted rows left out, rows without an object as null
+// records with their values, dates, times and empty values kept, in OGR's order and reading of the tables;
+// the first table's coordinate system becomes the .prj (none for a NonEarth table), and fennick-info shows
+// it.
+TEST_F(MergeTool, MapInfoTablesArriveWhole) {
+    const struct {
+        const char* srs;
+        int epsg; // 0: NonEarth, no .prj
+    } rows[] = {{"EPSG:32632", 32632}, {"", 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.srs);
+        std::vector<std::string> tables;
+        for (int t = 0; t < 2; ++t) {
+            STabTableSpec spec;
+            spec.srs = row.srs;
+            spec.bounds = "0,0,1000000,10000000";
+            spec.fields = {{"NAME", 4, 20}, {"N", 0, 0}, {"DAY", 9, 0}, {"AT", 11, 0}, {"TIME", 10, 0}};
+            for (int i = 0; i < 5; ++i) {
+                const std::string x = std::to_string(500000 + t * 100 + i),
+                                  x1 = std::to_string(500001 + t * 100 + i), n = std::to_string(t * 10 + i);
+                std::vector<std::string> values = {std::string("t").append(n), n};
+                if (i != 2)
+                    values.insert(values.end(), {"2024/02/2" + std::to_string(i),
+                                                 "1999/12/31 23:59:5" + n.substr(n.size() - 1),
+                                                 "12:34:5" + std::to_string(i)});
+                spec.features.push_back(
+                    {i == 1 ? "" : "POLYGON ((" + x + " 0," + x + " 1," + x1 + " 1," + x + " 0))", values});
+            }
+            spec.deleteWhere = t == 0 ? "N = 0 OR N = 3" : "N = 14";
+            tables.push_back(dir.Path(std::string("m").append(std::to_string(t)).append(".tab")));
+            WriteTabTable(tables.back(), spec);
+        }
+        const std::string out = dir.Path("whole.shp");
+        const auto r = Merge({"--overwrite", "-o", out, tables[0], tables[1]});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+
+        nlohmann::json expected = nlohmann::json::array();
+        for (const std::string& table : tables) {
+            const nlohmann::json dump = OgrDump(table);
+            for (const auto& feature : dump["features"])
+                expected.push_back(feature);
+        }
+        const nlohmann::json merged = OgrDump(out);
+        ASSERT_EQ(merged["count"], expected.size());
+        ASSERT_EQ(expected.size(), 7u);
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            SCOPED_TRACE("record " + std::to_string(i));
+            const auto& want = expected[i];
+            const auto& got = merged["features"][i];
+            EXPECT_EQ(got["wkt"], want["wkt"].is_null() ? nlohmann::json() : want["wkt"]);
+            EXPECT_EQ(got["values"][0], want["values"][0]);
+            EXPECT_EQ(got["values"][1], want["values"][1]);
+            // OGR reads a D field as YYYY/MM/DD, as it reads the table's dates.
+            EXPECT_EQ(got["values"][2], want["values"][2]);
+            for (int f : {3, 4}) {
+                std::string text = want["values"][f].is_null() ? "" : want["values"][f].get<std::string>();
+                std::replace(text.begin(), text.end(), '/', '-');
+                EXPECT_EQ(got["values"][f].is_null() ? "" : got["values"][f].get<std::string>(), text);
+            }
+        }
+
+        const std::string prj = CTempDir::Read(dir.Path("whole.prj"));
+        const auto info = RunProcess(ToolPath("fennick-info"), {"--json", tables[0]});
+        const nlohmann::json layer = nlohmann::json::parse(info.out, nullptr, false);
+        if (row.epsg == 0) {
+            EXPECT_EQ(prj, "");
+            EXPECT_TRUE(layer["coordsys"].is_null()) << info.out;
+            continue;
+        }
+        // The same system as the table's, compared as a system.
+        OGRSpatialReference written, utm;
+        ASSERT_EQ(written.importFromWkt(prj.c_str()), OGRERR_NONE) << prj;
+        GDALDatasetH source = GDALOpenEx(tables[0].c_str(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr);
+        ASSERT_NE(source, nullptr);
+        const auto* table =
+            OGRSpatialReference::FromHandle(OGR_L_GetSpatialRef(GDALDatasetGetLayer(source, 0)));
+        ASSERT_NE(table, nullptr);
+        EXPECT_TRUE(written.IsSame(table)) << prj;
+        utm.importFromEPSG(row.epsg);
+        EXPECT_TRUE(written.IsSame(&utm)) << prj;
+        GDALClose(source);
+        EXPECT_TRUE(layer["coordsys"]["projected"].get<bool>()) << info.out;
+        EXPECT_NE(layer["coordsys"]["proj"].get<std::string>().find("+zone=32"), std::string::npos)
+            << info.out;
+    }
 }
 
 TEST_F(MergeTool, ExistingOutputNeedsOverwrite) {

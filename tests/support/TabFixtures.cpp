@@ -86,7 +86,17 @@ void WriteTabTable(const std::string& path, const STabTableSpec& spec) {
     for (std::string& option : options)
         optionPointers.push_back(option.data());
     optionPointers.push_back(nullptr);
-    OGRLayerH layer = GDALDatasetCreateLayer(dataset, "table", nullptr, wkbUnknown, optionPointers.data());
+    OGRSpatialReferenceH srs = nullptr;
+    if (!spec.srs.empty()) {
+        srs = OSRNewSpatialReference(nullptr);
+        if (OSRSetFromUserInput(srs, spec.srs.c_str()) != OGRERR_NONE)
+            Fail("bad coordinate system " + spec.srs);
+    }
+    std::unique_ptr<void, void (*)(void*)> srsCloser(srs, [](void* h) {
+        if (h)
+            OSRRelease(h);
+    });
+    OGRLayerH layer = GDALDatasetCreateLayer(dataset, "table", srs, wkbUnknown, optionPointers.data());
     if (!layer)
         Fail("cannot create the layer of " + path);
 
@@ -114,6 +124,21 @@ void WriteTabTable(const std::string& path, const STabTableSpec& spec) {
         if (OGR_L_CreateFeature(layer, f) != OGRERR_NONE)
             Fail("cannot write a feature of " + path);
     }
+    closer.reset();
+    if (spec.deleteWhere.empty())
+        return;
+    GDALDatasetH update =
+        GDALOpenEx(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE, nullptr, nullptr, nullptr);
+    if (!update)
+        Fail("cannot open " + path + " to delete rows");
+    std::unique_ptr<void, void (*)(void*)> updateCloser(update, [](void* d) { GDALClose(d); });
+    const std::string sql = "DELETE FROM \"" + std::string(OGR_L_GetName(GDALDatasetGetLayer(update, 0))) +
+                            "\" WHERE " + spec.deleteWhere;
+    CPLErrorReset();
+    if (OGRLayerH result = GDALDatasetExecuteSQL(update, sql.c_str(), nullptr, "SQLite"))
+        GDALDatasetReleaseResultSet(update, result);
+    if (CPLGetLastErrorType() >= CE_Failure)
+        Fail("cannot run " + sql + ": " + CPLGetLastErrorMsg());
 }
 
 STabTableSpec TabSpecFromLayer(const SLayerSpec& layer) {

@@ -31,6 +31,11 @@ struct STabTableSpec {
     // The table's coordinate bounds; wide enough for the tests' coordinates and fine enough to keep them
     // exact.
     std::string bounds = "-1000,-1000,1000,1000";
+    // The coordinate system as GDAL takes user input ("EPSG:32632"); empty writes a NonEarth table.
+    std::string srs;
+    // When set, rows are deleted after writing, with GDAL's "DELETE FROM table WHERE <deleteWhere>" (SQLite
+    // dialect, as ogrinfo -sql runs it).
+    std::string deleteWhere;
 };
 
 // Writes the table at path (a ".tab" name, UTF-8). Throws std::runtime_error when GDAL cannot.

@@ -13,13 +13,16 @@
 #include "data/OpenTabDS.h"
 #include "data/ShapeImpl.h"
 #include "platform/CodePage.h"
+#include "platform/Exceptions.h"
 #include "platform/Sync.h"
 #include "platform/Variant.h"
 #include "tab/MiTabAttrImpl.h"
 #include "tab/MiTabDS.h"
 
 #include <cpl_error.h>
+#include <gdal.h>
 #include <gtest/gtest.h>
+#include <ogr_api.h>
 #include <ogr_core.h>
 
 #include <chrono>
@@ -226,17 +229,62 @@ TEST_F(MiTabDS, TablesWithoutOneShapeTypeAreRefused) {
     EXPECT_FALSE(OpenTab(path));
 }
 
-TEST_F(MiTabDS, FeatureWithoutGeometryFailsOnlyItsOwnShape) {
+TEST_F(MiTabDS, FeatureWithoutGeometryIsANullShapeWithItsAttributes) {
     STabTableSpec spec = Points();
     spec.features.insert(spec.features.begin() + 1, STabFeatureSpec{"", {"nothing", "9"}});
     CRef<IGeoDS> ds = OpenTab(Write("holes.tab", spec));
     ASSERT_TRUE(ds);
     EXPECT_EQ(ds->GetShapeType(), SHAPE_POINT);
-    EXPECT_EQ(ReadShape(ds.Get(), 1).type, -2);
+    EXPECT_EQ(ReadShape(ds.Get(), 1).type, SHAPE_NULL);
     CGeoRect bounds;
     EXPECT_EQ(Access(ds.Get())->GetRecordBounds(1, &bounds), 0);
     EXPECT_EQ(Text(Attributes(ds.Get(), 1).Get(), 0), u"nothing");
     EXPECT_EQ(ReadShape(ds.Get(), 2).type, SHAPE_POINT);
+}
+
+// Deleted rows are no records and rows without an object are null shapes, as OGR's walk over the table
+// gives them: wherever the deleted rows lie.
+TEST_F(MiTabDS, DeletedRowsAreSkippedWhereverTheyLie) {
+    const struct { const char* where; } rows[] = {{"n = 1"}, {"n = 6"}, {"n % 2 = 0"}, {"n <> 4"}, {"n = 3"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.where);
+        STabTableSpec spec;
+        spec.fields = {{"name", OFTString, 10}, {"n", OFTInteger}};
+        for (int i = 1; i <= 6; ++i)
+            spec.features.push_back({i == 3 ? "" : "POINT (" + std::to_string(i) + " 2)",
+                                     {"row " + std::to_string(i), std::to_string(i)}});
+        spec.deleteWhere = row.where;
+        const std::string path = Write("deleted.tab", spec);
+
+        std::vector<std::pair<int, bool>> expected; // n, has geometry
+        GDALDatasetH table = GDALOpenEx(path.c_str(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr);
+        ASSERT_NE(table, nullptr);
+        OGRLayerH layer = GDALDatasetGetLayer(table, 0);
+        while (OGRFeatureH f = OGR_L_GetNextFeature(layer)) {
+            expected.emplace_back(OGR_F_GetFieldAsInteger(f, 1), OGR_F_GetGeometryRef(f) != nullptr);
+            OGR_F_Destroy(f);
+        }
+        GDALClose(table);
+        ASSERT_LT(expected.size(), 6u);
+
+        CRef<IGeoDS> ds = OpenTab(path);
+        ASSERT_TRUE(ds);
+        ASSERT_EQ(Access(ds.Get())->GetRecordCount(), static_cast<int>(expected.size()));
+        for (std::size_t r = 0; r < expected.size(); ++r) {
+            const int record = static_cast<int>(r);
+            const SShapeInfo shape = ReadShape(ds.Get(), record);
+            EXPECT_EQ(shape.type, expected[r].second ? SHAPE_POINT : SHAPE_NULL) << "record " << r;
+            if (expected[r].second && shape.type == SHAPE_POINT) {
+                EXPECT_EQ(shape.points[0].x, expected[r].first) << "record " << r;
+            }
+            int n = 0;
+            ASSERT_EQ(Attributes(ds.Get(), record)->GetInteger(1, &n), 1);
+            EXPECT_EQ(n, expected[r].first) << "record " << r;
+        }
+        EXPECT_EQ(Access(ds.Get())->ReadShape(static_cast<int>(expected.size()), nullptr), 0);
+        CRef<IShapeAttr> beyond;
+        EXPECT_EQ(Access(ds.Get())->GetAttributes(static_cast<int>(expected.size()), beyond.Put()), 0);
+    }
 }
 
 TEST_F(MiTabDS, FieldsTakeTheWidthDefaultsWhenTheReaderGivesNone) {
@@ -251,7 +299,7 @@ TEST_F(MiTabDS, FieldsTakeTheWidthDefaultsWhenTheReaderGivesNone) {
     ASSERT_NE(recordFields, nullptr);
     const struct {
         int type, width, decimals;
-    } expected[] = {{2, 11, 0}, {3, 16, 6}, {3, 10, 3}, {1, 20, 0}, {0, 10, 0}};
+    } expected[] = {{2, 11, 0}, {3, 16, 6}, {3, 10, 3}, {1, 20, 0}, {5, 8, 0}};
     auto* source = static_cast<CMiTabDS*>(ds.Get());
     ASSERT_EQ(source->GetFieldCount(), 5);
     ASSERT_EQ(recordFields->GetFieldCount(), 5);
@@ -300,10 +348,12 @@ TEST_F(MiTabDS, ValuesReadTypedAndEmptyTextIsAValue) {
     ASSERT_EQ(attributes->GetValue(2, &value), 1);
     EXPECT_EQ(value.vt, VT_BSTR);
     EXPECT_EQ(value.bstrVal, u"");
-    // Other kinds arrive as text.
+    // A date arrives as a date.
     ASSERT_EQ(attributes->GetValue(3, &value), 1);
-    EXPECT_EQ(value.vt, VT_BSTR);
-    EXPECT_EQ(value.bstrVal, u"2024/01/31");
+    EXPECT_EQ(value.vt, VT_DATE);
+    double date = 0;
+    ASSERT_TRUE(SystemTimeToVariantTime(2024, 1, 31, 0, 0, 0, &date));
+    EXPECT_EQ(value.dblVal, date);
 
     CVariant bookmark;
     ASSERT_EQ(attributes->GetBookmark(&bookmark), 1);
@@ -314,6 +364,60 @@ TEST_F(MiTabDS, ValuesReadTypedAndEmptyTextIsAValue) {
     EXPECT_EQ(attributes->GetString(4, &text), 0);
     EXPECT_EQ(attributes->GetInteger(-1, &i), 0);
     EXPECT_EQ(attributes->GetValue(4, &value), 0);
+}
+
+// Dates stay dates; dates with times and times become texts that keep every whole second; an empty value
+// stays empty; a fraction of a second, which the text cannot keep, fails the value with the column named.
+TEST_F(MiTabDS, DatesAndTimesKeepEveryValue) {
+    STabTableSpec spec;
+    spec.fields = {{"d", OFTDate}, {"dt", OFTDateTime}, {"t", OFTTime}};
+    spec.features = {{"POINT (0 0)", {"2024/02/29", "1999/12/31 23:59:58", "07:08:09"}},
+                     {"POINT (1 1)", {}},
+                     {"POINT (2 2)", {"1900/01/01", "2024/01/01 00:00:00.250", "00:00:00.5"}}};
+    CRef<IGeoDS> ds = OpenTab(Write("dates.tab", spec));
+    ASSERT_TRUE(ds);
+    double leapDay = 0, first = 0;
+    ASSERT_TRUE(SystemTimeToVariantTime(2024, 2, 29, 0, 0, 0, &leapDay));
+    ASSERT_TRUE(SystemTimeToVariantTime(1900, 1, 1, 0, 0, 0, &first));
+    const struct {
+        int record, field;
+        const char16_t* text; // null: the value fails
+        VarType vt;
+        double date;
+    } rows[] = {
+        {0, 0, u"20240229", VT_DATE, leapDay},
+        {0, 1, u"1999-12-31 23:59:58", VT_BSTR, 0},
+        {0, 2, u"07:08:09", VT_BSTR, 0},
+        {1, 0, u"", VT_EMPTY, 0},
+        {1, 1, u"", VT_EMPTY, 0},
+        {1, 2, u"", VT_EMPTY, 0},
+        {2, 0, u"19000101", VT_DATE, first},
+        {2, 1, nullptr, VT_EMPTY, 0},
+        {2, 2, nullptr, VT_EMPTY, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "record " << row.record << " field " << row.field);
+        CRef<IShapeAttr> attributes = Attributes(ds.Get(), row.record);
+        CIString text;
+        CVariant value;
+        TakeFailureReason();
+        if (row.text == nullptr) {
+            EXPECT_EQ(attributes->GetString(row.field, &text), 0);
+            EXPECT_EQ(attributes->GetValue(row.field, &value), 0);
+            EXPECT_NE(TakeFailureReason().find(row.field == 1 ? u"column dt" : u"column t"),
+                      std::u16string::npos);
+            continue;
+        }
+        EXPECT_EQ(Text(attributes.Get(), row.field), row.text);
+        ASSERT_EQ(attributes->GetValue(row.field, &value), 1);
+        EXPECT_EQ(value.vt, row.vt);
+        if (row.vt == VT_DATE) {
+            EXPECT_EQ(value.dblVal, row.date);
+        }
+        if (row.vt == VT_BSTR) {
+            EXPECT_EQ(value.bstrVal, row.text);
+        }
+    }
 }
 
 TEST_F(MiTabDS, CyrillicCharsetSetsTheCodePageAndTextsReadRight) {

@@ -194,9 +194,11 @@ TEST(TabFieldKind, WidthDefaultsApplyOnlyWhenTheReaderSaysZero) {
         int width, precision;
         STabFieldKind expected;
     } rows[] = {
-        {OFTInteger, 0, 0, {2, 11, 0}},   {OFTInteger, 5, 0, {2, 5, 0}}, {OFTReal, 0, 0, {3, 16, 6}},
-        {OFTReal, 0, 3, {3, 16, 6}},      {OFTReal, 10, 3, {3, 10, 3}},  {OFTString, 0, 0, {1, 0, 0}},
-        {OFTString, 254, 0, {1, 254, 0}}, {OFTDate, 0, 0, {0, 0, 0}},    {OFTInteger64, 20, 0, {0, 20, 0}},
+        {OFTInteger, 0, 0, {2, 11, 0}},   {OFTInteger, 5, 0, {2, 5, 0}},    {OFTReal, 0, 0, {3, 16, 6}},
+        {OFTReal, 0, 3, {3, 16, 6}},      {OFTReal, 10, 3, {3, 10, 3}},     {OFTString, 0, 0, {1, 0, 0}},
+        {OFTString, 254, 0, {1, 254, 0}}, {OFTDate, 10, 0, {5, 8, 0}},      {OFTInteger64, 20, 0, {2, 20, 0}},
+        {OFTInteger64, 0, 0, {2, 20, 0}}, {OFTDateTime, 19, 0, {1, 19, 0}}, {OFTTime, 9, 0, {1, 8, 0}},
+        {OFTBinary, 0, 0, {0, 0, 0}},
     };
     for (const auto& row : rows) {
         const STabFieldKind kind = TabFieldKind(row.type, row.width, row.precision);
