@@ -243,7 +243,8 @@ bool SystemTimeToVariantTime(int year, int month, int day, int hour, int minute,
     return true;
 }
 
-bool VariantTimeToSystemTime(double date, int* year, int* month, int* day, int* hour, int* minute, int* second) {
+bool VariantTimeToSystemTime(double date, int* year, int* month, int* day, int* hour, int* minute,
+                             int* second) {
     // Days -657434 and 2958465 are 1 January 100 and 31 December 9999.
     if (!std::isfinite(date) || date < -657434.0 || date >= 2958466.0)
         return false;

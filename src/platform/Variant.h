@@ -66,6 +66,7 @@ constexpr int DISP_E_OVERFLOW = static_cast<int>(0x8002000Au);
 bool SystemTimeToVariantTime(int year, int month, int day, int hour, int minute, int second, double* out);
 // The calendar date and time of a VT_DATE value, to the nearest second; false for a value outside the
 // years 100 to 9999 or not finite.
-bool VariantTimeToSystemTime(double date, int* year, int* month, int* day, int* hour, int* minute, int* second);
+bool VariantTimeToSystemTime(double date, int* year, int* month, int* day, int* hour, int* minute,
+                             int* second);
 
 } // namespace fennick

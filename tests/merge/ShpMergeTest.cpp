@@ -417,7 +417,7 @@ TEST_P(ShpMergeStoredBytes, PlainAndOtherRecordsComeOutAsTheOneThreadPathWritesT
     const std::vector<std::string> pops = {"    12", "12    ", "  0012", "    -0", "   +12", "      ",
                                            "   1e3", "-12345", "999999", "     0", "  -  1"};
     const std::vector<std::string> areas = {"   12.50", " 12.50  ", "   -0.00", "    0.10", "  012.30",
-                                            "12345.67", "        ", "   1.234", "    -1.5", " 1234567"};
+                                            "12345.67", "        ", "   1.234", "    -1.5", " 1234.5 "};
     const std::vector<std::string> rates = {"    1.000", "   -2.500", "  0.12345",
                                             "         ", "      1e2", "   12.000"};
     const int count = CShpFile::kTwoThreadRecords + 1000;
