@@ -10,6 +10,7 @@
 #include "data/IString.h"
 #include "data/Ref.h"
 #include "platform/CodePage.h"
+#include "platform/Variant.h"
 
 #include <cstdio>
 #include <sstream>
@@ -52,9 +53,13 @@ json Parts(IShape* shape) {
 
 json Values(IShapeAttr* attributes, int fieldCount) {
     json values = json::array();
+    CVariant value;
     for (int f = 0; f < fieldCount; ++f) {
         CIString text;
-        if (attributes != nullptr && attributes->GetString(f, &text))
+        // A stored null shows as null, apart from an empty text.
+        if (attributes != nullptr && attributes->GetValue(f, &value) && value.vt == VT_NULL)
+            values.push_back(nullptr);
+        else if (attributes != nullptr && attributes->GetString(f, &text))
             values.push_back(ToUtf8(text.Str()));
         else
             values.push_back(nullptr);

@@ -1,8 +1,11 @@
 #include "platform/CodePage.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <iconv.h>
+#include <initializer_list>
+#include <iterator>
 #include <unordered_map>
 #include <vector>
 
@@ -13,101 +16,98 @@ namespace {
 constexpr int kUtf8 = 65001;
 constexpr int kLatin1 = 0;
 
+// The code pages this platform converts, by Windows number, with iconv's name and the other names .cpg
+// files and GDAL give them (upper case). Sorted by number. UTF-8 (65001) and the byte-preserving code page 0
+// are converted without iconv.
+struct SCodePageName {
+    int codePage;
+    const char* iconv;
+    std::initializer_list<std::string_view> aliases;
+};
+
+const SCodePageName kCodePages[] = {
+    {437, "CP437", {"OEM", "IBM437"}},
+    {737, "CP737", {}},
+    {850, "CP850", {"IBM850"}},
+    {852, "CP852", {"IBM852"}},
+    {855, "CP855", {}},
+    {857, "CP857", {}},
+    {860, "CP860", {}},
+    {861, "CP861", {}},
+    {862, "CP862", {}},
+    {863, "CP863", {}},
+    {864, "CP864", {}},
+    {865, "CP865", {}},
+    {866, "CP866", {"IBM866"}},
+    {869, "CP869", {}},
+    {874, "CP874", {}},
+    {932, "CP932", {"SJIS", "SHIFT_JIS", "SHIFT-JIS", "MS932"}},
+    {936, "CP936", {"GBK", "GB2312", "EUC-CN"}},
+    {949, "CP949", {"EUC-KR", "UHC", "KS_C_5601-1987"}},
+    {950, "CP950", {"BIG5", "BIG-5"}},
+    {1250, "CP1250", {"ANSI"}},
+    {1251, "CP1251", {}},
+    {1252, "CP1252", {}},
+    {1253, "CP1253", {}},
+    {1254, "CP1254", {}},
+    {1255, "CP1255", {}},
+    {1256, "CP1256", {}},
+    {1257, "CP1257", {}},
+    {1258, "CP1258", {}},
+    {1361, "JOHAB", {}},
+    {10000, "MACINTOSH", {"MAC", "MACROMAN"}},
+    {20866, "KOI8-R", {"KOI8R"}},
+    {21866, "KOI8-U", {"KOI8U"}},
+    {28591, "ISO-8859-1", {"ISO"}},
+    {28592, "ISO-8859-2", {}},
+    {28593, "ISO-8859-3", {}},
+    {28594, "ISO-8859-4", {}},
+    {28595, "ISO-8859-5", {}},
+    {28596, "ISO-8859-6", {}},
+    {28597, "ISO-8859-7", {}},
+    {28598, "ISO-8859-8", {}},
+    {28599, "ISO-8859-9", {}},
+    {28603, "ISO-8859-13", {}},
+    {28605, "ISO-8859-15", {}},
+    {51932, "EUC-JP", {}},
+    {54936, "GB18030", {}},
+    {65001, nullptr, {"UTF-8", "UTF8"}},
+};
+
+const SCodePageName* FindCodePage(int codePage) {
+    const auto* end = std::end(kCodePages);
+    const auto* it = std::lower_bound(std::begin(kCodePages), end, codePage,
+                                      [](const SCodePageName& e, int n) { return e.codePage < n; });
+    return it != end && it->codePage == codePage ? it : nullptr;
+}
+
 const char* IconvName(int codePage) {
-    switch (codePage) {
-    case 437:
-        return "CP437";
-    case 737:
-        return "CP737";
-    case 850:
-        return "CP850";
-    case 852:
-        return "CP852";
-    case 855:
-        return "CP855";
-    case 857:
-        return "CP857";
-    case 860:
-        return "CP860";
-    case 861:
-        return "CP861";
-    case 862:
-        return "CP862";
-    case 863:
-        return "CP863";
-    case 864:
-        return "CP864";
-    case 865:
-        return "CP865";
-    case 866:
-        return "CP866";
-    case 869:
-        return "CP869";
-    case 874:
-        return "CP874";
-    case 932:
-        return "CP932";
-    case 936:
-        return "CP936";
-    case 949:
-        return "CP949";
-    case 950:
-        return "CP950";
-    case 1250:
-        return "CP1250";
-    case 1251:
-        return "CP1251";
-    case 1252:
-        return "CP1252";
-    case 1253:
-        return "CP1253";
-    case 1254:
-        return "CP1254";
-    case 1255:
-        return "CP1255";
-    case 1256:
-        return "CP1256";
-    case 1257:
-        return "CP1257";
-    case 1258:
-        return "CP1258";
-    case 1361:
-        return "JOHAB";
-    case 10000:
-        return "MACINTOSH";
-    case 20866:
-        return "KOI8-R";
-    case 21866:
-        return "KOI8-U";
-    case 28591:
-        return "ISO-8859-1";
-    case 28592:
-        return "ISO-8859-2";
-    case 28593:
-        return "ISO-8859-3";
-    case 28594:
-        return "ISO-8859-4";
-    case 28595:
-        return "ISO-8859-5";
-    case 28596:
-        return "ISO-8859-6";
-    case 28597:
-        return "ISO-8859-7";
-    case 28598:
-        return "ISO-8859-8";
-    case 28599:
-        return "ISO-8859-9";
-    case 28603:
-        return "ISO-8859-13";
-    case 28605:
-        return "ISO-8859-15";
-    case 51932:
-        return "EUC-JP";
-    case 54936:
-        return "GB18030";
-    default:
-        return nullptr;
+    const SCodePageName* entry = FindCodePage(codePage);
+    return entry != nullptr ? entry->iconv : nullptr;
+}
+
+// Decimal digits only, as a number below 100000; -1 otherwise.
+int DigitsValue(std::string_view text) {
+    if (text.empty() || text.size() > 5)
+        return -1;
+    int n = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return -1;
+        n = n * 10 + (c - '0');
     }
+    return n;
+}
+
+// "8859-5", "8859_5", "88595" and the like: the ISO 8859 part's code page, 28590 + part; -1 otherwise.
+int Iso8859Part(std::string_view text) {
+    if (text.substr(0, 4) != "8859")
+        return -1;
+    text.remove_prefix(4);
+    if (!text.empty() && (text[0] == '-' || text[0] == '_'))
+        text.remove_prefix(1);
+    const int part = text.size() <= 2 ? DigitsValue(text) : -1;
+    return part >= 1 && part <= 16 ? 28590 + part : -1;
 }
 
 // One converter per code page and direction, opened once per thread and reused.
@@ -407,6 +407,40 @@ std::string ToUtf8(std::u16string_view text) {
 std::u16string Utf16Number(long long value) {
     const std::string digits = std::to_string(value);
     return std::u16string(digits.begin(), digits.end());
+}
+
+int CodePageOfName(std::string_view name) {
+    std::string upper;
+    for (const char c : name)
+        upper.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
+    std::string_view text = upper;
+    int codePage = -1;
+    for (const SCodePageName& entry : kCodePages) {
+        if ((entry.iconv != nullptr && text == entry.iconv) ||
+            std::find(entry.aliases.begin(), entry.aliases.end(), text) != entry.aliases.end())
+            return entry.codePage;
+    }
+    if (text.starts_with("WINDOWS-")) {
+        codePage = DigitsValue(text.substr(8));
+    } else if (text.starts_with("CP") || text.starts_with("IBM")) {
+        codePage = DigitsValue(text.substr(text[0] == 'C' ? 2 : 3));
+    } else if (text.starts_with("ISO")) {
+        text.remove_prefix(3);
+        if (!text.empty() && (text[0] == '-' || text[0] == '_'))
+            text.remove_prefix(1);
+        codePage = Iso8859Part(text);
+    } else if (text.starts_with("LATIN")) {
+        // Latin-N is the ISO 8859 part that holds it.
+        static constexpr int kParts[] = {0, 1, 2, 3, 4, 9, 10, 13, 14, 15, 16};
+        text.remove_prefix(text.size() > 5 && text[5] == '-' ? 6 : 5);
+        const int n = text.size() <= 2 ? DigitsValue(text) : -1;
+        codePage = n >= 1 && n <= 10 ? 28590 + kParts[n] : -1;
+    } else if (text.starts_with("8859")) {
+        codePage = Iso8859Part(text);
+    } else {
+        codePage = DigitsValue(text);
+    }
+    return codePage > 0 && FindCodePage(codePage) != nullptr ? codePage : -1;
 }
 
 } // namespace fennick

@@ -19,6 +19,12 @@ int MultiByteToWideChar(int codePage, const char* src, int len, std::u16string& 
 // (a character the code page cannot hold, or an unknown code page) or for an empty text.
 int WideCharToMultiByte(int codePage, const char16_t* src, int len, std::string& out);
 
+// The code page a name stands for, as .cpg files and GDAL spell them (letter case ignored): the Windows
+// number alone or after "CP", "IBM" or "windows-"; "UTF-8"/"UTF8"; the ISO 8859 parts ("ISO-8859-1",
+// "ISO88591", "8859_1", "LATIN1"); GBK, GB2312, Big5, Shift_JIS, EUC-KR, EUC-JP, KOI8-R, the OEM pages. -1
+// for any other text, a prefix of a name included, and for a page this platform does not convert.
+int CodePageOfName(std::string_view name);
+
 // True when the code page number is one this platform can convert.
 bool IsCodePageSupported(int codePage);
 

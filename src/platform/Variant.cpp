@@ -9,6 +9,12 @@
 
 namespace fennick {
 
+CVariant CVariant::Null() {
+    CVariant r;
+    r.vt = VT_NULL;
+    return r;
+}
+
 CVariant CVariant::FromI4(int32_t v) {
     CVariant r;
     r.vt = VT_I4;
@@ -134,6 +140,8 @@ bool ToDouble(const CVariant& v, double& out) {
     case VT_EMPTY:
         out = 0.0;
         return true;
+    case VT_NULL:
+        return false;
     }
     return false;
 }
@@ -151,6 +159,8 @@ int VariantChangeType(CVariant* dest, const CVariant* src, VarType vt) {
         return DISP_E_TYPEMISMATCH;
     CVariant result;
     result.vt = vt;
+    if (src->vt == VT_NULL && vt != VT_NULL)
+        return DISP_E_TYPEMISMATCH; // a null has no value to convert
     if (src->vt == vt) {
         result = *src;
     } else if (vt == VT_BSTR) {
@@ -230,6 +240,38 @@ bool SystemTimeToVariantTime(int year, int month, int day, int hour, int minute,
     const long base = -25569;                                         // 1899-12-30 relative to 1970-01-01
     const double fraction = (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
     *out = static_cast<double>(days - base) + fraction;
+    return true;
+}
+
+bool VariantTimeToSystemTime(double date, int* year, int* month, int* day, int* hour, int* minute,
+                             int* second) {
+    // Days -657434 and 2958465 are 1 January 100 and 31 December 9999.
+    if (!std::isfinite(date) || date < -657434.0 || date >= 2958466.0)
+        return false;
+    // The inverse of SystemTimeToVariantTime: the day below the value, and the time since its midnight.
+    const double wholeDays = std::floor(date);
+    const long long secondsOfDay = std::llround((date - wholeDays) * 86400.0);
+    long long days = static_cast<long long>(wholeDays) + secondsOfDay / 86400;
+    const long long rest = secondsOfDay % 86400;
+    // Civil date from days since 1970-01-01 (Howard Hinnant's algorithm).
+    days -= 25569;
+    const long long z = days + 719468;
+    const long long era = (z >= 0 ? z : z - 146096) / 146097;
+    const long long doe = z - era * 146097;
+    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const long long mp = (5 * doy + 2) / 153;
+    const int d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    const int m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    const int y = static_cast<int>(yoe + era * 400 + (m <= 2 ? 1 : 0));
+    if (y < 100 || y > 9999)
+        return false;
+    *year = y;
+    *month = m;
+    *day = d;
+    *hour = static_cast<int>(rest / 3600);
+    *minute = static_cast<int>(rest / 60 % 60);
+    *second = static_cast<int>(rest % 60);
     return true;
 }
 

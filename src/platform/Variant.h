@@ -9,6 +9,7 @@ namespace fennick {
 
 enum VarType : uint16_t {
     VT_EMPTY = 0,
+    VT_NULL = 1, // a stored null: no value, as opposed to a zero or an empty text
     VT_I4 = 3,
     VT_R8 = 5,
     VT_DATE = 7,
@@ -38,6 +39,7 @@ struct CVariant {
     std::u16string bstrVal;
 
     CVariant() = default;
+    static CVariant Null();
     static CVariant FromI4(int32_t v);
     static CVariant FromR8(double v);
     static CVariant FromBool(bool v);
@@ -62,5 +64,9 @@ constexpr int DISP_E_OVERFLOW = static_cast<int>(0x8002000Au);
 
 // The VT_DATE value of a calendar date (proleptic Gregorian); false for a date that does not exist.
 bool SystemTimeToVariantTime(int year, int month, int day, int hour, int minute, int second, double* out);
+// The calendar date and time of a VT_DATE value, to the nearest second; false for a value outside the
+// years 100 to 9999 or not finite.
+bool VariantTimeToSystemTime(double date, int* year, int* month, int* day, int* hour, int* minute,
+                             int* second);
 
 } // namespace fennick

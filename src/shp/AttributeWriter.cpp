@@ -57,6 +57,31 @@ bool IsAscii(std::string_view text) {
     return any < 0x80;
 }
 
+// A stored date in its written form: eight digits.
+bool IsDateText(std::string_view text) {
+    return text.size() == 8 &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Bytes as hexadecimal pairs, for a message about bytes that are no text.
+std::u16string HexBytes(std::string_view bytes) {
+    static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+    std::u16string text;
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (!text.empty())
+            text.push_back(u' ');
+        text.push_back(kDigits[b >> 4]);
+        text.push_back(kDigits[b & 15]);
+    }
+    return text;
+}
+
+std::u16string NumberText(double value) {
+    char digits[kNumberTextSize];
+    return FromUtf8(std::string_view(digits, PrintShortest(digits, value)));
+}
+
 bool AllBlank(const uint8_t* bytes, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i)
         if (bytes[i] != ' ')
@@ -147,8 +172,12 @@ void CAttributeWriter::DefineFields(IShapeAttr* templateRecord) {
             int decimals = desc->GetFieldDecimals(i);
             switch (desc->GetFieldType(i)) {
             case FIELD_CHARACTER:
-            case FIELD_DATE: // kept as its text
                 kind = CxBaseWriter::typeText;
+                break;
+            case FIELD_DATE:
+                kind = CxBaseWriter::typeDate;
+                width = 8;
+                decimals = 0;
                 break;
             case FIELD_INTEGER:
                 kind = CxBaseWriter::typeInteger;
@@ -241,14 +270,17 @@ CAttributeWriter::EStoredForm CAttributeWriter::StoredFormOf(const SFieldMap& fi
         return EStoredForm::integer;
     if (field.type == FIELD_REAL && (storedType == 'N' || storedType == 'F') && field.decimals > 0)
         return EStoredForm::fixed;
-    if (field.type != FIELD_REAL && field.type != FIELD_LOGICAL && (storedType == 'C' || storedType == 'D'))
+    if (field.type == FIELD_DATE && storedType == 'D')
+        return EStoredForm::date;
+    if (field.type == FIELD_CHARACTER && storedType == 'C')
         return EStoredForm::text;
     return EStoredForm::none;
 }
 
 CAttributeWriter::EPassage CAttributeWriter::TextPassage(int sourceCodePage) {
-    // Latin-1 bytes decode to the characters the byte-preserving rule writes back as the same bytes.
-    if (sourceCodePage == 0 && m_codePage <= 0)
+    // Latin-1 bytes decode to the characters the byte-preserving rule writes back as the same bytes, and a
+    // text in the output's own code page is already what it would be written as, decodable or not.
+    if ((sourceCodePage == 0 && m_codePage <= 0) || (sourceCodePage > 0 && sourceCodePage == m_codePage))
         return EPassage::any;
     if (sourceCodePage != m_asciiCodePage) {
         m_asciiCodePage = sourceCodePage;
@@ -278,127 +310,197 @@ void CAttributeWriter::Write(int32_t record, IShapeAttr* values) {
         m_queried = QueryStoredRecord(values);
     }
     const IStoredRecord* stored = m_queried;
-    const int storedCodePage = stored != nullptr ? stored->CodePage() : 0;
     for (const SFieldMap& field : m_fieldMap) {
-        int written = 0;
-        const EStoredForm form =
-            stored != nullptr ? StoredFormOf(field, stored->GetTypeLetter(field.source)) : EStoredForm::none;
-        if (form == EStoredForm::integer) {
-            // Texts in printed form are what reading and printing would make of them.
-            const std::string_view text = stored->GetText(field.source);
-            written = IsPlainInteger(text) ? m_dbf->WriteNumberText(record, field.output, text)
-                                           : m_dbf->WriteInt64(record, field.output, ParseXBaseInt64(text));
-            if (written == 0)
-                FailValue(record, field,
-                          u"the value " + FromUtf8(text) + u" does not fit its width of " +
-                              Utf16Number(field.width));
-            continue;
-        }
-        if (form == EStoredForm::fixed) {
-            const std::string_view text = stored->GetText(field.source);
-            if (IsPlainFixed(text, field.decimals)) {
-                if (m_dbf->WriteNumberText(record, field.output, text) == 0)
+        if (stored != nullptr ? !WriteStored(record, field, *stored) : true)
+            WriteValue(record, field, values);
+    }
+}
+
+bool CAttributeWriter::WriteStored(int32_t record, const SFieldMap& field, const IStoredRecord& stored) {
+    const char storedType = stored.GetTypeLetter(field.source);
+    std::string_view text = stored.GetText(field.source);
+    if (IsStoredNull(storedType, text)) {
+        // A blank logical stays blank: readers tell it from the "?" of a written null.
+        if (!(storedType == 'L' && text.empty()))
+            Check(record, field, m_dbf->WriteNull(record, field.output), text);
+        return true;
+    }
+    switch (StoredFormOf(field, storedType)) {
+    case EStoredForm::integer:
+        // Texts in printed form are what reading and printing would make of them.
+        Check(record, field,
+              IsPlainInteger(text) ? m_dbf->WriteNumberText(record, field.output, text)
+                                   : m_dbf->WriteInt64(record, field.output, ParseXBaseInt64(text)),
+              text);
+        return true;
+    case EStoredForm::fixed:
+        if (!IsPlainFixed(text, field.decimals))
+            return false;
+        Check(record, field, m_dbf->WriteNumberText(record, field.output, text), text);
+        return true;
+    case EStoredForm::date:
+        if (!IsDateText(text))
+            return false;
+        Check(record, field, m_dbf->WriteString(record, field.output, text), text);
+        return true;
+    case EStoredForm::text:
+        break;
+    case EStoredForm::none:
+        return false;
+    }
+    // The decoder reads up to the first zero byte.
+    text = text.substr(0, std::min(text.find('\0'), text.size()));
+    const int sourceCodePage = stored.CodePage();
+    const EPassage passage = TextPassage(sourceCodePage);
+    if (passage == EPassage::any || (passage == EPassage::ascii && IsAscii(text))) {
+        WriteTextBytes(record, field, text);
+        return true;
+    }
+    // Decoded with the source's code page, strictly: bytes it does not define are reported, not guessed.
+    std::u16string& wide = m_wide;
+    if (sourceCodePage < 0)
+        wide = BytesToWideSigned(text);
+    else if (MultiByteToWideChar(sourceCodePage == 0 ? 28591 : sourceCodePage, text.data(),
+                                 static_cast<int>(text.size()), wide) == 0)
+        FailValue(record, field,
+                  u"the text " + HexBytes(text) + u" cannot be read in code page " +
+                      Utf16Number(sourceCodePage));
+    EncodeAndWrite(record, field, wide);
+    return true;
+}
+
+void CAttributeWriter::WriteValue(int32_t record, const SFieldMap& field, IShapeAttr* values) {
+    CVariant& value = *m_value;
+    const bool typed = field.type != FIELD_CHARACTER && values->GetValue(field.source, &value) != 0;
+    if (typed && (value.vt == VT_NULL || value.vt == VT_EMPTY)) {
+        Check(record, field, m_dbf->WriteNull(record, field.output), {});
+        return;
+    }
+    switch (field.type) {
+    case FIELD_INTEGER: { // exactly, whatever its size
+        int64_t number = 0;
+        if (typed) {
+            switch (value.vt) {
+            case VT_I4:
+                number = value.lVal;
+                break;
+            case VT_DECIMAL:
+                if (!value.DecimalToInt64(number))
+                    FailValue(record, field, u"the integer is too large for 64 bits");
+                break;
+            case VT_R8:
+                if (!std::isfinite(value.dblVal) || value.dblVal != std::trunc(value.dblVal) ||
+                    std::fabs(value.dblVal) >= 9.2e18)
                     FailValue(record, field,
-                              u"the value " + FromUtf8(text) + u" does not fit its width of " +
-                                  Utf16Number(field.width));
-                continue;
+                              u"the value " + NumberText(value.dblVal) +
+                                  u" is not a whole number of 64 bits");
+                number = static_cast<int64_t>(value.dblVal);
+                break;
+            default: {
+                CVariant converted;
+                if (VariantChangeType(&converted, &value, VT_DECIMAL) != 0 ||
+                    !converted.DecimalToInt64(number))
+                    FailValue(record, field, u"the value is not a whole number of 64 bits");
+                break;
             }
-        }
-        if (form == EStoredForm::text) {
-            std::string_view text = stored->GetText(field.source);
-            // The decoder reads up to the first zero byte.
-            text = text.substr(0, std::min(text.find('\0'), text.size()));
-            const EPassage passage = TextPassage(storedCodePage);
-            if (passage == EPassage::any || (passage == EPassage::ascii && IsAscii(text))) {
-                text =
-                    text.substr(0, std::min(text.size(), static_cast<std::size_t>(std::max(field.width, 0))));
-                if (m_dbf->WriteString(record, field.output, text) == 0)
-                    FailValue(record, field, u"the text cannot be written");
-                continue;
             }
-        }
-        switch (field.type) {
-        case FIELD_INTEGER: { // exactly, whatever its size
-            CVariant& value = *m_value;
-            int64_t number = 0;
-            bool blank = false;
-            if (values->GetValue(field.source, &value) != 0) {
-                switch (value.vt) {
-                case VT_I4:
-                    number = value.lVal;
-                    break;
-                case VT_DECIMAL:
-                    if (!value.DecimalToInt64(number))
-                        FailValue(record, field, u"the integer is too large for 64 bits");
-                    break;
-                case VT_R8:
-                    if (!std::isfinite(value.dblVal) || value.dblVal != std::trunc(value.dblVal) ||
-                        std::fabs(value.dblVal) >= 9.2e18)
-                        FailValue(record, field,
-                                  u"the value " + FromUtf8(std::to_string(value.dblVal)) +
-                                      u" is not a whole number of 64 bits");
-                    number = static_cast<int64_t>(value.dblVal);
-                    break;
-                case VT_EMPTY:
-                    blank = true;
-                    break;
-                default: {
-                    CVariant converted;
-                    if (VariantChangeType(&converted, &value, VT_DECIMAL) != 0 ||
-                        !converted.DecimalToInt64(number))
-                        FailValue(record, field, u"the value is not a whole number of 64 bits");
-                    break;
-                }
-                }
-            } else {
-                int32_t small = 0;
-                if (values->GetInteger(field.source, &small) == 0)
-                    FailRead(record, field);
-                number = small;
-            }
-            written = blank
-                          ? m_dbf->WriteDouble(record, field.output, std::numeric_limits<double>::quiet_NaN())
-                          : m_dbf->WriteInt64(record, field.output, number);
-            break;
-        }
-        case FIELD_REAL: {
-            double number = 0.0;
-            if (values->GetDouble(field.source, &number) == 0)
+        } else {
+            int32_t small = 0;
+            if (values->GetInteger(field.source, &small) == 0)
                 FailRead(record, field);
-            written = m_dbf->WriteDouble(record, field.output, number);
-            break;
+            number = small;
         }
-        case FIELD_LOGICAL: { // the letters xBase readers take for true and false become T and F
+        if (m_dbf->WriteInt64(record, field.output, number) == 0) {
+            char digits[kNumberTextSize];
+            FailValue(record, field,
+                      u"the value " + FromUtf8(std::string_view(digits, PrintInt64(digits, number))) +
+                          u" does not fit its width of " + Utf16Number(field.width));
+        }
+        return;
+    }
+    case FIELD_REAL: {
+        double number = 0.0;
+        CVariant converted;
+        if (typed && VariantChangeType(&converted, &value, VT_R8) == 0)
+            number = converted.dblVal;
+        else if (values->GetDouble(field.source, &number) == 0)
+            FailRead(record, field);
+        if (m_dbf->WriteDouble(record, field.output, number) == 0)
+            FailValue(record, field,
+                      u"the value " + NumberText(number) + u" does not fit its width of " +
+                          Utf16Number(field.width) + u" with " + Utf16Number(field.decimals) + u" decimals");
+        return;
+    }
+    case FIELD_LOGICAL: { // the letters xBase readers take for true and false become T and F
+        const char* letter = "";
+        if (typed && value.vt == VT_BOOL) {
+            letter = value.boolVal != VARIANT_FALSE ? "T" : "F";
+        } else {
             m_text->Set(std::u16string());
             if (values->GetString(field.source, m_text.get()) == 0)
                 FailRead(record, field);
             const std::u16string& text = m_text->Str();
             const char16_t first = text.empty() ? u' ' : text[0];
-            const char* letter = "";
             if (first == u'T' || first == u't' || first == u'Y' || first == u'y')
                 letter = "T";
             else if (first == u'F' || first == u'f' || first == u'N' || first == u'n')
                 letter = "F";
-            written = m_dbf->WriteString(record, field.output, letter);
-            break;
         }
-        default: { // text, date and anything else: the text
-            // A string object keeps its text when it is handed an empty value, so start each value empty.
-            m_text->Set(std::u16string());
-            if (values->GetString(field.source, m_text.get()) == 0)
-                FailRead(record, field);
-            if (!EncodeText(m_codePage, m_text->Str(), static_cast<std::size_t>(std::max(field.width, 0)),
-                            m_bytes))
-                FailValue(record, field,
-                          u"the value \"" + m_text->Str() + u"\" cannot be written in code page " +
-                              Utf16Number(m_codePage));
-            written = m_dbf->WriteString(record, field.output, m_bytes);
-            break;
-        }
-        }
-        if (written == 0)
-            FailValue(record, field, u"the value does not fit its width of " + Utf16Number(field.width));
+        Check(record, field, m_dbf->WriteString(record, field.output, letter), {});
+        return;
     }
+    case FIELD_DATE:
+        if (typed && value.vt == VT_BSTR && value.bstrVal.empty()) {
+            Check(record, field, m_dbf->WriteNull(record, field.output), {});
+            return;
+        }
+        if (typed && value.vt == VT_DATE) {
+            int y, mo, d, h, mi, sec;
+            if (!VariantTimeToSystemTime(value.dblVal, &y, &mo, &d, &h, &mi, &sec))
+                FailValue(record, field,
+                          u"the date " + NumberText(value.dblVal) + u" is outside the years 100 to 9999");
+            char text[9];
+            std::snprintf(text, sizeof text, "%04d%02d%02d", y, mo, d);
+            Check(record, field, m_dbf->WriteString(record, field.output, std::string_view(text, 8)), {});
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    // Text, and anything else: the text. A string object keeps its text when it is handed an empty value,
+    // so start each value empty.
+    m_text->Set(std::u16string());
+    if (values->GetString(field.source, m_text.get()) == 0)
+        FailRead(record, field);
+    EncodeAndWrite(record, field, m_text->Str());
+}
+
+void CAttributeWriter::EncodeAndWrite(int32_t record, const SFieldMap& field, std::u16string_view text) {
+    if (!EncodeWhole(m_codePage, text, m_bytes))
+        FailValue(record, field,
+                  u"the value \"" + std::u16string(text) + u"\" cannot be written in code page " +
+                      Utf16Number(m_codePage));
+    WriteTextBytes(record, field, m_bytes);
+}
+
+void CAttributeWriter::WriteTextBytes(int32_t record, const SFieldMap& field, std::string_view bytes) {
+    // A text is never cut: one that needs more bytes than its field holds fails.
+    if (bytes.size() > static_cast<std::size_t>(std::max(field.width, 0)))
+        FailValue(record, field,
+                  u"the text needs a width of " + Utf16Number(static_cast<long long>(bytes.size())) +
+                      u", its field holds " + Utf16Number(field.width));
+    Check(record, field, m_dbf->WriteString(record, field.output, bytes), bytes);
+}
+
+void CAttributeWriter::Check(int32_t record, const SFieldMap& field, int written,
+                             std::string_view text) const {
+    if (written != 0)
+        return;
+    if (text.empty())
+        FailValue(record, field, u"the value does not fit its width of " + Utf16Number(field.width));
+    FailValue(record, field,
+              u"the value " + FromUtf8(text) + u" does not fit its width of " + Utf16Number(field.width));
 }
 
 // ---- records as their stored bytes ----
@@ -418,7 +520,7 @@ void CAttributeWriter::PlanCopy(IStoredRecords& table) {
             return;
         // The bytes are copied where Write would write the stored text, into a field of the same letter.
         const EStoredForm form = StoredFormOf(field, in.type);
-        const char letter = form == EStoredForm::text ? 'C' : 'N';
+        const char letter = form == EStoredForm::text ? 'C' : form == EStoredForm::date ? 'D' : 'N';
         if (form == EStoredForm::none || type != letter ||
             (form == EStoredForm::text && passage == EPassage::none))
             return;
@@ -447,8 +549,16 @@ bool CAttributeWriter::CopyStored(IStoredRecords& table, uint32_t record, int32_
                 return false;
             continue;
         }
+        if (field.form == EStoredForm::date) { // eight digits; a null's zeros included
+            if (!IsDateText(std::string_view(reinterpret_cast<const char*>(bytes), width)))
+                return false;
+            continue;
+        }
         if (width == 0 || bytes[width - 1] == ' ')
             return false;
+        if (bytes[0] == '*' &&
+            IsStoredNull('N', std::string_view(reinterpret_cast<const char*>(bytes), width)))
+            continue; // a null in the form it is written in
         std::size_t begin = 0;
         while (bytes[begin] == ' ')
             ++begin;

@@ -6,7 +6,9 @@
 // Fields: the template's fields are copied in order, except those named "shp_data" or "shapedata" (any
 // case); a template without fields (or with only those) gets the single integer field "ID". Values are
 // matched to output fields by position. Names and texts are encoded with the output's code page; a character
-// it cannot hold fails the operation.
+// it cannot hold fails the operation. Nothing is altered on the way: a stored text whose code page is the
+// output's passes as its bytes; one that cannot be decoded, or needs more bytes than its field holds, fails
+// the append; a null is written as a null; a number that does not fit its field fails.
 //
 // Stored texts: a field of a record that offers its stored texts (IStoredRecord) is written from its text,
 // without the round trip through wide text and typed values, when the text is what writing its value would
@@ -85,7 +87,7 @@ private:
     };
 
     // The form in which a field's stored text is written as it is, when the text is plain.
-    enum class EStoredForm { none, integer, fixed, text };
+    enum class EStoredForm { none, integer, fixed, date, text };
     static EStoredForm StoredFormOf(const SFieldMap& field, char storedType);
 
     // Which stored texts of a source code page are written as exactly their bytes.
@@ -104,6 +106,7 @@ private:
     std::unique_ptr<CIString> m_text;
     std::unique_ptr<CVariant> m_value;
     std::string m_bytes;
+    std::u16string m_wide;
     bool m_asciiOutput = false; // the output code page writes ASCII characters as their bytes
     int m_asciiCodePage = 0;    // the source code page m_asciiSource was found for
     bool m_asciiSource = true;  // ... whose ASCII bytes decode to the same characters
@@ -112,6 +115,17 @@ private:
     [[noreturn]] void FailValue(int32_t record, const SFieldMap& field, const std::u16string& why) const;
     // The same for a value the input could not deliver, with the reader's reason when it left one.
     [[noreturn]] void FailRead(int32_t record, const SFieldMap& field) const;
+    // Fails the append when a value writer refused text (the value as stored, or empty) for not fitting.
+    void Check(int32_t record, const SFieldMap& field, int written, std::string_view text) const;
+
+    // Writes a field from the source's stored text when its form allows; false when the value must be
+    // taken through the record's values instead.
+    bool WriteStored(int32_t record, const SFieldMap& field, const IStoredRecord& stored);
+    // Writes a field from the record's typed value or text.
+    void WriteValue(int32_t record, const SFieldMap& field, IShapeAttr* values);
+    // Encodes text with the output's code page and writes it; fails when it cannot be held or does not fit.
+    void EncodeAndWrite(int32_t record, const SFieldMap& field, std::u16string_view text);
+    void WriteTextBytes(int32_t record, const SFieldMap& field, std::string_view bytes);
 
     int32_t m_sourceStart = -1;          // the output record of the input's first record
     IShapeAttr* m_queriedFrom = nullptr; // the record object last seen, and its stored side (or null)

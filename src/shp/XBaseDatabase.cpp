@@ -3,6 +3,7 @@
 #include "data/GeoTypes.h"
 #include "data/IString.h"
 #include "platform/CachedFile.h"
+#include "platform/CodePage.h"
 #include "platform/EncCachedFile.h"
 #include "platform/FileSystem.h"
 #include "platform/PathFunctions.h"
@@ -136,13 +137,19 @@ void CxBaseDatabase::ReadHeader(const std::u16string& path) {
         const std::u16string cpgPath = ReplaceExtension(path, u".cpg");
         if (PathExists(cpgPath)) {
             if (const auto line = ReadFirstLine(cpgPath)) {
-                if (const int cp = CodePageOfCpgText(*line); cp > 0)
+                const int cp = CodePageOfCpgText(*line);
+                // A code page that cannot be told would garble every text: the table is not read.
+                if (cp < 0)
+                    ThrowBadFormatBecause(u"its .cpg file names no code page known here: \"" +
+                                              FromUtf8(*line) + u"\"",
+                                          cpgPath);
+                if (cp > 0)
                     m_codePage = cp;
             } else if (IsPipeOrDevice(cpgPath)) {
                 ThrowNotRegularFile(cpgPath); // a pipe is refused, never waited on
             }
         }
-    } catch (const CFileException&) {
+    } catch (const CException&) {
         throw;
     } catch (...) {
         // An unreadable .cpg leaves the code page as the header gave it.
@@ -175,41 +182,13 @@ int CxBaseDatabase::CodePageOfCpgText(std::string_view line) {
     auto space = [](char c) {
         return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
     };
+    if (line.starts_with("\xEF\xBB\xBF"))
+        line.remove_prefix(3); // a byte-order mark some editors write
     while (!line.empty() && space(line.front()))
         line.remove_prefix(1);
     while (!line.empty() && space(line.back()))
         line.remove_suffix(1);
-    auto same = [line](std::string_view name) {
-        if (line.size() != name.size())
-            return false;
-        for (std::size_t i = 0; i < name.size(); ++i) {
-            char c = line[i];
-            if (c >= 'a' && c <= 'z')
-                c = static_cast<char>(c - 'a' + 'A');
-            if (c != name[i])
-                return false;
-        }
-        return true;
-    };
-    if (same("OEM"))
-        return 437;
-    if (same("ANSI"))
-        return 1250;
-    if (same("SJIS"))
-        return 932;
-    if (same("ISO"))
-        return 28591;
-    if (same("UTF-8"))
-        return 65001;
-    // ESRI's and GDAL's names of the ISO 8859 parts, "88595" or "8859-5", are no code page numbers of their
-    // own: they stand for 28595.
-    if (line.size() >= 5 && line.substr(0, 4) == "8859") {
-        std::string_view part = line.substr(line[4] == '-' ? 5 : 4);
-        const int n = ParseXBaseInt32(part);
-        if (n >= 1 && n <= 16 && part.size() == (n >= 10 ? 2u : 1u))
-            return 28590 + n;
-    }
-    return ParseXBaseInt32(line);
+    return line.empty() ? 0 : CodePageOfName(line);
 }
 
 int CxBaseDatabase::FieldTypeOf(char type, int decimals) {

@@ -106,7 +106,8 @@ public:
     static int FieldTypeOf(char type, int decimals);
     // The code page a language driver byte stands for; 0 when it names none.
     static int CodePageOfLanguageDriver(uint8_t id);
-    // The code page the first line of a .cpg file names; 0 when it names none.
+    // The code page the first line of a .cpg file names (CodePageOfName); 0 for an empty line, -1 for a text
+    // that names no code page known here.
     static int CodePageOfCpgText(std::string_view line);
 
 private:

@@ -236,4 +236,19 @@ std::size_t PrintShortest(char* out, double value) {
     return Finish(out, std::to_chars(out, out + kNumberTextSize, value));
 }
 
+bool IsStoredNull(char type, std::string_view text) {
+    auto all = [text](char c) { return text.find_first_not_of(c) == std::string_view::npos; };
+    switch (type) {
+    case 'N':
+    case 'F':
+        return all('*');
+    case 'D':
+        return all('0');
+    case 'L':
+        return text.empty() || text == "?";
+    default:
+        return false;
+    }
+}
+
 } // namespace fennick

@@ -22,6 +22,10 @@ double ParseXBaseDouble(std::string_view text);
 bool IsPlainInteger(std::string_view text);
 bool IsPlainFixed(std::string_view text, int decimals);
 
+// Whether a stored field text (blanks around it removed) stands for a null, as xBase writers store one: a
+// blank or asterisk-filled number, a blank or all-zero date, a blank or "?" logical. Texts are never null.
+bool IsStoredNull(char type, std::string_view text);
+
 // Large enough for any printed double with up to 255 decimals.
 constexpr std::size_t kNumberTextSize = 640;
 

@@ -105,6 +105,9 @@ int CxBaseRecord::GetString(int field, IString* value) {
         return 0;
     try {
         const SEntry& e = m_entries[static_cast<std::size_t>(field)];
+        // A null reads as an empty text, which leaves the string as it was.
+        if (IsStoredNull(e.type, GetText(field)))
+            return 1;
         if (e.type == 'F') {
             char text[kNumberTextSize];
             const std::size_t n = PrintGeneral(text, ToDouble(field), e.decimals);
@@ -159,6 +162,10 @@ int CxBaseRecord::GetValue(int field, CVariant* value) {
         VariantClear(value);
         const SEntry& e = m_entries[static_cast<std::size_t>(field)];
         const std::string_view text = GetText(field);
+        if (IsStoredNull(e.type, text)) {
+            *value = CVariant::Null();
+            return 1;
+        }
         switch (CxBaseDatabase::FieldTypeOf(e.type, e.decimals)) {
         case FIELD_INTEGER: {
             const int64_t v = ParseXBaseInt64(text);
@@ -176,8 +183,8 @@ int CxBaseRecord::GetValue(int field, CVariant* value) {
             break;
         case FIELD_DATE: {
             double date = 0.0;
-            if (text.empty() || !SystemTimeToVariantTime(DatePart(text, 0, 4), DatePart(text, 4, 2),
-                                                         DatePart(text, 6, 2), 0, 0, 0, &date))
+            if (!SystemTimeToVariantTime(DatePart(text, 0, 4), DatePart(text, 4, 2), DatePart(text, 6, 2), 0,
+                                         0, 0, &date))
                 date = 0.0;
             *value = CVariant::FromDate(date);
             break;

@@ -68,6 +68,11 @@ int CxBaseWriter::AddField(std::string_view name, int kind, int width, int decim
     case typeLogical:
         letter = 'L';
         break;
+    case typeDate:
+        letter = 'D';
+        if (width != 8)
+            return -1;
+        break;
     default:
         return -1;
     }
@@ -176,6 +181,7 @@ bool CxBaseWriter::SelectRecord(int32_t record, int field) {
         ++m_recordCount;
         std::memset(m_record.data(), ' ', m_record.size());
         m_current = record;
+        MarkWritten(); // a started record reaches the file even when its first value is refused
     } else if (record != m_current) {
         WriteBackCurrent();
         FlushPending(); // the record may be among the pending bytes
@@ -193,27 +199,43 @@ void CxBaseWriter::MarkWritten() {
     m_updated = true;
 }
 
-void CxBaseWriter::StoreNumberText(const SField& f, const char* text, std::size_t length) {
+bool CxBaseWriter::StoreNumberText(const SField& f, const char* text, std::size_t length) {
+    if (length > f.width)
+        return false;
     uint8_t* field = m_record.data() + f.offset;
-    if (length >= f.width) {
-        std::memcpy(field, text, f.width);
-    } else {
-        const std::size_t pad = f.width - length;
-        std::memset(field, ' ', pad);
-        std::memcpy(field + pad, text, length);
+    const std::size_t pad = f.width - length;
+    std::memset(field, ' ', pad);
+    std::memcpy(field + pad, text, length);
+    return true;
+}
+
+void CxBaseWriter::StoreNull(const SField& f) {
+    uint8_t* field = m_record.data() + f.offset;
+    switch (f.type) {
+    case 'N':
+        std::memset(field, '*', f.width);
+        break;
+    case 'D':
+        std::memset(field, '0', f.width);
+        break;
+    case 'L':
+        std::memset(field, ' ', f.width);
+        if (f.width > 0)
+            field[0] = '?';
+        break;
+    default:
+        std::memset(field, ' ', f.width);
+        break;
     }
 }
 
-void CxBaseWriter::StoreDouble(const SField& f, double value) {
+bool CxBaseWriter::StoreDouble(const SField& f, double value) {
     if (f.type != 'N') {
         char text[kNumberTextSize];
-        StoreText(f, std::string_view(text, PrintShortest(text, value)));
-        return;
+        return StoreText(f, std::string_view(text, PrintShortest(text, value)));
     }
-    if (!std::isfinite(value)) {
-        std::memset(m_record.data() + f.offset, ' ', f.width);
-        return;
-    }
+    if (!std::isfinite(value))
+        return false;
     char text[kNumberTextSize];
     std::size_t length;
     if (f.decimals == 0) {
@@ -227,14 +249,13 @@ void CxBaseWriter::StoreDouble(const SField& f, double value) {
     } else {
         length = PrintFixed(text, value, static_cast<int>(f.decimals));
     }
-    StoreNumberText(f, text, length);
+    return StoreNumberText(f, text, length);
 }
 
-void CxBaseWriter::StoreInt64(const SField& f, int64_t value) {
+bool CxBaseWriter::StoreInt64(const SField& f, int64_t value) {
     if (f.type != 'N') {
         char text[kNumberTextSize];
-        StoreText(f, std::string_view(text, PrintInt64(text, value)));
-        return;
+        return StoreText(f, std::string_view(text, PrintInt64(text, value)));
     }
     char text[kNumberTextSize];
     std::size_t length = PrintInt64(text, value);
@@ -243,27 +264,28 @@ void CxBaseWriter::StoreInt64(const SField& f, int64_t value) {
         std::memset(text + length, '0', f.decimals);
         length += f.decimals;
     }
-    StoreNumberText(f, text, length);
+    return StoreNumberText(f, text, length);
 }
 
-void CxBaseWriter::StoreText(const SField& f, std::string_view text) {
+bool CxBaseWriter::StoreText(const SField& f, std::string_view text) {
     uint8_t* field = m_record.data() + f.offset;
     switch (f.type) {
     case 'N':
-        StoreDouble(f, text.empty() ? std::numeric_limits<double>::quiet_NaN() : ParseXBaseDouble(text));
-        break;
-    case 'L':
-        if (f.width >= 1 && !text.empty() && (text[0] == 'F' || text[0] == 'T'))
-            field[0] = static_cast<uint8_t>(text[0]);
-        break;
-    default:
-        if (text.size() >= f.width) {
-            std::memcpy(field, text.data(), f.width);
-        } else {
-            std::memset(field, ' ', f.width);
-            std::memcpy(field, text.data(), text.size());
+        if (text.empty()) {
+            StoreNull(f);
+            return true;
         }
-        break;
+        return StoreDouble(f, ParseXBaseDouble(text));
+    case 'L':
+        if (f.width >= 1 && !text.empty() && (text[0] == 'F' || text[0] == 'T' || text[0] == '?'))
+            field[0] = static_cast<uint8_t>(text[0]);
+        return true;
+    default:
+        if (text.size() > f.width)
+            return false;
+        std::memset(field, ' ', f.width);
+        std::memcpy(field, text.data(), text.size());
+        return true;
     }
 }
 
@@ -274,7 +296,8 @@ int CxBaseWriter::WriteInteger(int32_t record, int field, int32_t value) {
 int CxBaseWriter::WriteInt64(int32_t record, int field, int64_t value) {
     if (!SelectRecord(record, field))
         return 0;
-    StoreInt64(m_fields[static_cast<std::size_t>(field)], value);
+    if (!StoreInt64(m_fields[static_cast<std::size_t>(field)], value))
+        return 0;
     MarkWritten();
     return 1;
 }
@@ -282,7 +305,8 @@ int CxBaseWriter::WriteInt64(int32_t record, int field, int64_t value) {
 int CxBaseWriter::WriteDouble(int32_t record, int field, double value) {
     if (!SelectRecord(record, field))
         return 0;
-    StoreDouble(m_fields[static_cast<std::size_t>(field)], value);
+    if (!StoreDouble(m_fields[static_cast<std::size_t>(field)], value))
+        return 0;
     MarkWritten();
     return 1;
 }
@@ -290,7 +314,8 @@ int CxBaseWriter::WriteDouble(int32_t record, int field, double value) {
 int CxBaseWriter::WriteString(int32_t record, int field, std::string_view text) {
     if (!SelectRecord(record, field))
         return 0;
-    StoreText(m_fields[static_cast<std::size_t>(field)], text);
+    if (!StoreText(m_fields[static_cast<std::size_t>(field)], text))
+        return 0;
     MarkWritten();
     return 1;
 }
@@ -299,10 +324,16 @@ int CxBaseWriter::WriteNumberText(int32_t record, int field, std::string_view te
     if (!SelectRecord(record, field))
         return 0;
     const SField& f = m_fields[static_cast<std::size_t>(field)];
-    if (f.type == 'N')
-        StoreNumberText(f, text.data(), text.size());
-    else
-        StoreText(f, text);
+    if (!(f.type == 'N' ? StoreNumberText(f, text.data(), text.size()) : StoreText(f, text)))
+        return 0;
+    MarkWritten();
+    return 1;
+}
+
+int CxBaseWriter::WriteNull(int32_t record, int field) {
+    if (!SelectRecord(record, field))
+        return 0;
+    StoreNull(m_fields[static_cast<std::size_t>(field)]);
     MarkWritten();
     return 1;
 }

@@ -43,6 +43,7 @@ public:
         typeInteger = 1, // N without decimals
         typeReal = 2,    // N with decimals
         typeLogical = 3, // L
+        typeDate = 4,    // D, 8 wide: YYYYMMDD
     };
 
     // Creates (or truncates) the file. Null when it cannot be opened; error then tells why.
@@ -60,10 +61,10 @@ public:
     int GetCodePage() const { return m_codePage; }
 
     // Adds a field; returns its index, or -1 when refused: a record or the header already exists, a kind
-    // other than typeReal with decimals, an unknown kind, or a width or decimal count the format cannot
-    // store (above 255, or above 65535 for text; a record longer than 65535 bytes; more than 2046 fields).
-    // The name's first 10 bytes are kept; the wide form encodes it with the code page (cut on a character
-    // boundary) and raises CGenericEx when the code page cannot hold it.
+    // other than typeReal with decimals, an unknown kind, a date not 8 wide, or a width or decimal count the
+    // format cannot store (above 255, or above 65535 for text; a record longer than 65535 bytes; more than
+    // 2046 fields). The name's first 10 bytes are kept; the wide form encodes it with the code page (cut on a
+    // character boundary) and raises CGenericEx when the code page cannot hold it.
     int AddField(std::string_view name, int kind, int width, int decimals);
     int AddField(std::u16string_view name, int kind, int width, int decimals);
 
@@ -72,14 +73,15 @@ public:
 
     // Value writers: record is 0-based and may be any existing record or the next one (GetRecordCount()),
     // which starts a new record of spaces. They return 1, or 0 when the record number is outside
-    // 0 .. GetRecordCount() or the field index is out of range. File errors raise.
+    // 0 .. GetRecordCount(), the field index is out of range, or the value does not fit the field (the field
+    // is then left as it was: nothing is ever stored cut). File errors raise.
     //
     // Numeric fields (N) print right-aligned: without decimals the value truncated toward zero as an integer
-    // (WriteInt64 exactly), with decimals in fixed notation; a printed text longer than the width is cut to
-    // the width. A value that is not finite leaves the field blank. Text fields (C) take the text cut to the
-    // width, padded with spaces. Logical fields (L) store a first character T or F and ignore anything else.
-    // A number written to a text or logical field goes in as its shortest text; a text written to a numeric
-    // field is read as a number first.
+    // (WriteInt64 exactly), with decimals in fixed notation; a printed text longer than the width, or a value
+    // that is not finite, does not fit. Text and date fields (C, D) take the text padded with spaces. Logical
+    // fields (L) store a first character T, F or ? and ignore anything else. A number written to a text or
+    // logical field goes in as its shortest text; a text written to a numeric field is read as a number
+    // first (an empty one is a null).
     int WriteInteger(int32_t record, int field, int32_t value);
     int WriteInt64(int32_t record, int field, int64_t value);
     int WriteDouble(int32_t record, int field, double value);
@@ -89,6 +91,9 @@ public:
     // field's decimals): stored as WriteInt64 or WriteDouble would store its value, without reading and
     // printing it again. Other texts would be stored unchecked. Into a text field it goes like WriteString.
     int WriteNumberText(int32_t record, int field, std::string_view text);
+    // A null as GDAL's shapefile driver stores one: asterisks in a number, zeros in a date, "?" in a
+    // logical, blanks in a text.
+    int WriteNull(int32_t record, int field);
     // Wide text encoded with the code page. A character the code page cannot hold raises CGenericEx and
     // leaves the record as it was.
     int WriteText(int32_t record, int field, std::u16string_view text);
@@ -120,10 +125,12 @@ private:
     void WriteHeader();
     void WriteBackCurrent();
     void FlushPending();
-    void StoreNumberText(const SField& f, const char* text, std::size_t length);
-    void StoreText(const SField& f, std::string_view text);
-    void StoreDouble(const SField& f, double value);
-    void StoreInt64(const SField& f, int64_t value);
+    // Each stores a value into the current record; false, with nothing stored, when it does not fit.
+    bool StoreNumberText(const SField& f, const char* text, std::size_t length);
+    bool StoreText(const SField& f, std::string_view text);
+    bool StoreDouble(const SField& f, double value);
+    bool StoreInt64(const SField& f, int64_t value);
+    void StoreNull(const SField& f);
     void MarkWritten();
 
     CSysFile m_file;

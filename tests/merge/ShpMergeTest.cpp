@@ -417,7 +417,7 @@ TEST_P(ShpMergeStoredBytes, PlainAndOtherRecordsComeOutAsTheOneThreadPathWritesT
     const std::vector<std::string> pops = {"    12", "12    ", "  0012", "    -0", "   +12", "      ",
                                            "   1e3", "-12345", "999999", "     0", "  -  1"};
     const std::vector<std::string> areas = {"   12.50", " 12.50  ", "   -0.00", "    0.10", "  012.30",
-                                            "12345.67", "        ", "   1.234", "    -1.5", " 1234567"};
+                                            "12345.67", "        ", "   1.234", "    -1.5", " 1234.5 "};
     const std::vector<std::string> rates = {"    1.000", "   -2.500", "  0.12345",
                                             "         ", "      1e2", "   12.000"};
     const int count = CShpFile::kTwoThreadRecords + 1000;
@@ -458,3 +458,112 @@ TEST_P(ShpMergeStoredBytes, PlainAndOtherRecordsComeOutAsTheOneThreadPathWritesT
 }
 
 INSTANTIATE_TEST_SUITE_P(CodePages, ShpMergeStoredBytes, testing::Values("", "1252", "UTF-8", "1251"));
+
+namespace {
+
+// A point layer whose table is given as stored values, each padded to its field's width (numbers on the
+// left), with the .cpg given (none when empty).
+std::string StoredLayer(CTempDir& dir, const std::string& name, const std::vector<SOgrField>& fields,
+                        const std::vector<std::vector<std::string>>& rows, const std::string& cpg) {
+    std::vector<SOgrFeature> points;
+    std::vector<std::string> records;
+    for (const auto& row : rows) {
+        points.push_back({"POINT (" + std::to_string(points.size()) + " 0)", {"x"}});
+        std::string record = " ";
+        for (std::size_t f = 0; f < fields.size(); ++f) {
+            const std::string pad(static_cast<std::size_t>(fields[f].width) - row[f].size(), ' ');
+            record += fields[f].type == 'N' || fields[f].type == 'F' ? pad + row[f] : row[f] + pad;
+        }
+        records.push_back(record);
+    }
+    WriteOgrLayer(dir.Path(name + ".shp"), "POINT", {{"K", 'C', 1, 0}}, points);
+    std::filesystem::remove(dir.Path(name + ".cpg"));
+    dir.Write(name + ".dbf", DbfBytes(fields, records));
+    if (!cpg.empty())
+        dir.Write(name + ".cpg", cpg);
+    return dir.Path(name + ".shp");
+}
+
+} // namespace
+
+// Stored nulls (blank or asterisk numbers, blank or zero dates, "?" and blank logicals) and dates come out as
+// GDAL reads them from the input, whether records are copied as bytes or written through their values, on
+// the one-thread path and on the two-thread path.
+class ShpMergeNulls : public testing::TestWithParam<int> {};
+
+TEST_P(ShpMergeNulls, NullsAndDatesComeOutAsGdalReadsTheInput) {
+    CTempDir dir;
+    const std::vector<SOgrField> fields = {{"NAME", 'C', 6, 0}, {"POP", 'N', 6, 0},  {"AREA", 'N', 8, 2},
+                                           {"RATE", 'F', 9, 3}, {"SEEN", 'D', 8, 0}, {"OK", 'L', 1, 0}};
+    const std::vector<std::vector<std::string>> kinds = {
+        {"Bonn", "12", "12.50", "1.000", "20240131", "T"},
+        {"", "", "", "", "", "?"},
+        {"x", "******", "********", "*********", "00000000", ""},
+        {"y", "-7", "0.10", "2.5", "19991231", "F"},
+    };
+    std::vector<std::vector<std::string>> rows;
+    for (int i = 0; i < GetParam(); ++i)
+        rows.push_back(kinds[static_cast<std::size_t>(i) % kinds.size()]);
+    const std::string in = StoredLayer(dir, "in", fields, rows, "");
+    CShpMerge engine;
+    engine.AddFile(FromUtf8(in));
+    engine.AddFile(FromUtf8(in));
+    ASSERT_NO_THROW(engine.Merge(FromUtf8(dir.Path("out.shp")), nullptr));
+
+    const nlohmann::json input = OgrDump(in);
+    const nlohmann::json output = OgrDump(dir.Path("out.shp"));
+    ASSERT_EQ(output["count"], 2 * GetParam());
+    EXPECT_EQ(output["fields"], input["fields"]);
+    for (std::size_t i = 0; i < output["features"].size(); ++i) {
+        ASSERT_EQ(output["features"][i]["values"], input["features"][i % rows.size()]["values"]) << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, ShpMergeNulls, testing::Values(8, CShpFile::kTwoThreadRecords + 8));
+
+// Texts pass as their bytes when the code pages agree, and are otherwise decoded and encoded again; a text
+// that cannot be kept so, and a number that does not fit its field, fail the merge naming the record, the
+// field and the value.
+TEST(ShpMergeTexts, TextsAndNumbersAreKeptOrTheMergeFails) {
+    const std::vector<SOgrField> fields = {{"NAME", 'C', 20, 0}, {"AREA", 'N', 10, 2}};
+    const std::string e20(20, '\xE9');
+    struct Case {
+        std::string firstCpg, cpg, name, area;
+        std::string stored; // the name's bytes in the output, when the merge succeeds
+        std::string failure;
+    } cases[] = {
+        {"1252", "1252", "caf\x81", "1.50", "caf\x81", ""}, // not defined in 1252: the same page keeps it
+        {"", "", "caf\xE9", "1.50", "caf\xE9", ""},
+        {"CP1252", "UTF8",
+         "Au\xC3\x9F"
+         "ersihl",
+         "1.50",
+         "Au\xDF"
+         "ersihl",
+         ""},
+        {"1252", "UTF-8", "caf\xE9", "1.50", "", "Record 1, field NAME: the text 63 61 66 E9 cannot be read"},
+        {"UTF-8", "windows-1252", e20, "1.50", "", "Record 1, field NAME: the text needs a width of 40"},
+        {"1252", "1252", "ok", "1.0e+300", "", "Record 1, field AREA: the value 1e+300 does not fit"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.cpg + " " + c.name);
+        CTempDir dir;
+        CShpMerge engine;
+        engine.AddFile(FromUtf8(StoredLayer(dir, "a", fields, {{"first", "1.00"}}, c.firstCpg)));
+        engine.AddFile(FromUtf8(StoredLayer(dir, "b", fields, {{c.name, c.area}}, c.cpg)));
+        std::string failure;
+        try {
+            engine.Merge(FromUtf8(dir.Path("out.shp")), nullptr);
+        } catch (const CException& e) {
+            failure = ToUtf8(e.FullText());
+        }
+        if (!c.failure.empty()) {
+            EXPECT_NE(failure.find(c.failure), std::string::npos) << failure;
+            continue;
+        }
+        ASSERT_EQ(failure, "");
+        const std::string dbf = CTempDir::Read(dir.Path("out.dbf"));
+        const std::size_t second = 32 * 3 + 1 + 31 + 1;
+        EXPECT_EQ(dbf.substr(second, 20), c.stored + std::string(20 - c.stored.size(), ' '));
+    }
+}

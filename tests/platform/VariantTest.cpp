@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
+
 using namespace fennick;
 
 TEST(Variant, DatesCountDaysFrom30December1899) {
@@ -17,6 +20,27 @@ TEST(Variant, DatesCountDaysFrom30December1899) {
     EXPECT_FALSE(SystemTimeToVariantTime(2001, 2, 29, 0, 0, 0, &d));
     EXPECT_FALSE(SystemTimeToVariantTime(2001, 13, 1, 0, 0, 0, &d));
     EXPECT_FALSE(SystemTimeToVariantTime(2001, 0, 1, 0, 0, 0, &d));
+    // Back again, at the ends of the range and across leap days and times.
+    for (const auto& [y, mo, da, h, mi, s] :
+         {std::array{100, 1, 1, 0, 0, 0}, std::array{1899, 12, 29, 6, 0, 0},
+          std::array{2000, 2, 29, 23, 59, 59}, std::array{2024, 1, 31, 0, 0, 0},
+          std::array{9999, 12, 31, 12, 30, 1}}) {
+        ASSERT_TRUE(SystemTimeToVariantTime(y, mo, da, h, mi, s, &d));
+        int back[6] = {};
+        ASSERT_TRUE(VariantTimeToSystemTime(d, &back[0], &back[1], &back[2], &back[3], &back[4], &back[5]));
+        EXPECT_EQ((std::array{back[0], back[1], back[2], back[3], back[4], back[5]}),
+                  (std::array{y, mo, da, h, mi, s}));
+    }
+    int parts[6];
+    EXPECT_FALSE(VariantTimeToSystemTime(std::nan(""), &parts[0], &parts[1], &parts[2], &parts[3], &parts[4],
+                                         &parts[5]));
+    EXPECT_FALSE(
+        VariantTimeToSystemTime(3e6, &parts[0], &parts[1], &parts[2], &parts[3], &parts[4], &parts[5]));
+    // A null converts to nothing.
+    CVariant out;
+    const CVariant null = CVariant::Null();
+    EXPECT_NE(VariantChangeType(&out, &null, VT_R8), 0);
+    EXPECT_NE(VariantChangeType(&out, &null, VT_BSTR), 0);
 }
 
 TEST(Variant, DecimalHoldsIntegersBeyond32BitsExactly) {

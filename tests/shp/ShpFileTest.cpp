@@ -65,19 +65,19 @@ TEST(ShpFile, CopiesShapesAndAttributesOfSeveralRecordSets) {
     const auto dump = test::OgrDump(dir.Path("cities.shp"));
     ASSERT_FALSE(dump.is_null());
     EXPECT_EQ(dump["fields"], nlohmann::json::parse(R"([["NAME","String",12,0],["POP","Integer64",10,0],
-        ["AREA","Real",12,3],["CAPITAL","String",1,0],["FOUNDED","String",8,0]])"));
+        ["AREA","Real",12,3],["CAPITAL","String",1,0],["FOUNDED","Date",10,0]])"));
     ASSERT_EQ(dump["features"].size(), 3u);
     EXPECT_EQ(dump["features"][0]["wkt"], "POINT (1 2)");
     EXPECT_EQ(dump["features"][2]["wkt"], "POINT (5 6)");
-    EXPECT_EQ(dump["features"][0]["values"], nlohmann::json::parse(R"(["Alpha",120,12.5,"T","19990131"])"));
+    EXPECT_EQ(dump["features"][0]["values"], nlohmann::json::parse(R"(["Alpha",120,12.5,"T","1999/01/31"])"));
     EXPECT_EQ(dump["features"][1]["values"], nlohmann::json::parse(R"(["Beta",-7,0.125,"F",null])"));
     // A "y" is written as the T that every xBase reader takes for true.
-    EXPECT_EQ(dump["features"][2]["values"], nlohmann::json::parse(R"(["Gamma",0,-3.0,"T","20240229"])"));
+    EXPECT_EQ(dump["features"][2]["values"], nlohmann::json::parse(R"(["Gamma",0,-3.0,"T","2024/02/29"])"));
     // GDAL reports logical fields as one-character strings; check the letter in the table itself.
     const std::string dbf = CTempDir::Read(dir.Path("cities.dbf"));
     EXPECT_EQ(dbf[32 + 11], 'C');
     EXPECT_EQ(dbf[32 + 32 * 3 + 11], 'L');
-    EXPECT_EQ(dbf[32 + 32 * 4 + 11], 'C'); // date as text
+    EXPECT_EQ(dbf[32 + 32 * 4 + 11], 'D'); // a date stays a date
 }
 
 TEST(ShpFile, CopiesEveryShapeKindAndWritesNullsAsNullRecords) {

@@ -244,18 +244,34 @@ TEST(XBaseDatabase, TypedValues) {
     EXPECT_EQ(v.lVal, 2);
 }
 
+// The .cpg overrides the header's language driver; a text that names no known code page fails the open with
+// the text in the reason, never a silent 0 or a prefix match.
 TEST(XBaseDatabase, LanguageDriverAndCpgSettleTheCodePage) {
     struct Case {
         uint8_t driver;
         const char* cpg; // null: no .cpg
-        int expected;
+        int expected;    // -1: the open fails
     } cases[] = {
-        {0, nullptr, 0},      {0x57, nullptr, 1252},  {201, nullptr, 1251},
-        {99, nullptr, 0},     {38, nullptr, 866},     {0x57, "utf-8 \r\n", 65001},
-        {0, " 1251\n", 1251}, {0x57, "cp1251", 1252}, {0, "OEM", 437},
-        {0, "ansi", 1250},    {0, "SJIS", 932},       {0, "ISO", 28591},
-        {201, "-5", 1251},    {201, "", 1251},        {0, "936 trailing", 936},
-        {0, "88595", 28595},  {0, "8859-15", 28605},  {0, "885917", 885917},
+        {0, nullptr, 0},           {0x57, nullptr, 1252},
+        {201, nullptr, 1251},      {99, nullptr, 0},
+        {38, nullptr, 866},        {0x57, "utf-8 \r\n", 65001},
+        {0, " 1251\n", 1251},      {0x57, "cp1251", 1251},
+        {0, "OEM", 437},           {0, "ansi", 1250},
+        {0, "SJIS", 932},          {0, "ISO", 28591},
+        {201, "", 1251},           {0, "88595", 28595},
+        {0, "8859-15", 28605},     {0, "CP1252", 1252},
+        {0, "windows-1252", 1252}, {0, "ISO-8859-1", 28591},
+        {0, "ISO88591", 28591},    {0, "8859_1", 28591},
+        {0, "LATIN1", 28591},      {0, "latin9", 28605},
+        {0, "UTF8", 65001},        {0, "\xEF\xBB\xBFUTF-8", 65001},
+        {0, "CP437", 437},         {0, "GBK", 936},
+        {0, "GB2312", 936},        {0, "Big5", 950},
+        {0, "Shift_JIS", 932},     {0, "EUC-KR", 949},
+        {0, "KOI8-R", 20866},      {0, "IBM850", 850},
+        {201, "-5", -1},           {0, "936 trailing", -1},
+        {0, "885917", -1},         {0, "1252abc", -1},
+        {0, "garbage", -1},        {0, "42", -1},
+        {0, "65000", -1},          {0, "CP", -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << int(c.driver) << " " << (c.cpg ? c.cpg : "(none)"));
@@ -264,6 +280,15 @@ TEST(XBaseDatabase, LanguageDriverAndCpgSettleTheCodePage) {
         Table t(b);
         if (c.cpg != nullptr)
             t.dir.Write("t.cpg", c.cpg);
+        if (c.expected < 0) {
+            try {
+                t.Open();
+                ADD_FAILURE() << "opened with code page " << t.db.GetCodePage();
+            } catch (const CException& e) {
+                EXPECT_NE(ToUtf8(e.Detail()).find(c.cpg), std::string::npos) << ToUtf8(e.Detail());
+            }
+            continue;
+        }
         t.Open();
         EXPECT_EQ(t.db.GetCodePage(), c.expected);
     }

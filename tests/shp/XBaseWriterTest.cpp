@@ -89,8 +89,8 @@ TEST(XBaseWriter, WritesTheFormatByteForByte) {
     EXPECT_EQ(x.w->WriteInteger(0, 1, -1234567), 1);
     EXPECT_EQ(x.w->WriteDouble(0, 2, 3.14159), 1);
     EXPECT_EQ(x.w->WriteString(0, 3, "T"), 1);
-    EXPECT_EQ(x.w->WriteString(1, 0, "abcdefgh"), 1);
-    EXPECT_EQ(x.w->WriteDouble(1, 1, 42.9), 1); // truncated toward zero
+    EXPECT_EQ(x.w->WriteString(1, 0, "abcdefgh"), 0); // never cut: refused, the field stays blank
+    EXPECT_EQ(x.w->WriteDouble(1, 1, 42.9), 1);       // truncated toward zero
     EXPECT_EQ(x.w->WriteDouble(1, 2, -0.0005), 1);
     EXPECT_EQ(x.w->GetRecordCount(), 2);
     x.w->Close();
@@ -100,7 +100,7 @@ TEST(XBaseWriter, WritesTheFormatByteForByte) {
                 Descriptor("AREA", 'N', 9, 3) + Descriptor("OK", 'L', 1, 0);
     expected += '\x0D';
     expected += " Bonn    -1234567    3.142T";
-    expected += " abcdef        42   -0.001 "; // %.3f of -0.0005 rounds away from zero here
+    expected += "               42   -0.001 "; // %.3f of -0.0005 rounds away from zero here
     ASSERT_EQ(Printf("%*.*f", -0.0005, 9, 3), "   -0.001");
     EXPECT_EQ(x.Bytes(), expected);
 }
@@ -124,8 +124,9 @@ TEST(XBaseWriter, RecordNumbersAndFieldsRules) {
     EXPECT_EQ(x.w->WriteString(2, 0, "x"), 0); // beyond the record count of 1
     EXPECT_EQ(x.w->WriteString(-1, 0, "x"), 0);
     EXPECT_EQ(x.w->WriteString(0, 2, "x"), 0);
-    EXPECT_EQ(x.w->WriteString(0, 1, "Y"), 1); // not T or F: stays blank
-    EXPECT_EQ(x.w->WriteString(1, 0, "abcdef"), 1);
+    EXPECT_EQ(x.w->WriteString(0, 1, "Y"), 1);      // not T or F: stays blank
+    EXPECT_EQ(x.w->WriteString(1, 0, "abcdef"), 0); // too long: refused
+    EXPECT_EQ(x.w->WriteString(1, 0, "abcd"), 1);
     EXPECT_EQ(x.w->WriteString(1, 1, "F"), 1);
     EXPECT_EQ(x.w->WriteString(2, 1, "T"), 1);
     EXPECT_EQ(x.w->WriteString(0, 0, "zz"), 1); // back to an earlier record: re-read, changed, kept
@@ -175,26 +176,32 @@ TEST(XBaseWriter, NumbersPrintLikePrintfAndNeverOverrun) {
         std::string expected;
     } cases[] = {
         {10, 0, 7.0, "         7"},
-        {3, 0, 12345.0, "123"}, // cut to the width
+        {3, 0, 12345.0, ""}, // too wide: refused, never cut
         {6, 2, 3.14159, Printf("%*.*f", 3.14159, 6, 2)},
-        {4, 2, 1234.5678, "1234"},
+        {4, 2, 1234.5678, ""},
+        {10, 2, 1.0e300, ""},
         {60, 20, 1e30, Printf("%*.*f", 1e30, 60, 20)},
         {50, 0, 1e40, Printf("%*.*f", 1e40, 50, 0)},
         {12, 0, 3e9, "  3000000000"},
         {12, 0, -3e9, " -3000000000"},
         {5, 0, -0.7, "    0"},
-        {8, 2, std::nan(""), "        "},
-        {8, 0, INFINITY, "        "},
-        {255, 200, -1.5e300, Printf("%*.*f", -1.5e300, 255, 200).substr(0, 255)},
+        {8, 2, std::nan(""), ""}, // not a number: refused
+        {8, 0, INFINITY, ""},
+        {255, 200, -1.5e300, ""},
+        {255, 200, -1.5e50, Printf("%*.*f", -1.5e50, 255, 200)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "." << c.decimals << " " << c.value);
         Writer x;
         x.w->AddField("N", c.decimals ? CxBaseWriter::typeReal : CxBaseWriter::typeInteger, c.width,
                       c.decimals);
-        ASSERT_EQ(x.w->WriteDouble(0, 0, c.value), 1);
+        ASSERT_EQ(x.w->WriteDouble(0, 0, c.value), c.expected.empty() ? 0 : 1);
+        ASSERT_EQ(x.w->WriteNull(1, 0), 1); // GDAL's null: asterisks
         x.w->Close();
-        EXPECT_EQ(x.Bytes().substr(65), " " + c.expected);
+        // A refused value leaves its record blank.
+        const std::string expected =
+            " " + (c.expected.empty() ? std::string(static_cast<std::size_t>(c.width), ' ') : c.expected);
+        EXPECT_EQ(x.Bytes().substr(65), expected + " " + std::string(static_cast<std::size_t>(c.width), '*'));
     }
 }
 
@@ -288,7 +295,7 @@ TEST(XBaseWriter, IndependentReadersSeeTheValues) {
         EXPECT_EQ(FromUtf8(OGR_F_GetFieldAsString(f, 0)), rows[r].name);
         EXPECT_EQ(OGR_F_GetFieldAsInteger(f, 1), rows[r].count);
         EXPECT_DOUBLE_EQ(OGR_F_GetFieldAsDouble(f, 2), rows[r].share);
-        EXPECT_STREQ(OGR_F_GetFieldAsString(f, 3), r == 2 ? "" : rows[r].flag);
+        EXPECT_STREQ(OGR_F_GetFieldAsString(f, 3), rows[r].flag); // GDAL reads a logical as its letter
         OGR_F_Destroy(f);
     }
     GDALClose(ds);
