@@ -211,6 +211,7 @@ int CMiTabAttrImpl::GetValue(int field, CVariant* value) {
             int year = 0, month = 0, day = 0, hour = 0, minute = 0, zone = 0;
             float second = 0;
             double date = 0;
+            result = CVariant::Null();
             if (m_feature->IsFieldSetAndNotNull(field)) {
                 if (!m_feature->GetFieldAsDateTime(field, &year, &month, &day, &hour, &minute, &second,
                                                    &zone) ||
@@ -222,8 +223,7 @@ int CMiTabAttrImpl::GetValue(int field, CVariant* value) {
             std::string text;
             if (!TemporalText(field, text))
                 return 0;
-            if (!text.empty())
-                result = CVariant::FromString(FromUtf8(text));
+            result = text.empty() ? CVariant::Null() : CVariant::FromString(FromUtf8(text));
         } else if (type == OFTInteger64) {
             const GIntBig number = m_feature->GetFieldAsInteger64(field);
             result = number >= INT32_MIN && number <= INT32_MAX

@@ -72,7 +72,7 @@ public:
     // Dates, dates with times and times read as the texts TabTemporalText gives; a value with a fraction of a
     // second fails with 0 and the reason left for the caller.
     // VT_I4 for integer fields (VT_DECIMAL for a 64-bit value beyond 32 bits), VT_R8 for real ones, VT_DATE
-    // for dates, VT_BSTR of the text for every other kind; an unset date or time is empty (VT_EMPTY).
+    // for dates, VT_BSTR of the text for every other kind; an unset date or time is null (VT_NULL).
     int GetValue(int field, CVariant* value) override;
     int GetBookmark(CVariant* bookmark) override;
 
