@@ -1,6 +1,14 @@
 #include "platform/PathFunctions.h"
 
+#include "platform/CodePage.h"
 #include "platform/FileSystem.h"
+#include "platform/GenericEx.h"
+#include "platform/TextCase.h"
+
+#include <algorithm>
+#include <dirent.h>
+#include <memory>
+#include <vector>
 
 namespace fennick {
 
@@ -94,6 +102,41 @@ std::u16string JoinPath(const std::u16string& directory, const std::u16string& n
 
 bool FileExists(const std::u16string& path) {
     return PathExists(path);
+}
+
+std::u16string FindCompanion(const std::u16string& mainPath, std::u16string_view extension) {
+    const std::u16string dir = GetDirectoryPart(mainPath);
+    const std::u16string exact = JoinPath(dir, GetFileBaseName(mainPath), std::u16string(extension));
+    if (PathExists(exact))
+        return exact;
+    const std::u16string wanted = exact.substr(dir.size());
+    // Only names that end in the extension (ASCII, so compared in bytes) are decoded and compared whole.
+    const std::string suffix = "." + ToUtf8(extension);
+    const std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir(dir.empty() ? "." : ToUtf8(dir).c_str()),
+                                                     ::closedir);
+    std::vector<std::u16string> found;
+    if (folder == nullptr)
+        return {};
+    while (const dirent* entry = ::readdir(folder.get())) {
+        const std::string_view name(entry->d_name);
+        if (name.size() < suffix.size() ||
+            !EqualIgnoringAsciiCase(name.substr(name.size() - suffix.size()), suffix))
+            continue;
+        std::u16string wide = FromUtf8(name);
+        if (EqualIgnoringCase(wide, wanted))
+            found.push_back(dir + wide);
+    }
+    if (found.size() > 1) {
+        std::sort(found.begin(), found.end());
+        std::u16string names = found[0];
+        for (std::size_t i = 1; i < found.size(); ++i) {
+            names += i + 1 == found.size() ? u" and " : u", ";
+            names += found[i];
+        }
+        ThrowGenericError(names + u" could each be the ." + std::u16string(extension) + u" of " + mainPath +
+                          u": their names differ only in letter case.");
+    }
+    return found.empty() ? std::u16string() : found.front();
 }
 
 } // namespace fennick
