@@ -111,7 +111,8 @@ std::u16string FindCompanion(const std::u16string& mainPath, std::u16string_view
         return exact;
     const std::u16string wanted = exact.substr(dir.size());
     // Only names that end in the extension (ASCII, so compared in bytes) are decoded and compared whole.
-    const std::string suffix = "." + ToUtf8(extension);
+    std::string suffix = ".";
+    suffix += ToUtf8(extension);
     const std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir(dir.empty() ? "." : ToUtf8(dir).c_str()),
                                                      ::closedir);
     std::vector<std::u16string> found;
