@@ -6,8 +6,8 @@
 #include "platform/TextCase.h"
 
 #include <algorithm>
-#include <dirent.h>
-#include <memory>
+#include <sys/stat.h>
+#include <utility>
 #include <vector>
 
 namespace fennick {
@@ -105,30 +105,34 @@ bool FileExists(const std::u16string& path) {
 }
 
 std::u16string FindCompanion(const std::u16string& mainPath, std::u16string_view extension) {
-    const std::u16string dir = GetDirectoryPart(mainPath);
-    const std::u16string exact = JoinPath(dir, GetFileBaseName(mainPath), std::u16string(extension));
+    const std::u16string stem = JoinPath(GetDirectoryPart(mainPath), GetFileBaseName(mainPath), u".");
+    const std::u16string exact = stem + std::u16string(extension);
     if (PathExists(exact))
         return exact;
-    const std::u16string wanted = exact.substr(dir.size());
-    // Only names that end in the extension (ASCII, so compared in bytes) are decoded and compared whole.
-    std::string suffix = ".";
-    suffix += ToUtf8(extension);
-    const std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir(dir.empty() ? "." : ToUtf8(dir).c_str()),
-                                                     ::closedir);
-    std::vector<std::u16string> found;
-    if (folder == nullptr)
+    // Every spelling of the extension is tried rather than the folder listed, so opening many inputs of one
+    // large folder costs a few calls each. Two names of one file (a link) are one candidate.
+    std::u16string spelling(extension);
+    std::vector<std::size_t> letters;
+    for (std::size_t i = 0; i < spelling.size(); ++i)
+        if (FoldAsciiCase(spelling[i]) >= u'a' && FoldAsciiCase(spelling[i]) <= u'z')
+            letters.push_back(i);
+    if (letters.size() > 8)
         return {};
-    while (const dirent* entry = ::readdir(folder.get())) {
-        const std::string_view name(entry->d_name);
-        if (name.size() < suffix.size() ||
-            !EqualIgnoringAsciiCase(name.substr(name.size() - suffix.size()), suffix))
+    std::vector<std::u16string> found;
+    std::vector<std::pair<dev_t, ino_t>> files;
+    for (unsigned mask = 0; mask < (1u << letters.size()); ++mask) {
+        for (std::size_t k = 0; k < letters.size(); ++k) {
+            const char16_t lower = FoldAsciiCase(spelling[letters[k]]);
+            spelling[letters[k]] = (mask >> k & 1u) != 0 ? static_cast<char16_t>(lower - u'a' + u'A') : lower;
+        }
+        struct stat st {};
+        if (::stat(ToUtf8(stem + spelling).c_str(), &st) != 0 ||
+            std::find(files.begin(), files.end(), std::pair(st.st_dev, st.st_ino)) != files.end())
             continue;
-        std::u16string wide = FromUtf8(name);
-        if (EqualIgnoringCase(wide, wanted))
-            found.push_back(dir + wide);
+        files.emplace_back(st.st_dev, st.st_ino);
+        found.push_back(stem + spelling);
     }
     if (found.size() > 1) {
-        std::sort(found.begin(), found.end());
         std::u16string names = found[0];
         for (std::size_t i = 1; i < found.size(); ++i) {
             names += i + 1 == found.size() ? u" and " : u", ";

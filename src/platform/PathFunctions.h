@@ -22,9 +22,9 @@ std::u16string JoinPath(const std::u16string& directory, const std::u16string& n
 // True when anything is present at the path (folders included).
 bool FileExists(const std::u16string& path);
 // The companion of a main file with the given extension ("dbf", no dot): <folder>/<base>.<extension> when
-// that is present, else the one name in the main file's folder equal to it without regard to letter case
-// (files from Windows keep ".DBF"); empty when there is none. Two or more such names raise a generic error
-// naming them, as either could be the companion.
+// that is present, else the one file <folder>/<base>.<extension in any letter case> (files from Windows keep
+// ".DBF"); empty when there is none. Two or more such files raise a generic error naming them, as either
+// could be the companion.
 std::u16string FindCompanion(const std::u16string& mainPath, std::u16string_view extension);
 
 } // namespace fennick
