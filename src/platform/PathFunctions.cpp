@@ -116,7 +116,7 @@ std::u16string FindCompanion(const std::u16string& mainPath, std::u16string_view
     for (std::size_t i = 0; i < spelling.size(); ++i)
         if (FoldAsciiCase(spelling[i]) >= u'a' && FoldAsciiCase(spelling[i]) <= u'z')
             letters.push_back(i);
-    if (letters.size() > 8)
+    if (letters.size() > 8) // no companion has such an extension, and 2^n spellings would be too many
         return {};
     std::vector<std::u16string> found;
     std::vector<std::pair<dev_t, ino_t>> files;
