@@ -80,6 +80,15 @@ void RaiseIfCancelled(IProgressMeter* progress) {
         ThrowGenericError(u"The action has been cancelled.");
 }
 
+// The first input's companion in any letter case; two candidates fail the merge as they fail its opening.
+std::u16string FirstCompanion(const std::u16string& path, std::u16string_view extension) {
+    try {
+        return FindCompanion(path, extension);
+    } catch (const CException& e) {
+        ThrowGenericError(u"Can't open main file.", path, e.FullText());
+    }
+}
+
 // The output keeps the first input's text encoding when it is known; otherwise bytes pass through unchanged.
 int OutputCodePage(IGeoDS* first) {
     const int codePage = first->GetCodePage();
@@ -105,7 +114,8 @@ void CShpMerge::Check(IProgressMeter* progress) {
     if (!first)
         ThrowGenericError(u"Can't open main file.", m_files[0], reason);
     IFieldDesc* reference = FieldsOf(first.Get());
-    const bool compareFields = reference != nullptr && reference->GetFieldCount() > 0;
+    // A first input without attributes gives the output none: a later input with columns would lose them.
+    const bool compareFields = reference != nullptr;
     for (std::size_t i = 1; i < m_files.size(); ++i) {
         CRef<IGeoDS> source = OpenLayer(m_files[i], &reason);
         if (!source)
@@ -212,8 +222,8 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
     if (!CreateOutput(outputPath, output, templateSet.Get()))
         ThrowGenericError(u"Can't create shapefile.", outputPath, output.GetLastError());
     // The first input's companions travel with the output and appear with it.
-    const std::u16string prjPath = ReplaceExtension(m_files[0], u".prj");
-    const bool hasPrj = PathExists(prjPath);
+    const std::u16string prjPath = FirstCompanion(m_files[0], u"prj");
+    const bool hasPrj = !prjPath.empty();
     // A projection that cannot travel with the data fails the merge: data without it cannot be placed.
     if (hasPrj && !output.AddCompanionCopy(prjPath, u".prj"))
         ThrowGenericError(u"Can't create shapefile.", outputPath, output.GetLastError());
@@ -223,8 +233,8 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
         !hasPrj && projection != nullptr && projection->GetProjectionText(wkt) &&
         !output.AddCompanionText(wkt, u".prj"))
         ThrowGenericError(u"Can't create shapefile.", outputPath, output.GetLastError());
-    const std::u16string cpgPath = ReplaceExtension(m_files[0], u".cpg");
-    if (output.GetCodePage() > 0 && first->GetSourceKind() == SOURCE_SHAPEFILE && FileExists(cpgPath)) {
+    const std::u16string cpgPath = FirstCompanion(m_files[0], u"cpg");
+    if (output.GetCodePage() > 0 && first->GetSourceKind() == SOURCE_SHAPEFILE && !cpgPath.empty()) {
         // Only a .cpg that names the code page actually written is copied as it stands.
         const auto line = ReadFirstLine(cpgPath);
         if (line && CxBaseDatabase::CodePageOfCpgText(*line) == output.GetCodePage())

@@ -1,6 +1,14 @@
 #include "platform/PathFunctions.h"
 
+#include "platform/CodePage.h"
 #include "platform/FileSystem.h"
+#include "platform/GenericEx.h"
+#include "platform/TextCase.h"
+
+#include <algorithm>
+#include <sys/stat.h>
+#include <utility>
+#include <vector>
 
 namespace fennick {
 
@@ -94,6 +102,46 @@ std::u16string JoinPath(const std::u16string& directory, const std::u16string& n
 
 bool FileExists(const std::u16string& path) {
     return PathExists(path);
+}
+
+std::u16string FindCompanion(const std::u16string& mainPath, std::u16string_view extension) {
+    const std::u16string stem = JoinPath(GetDirectoryPart(mainPath), GetFileBaseName(mainPath), u".");
+    const std::u16string exact = stem + std::u16string(extension);
+    if (PathExists(exact))
+        return exact;
+    // Every spelling of the extension is tried rather than the folder listed, so opening many inputs of one
+    // large folder costs a few calls each. Two names of one file (a link) are one candidate.
+    std::u16string spelling(extension);
+    std::vector<std::size_t> letters;
+    for (std::size_t i = 0; i < spelling.size(); ++i)
+        if (FoldAsciiCase(spelling[i]) >= u'a' && FoldAsciiCase(spelling[i]) <= u'z')
+            letters.push_back(i);
+    if (letters.size() > 8) // no companion has such an extension, and 2^n spellings would be too many
+        return {};
+    std::vector<std::u16string> found;
+    std::vector<std::pair<dev_t, ino_t>> files;
+    for (unsigned mask = 0; mask < (1u << letters.size()); ++mask) {
+        for (std::size_t k = 0; k < letters.size(); ++k) {
+            const char16_t lower = FoldAsciiCase(spelling[letters[k]]);
+            spelling[letters[k]] = (mask >> k & 1u) != 0 ? static_cast<char16_t>(lower - u'a' + u'A') : lower;
+        }
+        struct stat st {};
+        if (::stat(ToUtf8(stem + spelling).c_str(), &st) != 0 ||
+            std::find(files.begin(), files.end(), std::pair(st.st_dev, st.st_ino)) != files.end())
+            continue;
+        files.emplace_back(st.st_dev, st.st_ino);
+        found.push_back(stem + spelling);
+    }
+    if (found.size() > 1) {
+        std::u16string names = found[0];
+        for (std::size_t i = 1; i < found.size(); ++i) {
+            names += i + 1 == found.size() ? u" and " : u", ";
+            names += found[i];
+        }
+        ThrowGenericError(names + u" could each be the ." + std::u16string(extension) + u" of " + mainPath +
+                          u": their names differ only in letter case.");
+    }
+    return found.empty() ? std::u16string() : found.front();
 }
 
 } // namespace fennick

@@ -3,6 +3,7 @@
 // Both "\" and "/" separate folders, so Windows-style and POSIX paths split alike; a drive "C:" is kept.
 
 #include <string>
+#include <string_view>
 
 namespace fennick {
 
@@ -20,5 +21,10 @@ std::u16string JoinPath(const std::u16string& directory, const std::u16string& n
                         const std::u16string& extension);
 // True when anything is present at the path (folders included).
 bool FileExists(const std::u16string& path);
+// The companion of a main file with the given extension ("dbf", no dot): <folder>/<base>.<extension> when
+// that is present, else the one file <folder>/<base>.<extension in any letter case> (files from Windows keep
+// ".DBF"); empty when there is none. Two or more such files raise a generic error naming them, as either
+// could be the companion.
+std::u16string FindCompanion(const std::u16string& mainPath, std::u16string_view extension);
 
 } // namespace fennick

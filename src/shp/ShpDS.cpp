@@ -40,6 +40,30 @@ double LittleDouble(const uint8_t* p) {
     return v;
 }
 
+// "1 record", "3 records".
+std::u16string Records(uint64_t count) {
+    return Utf16Number(static_cast<long long>(count)) + (count == 1 ? u" record" : u" records");
+}
+
+// The number of records the .shx indexes, from its size. An index cut short of its header's file length
+// would drop records, so it fails with both counts; one beyond what a record number can address is cut to the
+// largest.
+int32_t IndexRecordCount(IFile& shx, uint64_t length, const std::u16string& path) {
+    uint8_t header[100];
+    if (length < sizeof header || shx.Read(header, sizeof header) < sizeof header)
+        ThrowBadFormatBecause(u"it is cut short at " +
+                                  Utf16Number(static_cast<long long>(std::min<uint64_t>(length, 100))) +
+                                  u" of its 100 header bytes",
+                              path);
+    const uint64_t entries = (length - 100) / 8;
+    const uint64_t declaredLength = uint64_t{BigEndian32(header + 24)} * 2;
+    if (declaredLength > length)
+        ThrowBadFormatBecause(u"it holds " + Records(entries) + u" where its header declares " +
+                                  Utf16Number(static_cast<long long>((declaredLength - 100) / 8)),
+                              path);
+    return static_cast<int32_t>(std::min<uint64_t>(entries, std::numeric_limits<int32_t>::max()));
+}
+
 } // namespace
 
 CShpDS::~CShpDS() {
@@ -60,39 +84,34 @@ void CShpDS::Open(const std::u16string& path, std::u16string_view password, bool
     if (m_shp->Read(m_header, sizeof m_header) < sizeof m_header || BigEndian32(m_header) != kFileCode)
         ThrowBadFormat(path);
 
-    const std::u16string dir = GetDirectoryPart(path);
-    const std::u16string base = GetFileBaseName(path);
-    const std::u16string shxPath = JoinPath(dir, base, u"shx");
+    std::u16string shxPath = FindCompanion(path, u"shx");
+    if (shxPath.empty()) // the open says that the exact name was not found
+        shxPath = JoinPath(GetDirectoryPart(path), GetFileBaseName(path), u"shx");
     if (!m_shxFile.Open(shxPath, CSysFile::kReadDenyWrite, &error))
         throw error;
     m_shx = std::make_unique<CCachedFile>(m_shxFile, kShxCache);
-    // A .shx shorter than its header holds no records; a count beyond what a record number can address is
-    // cut to the largest one.
-    const uint64_t shxLength = m_shxFile.GetLength();
-    const uint64_t entries = shxLength < 100 ? 0 : (shxLength - 100) / 8;
-    m_recordCount = static_cast<int32_t>(std::min<uint64_t>(entries, std::numeric_limits<int32_t>::max()));
+    m_recordCount = IndexRecordCount(*m_shx, m_shxFile.GetLength(), shxPath);
 
-    // The optional companions: the first failure ends this part silently, but one that is no regular file
-    // (a pipe would be waited on for ever) refuses the layer.
-    m_dbfPath = JoinPath(dir, base, u"dbf");
-    try {
-        m_dbf.Open(m_dbfPath, CSysFile::kReadDenyNone, 0, password);
-        SetCodePage(m_dbf.GetCodePage());
-        if (useIndex) {
-            const std::u16string stxPath = JoinPath(dir, base, u"stx");
-            const auto stxTime = GetLastWriteTime(stxPath);
-            const auto shpTime = GetLastWriteTime(path);
-            if (stxTime && shpTime && *stxTime >= *shpTime)
-                m_hasIndex = m_index.Open(stxPath) != 0;
-        }
-        const std::u16string prjPath = JoinPath(dir, base, u"prj");
-        if (FileExists(prjPath))
-            m_pendingPrj = prjPath;
-    } catch (const CFileException& e) {
-        if (e.HasOwnDetail()) // not a regular file
-            throw;
-    } catch (const CException&) {
+    // The optional companions: a missing .dbf leaves the layer without attributes, but one that is present
+    // and cannot be read fails it, as its attributes would be lost.
+    m_dbfPath = FindCompanion(path, u"dbf");
+    if (m_dbfPath.empty())
+        return;
+    m_dbf.Open(m_dbfPath, CSysFile::kReadDenyNone, 0, password);
+    SetCodePage(m_dbf.GetCodePage());
+    // Rows beyond the index's entries would be dropped; fewer rows leave the last records without attributes.
+    if (m_dbf.GetRecordCount() > static_cast<uint32_t>(m_recordCount))
+        ThrowBadFormatBecause(u"it indexes " + Records(m_recordCount) + u" where " + m_dbfPath + u" holds " +
+                                  Utf16Number(m_dbf.GetRecordCount()),
+                              shxPath);
+    if (useIndex) {
+        const std::u16string stxPath = FindCompanion(path, u"stx");
+        const auto stxTime = GetLastWriteTime(stxPath);
+        const auto shpTime = GetLastWriteTime(path);
+        if (stxTime && shpTime && *stxTime >= *shpTime)
+            m_hasIndex = m_index.Open(stxPath) != 0;
     }
+    m_pendingPrj = FindCompanion(path, u"prj");
 }
 
 int CShpDS::GetShapeType() {

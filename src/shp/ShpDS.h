@@ -26,9 +26,12 @@ public:
 
     CShpDS() = default;
 
-    // Opens the shapefile whose main file is path. A missing or unreadable .shp or .shx raises a file error,
-    // a .shp without the shapefile header a format error; problems with the .dbf, .stx or .prj only leave the
-    // source without them. A non-empty password reads the .shp and .dbf through decryption.
+    // Opens the shapefile whose main file is path; its companions are found in any letter case
+    // (FindCompanion). A missing or unreadable .shp or .shx raises a file error, a .shp without the shapefile
+    // header a format error, and so does a .shx cut short of its header's file length or with fewer entries
+    // than the .dbf has rows. A .dbf that is present but cannot be read raises its error; a missing one
+    // leaves the source without attributes, .stx and .prj. A non-empty password reads the .shp and .dbf
+    // through decryption.
     void Open(const std::u16string& path, std::u16string_view password, bool useIndex);
 
     // IGeoDS

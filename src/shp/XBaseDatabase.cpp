@@ -56,7 +56,9 @@ void CxBaseDatabase::Open(const std::u16string& path, unsigned mode, unsigned ex
     if (!m_file.Open(path, mode | extraMode, &refused)) {
         if (refused.HasOwnDetail()) // a pipe or a device: refused, never waited on
             throw refused;
-        ThrowBadFormat(path);
+        if (refused.GetOsError() == 0)
+            ThrowBadFormat(path);
+        ThrowBadFormatBecause(u"it cannot be opened: " + FromUtf8(std::strerror(refused.GetOsError())), path);
     }
     if (!password.empty())
         m_reader = std::make_unique<CEncCachedFile>(m_file, kCacheSize, password);
@@ -133,9 +135,9 @@ void CxBaseDatabase::ReadHeader(const std::u16string& path) {
 
     if (const int cp = CodePageOfLanguageDriver(header[29]); cp != 0)
         m_codePage = cp;
+    const std::u16string cpgPath = FindCompanion(path, u"cpg");
     try {
-        const std::u16string cpgPath = ReplaceExtension(path, u".cpg");
-        if (PathExists(cpgPath)) {
+        if (!cpgPath.empty()) {
             if (const auto line = ReadFirstLine(cpgPath)) {
                 const int cp = CodePageOfCpgText(*line);
                 // A code page that cannot be told would garble every text: the table is not read.

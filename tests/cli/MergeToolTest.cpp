@@ -323,6 +323,8 @@ TEST_F(MergeTool, FailuresSayWhyOnASecondLine) {
     dir.Write("broken.shp", shp);
     const std::string secret = Layer("secret", 3);
     std::filesystem::permissions(secret, std::filesystem::perms::none);
+    const std::string hidden = Layer("hidden", 5);
+    std::filesystem::permissions(dir.Path("hidden.dbf"), std::filesystem::perms::none);
     std::filesystem::create_directory(dir.Path("ro"));
     std::filesystem::permissions(dir.Path("ro"),
                                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
@@ -350,6 +352,12 @@ TEST_F(MergeTool, FailuresSayWhyOnASecondLine) {
          {"-o", out, a, secret},
          CantOpen(secret),
          {"Permission denied"},
+         0,
+         true},
+        {"first input's table without read permission",
+         {"-o", out, hidden, a},
+         CantOpenMain(hidden),
+         {dir.Path("hidden.dbf"), "Permission denied"},
          0,
          true},
         {"read-only output folder",

@@ -128,20 +128,19 @@ std::vector<SCase> ShxCases() {
 
 std::vector<SCase> DbfCases() {
     std::vector<SCase> cases;
-    // A table that cannot be read leaves the layer without attributes, which no longer match the first's.
+    // A table that is present but cannot be read fails its layer: its attributes would be lost.
     for (std::size_t cut : {0, 16, 31, 40, 64, 65})
         cases.push_back({"dbf header cut at " + std::to_string(cut),
-                         [cut](SLayerBytes& l) { l.dbf.resize(cut); }, EFails::columns, false});
+                         [cut](SLayerBytes& l) { l.dbf.resize(cut); }, EFails::open});
     cases.push_back({"dbf without terminator",
                      [](SLayerBytes& l) {
                          const std::size_t headerLength = uint8_t(l.dbf[8]) | (uint8_t(l.dbf[9]) << 8);
                          l.dbf[headerLength - 1] = 'X';
                      },
-                     EFails::columns, false});
+                     EFails::open});
+    cases.push_back({"dbf unknown field type", [](SLayerBytes& l) { l.dbf[32 + 11] = 'Q'; }, EFails::open});
     cases.push_back(
-        {"dbf unknown field type", [](SLayerBytes& l) { l.dbf[32 + 11] = 'Q'; }, EFails::columns, false});
-    cases.push_back({"dbf header length 65535", [](SLayerBytes& l) { l.dbf[8] = l.dbf[9] = char(0xFF); },
-                     EFails::columns, false});
+        {"dbf header length 65535", [](SLayerBytes& l) { l.dbf[8] = l.dbf[9] = char(0xFF); }, EFails::open});
     cases.push_back({"dbf with 65535-byte records",
                      [](SLayerBytes& l) {
                          // 257 text fields of 255 bytes: with the deletion flag one byte beyond the largest
@@ -165,7 +164,7 @@ std::vector<SCase> DbfCases() {
                          header += '\r';
                          l.dbf = header + std::string(l.Records() * 65536, ' ');
                      },
-                     EFails::columns, false});
+                     EFails::open});
     for (uint32_t count : {0u, 1u}) {
         cases.push_back({"dbf record count " + std::to_string(count),
                          [count](SLayerBytes& l) { std::memcpy(l.dbf.data() + 4, &count, 4); },

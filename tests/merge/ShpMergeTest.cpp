@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 
 using namespace fennick;
@@ -81,6 +82,16 @@ protected:
             return e.Message();
         }
         return u"";
+    }
+
+    // The failure's message and detail; empty when action succeeds.
+    template <class F> static std::u16string FailureOf(F&& action) {
+        try {
+            action();
+        } catch (const CException& e) {
+            return e.FullText();
+        }
+        return {};
     }
 
     static CShpMerge& Add(CShpMerge& engine, const std::vector<std::string>& paths) {
@@ -158,16 +169,73 @@ TEST_F(ShpMergeTest, FreshEngineStepsOnceMoreThanTheInputs) {
     EXPECT_EQ(Names(dir.Path("out.shp")), (std::vector<std::string>{"x", "y", "z"}));
 }
 
-TEST_F(ShpMergeTest, FirstInputWithoutTablePassesTheColumnCheck) {
-    const std::string a = Layer("a", {"x"});
+// An output without the first input's attributes would drop every later input's: a first input without a
+// readable table merges only with inputs that have none either.
+TEST_F(ShpMergeTest, FirstInputWithoutReadableTableMergesOnlyWithInputsWithoutColumns) {
+    const std::string a = Layer("a", {"x"}), b = Layer("b", {"y"}, {{"OTHER", 'N', 5, 0}});
+    const std::string c = Layer("c", {"z"}), d = Layer("d", {"w"});
     std::filesystem::remove(dir.Path("a.dbf"));
-    const std::string b = Layer("b", {"y"}, {{"OTHER", 'N', 5, 0}});
+    std::filesystem::remove(dir.Path("c.dbf"));
+    dir.Write("d.dbf", CTempDir::Read(dir.Path("d.dbf")).substr(0, 40)); // present, but no header
+    const auto check = [&](const std::vector<std::string>& files) {
+        return FailureOf([&] {
+            CShpMerge engine;
+            Add(engine, files).Check(nullptr);
+        });
+    };
+    EXPECT_EQ(check({a, b}), FromUtf8(b) + u": Different column definitions..\n0 columns in " + FromUtf8(a) +
+                                 u", 1 in " + FromUtf8(b));
+    EXPECT_EQ(check({d, b}), u"Can't open main file.: " + FromUtf8(d) + u".\n" + FromUtf8(dir.Path("d.dbf")) +
+                                 u" has a bad format.");
+    EXPECT_EQ(check({b, d}).substr(0, 17), u"Can't open file.:");
     CShpMerge engine;
-    EXPECT_EQ(CheckText(Add(engine, {a, b})), u"");
-    ASSERT_EQ(Run(engine, dir.Path("out.shp")), u"");
+    ASSERT_EQ(Run(Add(engine, {a, c}), dir.Path("out.shp")), u"");
     const auto out = OgrDump(dir.Path("out.shp"));
     EXPECT_EQ(out["count"], 2);
     EXPECT_EQ(out["fields"][0][0], "ID");
+}
+
+// Files from Windows keep upper-case extensions: every companion is found in any letter case, the exact name
+// first; two names that differ only in letter case fail the input and are both named.
+TEST_F(ShpMergeTest, CompanionsAreFoundInAnyLetterCase) {
+    WriteOgrLayer(dir.Path("t.shp"), "POINT", kFields, {{"POINT (1 2)", {"Zürich", "7", "1.5"}}},
+                  {"ENCODING=UTF-8"});
+    dir.Write("t.prj", "GEOGCS[\"GCS_WGS_1984\"]");
+    const std::string b = Layer("b", {"Bern"}, kFields, "POINT");
+    // Each name a copy of t's file of that extension, the first the input; then the ambiguous names.
+    const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> cases = {
+        {{"A.SHP", "A.SHX", "A.DBF", "A.PRJ", "A.CPG"}, {}},
+        {{"a.shp", "a.SHX", "a.Dbf", "a.PRJ", "a.cPg"}, {}},
+        {{"a.shp", "a.shx", "a.dbf", "a.DBF", "a.prj", "a.Prj", "a.cpg"}, {}},
+        {{"a.shp", "a.shx", "a.DBF", "a.dbF"}, {"a.DBF", "a.dbF"}},
+        {{"a.shp", "a.shx", "a.dbf", "a.PRJ", "a.Prj"}, {"a.PRJ", "a.Prj"}},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const auto& [names, ambiguous] = cases[i];
+        const std::string sub = dir.Path("case" + std::to_string(i)) + "/";
+        std::filesystem::create_directory(sub);
+        for (const std::string& name : names) {
+            std::string ext = name.substr(name.rfind('.'));
+            std::transform(ext.begin(), ext.end(), ext.begin(), [](char ch) { return std::tolower(ch); });
+            std::filesystem::copy_file(dir.Path("t" + ext), sub + name);
+        }
+        SCOPED_TRACE(sub + names[2]);
+        const std::u16string failure = FailureOf([&] {
+            Add(*std::make_unique<CShpMerge>(), {sub + names[0], b})
+                .Merge(FromUtf8(sub + "out.shp"), nullptr);
+        });
+        if (ambiguous.empty()) {
+            ASSERT_EQ(failure, u"");
+            EXPECT_EQ(OgrDump(sub + "out.shp")["fields"].size(), 3u);
+            EXPECT_EQ(Names(sub + "out.shp"), (std::vector<std::string>{"Zürich", "Bern"}));
+            EXPECT_EQ(CTempDir::Read(sub + "out.prj"), CTempDir::Read(dir.Path("t.prj")));
+            continue;
+        }
+        EXPECT_EQ(failure.substr(0, failure.find(u'\n')),
+                  u"Can't open main file.: " + FromUtf8(sub + names[0]) + u".");
+        for (const std::string& name : ambiguous)
+            EXPECT_NE(failure.find(FromUtf8(sub + name)), std::u16string::npos) << ToUtf8(failure);
+    }
 }
 
 // A table that claims no records cannot give the output its fields; merging on with a lone ID field would

@@ -19,6 +19,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <tuple>
 
 using namespace fennick;
 using namespace fennick::test;
@@ -164,18 +165,46 @@ TEST(ShpDS, FieldDescriptionAndBounds) {
     EXPECT_EQ(out, nullptr);
 }
 
-TEST(ShpDS, RecordCountComesFromTheIndexFileSize) {
+// The record count comes from the .shx; one that holds fewer entries than its header declares, or fewer than
+// the .dbf has rows, would drop records, so the layer fails with both counts. A .dbf with fewer rows is read.
+TEST(ShpDS, RecordCountComesFromTheIndexFileWhenItsCountsAgree) {
     CTempDir dir;
     const std::string path = dir.Path("a.shp");
-    WriteOgrLayer(path, "POINT", {}, {{"POINT (1 1)", {}}, {"POINT (2 2)", {}}});
-    const std::string shx = CTempDir::Read(dir.Path("a.shx"));
-    dir.Write("a.shx", shx.substr(0, 100));
-    EXPECT_EQ(Open(path)->GetRecordCount(), 0);
-    dir.Write("a.shx", shx.substr(0, 108));
-    EXPECT_EQ(Open(path)->GetRecordCount(), 1);
-    // Shorter than its header: no records rather than a negative count.
-    dir.Write("a.shx", shx.substr(0, 60));
-    EXPECT_EQ(Open(path)->GetRecordCount(), 0);
+    std::vector<SOgrFeature> features(8, {"POINT (1 1)", {"n", "1", "2"}});
+    WriteOgrLayer(path, "POINT", kFields, features);
+    const std::string shx = CTempDir::Read(dir.Path("a.shx")), dbf = CTempDir::Read(dir.Path("a.dbf"));
+    const std::size_t rowLength = uint8_t(dbf[10]) | uint8_t(dbf[11]) << 8;
+    const std::size_t rowsEnd = (uint8_t(dbf[8]) | uint8_t(dbf[9]) << 8) + features.size() * rowLength;
+    const std::string dbfPath = dir.Path("a.dbf");
+    const std::vector<std::tuple<std::size_t, int, std::string>> cases = {
+        // .shx bytes, extra rows, reason
+        {shx.size(), 0, ""},
+        {shx.size(), -1, ""},
+        {shx.size(), 1, "it indexes 8 records where " + dbfPath + " holds 9"},
+        {0, 0, "it is cut short at 0 of its 100 header bytes"},
+        {50, 0, "it is cut short at 50 of its 100 header bytes"},
+        {100, 0, "it holds 0 records where its header declares 8"},
+        {108, 0, "it holds 1 record where its header declares 8"},
+        {116, 0, "it holds 2 records where its header declares 8"},
+        {124, 0, "it holds 3 records where its header declares 8"},
+    };
+    for (const auto& [shxBytes, extraRows, reason] : cases) {
+        SCOPED_TRACE(std::to_string(shxBytes) + " bytes of .shx, " + std::to_string(extraRows) +
+                     " extra rows");
+        dir.Write("a.shx", shx.substr(0, shxBytes));
+        std::string rows = dbf.substr(0, extraRows < 0 ? rowsEnd - rowLength : rowsEnd);
+        if (extraRows > 0)
+            rows += dbf.substr(rowsEnd - rowLength, rowLength);
+        rows[4] = static_cast<char>(features.size() + extraRows);
+        dir.Write("a.dbf", rows);
+        if (reason.empty()) {
+            EXPECT_EQ(Open(path)->GetRecordCount(), 8);
+            continue;
+        }
+        EXPECT_EQ(OpenError(path), FromUtf8(dir.Path("a.shx")) + u" has a bad format.");
+        EXPECT_EQ(TakeFailureReason(),
+                  FromUtf8(dir.Path("a.shx")) + u" has a bad format. (" + FromUtf8(reason) + u")");
+    }
 }
 
 TEST(ShpDS, NullHeaderTypeReportsNoType) {
@@ -323,6 +352,9 @@ TEST(ShpDS, ExactBoundsSelectAllWithoutTheIndexAndStaleIndexIsIgnored) {
     SetModificationTime(dir.Path("a.stx"), shpTime - 1);
     CRef<CShpDS> stale = Open(path);
     EXPECT_FALSE(stale->HasIndex());
+    std::filesystem::rename(dir.Path("a.stx"), dir.Path("a.STX"));
+    SetModificationTime(dir.Path("a.STX"), shpTime);
+    EXPECT_TRUE(Open(path)->HasIndex());
     ASSERT_EQ(stale->SelectByRect(&inner, records.Put()), 1);
     int count = 0;
     for (int ok = records->MoveFirst(); ok; ok = records->MoveNext())
