@@ -495,7 +495,7 @@ void CMiTabDS::ReadRows(const CTabReaderGuard& guard) {
     // .dat says which rows are live.
     GIntBig objects = m_layer->GetFeatureCount(FALSE);
     const std::u16string dat = TableFile(*m_dataset, u".dat");
-    if (dat.empty() || guard.Errors() > 0) {
+    if (dat.empty()) {
         // A table whose rows are not in a .dat of its own (a view, a seamless table): GDAL's walk skips
         // what is deleted.
         std::vector<int32_t> ids;
