@@ -231,7 +231,8 @@ import sys, json
 from osgeo import ogr, gdal
 gdal.UseExceptions()
 try:
-    ds = ogr.Open(sys.argv[1])
+    # By default GDAL takes a layer's measures from its first record only; every record is asked here.
+    ds = gdal.OpenEx(sys.argv[1], gdal.OF_VECTOR, open_options=["ADJUST_GEOM_TYPE=ALL_SHAPES"])
 except Exception:
     print("null"); sys.exit(0)
 lyr = ds.GetLayer(0)
