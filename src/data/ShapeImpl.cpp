@@ -214,7 +214,9 @@ int CShapeImpl::ReadFrom(IFile* file) {
 
     SLayout layout;
     if (!ParseShapeLayout(shpType, base + readShift, size, layout))
-        ThrowBadFormatBecause(u"its part or point counts or z values do not fit its content of " +
+        ThrowBadFormatBecause(std::u16string(ParseLayout(type, base + readShift, size, layout)
+                                                 ? u"its z values do not fit its content of "
+                                                 : u"its part or point counts do not fit its content of ") +
                               Utf16Number(static_cast<long long>(size)) + u" bytes");
     const std::size_t shift = AlignedShift(base, layout.pointsOffset);
     if (shift != readShift)
