@@ -1,11 +1,12 @@
 // fennick-gen-polygons: writes a polygon shapefile of generated records for the merge benchmark.
 //
-//     fennick-gen-polygons OUTPUT.shp RECORDS [SEED]
+//     fennick-gen-polygons OUTPUT.shp RECORDS [SEED [z]]
 //
 // Every record is one closed ring of 12 vertices (11 distinct points and the closing one, clockwise, so
 // readers take it for an outer ring) and four attributes: NAME (text 30), CODE (integer 10), AREA (real
 // 18.6) and CLASS (text 10). A WGS 84 .prj goes beside it. The seed varies positions and values, so that
-// inputs generated with different seeds are different files of the same layout.
+// inputs generated with different seeds are different files of the same layout. With "z" the layer is a
+// PolygonZ one: every vertex also has a height and a measure.
 
 #include "data/GeoTypes.h"
 #include "platform/CodePage.h"
@@ -13,11 +14,14 @@
 #include "shp/ShpWriter.h"
 #include "shp/XBaseWriter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <vector>
 
 using namespace fennick;
 
@@ -52,8 +56,9 @@ std::string ReplaceExtension(const std::string& path, const char* extension) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3 || argc > 4) {
-        std::fprintf(stderr, "Usage: fennick-gen-polygons OUTPUT.shp RECORDS [SEED]\n");
+    const bool withZ = argc == 5 && std::strcmp(argv[4], "z") == 0;
+    if (argc < 3 || argc > 5 || (argc == 5 && !withZ)) {
+        std::fprintf(stderr, "Usage: fennick-gen-polygons OUTPUT.shp RECORDS [SEED [z]]\n");
         return 2;
     }
     const std::string output = argv[1];
@@ -78,6 +83,12 @@ int main(int argc, char** argv) {
         SRandom random{0x9E3779B97F4A7C15ULL ^ (seed * 0xD1B54A32D192ED03ULL)};
         constexpr int kVertices = 12;
         CGeoPoint ring[kVertices];
+        // A PolygonZ record: box, one part of kVertices points, then z and m, each a range and the values.
+        constexpr std::size_t kPoints = 44, kZ = kPoints + 16 * kVertices, kM = kZ + 16 + 8 * kVertices;
+        std::vector<uint8_t> content(kM + 16 + 8 * kVertices);
+        const auto put = [&](std::size_t offset, const auto& value) {
+            std::memcpy(content.data() + offset, &value, sizeof value);
+        };
         char name[40];
         for (long r = 0; r < records; ++r) {
             const double cx = -170.0 + 340.0 * random.Unit();
@@ -91,9 +102,32 @@ int main(int argc, char** argv) {
                 ring[v].y = cy + radius * wobble * std::sin(angle);
             }
             ring[kVertices - 1] = ring[0];
-            shapes.BeginPoly(CShpWriter::shpPolygon, 1);
-            shapes.AddPart(ring, kVertices, true);
-            shapes.EndPoly();
+            if (withZ) {
+                double box[4] = {ring[0].x, ring[0].y, ring[0].x, ring[0].y};
+                const double base = 100.0 * random.Unit();
+                for (int v = 0; v < kVertices; ++v) {
+                    box[0] = std::min(box[0], ring[v].x);
+                    box[1] = std::min(box[1], ring[v].y);
+                    box[2] = std::max(box[2], ring[v].x);
+                    box[3] = std::max(box[3], ring[v].y);
+                    put(kPoints + 16 * v, ring[v]);
+                    put(kZ + 16 + 8 * v, base + v % (kVertices - 1));
+                    put(kM + 16 + 8 * v, static_cast<double>(v % (kVertices - 1)));
+                }
+                put(0, box);
+                put(32, int32_t{1});
+                put(36, int32_t{kVertices});
+                put(40, int32_t{0});
+                put(kZ, base);
+                put(kZ + 8, base + kVertices - 2);
+                put(kM, 0.0);
+                put(kM + 8, double{kVertices - 2});
+                shapes.WriteContent(15, content.data(), content.size());
+            } else {
+                shapes.BeginPoly(CShpWriter::shpPolygon, 1);
+                shapes.AddPart(ring, kVertices, true);
+                shapes.EndPoly();
+            }
 
             const int32_t record = static_cast<int32_t>(r);
             const int length = std::snprintf(name, sizeof name, "Parcel %llu-%ld", seed, r);

@@ -3,8 +3,9 @@
 # input bytes into one file), alternating them in every round, and prints medians, ratios and
 # fennick-merge's peak memory. A second floor, "copy", pipes the same bytes through a second cat: cat alone
 # copies inside the kernel (copy_file_range), while any program that transforms records has to read them
-# into its memory and write them out again, as this does. Three cases: four generated polygon shapefiles, two MapInfo TAB tables made
-# from two of them with ogr2ogr, and 500 small shapefiles (open and check cost per input).
+# into its memory and write them out again, as this does. Four cases: four generated polygon shapefiles, the
+# same as PolygonZ layers (a height and a measure at every vertex), two MapInfo TAB tables made from two of the
+# first ones with ogr2ogr, and 500 small shapefiles (open and check cost per input).
 #
 # Usage: bench/merge_bench.sh [ROUNDS]      (default 5 rounds; at least 5 for the published medians)
 # Environment: BUILD_DIR (default <repo>/build-bench), WORK_DIR (default a new folder under /tmp, removed
@@ -126,6 +127,7 @@ bench() {
 echo "== generating inputs in $work"
 for i in 1 2 3 4; do
   "$generate" "in$i.shp" "$records" "$i"
+  "$generate" "z$i.shp" "$records" "$i" z
 done
 rm -f in?.tab in?.dat in?.map in?.id
 # MapInfo holds 32-bit integers in 11 characters, so the two TAB tables share their own layout.
@@ -142,6 +144,7 @@ done
 echo "== machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), load $(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%-28s %8s %9s %6s %6s %12s %12s %13s %13s\n' "case (median seconds)" fennick ogrmerge cat copy fennick/ogr fennick/cat fennick/copy "fennick peak"
 bench "4 x $records polygons" $((4 * records)) in1.shp in2.shp in3.shp in4.shp
+bench "4 x $records polygons Z" $((4 * records)) z1.shp z2.shp z3.shp z4.shp
 bench "2 TAB x $records polygons" $((2 * records)) in1.tab in2.tab
 bench "$smallFiles x $smallRecords polygons" $((smallFiles * smallRecords)) "${smallInputs[@]}"
 

@@ -7,8 +7,10 @@
 #include "data/IRecset.h"
 #include "data/IShape.h"
 #include "data/IShapeAttr.h"
+#include "data/IStoredShape.h"
 #include "data/IString.h"
 #include "data/Ref.h"
+#include "data/ShapeLayout.h"
 #include "platform/CodePage.h"
 #include "platform/Variant.h"
 
@@ -67,6 +69,11 @@ json Values(IShapeAttr* attributes, int fieldCount) {
     return values;
 }
 
+// "polygon", "polygon Z" ...: the shape type of a layer or record description.
+const char* TypeName(const json& described) {
+    return ShapeTypeName(described["shape_type"].get<int>(), described.value("shape_variant", 0));
+}
+
 std::string Number(double v) {
     char buf[40];
     std::snprintf(buf, sizeof buf, "%.17g", v);
@@ -88,6 +95,7 @@ json DescribeLayer(IGeoDS* source, const std::string& path, bool withRecords) {
     layer["path"] = path;
     layer["kind"] = source->GetSourceKind();
     layer["shape_type"] = source->GetShapeType();
+    layer["shape_variant"] = ShapeVariantOf(source);
 
     CRef<IRecset> all;
     int recordCount = 0;
@@ -122,9 +130,13 @@ json DescribeLayer(IGeoDS* source, const std::string& path, bool withRecords) {
             CRef<IShape> shape;
             if (all->GetShape(shape.Put(), 1) && shape) {
                 record["shape_type"] = shape->GetType();
+                const IStoredShape* stored = QueryStoredShape(shape.Get());
+                record["shape_variant"] =
+                    stored != nullptr ? ShapeVariantOfShpType(stored->StoredShapeType()) : VARIANT_XY;
                 record["parts"] = Parts(shape.Get());
             } else {
                 record["shape_type"] = SHAPE_NULL;
+                record["shape_variant"] = VARIANT_XY;
                 record["parts"] = json::array();
             }
             CRef<IShapeAttr> attributes;
@@ -153,7 +165,7 @@ std::string LayerText(const json& layer) {
     std::ostringstream out;
     out << "Layer:       " << layer["path"].get<std::string>() << "\n";
     out << "Kind:        " << KindName(layer["kind"].get<int>()) << "\n";
-    out << "Shape type:  " << ShapeTypeName(layer["shape_type"].get<int>()) << "\n";
+    out << "Shape type:  " << TypeName(layer) << "\n";
     out << "Records:     " << layer["record_count"].get<int>() << "\n";
     const auto& b = layer["bounds"];
     out << "Bounds:      left " << Number(b[0].get<double>()) << ", top " << Number(b[1].get<double>())
@@ -167,8 +179,7 @@ std::string LayerText(const json& layer) {
     if (layer.contains("records")) {
         int index = 0;
         for (const auto& r : layer["records"]) {
-            out << "Record " << index++ << ": " << ShapeTypeName(r["shape_type"].get<int>()) << ", "
-                << r["parts"].size() << " part(s)";
+            out << "Record " << index++ << ": " << TypeName(r) << ", " << r["parts"].size() << " part(s)";
             for (const auto& v : r["values"])
                 out << " | " << (v.is_null() ? std::string("(unreadable)") : v.get<std::string>());
             out << "\n";
@@ -179,9 +190,8 @@ std::string LayerText(const json& layer) {
 
 std::string LayerSummary(const json& layer) {
     std::ostringstream out;
-    out << ShapeTypeName(layer["shape_type"].get<int>()) << ", " << layer["record_count"].get<int>()
-        << " records, " << layer["fields"].size() << " fields, code page " << layer["code_page"].get<int>()
-        << ", ";
+    out << TypeName(layer) << ", " << layer["record_count"].get<int>() << " records, "
+        << layer["fields"].size() << " fields, code page " << layer["code_page"].get<int>() << ", ";
     const json& cs = layer["coordsys"];
     if (cs.is_null()) {
         out << "no coordinate system";

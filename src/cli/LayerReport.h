@@ -8,8 +8,9 @@ namespace fennick {
 class IGeoDS;
 class ICoordSys;
 
-// {"path", "kind", "shape_type", "record_count", "bounds", "code_page", "fields", "coordsys"} and, when
-// withRecords, "records": [{"shape_type", "parts", "values"}].
+// {"path", "kind", "shape_type", "shape_variant", "record_count", "bounds", "code_page", "fields",
+// "coordsys"} and, when withRecords, "records": [{"shape_type", "shape_variant", "parts", "values"}].
+// shape_variant: 0 x and y only, 1 with m, 2 with z and m (ShapeVariant).
 nlohmann::json DescribeLayer(IGeoDS* source, const std::string& path, bool withRecords);
 // {"code", "projected", "proj"}; null for a null system.
 nlohmann::json DescribeCoordSys(ICoordSys* coordSys);

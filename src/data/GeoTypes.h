@@ -28,6 +28,14 @@ enum ShapeType : int {
     SHAPE_MULTIPOINT = 3,
 };
 
+// What a shapefile shape type carries besides x and y: nothing (types 1, 3, 5, 8), measures (21, 23, 25, 28)
+// or heights with measures (11, 13, 15, 18). Ordered so that a wider variant holds all a narrower one does.
+enum ShapeVariant : int {
+    VARIANT_XY = 0,
+    VARIANT_M = 1,
+    VARIANT_Z = 2,
+};
+
 // Field type codes of IFieldDesc::GetFieldType.
 enum FieldType : int {
     FIELD_NONE = 0,
@@ -52,6 +60,16 @@ inline const char* ShapeTypeName(int code) {
     default:
         return "null";
     }
+}
+
+// The same with the variant, as the shapefile types are named: "polygon Z", "point M".
+inline const char* ShapeTypeName(int code, int variant) {
+    static const char* const names[3][4] = {{"point", "polyline", "polygon", "multipoint"},
+                                            {"point M", "polyline M", "polygon M", "multipoint M"},
+                                            {"point Z", "polyline Z", "polygon Z", "multipoint Z"}};
+    if (code < SHAPE_POINT || code > SHAPE_MULTIPOINT || variant < VARIANT_XY || variant > VARIANT_Z)
+        return ShapeTypeName(code);
+    return names[variant][code];
 }
 
 inline const char* FieldTypeName(int code) {

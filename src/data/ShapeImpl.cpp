@@ -60,74 +60,7 @@ bool IsPoly(int type) {
 } // namespace
 
 int CShapeImpl::TypeCodeFromShpType(int32_t shpType) {
-    switch (shpType) {
-    case 1:
-    case 11:
-    case 21:
-        return SHAPE_POINT;
-    case 3:
-    case 13:
-    case 23:
-        return SHAPE_POLYLINE;
-    case 5:
-    case 15:
-    case 25:
-        return SHAPE_POLYGON;
-    case 8:
-    case 18:
-    case 28:
-        return SHAPE_MULTIPOINT;
-    default:
-        return SHAPE_NULL;
-    }
-}
-
-bool CShapeImpl::ParseLayout(int type, const uint8_t* content, std::size_t size, SLayout& layout) {
-    layout = SLayout();
-    switch (type) {
-    case SHAPE_POINT:
-        if (size < 16)
-            return false;
-        layout.parts = 1;
-        layout.points = 1;
-        return true;
-    case SHAPE_MULTIPOINT: {
-        if (size < MULTIPOINT_POINTS)
-            return false;
-        const int32_t n = ReadInt32(content + 32);
-        if (n < 0 || MULTIPOINT_POINTS + 16 * static_cast<uint64_t>(n) > size)
-            return false;
-        layout.parts = 1;
-        layout.points = n;
-        layout.pointsOffset = MULTIPOINT_POINTS;
-        return true;
-    }
-    case SHAPE_POLYLINE:
-    case SHAPE_POLYGON: {
-        if (size < POLY_STARTS)
-            return false;
-        const int32_t p = ReadInt32(content + 32);
-        const int32_t n = ReadInt32(content + 36);
-        if (p < 0 || n < 0 ||
-            POLY_STARTS + 4 * static_cast<uint64_t>(p) + 16 * static_cast<uint64_t>(n) > size)
-            return false;
-        int32_t previous = 0;
-        for (int32_t i = 0; i < p; ++i) {
-            const int32_t start = ReadInt32(content + POLY_STARTS + 4 * static_cast<std::size_t>(i));
-            if (start < previous || start > n)
-                return false;
-            previous = start;
-        }
-        layout.parts = p;
-        layout.points = n;
-        layout.startsOffset = POLY_STARTS;
-        layout.pointsOffset = POLY_STARTS + 4 * static_cast<std::size_t>(p);
-        return true;
-    }
-    default:
-        // Null and unknown types hold nothing that is read.
-        return true;
-    }
+    return ShapeCodeOfShpType(shpType);
 }
 
 std::size_t CShapeImpl::AlignedShift(const uint8_t* base, std::size_t pointsOffset) {
@@ -140,10 +73,13 @@ void CShapeImpl::MakeNull() {
     m_shift = 0;
     m_size = 0;
     m_layout = SLayout();
+    m_shpType = 0;
 }
 
-void CShapeImpl::Commit(int type, int record, std::size_t shift, std::size_t size, const SLayout& layout) {
+void CShapeImpl::Commit(int type, int record, std::size_t shift, std::size_t size, const SLayout& layout,
+                        int32_t shpType) {
     m_type = type;
+    m_shpType = shpType;
     m_record = record;
     m_shift = shift;
     m_size = size;
@@ -247,7 +183,8 @@ int CShapeImpl::ReadFrom(IFile* file) {
         ThrowBadFormatBecause(u"its header passes the end of the file");
     const int32_t number = ReadBigInt32(header);
     const int32_t words = ReadBigInt32(header + 4);
-    const int type = TypeCodeFromShpType(ReadInt32(header + 8));
+    const int32_t shpType = ReadInt32(header + 8);
+    const int type = TypeCodeFromShpType(shpType);
     if (words < 2)
         ThrowBadFormatBecause(u"its content length of " + Utf16Number(words) + u" words is below 2");
     const uint64_t size = 2 * static_cast<uint64_t>(words) - 4;
@@ -276,13 +213,16 @@ int CShapeImpl::ReadFrom(IFile* file) {
                               u" bytes passes the end of the file");
 
     SLayout layout;
-    if (!ParseLayout(type, base + readShift, size, layout))
-        ThrowBadFormatBecause(u"its part or point counts do not fit its content of " +
+    if (!ParseShapeLayout(shpType, base + readShift, size, layout))
+        ThrowBadFormatBecause(std::u16string(ParseLayout(type, base + readShift, size, layout)
+                                                 ? u"its z values do not fit its content of "
+                                                 : u"its part or point counts do not fit its content of ") +
                               Utf16Number(static_cast<long long>(size)) + u" bytes");
     const std::size_t shift = AlignedShift(base, layout.pointsOffset);
     if (shift != readShift)
         std::memmove(base + shift, base + readShift, size);
-    Commit(type, static_cast<int>(static_cast<int64_t>(number) - 1), shift, size, layout);
+    Commit(type, static_cast<int>(static_cast<int64_t>(number) - 1), shift, size, layout,
+           type == SHAPE_NULL ? 0 : shpType);
     return 1;
 }
 
@@ -371,7 +311,7 @@ int CShapeImpl::CopyFrom(IShape* source, int record) {
         if (!ParseLayout(type, c, static_cast<std::size_t>(size), layout))
             ThrowUser();
         std::swap(m_buffer, m_spare);
-        Commit(type, record, shift, static_cast<std::size_t>(size), layout);
+        Commit(type, record, shift, static_cast<std::size_t>(size), layout, ShpTypeOf(type, VARIANT_XY));
         return 1;
     } catch (...) {
         return 0;
@@ -398,7 +338,7 @@ int CShapeImpl::SetData(int type, int record, const void* bytes, int size) {
             std::memcpy(base + shift, from, n);
         if (aliased)
             std::swap(m_buffer, m_spare);
-        Commit(type, record, shift, n, layout);
+        Commit(type, record, shift, n, layout, ShpTypeOf(type, VARIANT_XY));
         return 1;
     } catch (...) {
         MakeNull();
@@ -417,7 +357,7 @@ int CShapeImpl::AttachData(int type, int record, std::unique_ptr<uint8_t[]> byte
         const auto n = static_cast<std::size_t>(size);
         if (n > 0 && AlignedShift(bytes.get(), layout.pointsOffset) == 0) {
             m_buffer.Adopt(std::move(bytes), n);
-            Commit(type, record, 0, n, layout);
+            Commit(type, record, 0, n, layout, ShpTypeOf(type, VARIANT_XY));
             return 1;
         }
         // The block's point array is off an 8-byte boundary: keep the bytes in our own aligned buffer.
@@ -425,7 +365,7 @@ int CShapeImpl::AttachData(int type, int record, std::unique_ptr<uint8_t[]> byte
         const std::size_t shift = AlignedShift(base, layout.pointsOffset);
         if (n > 0)
             std::memcpy(base + shift, bytes.get(), n);
-        Commit(type, record, shift, n, layout);
+        Commit(type, record, shift, n, layout, ShpTypeOf(type, VARIANT_XY));
         return 1;
     } catch (...) {
         MakeNull();

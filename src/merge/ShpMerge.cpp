@@ -7,6 +7,7 @@
 #include "data/IProjectionText.h"
 #include "data/IRecset.h"
 #include "data/IShapeAttr.h"
+#include "data/IStoredShape.h"
 #include "data/IString.h"
 #include "data/Ref.h"
 #include "data/SearchSpec.h"
@@ -116,6 +117,8 @@ void CShpMerge::Check(IProgressMeter* progress) {
     IFieldDesc* reference = FieldsOf(first.Get());
     // A first input without attributes gives the output none: a later input with columns would lose them.
     const bool compareFields = reference != nullptr;
+    // The output takes the widest variant of its inputs, so that no z or m value is lost.
+    int variant = ShapeVariantOf(first.Get());
     for (std::size_t i = 1; i < m_files.size(); ++i) {
         CRef<IGeoDS> source = OpenLayer(m_files[i], &reason);
         if (!source)
@@ -124,6 +127,7 @@ void CShpMerge::Check(IProgressMeter* progress) {
             ThrowGenericError(m_files[i], u"Different shape types.",
                               FromUtf8(ShapeTypeName(first->GetShapeType())) + u" in " + m_files[0] + u", " +
                                   FromUtf8(ShapeTypeName(source->GetShapeType())) + u" in " + m_files[i]);
+        variant = std::max(variant, ShapeVariantOf(source.Get()));
         if (compareFields) {
             const std::u16string difference =
                 LayoutDifference(reference, m_files[0], FieldsOf(source.Get()), m_files[i]);
@@ -135,6 +139,7 @@ void CShpMerge::Check(IProgressMeter* progress) {
             progress->Step();
         }
     }
+    m_variant = variant;
     m_validated = true;
 }
 
@@ -219,6 +224,7 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
     CShpFile output;
     output.SetCodePage(OutputCodePage(first.Get()));
     output.SetOverwrite(m_overwrite);
+    output.SetShapeVariant(m_variant);
     if (!CreateOutput(outputPath, output, templateSet.Get()))
         ThrowGenericError(u"Can't create shapefile.", outputPath, output.GetLastError());
     // The first input's companions travel with the output and appear with it.

@@ -57,6 +57,7 @@ private:
     int m_filterFieldIndex = -1;
     std::vector<std::u16string> m_filterValues;
     bool m_validated = false;
+    int m_variant = 0; // of the output: the widest of the inputs' (ShapeVariant), set by Check
 };
 
 } // namespace fennick

@@ -2,8 +2,10 @@
 // CShpDS: the read-only data source over one shapefile: the .shp with the geometry, the .shx with one
 // entry per record, and the optional .dbf (attributes), .stx (spatial index) and .prj (coordinate system).
 // It is at once the layer's IGeoDS, IFieldDesc and IDirectAccess, counted on one shared counter, and the
-// IStoredRecords of its .dbf.
+// IStoredRecords of its .dbf and the IShapeVariantSource of its .shp.
 
+#include "data/IStoredShape.h"
+#include "data/ShapeLayout.h"
 #include "platform/IFile.h"
 #include "platform/SysFile.h"
 #include "search/GeoDataSource.h"
@@ -12,13 +14,14 @@
 #include "shp/XBaseDatabase.h"
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
 
 namespace fennick {
 
-class CShpDS final : public CGeoDataSource, public IStoredRecords {
+class CShpDS final : public CGeoDataSource, public IStoredRecords, public IShapeVariantSource {
 public:
     // Capacities of the readers over the .shp and the .shx.
     static constexpr uint64_t kShpCache = 30720;
@@ -68,6 +71,13 @@ public:
     uint32_t StoredRecordLength() override { return m_dbf.GetRecordLength(); }
     bool ReadStoredBytes(uint32_t record, uint8_t* buffer) override {
         return m_dbf.ReadRecordBytes(record, buffer);
+    }
+
+    // IShapeVariantSource: the variant of the shape type in the .shp header.
+    int GetShapeVariant() override {
+        int32_t type;
+        std::memcpy(&type, m_header + 32, sizeof type);
+        return ShapeVariantOfShpType(type);
     }
 
     bool HasAttributeTable() const { return m_dbf.IsOpen(); }

@@ -5,8 +5,10 @@
 #include "data/IRecset.h"
 #include "data/IShape.h"
 #include "data/IShapeAttr.h"
+#include "data/IStoredShape.h"
 #include "data/Ref.h"
 #include "data/ShapeImpl.h"
+#include "data/ShapeLayout.h"
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
 #include "platform/GenericEx.h"
@@ -92,7 +94,32 @@ void CShpFile::Create(const std::u16string& path, IRecset* templateSet) {
 
 // ---- appending ----
 
+void CShpFile::WriteVariantShape(IShape* shape) {
+    const int type = shape->GetType();
+    const int32_t shpType = ShpTypeOf(type, m_variant);
+    if (shpType == 0) {
+        m_writer.WriteNull();
+        return;
+    }
+    // Every record of a Z or M output carries its measures, so that no reader takes a missing one for 0.
+    const IStoredShape* stored = QueryStoredShape(shape);
+    if (stored != nullptr && stored->StoredShapeType() == shpType && stored->MValues() != nullptr) {
+        m_writer.WriteContent(shpType, stored->StoredContent(), stored->StoredContentSize());
+        return;
+    }
+    const double* z = stored != nullptr ? stored->ZValues() : nullptr;
+    const double* m = stored != nullptr ? stored->MValues() : nullptr;
+    const std::size_t size = BuildShapeContent(shape, shpType, z, m, m_content);
+    if (size == 0)
+        ThrowUser();
+    m_writer.WriteContent(shpType, m_content.Data(), size);
+}
+
 void CShpFile::WriteShape(IShape* shape) {
+    if (m_variant != VARIANT_XY) {
+        WriteVariantShape(shape);
+        return;
+    }
     const int type = shape->GetType();
     switch (type) {
     case SHAPE_POINT: {

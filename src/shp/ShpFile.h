@@ -22,13 +22,16 @@
 // across all appended record sets. Values are matched to output fields by position. Names and texts are
 // encoded with the output's code page; a character it cannot hold fails the operation (CAttributeWriter).
 //
-// Shapes: points, multipoints, polylines and polygons are written in 2-D; null shapes and shapes of any other
-// type become null records, which leave the file's shape type alone.
+// Shapes: points, multipoints, polylines and polygons are written in the output's variant (SetShapeVariant):
+// a record read in that variant, measures included, is copied as its bytes; any other gets z 0 and m "no
+// data" where it has none (and loses what the variant cannot hold). Null shapes and shapes of any other type
+// become null records, which leave the file's shape type alone.
 //
 // Threads: a large shapefile input (kTwoThreadRecords and more, walked without a filter) is appended by two
 // threads, the calling one for the shapes and a second one, joined before AppendRecordset returns, for the
 // attributes; the files written are the same as one thread writes, and so is the failure reported.
 
+#include "platform/ByteBuffer.h"
 #include "shp/AttributeWriter.h"
 #include "shp/OutputFiles.h"
 #include "shp/ShpWriter.h"
@@ -69,6 +72,10 @@ public:
         m_attributes.SetCodePage(codePage);
     }
     int GetCodePage() const { return m_codePage; }
+
+    // The variant (ShapeVariant) of every shape written: VARIANT_XY (the default), VARIANT_M or VARIANT_Z.
+    // Set before the first append.
+    void SetShapeVariant(int variant) { m_variant = variant; }
 
     // Whether an existing output may be replaced (the default). When not, CreateOutput fails if any file of
     // the output's set exists, checked under the output's lock. Set before CreateOutput.
@@ -113,6 +120,8 @@ private:
                                 int32_t first, int32_t& done);
     void Close();
     void WriteShape(IShape* shape);
+    // WriteShape for an output of the M or Z variant.
+    void WriteVariantShape(IShape* shape);
     void WriteCpg(const std::u16string& path) const;
     static void WriteText(const std::u16string& path, const std::string& text);
     // Runs one entry point's work when the writer is in the required state: 1 on success; 0 after an error,
@@ -126,10 +135,12 @@ private:
     int32_t m_record = -1;
 
     int m_codePage = 0;
+    int m_variant = 0;
     bool m_overwrite = true;
     State m_state = State::empty;
     std::u16string m_lastError;
     std::vector<int32_t> m_partCounts; // of the shape being written; reused for every record
+    CByteBuffer m_content;             // a record converted to the output's variant; reused likewise
 };
 
 // Creates the output files from the fields of the template's first attribute record. The fourth argument

@@ -1,5 +1,6 @@
 #include "shp/ShpWriter.h"
 
+#include "data/ShapeLayout.h"
 #include "platform/FileSystem.h"
 #include "platform/GenericEx.h"
 #include "platform/PathFunctions.h"
@@ -245,6 +246,8 @@ void CShpWriter::Create(const std::u16string& path) {
     }
     m_shapeType = shpNull;
     m_bounds.Clear();
+    m_zRange = SRange();
+    m_mRange = SRange();
     m_recordCount = 0;
     m_inPoly = false;
 }
@@ -424,6 +427,43 @@ void CShpWriter::WritePoly(int32_t shapeType, const CGeoPoint* points, const int
     m_bounds.AddBox(box);
 }
 
+void CShpWriter::WriteContent(int32_t shapeType, const uint8_t* content, std::size_t size) {
+    RequireOpen();
+    SShapeLayout layout;
+    if (ShapeCodeOfShpType(shapeType) == SHAPE_NULL || size % 2 != 0 ||
+        !ParseShapeLayout(shapeType, content, size, layout))
+        ThrowInvalidArg();
+    const int64_t length = 4 + static_cast<int64_t>(size);
+    const int32_t record = StartRecord(m_shp.Position(), length, shapeType);
+    PutRecordHeader(m_shp.Append(12), record, length, shapeType);
+    m_shp.Put(content, size);
+    // Content built elsewhere need not have its points on an 8-byte boundary; then they are read by copy.
+    const auto n = static_cast<std::size_t>(layout.points);
+    SBox box;
+    const uint8_t* points = content + layout.pointsOffset;
+    if (reinterpret_cast<std::uintptr_t>(points) % alignof(CGeoPoint) == 0) {
+        box.AddPoints(reinterpret_cast<const CGeoPoint*>(points), layout.points);
+    } else {
+        for (std::size_t i = 0; i < n; ++i) {
+            CGeoPoint point;
+            std::memcpy(&point, points + 16 * i, 16);
+            box.AddPoints(&point, 1);
+        }
+    }
+    m_bounds.AddBox(box);
+    for (std::size_t i = 0; layout.zOffset != 0 && i < n; ++i) {
+        double z;
+        std::memcpy(&z, content + layout.zOffset + 8 * i, 8);
+        m_zRange.Add(z);
+    }
+    for (std::size_t i = 0; layout.mOffset != 0 && i < n; ++i) {
+        double m;
+        std::memcpy(&m, content + layout.mOffset + 8 * i, 8);
+        if (IsMeasure(m))
+            m_mRange.Add(m);
+    }
+}
+
 void CShpWriter::Close() {
     RequireOpen();
     uint8_t header[kHeaderSize] = {};
@@ -431,6 +471,9 @@ void CShpWriter::Close() {
     PutLE32(header + 28, kVersion);
     PutLE32(header + 32, static_cast<uint32_t>(m_shapeType == shpNull ? shpPoint : m_shapeType));
     m_bounds.Store(header + 36);
+    const double ranges[4] = {m_zRange.low, m_zRange.high, m_mRange.low, m_mRange.high};
+    for (int i = 0; i < 4; ++i)
+        PutLEDouble(header + 68 + 8 * i, ranges[i]);
     PutBE32(header + 24, static_cast<uint32_t>(m_shp.Position() / 2));
     m_shp.Finish(header, sizeof header);
     PutBE32(header + 24, static_cast<uint32_t>(50 + 4 * static_cast<int64_t>(m_recordCount)));

@@ -10,11 +10,13 @@
 // of wrapping.
 //
 // Boxes: the header's box and each record's box grow with every point written; a box that has received no
-// point is written as four zeros.
+// point is written as four zeros. The header's z and m ranges grow with the values of the Z and M records
+// (WriteContent), measures without data left out; a range that has received nothing is written as zeros.
 
 #include "data/GeoTypes.h"
 #include "platform/SysFile.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -61,6 +63,11 @@ public:
     // A whole polyline or polygon record whose parts' points follow each other in points: writes what
     // BeginPoly, AddPart for every part and EndPoly write, in one piece when it fits the buffer.
     void WritePoly(int32_t shapeType, const CGeoPoint* points, const int32_t* partCounts, int partCount);
+
+    // A record of any non-null shape type whose content (without the shape type word) is given whole, as
+    // ShapeLayout.h lays it out: the bytes are written as they stand, and its points, z and m values go into
+    // the header's box and ranges. Raises CInvalidArgException for content that does not fit the type.
+    void WriteContent(int32_t shapeType, const uint8_t* content, std::size_t size);
 
     // Writes both headers (a file without any non-null record says shape type 1) and closes both files.
     // Raises on any write or close error.
@@ -122,6 +129,17 @@ private:
         void Store(uint8_t* out) const;
     };
 
+    // A range of z or m values.
+    struct SRange {
+        double low = 0.0, high = 0.0;
+        bool empty = true;
+        void Add(double v) {
+            low = empty ? v : std::min(low, v);
+            high = empty ? v : std::max(high, v);
+            empty = false;
+        }
+    };
+
     // Accounts for a record starting at recordStart with the given content length: checks the size limit,
     // counts it, takes its shape type into the header and writes its index entry. Returns the record number.
     int32_t StartRecord(uint64_t recordStart, int64_t contentBytes, int32_t shpType);
@@ -134,6 +152,8 @@ private:
     std::u16string m_shxPath;
     int32_t m_shapeType = shpNull;
     SBox m_bounds;
+    SRange m_zRange;
+    SRange m_mRange;
     int32_t m_recordCount = 0;
     int64_t m_maxFileWords = kMaxFileWords;
 

@@ -99,3 +99,24 @@ TEST(InfoTool, FailuresAndUsage) {
     EXPECT_EQ(Info({"a.shp", "b.shp"}).exitCode, 2);
     EXPECT_EQ(Info({"--help"}).exitCode, 0);
 }
+
+TEST(InfoTool, NamesTheZAndMVariantsOfShapeTypes) {
+    CTempDir dir;
+    const struct {
+        const char* type;
+        const char* wkt;
+        int variant;
+        const char* name;
+    } cases[] = {{"LINESTRINGZM", "LINESTRING ZM (0 0 1 2,1 1 3 4)", 2, "polyline Z"},
+                 {"POINTM", "POINT M (1 2 3)", 1, "point M"},
+                 {"MULTIPOINTZ", "MULTIPOINT Z ((1 2 3))", 2, "multipoint Z"}};
+    for (const auto& c : cases) {
+        const std::string path = dir.Path(std::string(c.type) + ".shp");
+        WriteOgrLayer(path, c.type, {{"ID", 'N', 4, 0}}, {{c.wkt, {"1"}}});
+        const json layer = InfoJson({"--json", "--records", path});
+        EXPECT_EQ(layer["shape_variant"], c.variant) << c.type;
+        EXPECT_EQ(layer["records"][0]["shape_variant"], c.variant) << c.type;
+        EXPECT_NE(Info({path}).out.find(std::string("Shape type:  ") + c.name + "\n"), std::string::npos)
+            << c.type;
+    }
+}

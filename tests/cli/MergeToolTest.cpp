@@ -371,7 +371,7 @@ TEST_F(MergeTool, FailuresSayWhyOnASecondLine) {
          CantCreate(dir.Path("none/out.shp")),
          {"No such file or directory"}},
         {"name too long", {"-o", longName, a, a}, CantCreate(longName), {"File name too long"}},
-        {"unknown code page", {"-o", out, odd, a}, CantOpen(odd), {"65000"}},
+        {"unknown code page", {"-o", out, odd, a}, CantOpenMain(odd), {"65000"}},
         {"shape types",
          {"-o", out, a, line},
          OtherShapeType(line),

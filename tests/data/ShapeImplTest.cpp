@@ -188,22 +188,33 @@ TEST(ShapeImpl, NullRecord) {
     EXPECT_EQ(shape->CopyPoints(0, &p, 1), 0);
 }
 
-// Z and M variants carry ranges and values after the points; they are read whole and reported as 2-D.
-TEST(ShapeImpl, ZAndMVariantsReportTwoDimensions) {
+// Z and M variants carry ranges and values after the points; they are read whole and reported as 2-D, and
+// their stored side hands out the z and m values. The m part is optional: the content length tells.
+TEST(ShapeImpl, ZAndMVariantsReportTwoDimensionsAndKeepTheirValues) {
     const Ring ring = test::SquareCw(0, 0, 4, 4);
-    const std::string zTail = test::LeDouble(1) + test::LeDouble(5) + std::string(8 * ring.size(), '\x11');
+    // A range and one value per point, counting up from first.
+    const auto tail = [&](double first) {
+        std::string bytes = test::LeDouble(first) + test::LeDouble(first + 4);
+        for (std::size_t i = 0; i < ring.size(); ++i)
+            bytes += test::LeDouble(first + static_cast<double>(i));
+        return bytes;
+    };
+    const double none = -1;
     const struct {
         int32_t shp;
         std::string content;
         int code;
         int points;
+        double z, m; // first values; none when the record holds none
     } cases[] = {
-        {11, test::PointContent(1, 2) + test::LeDouble(9) + test::LeDouble(0), SHAPE_POINT, 1},
-        {21, test::PointContent(1, 2) + test::LeDouble(0), SHAPE_POINT, 1},
-        {18, test::MultiPointContent(ring) + zTail, SHAPE_MULTIPOINT, 5},
-        {13, test::PolyContent({ring}) + zTail + zTail, SHAPE_POLYLINE, 5},
-        {15, test::PolyContent({ring}) + zTail + zTail, SHAPE_POLYGON, 5},
-        {25, test::PolyContent({ring}) + zTail, SHAPE_POLYGON, 5},
+        {11, test::PointContent(1, 2) + test::LeDouble(9) + test::LeDouble(3), SHAPE_POINT, 1, 9, 3},
+        {11, test::PointContent(1, 2) + test::LeDouble(9), SHAPE_POINT, 1, 9, none},
+        {21, test::PointContent(1, 2) + test::LeDouble(3), SHAPE_POINT, 1, none, 3},
+        {18, test::MultiPointContent(ring) + tail(10), SHAPE_MULTIPOINT, 5, 10, none},
+        {13, test::PolyContent({ring}) + tail(10) + tail(20), SHAPE_POLYLINE, 5, 10, 20},
+        {15, test::PolyContent({ring}) + tail(10) + tail(20), SHAPE_POLYGON, 5, 10, 20},
+        {25, test::PolyContent({ring}) + tail(20), SHAPE_POLYGON, 5, none, 20},
+        {23, test::PolyContent({ring}), SHAPE_POLYLINE, 5, none, none},
     };
     for (const auto& c : cases) {
         // Two records in a row: the second must start where the first's content ended.
@@ -217,9 +228,18 @@ TEST(ShapeImpl, ZAndMVariantsReportTwoDimensions) {
         EXPECT_EQ(n, c.points) << c.shp;
         EXPECT_EQ(shape->GetPartPoints(0)->x, c.code == SHAPE_POINT ? 1 : 0) << c.shp;
         EXPECT_EQ(shape->GetDataSize(), c.content.size());
+        EXPECT_EQ(shape->StoredShapeType(), c.shp);
+        const double* z = shape->ZValues();
+        const double* m = shape->MValues();
+        EXPECT_EQ(z != nullptr ? z[0] : none, c.z) << c.shp;
+        EXPECT_EQ(m != nullptr ? m[0] : none, c.m) << c.shp;
+        if (n > 1 && m != nullptr) {
+            EXPECT_EQ(m[n - 1], c.m + n - 1) << c.shp;
+        }
         ASSERT_EQ(shape->ReadFrom(&file), 1);
         EXPECT_EQ(shape->GetPartPoints(0)->y, 8);
         EXPECT_EQ(shape->GetRecordNumber(), 1);
+        EXPECT_EQ(shape->ZValues(), nullptr);
     }
 }
 
@@ -284,6 +304,8 @@ TEST(ShapeImpl, RefusesRecordsThatDoNotFit) {
          test::ShpRecord(1, 3, test::RawPolyContent(box, 2, 4, {0, 5}, four))},
         {"negative part start", test::ShpRecord(1, 3, test::RawPolyContent(box, 2, 4, {-1, 2}, four))},
         {"decreasing part starts", test::ShpRecord(1, 3, test::RawPolyContent(box, 3, 4, {0, 3, 2}, four))},
+        {"z type without z values", test::ShpRecord(1, 13, test::RawPolyContent(box, 1, 4, {0}, four))},
+        {"point z without z", test::ShpRecord(1, 11, test::PointContent(1, 2))},
     };
     for (const auto& c : cases) {
         auto shape = test::MakePolygon({four});

@@ -12,7 +12,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <filesystem>
+#include <sstream>
 
 using namespace fennick;
 using namespace fennick::test;
@@ -552,6 +554,38 @@ std::string StoredLayer(CTempDir& dir, const std::string& name, const std::vecto
     return dir.Path(name + ".shp");
 }
 
+// The WKT of record `record` of layer `layer`: kind POINT, MULTIPOINT, LINESTRING (two parts) or POLYGON
+// (with a hole), dims "", "Z", "M" or "ZM". Every vertex has a z and an m of its own.
+std::string ZmWkt(const std::string& kind, const std::string& dims, int layer, int record) {
+    int vertex = 0;
+    const auto at = [&](double x, double y) {
+        std::ostringstream s;
+        s.precision(17);
+        s << x << ' ' << y;
+        if (dims.find('Z') != std::string::npos)
+            s << ' ' << layer * 1000 + record + vertex * 0.25;
+        if (dims.find('M') != std::string::npos)
+            s << ' ' << -(layer * 100.0 + record) - vertex * 0.5;
+        ++vertex;
+        return s.str();
+    };
+    const double x = record % 50, y = record / 50 + 100 * layer;
+    const std::string head = kind == "LINESTRING" ? "MULTILINESTRING" : kind;
+    const std::string open = head + (dims.empty() ? "" : " " + dims) + " (";
+    if (kind == "POINT")
+        return open + at(x, y) + ")";
+    if (kind == "MULTIPOINT")
+        return open + "(" + at(x, y) + "),(" + at(x + 1, y) + "),(" + at(x, y + 1) + "))";
+    if (kind == "LINESTRING")
+        return open + "(" + at(x, y) + "," + at(x + 1, y) + "),(" + at(x, y + 1) + "," + at(x + 1, y + 1) +
+               "," + at(x + 1, y + 2) + "))";
+    std::string outer = at(x, y);
+    const std::string ring = "(" + outer + "," + at(x, y + 1) + "," + at(x + 1, y + 1) + "," + at(x + 1, y);
+    std::string inner = at(x + 0.25, y + 0.25);
+    return open + ring + "," + outer + "),(" + inner + "," + at(x + 0.75, y + 0.25) + "," +
+           at(x + 0.75, y + 0.75) + "," + at(x + 0.25, y + 0.75) + "," + inner + "))";
+}
+
 } // namespace
 
 // Stored nulls (blank or asterisk numbers, blank or zero dates, "?" and blank logicals) and dates come out as
@@ -633,5 +667,93 @@ TEST(ShpMergeTexts, TextsAndNumbersAreKeptOrTheMergeFails) {
         const std::string dbf = CTempDir::Read(dir.Path("out.dbf"));
         const std::size_t second = 32 * 3 + 1 + 31 + 1;
         EXPECT_EQ(dbf.substr(second, 20), c.stored + std::string(20 - c.stored.size(), ' '));
+    }
+}
+
+// Z and M survive: the output takes the widest variant of its inputs (Z, which carries M, over M over
+// 2-D), in the one-thread and the two-thread path. A record without Z gets 0, one without M no M or
+// the no-data value (below -1e38, which GDAL reads as it stands); the header's Z and M ranges cover
+// what was written.
+TEST_F(ShpMergeTest, ZAndMAreKeptInTheWidestVariantOfTheInputs) {
+    const int kBig = CShpFile::kTwoThreadRecords + 10;
+    const struct {
+        const char* kind;
+        const char* first;
+        const char* second;
+        uint32_t shpType;
+        int records;
+    } rows[] = {
+        {"POINT", "", "Z", 11, 9},        {"POINT", "M", "ZM", 11, 9},    {"LINESTRING", "M", "", 23, 9},
+        {"LINESTRING", "Z", "ZM", 13, 9}, {"POLYGON", "ZM", "Z", 15, 9},  {"POLYGON", "M", "M", 25, 9},
+        {"MULTIPOINT", "Z", "M", 18, 9},  {"MULTIPOINT", "", "M", 28, 9}, {"POLYGON", "", "Z", 15, kBig},
+    };
+    for (const auto& row : rows) {
+        const std::string what = std::string(row.kind) + " " + row.first + " + " + row.second;
+        std::vector<std::string> inputs;
+        for (int layer = 0; layer < 2; ++layer) {
+            const std::string dims = layer == 0 ? row.first : row.second;
+            std::vector<SOgrFeature> features;
+            for (int i = 0; i < row.records; ++i)
+                features.push_back({i % 7 == 5 ? "" : ZmWkt(row.kind, dims, layer, i), {"k"}});
+            inputs.push_back(dir.Path("in" + std::to_string(layer) + ".shp"));
+            WriteOgrLayer(inputs.back(), row.kind + dims, {{"NAME", 'C', 4, 0}}, features);
+        }
+        CShpMerge engine;
+        ASSERT_EQ(Run(Add(engine, inputs), dir.Path("out.shp")), u"") << what;
+        if (row.records == kBig) {
+            CShpMerge filtered;
+            Add(filtered, inputs);
+            filtered.m_filterField = u"NAME";
+            filtered.m_filterValuesText = u"k";
+            ASSERT_EQ(Run(filtered, dir.Path("one.shp")), u"") << what;
+            EXPECT_EQ(CTempDir::Read(dir.Path("out.shp")), CTempDir::Read(dir.Path("one.shp"))) << what;
+        }
+
+        const std::string shp = CTempDir::Read(dir.Path("out.shp"));
+        ASSERT_GE(shp.size(), 100u) << what;
+        EXPECT_EQ(LittleEndian32(shp, 32), row.shpType) << what;
+        EXPECT_EQ(CTempDir::Read(dir.Path("out.shx")).substr(28, 72), shp.substr(28, 72)) << what;
+        const bool outZ = row.shpType < 20;
+        const nlohmann::json out = OgrDump(dir.Path("out.shp"));
+        ASSERT_EQ(out["count"], 2 * row.records) << what;
+        double range[4] = {HUGE_VAL, -HUGE_VAL, HUGE_VAL, -HUGE_VAL}; // z min, z max, m min, m max
+        std::size_t at = 0;
+        for (const std::string& input : inputs) {
+            const nlohmann::json in = OgrDump(input);
+            for (const auto& feature : in["features"]) {
+                const auto& written = out["features"][at++];
+                ASSERT_EQ(written["wkt"].is_null(), feature["wkt"].is_null()) << what << " record " << at;
+                ASSERT_EQ(written["points"].size(), feature["points"].size()) << what << " record " << at;
+                for (std::size_t v = 0; v < feature["points"].size(); ++v) {
+                    const auto& p = feature["points"][v];
+                    const auto& q = written["points"][v];
+                    ASSERT_EQ(q[0], p[0]) << what << " record " << at;
+                    ASSERT_EQ(q[1], p[1]) << what << " record " << at;
+                    if (outZ) {
+                        const double z = p[2].is_null() ? 0.0 : p[2].get<double>();
+                        ASSERT_EQ(q[2], z) << what << " record " << at;
+                        range[0] = std::min(range[0], z);
+                        range[1] = std::max(range[1], z);
+                    } else {
+                        ASSERT_TRUE(q[2].is_null()) << what << " record " << at;
+                    }
+                    if (!p[3].is_null()) {
+                        ASSERT_EQ(q[3], p[3]) << what << " record " << at;
+                        range[2] = std::min(range[2], p[3].get<double>());
+                        range[3] = std::max(range[3], p[3].get<double>());
+                    } else if (!q[3].is_null()) {
+                        ASSERT_LT(q[3].get<double>(), -1e38) << what << " record " << at;
+                    }
+                }
+            }
+        }
+        // No measure at all gives the range 0 to 0, as GDAL writes it.
+        if (range[2] > range[3])
+            range[2] = range[3] = 0.0;
+        if (!outZ)
+            range[0] = range[1] = 0.0;
+        for (int k = 0; k < 4; ++k)
+            EXPECT_EQ(LittleEndianDouble(shp, 68 + 8 * static_cast<std::size_t>(k)), range[k])
+                << what << " " << k;
     }
 }

@@ -231,10 +231,16 @@ import sys, json
 from osgeo import ogr, gdal
 gdal.UseExceptions()
 try:
-    ds = ogr.Open(sys.argv[1])
+    # By default GDAL takes a layer's measures from its first record only; every record is asked here.
+    ds = gdal.OpenEx(sys.argv[1], gdal.OF_VECTOR, open_options=["ADJUST_GEOM_TYPE=ALL_SHAPES"])
 except Exception:
     print("null"); sys.exit(0)
 lyr = ds.GetLayer(0)
+def points(g):
+    if g.GetGeometryCount():
+        return [p for i in range(g.GetGeometryCount()) for p in points(g.GetGeometryRef(i))]
+    return [[g.GetX(i), g.GetY(i), g.GetZ(i) if g.Is3D() else None, g.GetM(i) if g.IsMeasured() else None]
+            for i in range(g.GetPointCount())]
 out = {"geom_type": ogr.GeometryTypeToName(lyr.GetGeomType()), "extent": list(lyr.GetExtent()),
        "count": lyr.GetFeatureCount(),
        "encoding": lyr.GetMetadataItem("SOURCE_ENCODING", "SHAPEFILE") or "",
@@ -243,7 +249,8 @@ out = {"geom_type": ogr.GeometryTypeToName(lyr.GetGeomType()), "extent": list(ly
 for feat in lyr:
     g = feat.GetGeometryRef()
     out["features"].append({"wkt": g.ExportToIsoWkt() if g is not None else None,
-                            "values": [feat.GetField(i) for i in range(feat.GetFieldCount())]})
+                            "values": [feat.GetField(i) for i in range(feat.GetFieldCount())],
+                            "points": points(g) if g is not None else []})
 print(json.dumps(out))
 )PY";
 

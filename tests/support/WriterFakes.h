@@ -141,7 +141,8 @@ CVariant Real(double value);
 
 // A shapefile as GDAL reads it (through its Python bindings): {"geom_type", "extent" [minx, maxx, miny,
 // maxy], "count", "encoding" (the code page GDAL took from the .cpg, or ""), "fields" [[name, type, width,
-// precision]...], "features" [{"wkt" (ISO WKT or null), "values" [...]}...]}. Null when GDAL cannot open it.
+// precision]...], "features" [{"wkt" (ISO WKT or null), "values" [...], "points" [[x, y, z or null, m or
+// null]...] of every part in order}...]}. Null when GDAL cannot open it.
 nlohmann::json OgrDump(const std::string& shpPath);
 
 // Reads integers out of file bytes.
