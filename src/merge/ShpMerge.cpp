@@ -215,9 +215,12 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
     // input's attributes, so the merge fails instead.
     if (IFieldDesc* fields = FieldsOf(first.Get()); fields != nullptr && fields->GetFieldCount() > 0) {
         CRef<IShapeAttr> attributes;
-        if (templateSet->MoveFirst() && (!templateSet->GetAttributes(attributes.Put()) || !attributes))
+        if (templateSet->MoveFirst() && (!templateSet->GetAttributes(attributes.Put()) || !attributes)) {
+            const std::u16string why = TakeFailureReason(); // the reader's own reason, when it left one
             ThrowGenericError(u"An error occurred while adding data from file.", m_files[0],
-                              u"The attributes of its first record cannot be read.");
+                              why.empty() ? u"The attributes of its first record cannot be read."
+                                          : u"The attributes of its first record cannot be read: " + why);
+        }
     }
     CRef<IRecset> selected = CRef<IRecset>::Adopt(SelectRecords(first.Get()));
 

@@ -6,7 +6,11 @@
 #include "platform/TextCase.h"
 
 #include <algorithm>
+#include <dirent.h>
+#include <mutex>
+#include <string_view>
 #include <sys/stat.h>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -104,35 +108,93 @@ bool FileExists(const std::u16string& path) {
     return PathExists(path);
 }
 
+namespace {
+
+// The names in one folder, listed once and kept while the folder stays unchanged (same file, same
+// modification time), so that opening many inputs of one large folder lists it once, not once per input.
+struct SFolderListing {
+    std::string folder;
+    dev_t device = 0;
+    ino_t inode = 0;
+    timespec modified{};
+    std::unordered_multimap<std::string, std::string> names; // by the name with ASCII letters folded
+};
+
+std::mutex g_listingLock;
+SFolderListing g_listing;
+
+std::string FoldedName(std::string_view name) {
+    std::string folded(name);
+    for (char& c : folded)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return folded;
+}
+
+// Calls f(name) for each name in the folder that equals name when ASCII letters are folded; false when the
+// folder cannot be read.
+template <class F> bool ForEachNameLike(const std::string& folder, std::string_view name, F&& f) {
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0)
+        return false;
+    std::lock_guard lock(g_listingLock);
+    if (g_listing.folder != folder || g_listing.device != st.st_dev || g_listing.inode != st.st_ino ||
+        g_listing.modified.tv_sec != st.st_mtim.tv_sec || g_listing.modified.tv_nsec != st.st_mtim.tv_nsec) {
+        DIR* dir = ::opendir(folder.c_str());
+        if (dir == nullptr)
+            return false;
+        g_listing.names.clear();
+        while (const dirent* entry = ::readdir(dir))
+            g_listing.names.emplace(FoldedName(entry->d_name), entry->d_name);
+        ::closedir(dir);
+        g_listing.folder = folder;
+        g_listing.device = st.st_dev;
+        g_listing.inode = st.st_ino;
+        g_listing.modified = st.st_mtim;
+    }
+    const auto [begin, end] = g_listing.names.equal_range(FoldedName(name));
+    for (auto it = begin; it != end; ++it)
+        f(it->second);
+    return true;
+}
+
+bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return FoldAsciiCase(static_cast<unsigned char>(x)) ==
+                      FoldAsciiCase(static_cast<unsigned char>(y));
+           });
+}
+
+} // namespace
+
 std::u16string FindCompanion(const std::u16string& mainPath, std::u16string_view extension) {
-    const std::u16string stem = JoinPath(GetDirectoryPart(mainPath), GetFileBaseName(mainPath), u".");
+    const std::u16string directory = GetDirectoryPart(mainPath);
+    const std::u16string stem = JoinPath(directory, GetFileBaseName(mainPath), u".");
     const std::u16string exact = stem + std::u16string(extension);
     if (PathExists(exact))
         return exact;
-    // Every spelling of the extension is tried rather than the folder listed, so opening many inputs of one
-    // large folder costs a few calls each. Two names of one file (a link) are one candidate.
-    std::u16string spelling(extension);
-    std::vector<std::size_t> letters;
-    for (std::size_t i = 0; i < spelling.size(); ++i)
-        if (FoldAsciiCase(spelling[i]) >= u'a' && FoldAsciiCase(spelling[i]) <= u'z')
-            letters.push_back(i);
-    if (letters.size() > 8) // no companion has such an extension, and 2^n spellings would be too many
-        return {};
+    // The base name as given, the extension in any letter case. Two names of one file (a link) are one
+    // candidate.
+    const std::string base = ToUtf8(GetFileBaseName(mainPath)) + ".";
+    const std::string wanted = ToUtf8(extension);
     std::vector<std::u16string> found;
     std::vector<std::pair<dev_t, ino_t>> files;
-    for (unsigned mask = 0; mask < (1u << letters.size()); ++mask) {
-        for (std::size_t k = 0; k < letters.size(); ++k) {
-            const char16_t lower = FoldAsciiCase(spelling[letters[k]]);
-            spelling[letters[k]] = (mask >> k & 1u) != 0 ? static_cast<char16_t>(lower - u'a' + u'A') : lower;
-        }
-        struct stat st {};
-        if (::stat(ToUtf8(stem + spelling).c_str(), &st) != 0 ||
-            std::find(files.begin(), files.end(), std::pair(st.st_dev, st.st_ino)) != files.end())
-            continue;
-        files.emplace_back(st.st_dev, st.st_ino);
-        found.push_back(stem + spelling);
-    }
+    ForEachNameLike(
+        directory.empty() ? std::string(".") : ToUtf8(directory), base + wanted,
+        [&](const std::string& name) {
+            if (name.size() != base.size() + wanted.size() || name.compare(0, base.size(), base) != 0 ||
+                !SameIgnoringAsciiCase(std::string_view(name).substr(base.size()), wanted))
+                return;
+            const std::u16string path = stem + FromUtf8(std::string_view(name).substr(base.size()));
+            struct stat st {};
+            if (::stat(ToUtf8(path).c_str(), &st) != 0 ||
+                std::find(files.begin(), files.end(), std::pair(st.st_dev, st.st_ino)) != files.end())
+                return;
+            files.emplace_back(st.st_dev, st.st_ino);
+            found.push_back(path);
+        });
     if (found.size() > 1) {
+        std::sort(found.begin(), found.end());
         std::u16string names = found[0];
         for (std::size_t i = 1; i < found.size(); ++i) {
             names += i + 1 == found.size() ? u" and " : u", ";
