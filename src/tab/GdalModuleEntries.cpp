@@ -31,7 +31,7 @@ int OpenMiTabTable(const std::u16string& path, IGeoDS** dataSource) {
         return 1;
     } catch (const CException& e) {
         // The half-opened source was released (and destroyed) on the way out.
-        t_openError = ToUtf8(e.FullText());
+        t_openError = ToUtf8(DescribeFailure(e));
     } catch (...) {
     }
     // GDAL's own words come first: they say what is wrong inside the table.
