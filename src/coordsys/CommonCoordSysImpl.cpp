@@ -59,6 +59,8 @@ int CCommonCoordSysImpl::GetCode() {
 int CCommonCoordSysImpl::SetFromWkt(const char16_t* wkt) {
     if (wkt == nullptr)
         return 0;
+    if (*wkt == u'\uFEFF')
+        ++wkt;
     return LoadWithRestore([wkt](CCoordSysDefinition& d) {
         std::string text;
         for (const char16_t* p = wkt; *p; ++p)
@@ -169,7 +171,9 @@ int CCommonCoordSysImpl::TransformRect(ICoordSys* source, CGeoRect* rect) {
         CGeoRect result;
         bool failed = false;
         if (!samples.empty()) {
-            failed = !destination->Transform(*from, samples.data(), samples.size());
+            // Without an operation nothing was converted, and the samples must not pass for results.
+            if (!destination->Transform(*from, samples.data(), samples.size()))
+                return 0;
             for (const CGeoPoint& p : samples) {
                 if (!std::isfinite(p.x) || !std::isfinite(p.y))
                     failed = true;

@@ -1,5 +1,7 @@
 #include "coordsys/CoordSysDefinition.h"
 
+#include "coordsys/UnitInfo.h"
+
 #include <cmath>
 #include <limits>
 
@@ -68,9 +70,18 @@ void CCoordSysDefinition::ComputeFactors() const {
         return;
     cachedPrimeMeridian = primeMeridian;
     cachedMetresPerUnit = linearUnit;
-    // Without a geographic code the angles of the text are taken as degrees.
-    const double unit = geographicCode != 0 ? angularUnit : kRadiansPerDegree;
-    cachedDegreesPerUnit = unit / kRadiansPerDegree;
+    // The angles are in the system's angular unit when it has a geographic code; without one, in a known
+    // angle unit the text named with its size (an ESRI text in grads), taken at the unit's exact size;
+    // otherwise in degrees.
+    double named = 0.0;
+    if (geographicCode != 0)
+        cachedDegreesPerUnit = angularUnit / kRadiansPerDegree;
+    else if (angularUnitCode > 9100 && angularUnitCode < 9200 &&
+             AngularUnitInfo(angularUnitCode, nullptr, &named) &&
+             std::fabs(named * kRadiansPerDegree - angularUnit) < 1e-12)
+        cachedDegreesPerUnit = named;
+    else
+        cachedDegreesPerUnit = 1.0;
     if (std::fabs(cachedDegreesPerUnit - 1.0) < 1e-9)
         cachedDegreesPerUnit = 1.0;
     factorsReady = 1;

@@ -30,6 +30,10 @@ enum ProjParamSlot : int {
     PARAM_SLOT_COUNT = 18,
 };
 
+// The native projection code of Web Mercator: spherical Mercator equations on the geographic system's
+// ellipsoidal coordinates, as EPSG 3857 and ESRI's Mercator_Auxiliary_Sphere define it.
+constexpr int kProjectionWebMercator = 100;
+
 // Radians per degree as the definitions store it.
 constexpr double kRadiansPerDegree = 0.0174532925199433;
 

@@ -1,6 +1,7 @@
 #include "coordsys/EpsgCatalogue.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace fennick {
 
@@ -13,13 +14,26 @@ template <class Row> const Row* FindByCode(const Row* rows, size_t count, int co
     return it != end && it->code == code ? it : nullptr;
 }
 
+// Web Mercator, which the generated table leaves out with its method (1024, Popular Visualisation Pseudo
+// Mercator). The withdrawn 3785 is read as its successor 3857, as PROJ reads it.
+// clang-format off
+const SEpsgProjectedRow kWebMercatorRows[] = {
+    {3785, "Popular Visualisation CRS / Mercator", 9001, 4326, 0, 1024,
+     {{8801, "0", 9102}, {8802, "0", 9102}, {8806, "0", 9001}, {8807, "0", 9001}, {0, "", 0}, {0, "", 0}, {0, "", 0}}},
+    {3857, "WGS 84 / Pseudo-Mercator", 9001, 4326, 0, 1024,
+     {{8801, "0", 9102}, {8802, "0", 9102}, {8806, "0", 9001}, {8807, "0", 9001}, {0, "", 0}, {0, "", 0}, {0, "", 0}}},
+};
+// clang-format on
+
 } // namespace
 
 const SEpsgGeographicRow* FindEpsgGeographic(int code) {
     return FindByCode(kEpsgGeographicRows, kEpsgGeographicRowCount, code);
 }
 const SEpsgProjectedRow* FindEpsgProjected(int code) {
-    return FindByCode(kEpsgProjectedRows, kEpsgProjectedRowCount, code);
+    if (const SEpsgProjectedRow* row = FindByCode(kEpsgProjectedRows, kEpsgProjectedRowCount, code))
+        return row;
+    return FindByCode(kWebMercatorRows, std::size(kWebMercatorRows), code);
 }
 const SEpsgUnitRow* FindEpsgUnit(int code) {
     return FindByCode(kEpsgUnitRows, kEpsgUnitRowCount, code);

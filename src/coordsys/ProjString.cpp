@@ -196,6 +196,15 @@ void AppendProjection(std::string& out, const CCoordSysDefinition& d) {
             AppendSlot(out, d, p.slots[i]);
         }
         out += p.pieces[p.count];
+        // Two standard parallels with a scale factor other than 1 (as ArcGIS may write them).
+        if (p.code == 20) {
+            const double scale = d.GetNormParam(PARAM_SCALE_FACTOR, 1.0);
+            if (scale != 1.0) {
+                out += "+k_0=";
+                AppendG16(out, scale);
+                out += ' ';
+            }
+        }
         return;
     }
 }
@@ -301,12 +310,37 @@ void AppendUnits(std::string& out, const CCoordSysDefinition& d) {
     out += ' ';
 }
 
+// Web Mercator as PROJ writes it: the sphere of the semi-major axis, and a null grid so that the
+// geographic coordinates are taken as they are, without a datum change.
+void AppendWebMercator(std::string& out, const CCoordSysDefinition& d) {
+    out += "+proj=merc +a=";
+    AppendG16(out, d.semiMajorAxis);
+    out += " +b=";
+    AppendG16(out, d.semiMajorAxis);
+    out += " +lat_ts=";
+    AppendG16(out, d.GetNormParam(PARAM_LATITUDE_OF_ORIGIN, 0.0));
+    out += " +lon_0=";
+    AppendG16(out, ProjLongitude(d, PARAM_CENTRAL_MERIDIAN, 0.0));
+    out += " +x_0=";
+    AppendG16(out, d.GetNormParam(PARAM_FALSE_EASTING, 0.0));
+    out += " +y_0=";
+    AppendG16(out, d.GetNormParam(PARAM_FALSE_NORTHING, 0.0));
+    out += " +k=1 ";
+    AppendUnits(out, d);
+    out += "+nadgrids=@null +wktext +no_defs ";
+}
+
 } // namespace
 
 int BuildProjString(const CCoordSysDefinition& definition, std::string& out) {
     if (definition.empty)
         return 0;
     std::string text;
+    if (definition.projected && definition.projection == kProjectionWebMercator) {
+        AppendWebMercator(text, definition);
+        out = std::move(text);
+        return 1;
+    }
     AppendProjection(text, definition);
     AppendEllipsoid(text, definition);
     AppendDatum(text, definition);

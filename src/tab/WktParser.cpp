@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <ogr_spatialref.h>
@@ -39,6 +40,7 @@ const SNameCode kProjectionNames[] = {
     {"VanDerGrinten", 29}, {"Van_der_Grinten_I", 29}, {"Gauss_Kruger", 5}, {"Mercator", 4},
     {"Equidistant_Cylindrical", 52}, {"Plate_Carree", 52}, {"Winkel_I", 18}, {"Winkel_II", 19},
     {"Quartic_Authalic", 22}, {"Loximuthal", 23}, {"Bonne", 24}, {"Two_Point_Equidistant", 31},
+    {"Mercator_Auxiliary_Sphere", kProjectionWebMercator},
 };
 
 const SNameCode kParameterNames[] = {
@@ -220,6 +222,9 @@ int ProjectionCodeFromName(const char* name) {
 int ParseWktDefinition(CCoordSysDefinition& d, const char* wkt) {
     if (wkt == nullptr)
         return 0;
+    // Editors on other systems may start the file with a UTF-8 byte-order mark.
+    if (std::strncmp(wkt, "\xEF\xBB\xBF", 3) == 0)
+        wkt += 3;
     OGR_SRSNode root;
     const char* cursor = wkt;
     if (root.importFromWkt(&cursor) != OGRERR_NONE || !IsCoordinateSystemTree(root))
@@ -249,14 +254,27 @@ int ParseWktDefinition(CCoordSysDefinition& d, const char* wkt) {
         const char* name = node->GetChild(0)->GetValue();
         projection = ProjectionCodeFromName(name);
         albers = Equal(name, "Albers");
+        // ArcGIS writes a scale factor (usually 1) beside two standard parallels; only a text with a single
+        // parallel, or two equal ones, is the one-parallel form.
         if (projection == 20) {
             const double scale = ReadSlot(projcs, PARAM_SCALE_FACTOR, albers);
-            if (scale != kUnset && scale != 2.0)
+            const double first = ReadSlot(projcs, PARAM_STANDARD_PARALLEL_1, albers);
+            const double second = ReadSlot(projcs, PARAM_STANDARD_PARALLEL_2, albers);
+            if (scale != kUnset && scale != 2.0 && (second == kUnset || second == first))
                 projection = 54;
         }
+        // Only the auxiliary sphere on the semi-major axis (type 0) is the Web Mercator that GDAL reads.
+        double sphereType = 0.0;
+        if (projection == kProjectionWebMercator &&
+            FindParameter(projcs, "Auxiliary_Sphere_Type", &sphereType) && sphereType != 0.0)
+            projection = 0;
     }
 
     if (Equal(root.GetValue(), "LOCAL_CS"))
+        return 0;
+    // A projection this reader does not know cannot be converted; reading it as geographic would misplace
+    // every point.
+    if (projcs != nullptr && projection == 0)
         return 0;
 
     if (projection != 0) {

@@ -8,10 +8,13 @@
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
+#include <proj.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace fennick {
@@ -68,6 +71,63 @@ CGeoPoint Cs2cs(const std::string& from, const std::string& to, double a, double
         pclose(pipe);
     }
     return out;
+}
+
+// projinfo's text for a definition it reads ("EPSG:n" or "@file") in a format; empty when it cannot.
+std::string Projinfo(const std::string& definition, const std::string& format = "PROJ") {
+    std::string out;
+    const std::string command = "projinfo -o " + format + " -q " + Quote(definition) + " 2>/dev/null";
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, pipe))
+            out += buffer;
+        pclose(pipe);
+    }
+    while (!out.empty() && std::isspace(static_cast<unsigned char>(out.back())))
+        out.pop_back();
+    return out;
+}
+
+// Where the system of a PROJ string puts a point given in degrees on its own geographic system (no datum
+// change), through PROJ's API; the system's type is returned too.
+CGeoPoint Project(const std::string& projString, double lon, double lat, PJ_TYPE* type) {
+    PJ_CONTEXT* ctx = proj_context_create();
+    proj_log_level(ctx, PJ_LOG_NONE);
+    CGeoPoint out{NAN, NAN};
+    PJ* crs = proj_create(ctx, (projString + " +type=crs").c_str());
+    if (crs != nullptr && proj_get_type(crs) == PJ_TYPE_BOUND_CRS) {
+        PJ* base = proj_get_source_crs(ctx, crs);
+        proj_destroy(crs);
+        crs = base;
+    }
+    *type = crs ? proj_get_type(crs) : PJ_TYPE_UNKNOWN;
+    PJ* geo = crs ? proj_crs_get_geodetic_crs(ctx, crs) : nullptr;
+    PJ* op = geo ? proj_create_crs_to_crs_from_pj(ctx, geo, crs, nullptr, nullptr) : nullptr;
+    PJ* norm = op ? proj_normalize_for_visualization(ctx, op) : nullptr;
+    if (norm != nullptr) {
+        const PJ_COORD c = proj_trans(norm, PJ_FWD, proj_coord(lon, lat, 0, 0));
+        out = {c.xy.x, c.xy.y};
+    }
+    for (PJ* pj : {norm, op, geo, crs})
+        proj_destroy(pj);
+    proj_context_destroy(ctx);
+    return out;
+}
+
+// The ".prj" ArcGIS writes for NAD83 State Plane Virginia North (US feet): two standard parallels and a
+// scale factor.
+const std::string kVirginiaNorth =
+    "PROJCS[\"NAD_1983_StatePlane_Virginia_North_FIPS_4501_Feet\",GEOGCS[\"GCS_North_American_1983\","
+    "DATUM[\"D_North_American_1983\",SPHEROID[\"GRS_1980\",6378137.0,298.257222101]],PRIMEM[\"Greenwich\",0."
+    "0],"
+    "UNIT[\"Degree\",0.0174532925199433]],PROJECTION[\"Lambert_Conformal_Conic\"],"
+    "PARAMETER[\"False_Easting\",11482916.66666666],PARAMETER[\"False_Northing\",6561666.666666666],"
+    "PARAMETER[\"Central_Meridian\",-78.5],PARAMETER[\"Standard_Parallel_1\",38.03333333333333],"
+    "PARAMETER[\"Standard_Parallel_2\",39.2],PARAMETER[\"Scale_Factor\",1.0],"
+    "PARAMETER[\"Latitude_Of_Origin\",37.66666666666666],UNIT[\"Foot_US\",0.3048006096012192]]";
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+    return text.replace(text.find(from), from.size(), to);
 }
 
 class CFakeShape : public CUnknownImpl<IShape> {
@@ -202,6 +262,68 @@ TEST(CoordSysObject, ParisMeridianProjectionAgreesWithCs2cs) {
     const CGeoPoint expected = Cs2cs(geo, projected, 0.5, 46.0);
     EXPECT_NEAR(p.x, expected.x, 1e-3);
     EXPECT_NEAR(p.y, expected.y, 1e-3);
+}
+
+// Each definition, by EPSG code or as a ".prj" file (ArcGIS's, or the ESRI text projinfo writes for a code),
+// must put a point where PROJ's own reading of the same code or text puts it, in the same kind of system;
+// one PROJ cannot read must not load.
+TEST(CoordSysObject, DefinitionsAgreeWithProjinfo) {
+    struct Case {
+        std::string definition; // "EPSG:n", "prj:AUTHORITY:n" (projinfo's ESRI text as a ".prj") or WKT
+        double lon, lat;
+        std::string prefix = ""; // bytes before the text in the file only
+    };
+    const Case cases[] = {
+        {kVirginiaNorth, -77.5, 38.9},
+        {Replace(kVirginiaNorth, "\"Scale_Factor\",1.0", "\"Scale_Factor\",0.9999"), -77.5, 38.9},
+        {kVirginiaNorth, -77.5, 38.9, "\xEF\xBB\xBF"},
+        {"EPSG:3857", 10, 50},
+        {"EPSG:3785", -120, -40},
+        {"prj:ESRI:102100", 10, 50},
+        {"prj:EPSG:27572", 0.5, 46}, // NTF Paris Lambert zone II: parameters in grads, no authority
+        {Replace(kVirginiaNorth, "Lambert_Conformal_Conic", "Lambert_Conformal_Conica"), -77.5, 38.9},
+    };
+    CTempDir dir;
+    for (const Case& c : cases) {
+        std::string reference;
+        auto cs = Create();
+        int loaded = 0;
+        if (c.definition.rfind("EPSG:", 0) == 0) {
+            reference = Projinfo(c.definition);
+            loaded = cs->SetFromCode(std::stoi(c.definition.substr(5)));
+        } else {
+            const std::string text = c.definition.rfind("prj:", 0) == 0
+                                         ? Projinfo(c.definition.substr(4), "WKT1_ESRI")
+                                         : c.definition;
+            ASSERT_FALSE(text.empty());
+            reference = Projinfo("@" + dir.Write("reference.prj", text));
+            loaded = cs->LoadFromFile(FromUtf8(dir.Write("a.prj", c.prefix + text)).c_str());
+        }
+        const std::string ours = ProjStringOf(cs.Get());
+        SCOPED_TRACE(c.definition.substr(0, 60) + "\n ours: " + ours + "\n projinfo: " + reference);
+        EXPECT_EQ(loaded, reference.empty() ? 0 : 1);
+        if (reference.empty() || !loaded)
+            continue;
+        PJ_TYPE ourType, referenceType;
+        const CGeoPoint a = Project(ours, c.lon, c.lat, &ourType);
+        const CGeoPoint b = Project(reference, c.lon, c.lat, &referenceType);
+        EXPECT_EQ(ourType, referenceType);
+        EXPECT_NEAR(a.x, b.x, 1e-3);
+        EXPECT_NEAR(a.y, b.y, 1e-3);
+    }
+}
+
+// A pair of systems PROJ has no operation between (another planet's sphere) fails every conversion and
+// leaves the coordinates alone.
+TEST(CoordSysObject, ConversionWithoutAnOperationFails) {
+    auto mars = FromWkt("GEOGCS[\"Mars\",DATUM[\"D_Mars\",SPHEROID[\"Mars\",3396190,169.8944472236118]],"
+                        "PRIMEM[\"Greenwich\",0],UNIT[\"Degree\",0.0174532925199433]]");
+    auto wgs84 = FromCode(4326);
+    ASSERT_TRUE(std::isnan(Cs2cs("'+proj=longlat +a=3396190 +rf=169.8944472236118'", "EPSG:4326", 1, 2).x));
+    CGeoRect r{1, 3, 2, 2};
+    EXPECT_EQ(wgs84->TransformRect(mars.Get(), &r), 0);
+    EXPECT_EQ(r.left, 1.0);
+    EXPECT_EQ(r.top, 3.0);
 }
 
 TEST(CoordSysObject, EmptySideMakesTransformsNoOps) {

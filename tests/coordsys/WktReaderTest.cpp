@@ -155,12 +155,18 @@ TEST(WktReader, ChildrenOutOfOrderAreNormalised) {
     EXPECT_EQ(d.semiMajorAxis, 6378388.0);
 }
 
-TEST(WktReader, UnknownProjectionReadsAsGeographic) {
+// An unknown projection, or an auxiliary sphere other than the semi-major axis's, fails and empties the
+// definition rather than passing for a geographic system.
+TEST(WktReader, UnknownProjectionFailsTheRead) {
     CCoordSysDefinition d;
-    ASSERT_EQ(ReadWktDefinition(d, Projcs("Mercator_Auxiliary_Sphere", Param("central_meridian", 0)).c_str()),
-              1);
-    EXPECT_EQ(d.projected, 0);
-    EXPECT_EQ(d.empty, 0);
+    const std::string unknown[] = {Projcs("Fancy_Projection", Param("central_meridian", 0)),
+                                   Projcs("Mercator_Auxiliary_Sphere",
+                                          Param("central_meridian", 0) + Param("Auxiliary_Sphere_Type", 2))};
+    for (const std::string& wkt : unknown) {
+        ASSERT_EQ(ReadWktDefinition(d, kGeogcs.c_str()), 1);
+        EXPECT_EQ(ReadWktDefinition(d, wkt.c_str()), 0) << wkt;
+        EXPECT_EQ(d.empty, 1);
+    }
 }
 
 TEST(WktReader, BadTextLeavesTheDefinitionAndLocalCsEmptiesIt) {
