@@ -2,6 +2,8 @@
 // The built-in EPSG catalogue: plain tables compiled from PROJ's database by tools/gen_epsg_catalogue.py,
 // each sorted by code, and the lookups that find a row by its code (null when the code is not in the table).
 // Numbers that the angle reader may have to read as sexagesimal text are kept as text.
+// FindEpsgProjected also finds Web Mercator (3857, 3785) in a small hand-written table the generator leaves
+// out.
 
 #include <cstddef>
 
