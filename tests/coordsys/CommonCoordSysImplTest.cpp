@@ -296,7 +296,11 @@ TEST(CoordSysObject, DefinitionsAgreeWithProjinfo) {
                                          ? Projinfo(c.definition.substr(4), "WKT1_ESRI")
                                          : c.definition;
             ASSERT_FALSE(text.empty());
-            reference = Projinfo("@" + dir.Write("reference.prj", text));
+            // Appended, not concatenated: GCC 12 at -O3 warns falsely (-Wrestrict) on a literal +
+            // std::string.
+            std::string at = "@";
+            at += dir.Write("reference.prj", text);
+            reference = Projinfo(at);
             loaded = cs->LoadFromFile(FromUtf8(dir.Write("a.prj", c.prefix + text)).c_str());
         }
         const std::string ours = ProjStringOf(cs.Get());
