@@ -19,22 +19,10 @@ static_assert(sizeof(CGeoPoint) == 16);
 namespace {
 
 constexpr std::size_t BOX_SIZE = 32;
-constexpr std::size_t MULTIPOINT_POINTS = 36;
-constexpr std::size_t POLY_STARTS = 40;
 // Slack so the content can be moved to put its point array on an 8-byte boundary.
 constexpr std::size_t ALIGN_SLACK = 8;
 // The largest record content a shapefile can describe (a 32-bit word count).
 constexpr uint64_t MAX_CONTENT = 0xFFFFFFFFull;
-
-int32_t ReadInt32(const uint8_t* p) {
-    int32_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-void WriteInt32(uint8_t* p, int32_t v) {
-    std::memcpy(p, &v, sizeof v);
-}
 
 int32_t ReadBigInt32(const uint8_t* p) {
     return static_cast<int32_t>(static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
@@ -248,13 +236,13 @@ int CShapeImpl::CopyFrom(IShape* source, int record) {
             size = 16;
             pointsOffset = 0;
         } else if (type == SHAPE_MULTIPOINT) {
-            size = MULTIPOINT_POINTS + 16 * static_cast<uint64_t>(n);
-            pointsOffset = MULTIPOINT_POINTS;
+            size = kMultiPointPoints + 16 * static_cast<uint64_t>(n);
+            pointsOffset = kMultiPointPoints;
         } else if (IsPoly(type)) {
             if (p < 0)
                 ThrowUser();
-            size = POLY_STARTS + 4 * static_cast<uint64_t>(p) + 16 * static_cast<uint64_t>(n);
-            pointsOffset = POLY_STARTS + 4 * static_cast<std::size_t>(p);
+            size = kPolyStarts + 4 * static_cast<uint64_t>(p) + 16 * static_cast<uint64_t>(n);
+            pointsOffset = kPolyStarts + 4 * static_cast<std::size_t>(p);
         } else {
             ThrowUser();
         }
@@ -295,7 +283,7 @@ int CShapeImpl::CopyFrom(IShape* source, int record) {
                     const CGeoPoint* from = source->GetPartPoints(i);
                     if (!from && k > 0)
                         ThrowUser();
-                    WriteInt32(c + POLY_STARTS + 4 * static_cast<std::size_t>(i), total);
+                    WriteInt32(c + kPolyStarts + 4 * static_cast<std::size_t>(i), total);
                     if (k > 0)
                         std::memcpy(points + total, from, sizeof(CGeoPoint) * static_cast<std::size_t>(k));
                     total += k;

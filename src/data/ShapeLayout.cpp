@@ -14,20 +14,8 @@ static_assert(std::endian::native == std::endian::little,
 
 namespace {
 
-constexpr std::size_t kMultiPointPoints = 36;
-constexpr std::size_t kPolyStarts = 40;
 // The largest content a record can describe: its length in 16-bit words, type word included, is an int32.
 constexpr uint64_t kMaxContent = 0xFFFFFFFAull;
-
-int32_t ReadInt32(const uint8_t* p) {
-    int32_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-void WriteInt32(uint8_t* p, int32_t v) {
-    std::memcpy(p, &v, sizeof v);
-}
 
 void WriteDoubles(uint8_t* p, const double* v, std::size_t count) {
     std::memcpy(p, v, 8 * count);

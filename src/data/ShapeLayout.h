@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace fennick {
 
@@ -27,6 +28,20 @@ struct SShapeLayout {
     std::size_t zOffset = 0;
     std::size_t mOffset = 0;
 };
+
+// Where a multipoint's points and a poly's part starts begin in a record's content.
+constexpr std::size_t kMultiPointPoints = 36;
+constexpr std::size_t kPolyStarts = 40;
+
+// The content's 32-bit integers, little-endian as stored (and as this platform keeps them).
+inline int32_t ReadInt32(const uint8_t* p) {
+    int32_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+inline void WriteInt32(uint8_t* p, int32_t v) {
+    std::memcpy(p, &v, sizeof v);
+}
 
 // The measure written where a record has none, and the test for a measure that holds data (NaN holds none).
 constexpr double kNoMeasure = -1e39;

@@ -310,10 +310,9 @@ void CAttributeWriter::Write(int32_t record, IShapeAttr* values) {
         m_queried = QueryStoredRecord(values);
     }
     const IStoredRecord* stored = m_queried;
-    for (const SFieldMap& field : m_fieldMap) {
-        if (stored != nullptr ? !WriteStored(record, field, *stored) : true)
+    for (const SFieldMap& field : m_fieldMap)
+        if (stored == nullptr || !WriteStored(record, field, *stored))
             WriteValue(record, field, values);
-    }
 }
 
 bool CAttributeWriter::WriteStored(int32_t record, const SFieldMap& field, const IStoredRecord& stored) {
