@@ -5,6 +5,8 @@
 
 #include "data/IExpression.h"
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,6 +50,25 @@ public:
     // fails the merge. The check is made under the output's lock, so two merges never mix their files.
     bool m_overwrite = true;
 
+    // Options beyond the positional merge; each is off by default, which keeps the merge as described above.
+    // Fields are matched by name, letter case ignored, instead of by position: the output has the first
+    // input's fields, then each field a later input adds, widened so that every input's values fit.
+    bool m_matchNames = false;
+    // When not empty: a character field of this name, added last, holding each record's input file name.
+    std::u16string m_sourceField;
+    // Records of an input whose coordinate system differs from the first input's are converted into it.
+    bool m_reproject = false;
+    // A record that cannot be read or written is left out and reported instead of failing its input.
+    bool m_skipBadRecords = false;
+    // Called for each record left out: the input's path, the record's number in it (from 1) and why.
+    std::function<void(const std::u16string& path, int64_t record, const std::u16string& reason)> m_onSkipped;
+
+    // What the last Check found worth saying without failing: one line per input whose coordinate system
+    // differs from the first input's, naming both systems.
+    const std::vector<std::u16string>& Warnings() const { return m_warnings; }
+    // Records left out by the last Merge (m_skipBadRecords).
+    int64_t SkippedRecords() const { return m_skippedRecords; }
+
 private:
     void SetupFilter(IGeoDS* first);
     // SelectAll without a filter, else a search with this engine as the expression; null when nothing passes.
@@ -57,6 +78,8 @@ private:
     int m_filterFieldIndex = -1;
     std::vector<std::u16string> m_filterValues;
     bool m_validated = false;
+    std::vector<std::u16string> m_warnings;
+    int64_t m_skippedRecords = 0;
     int m_variant = 0; // of the output: the widest of the inputs' (ShapeVariant), set by Check
 };
 
