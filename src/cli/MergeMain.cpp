@@ -27,23 +27,39 @@ using namespace fennick;
 namespace {
 
 const char* const kUsage =
-    "Usage: fennick-merge [--check] [--where FIELD=V1,V2,...] [--overwrite] [--quiet] -o OUTPUT INPUT INPUT "
-    "[INPUT...]\n";
+    "Usage: fennick-merge [--check] [--where FIELD=V1,V2,...] [--match-names] [--source-field NAME] "
+    "[--overwrite]\n"
+    "                     [--quiet] -o OUTPUT INPUT INPUT [INPUT...]\n";
 
 const char* const kHelp =
     "Merges two or more shapefiles or MapInfo TAB tables with the same shape type and column layout into "
     "one\n"
     "new shapefile (.shp, .shx, .dbf, and the first input's .prj), input after input in the order given.\n"
+    "With --match-names the column layouts may differ: fields are matched by name.\n"
     "\n"
     "Options:\n"
     "  -o, --output OUTPUT   the new shapefile (.shp)\n"
     "      --check           only check that the inputs can be merged, and show what was read from each\n"
     "      --where F=V1,V2   copy only records whose field F equals one of the values (letter case ignored;\n"
     "                        values are split at commas and kept with their blanks)\n"
+    "      --match-names     match fields by name, letter case ignored, instead of by position: the output\n"
+    "                        has the first input's fields, then each field a later input adds; a field\n"
+    "                        takes the width, decimals and type that hold every input's values (integer\n"
+    "                        and real give real); an input without a field gets nulls there\n"
+    "      --source-field NAME\n"
+    "                        add a text field NAME, last, holding each record's input file name\n"
     "      --overwrite       replace an existing OUTPUT\n"
     "  -q, --quiet           no progress bar\n"
     "  -h, --help            this text\n"
     "      --version         the version\n"
+    "\n"
+    "Examples:\n"
+    "  fennick-merge -o all.shp 2019.shp 2020.shp 2021.shp\n"
+    "  fennick-merge --check 2019.shp roads.tab\n"
+    "  fennick-merge --where TYPE=park,garden -o green.shp north.shp south.shp\n"
+    "  fennick-merge --match-names -o all.shp 2019.shp 2020.shp    (2020 has its fields in another order)\n"
+    "  fennick-merge --source-field SOURCE -o all.shp north.shp south.shp    (SOURCE: north.shp, south.shp)\n"
+    "  fennick-merge --overwrite -q -o all.shp 2019.shp 2020.shp\n"
     "\n"
     "Exit status: 0 success, 1 the check or the merge failed (the reason is printed), 2 wrong usage.\n"
     "Ctrl+C cancels the merge after the input being copied; no output is left.\n";
@@ -53,6 +69,8 @@ struct SOptions {
     bool overwrite = false;
     bool quiet = false;
     bool haveWhere = false;
+    bool matchNames = false;
+    std::string sourceField;
     std::string output;
     std::string whereField;
     std::string whereValues;
@@ -87,8 +105,11 @@ std::optional<int> ParseArguments(int argc, char** argv, SOptions& options) {
             options.overwrite = true;
         } else if (arg == "-q" || arg == "--quiet") {
             options.quiet = true;
-        } else if (arg == "-o" || arg == "--output" || arg == "--where" || arg.rfind("--output=", 0) == 0 ||
-                   arg.rfind("--where=", 0) == 0) {
+        } else if (arg == "--match-names") {
+            options.matchNames = true;
+        } else if (arg == "-o" || arg == "--output" || arg == "--where" || arg == "--source-field" ||
+                   arg.rfind("--output=", 0) == 0 || arg.rfind("--where=", 0) == 0 ||
+                   arg.rfind("--source-field=", 0) == 0) {
             // The value follows either after "=" or as the next argument.
             const auto eqSign = arg.find('=');
             const std::string name = arg.substr(0, eqSign);
@@ -106,6 +127,10 @@ std::optional<int> ParseArguments(int argc, char** argv, SOptions& options) {
                 options.haveWhere = true;
                 options.whereField = value.substr(0, eq);
                 options.whereValues = value.substr(eq + 1);
+            } else if (name == "--source-field") {
+                if (value.empty())
+                    return UsageError("--source-field needs a field name");
+                options.sourceField = value;
             } else {
                 options.output = value;
             }
@@ -171,6 +196,8 @@ int main(int argc, char** argv) {
 
     CShpMerge engine;
     engine.m_overwrite = options.overwrite;
+    engine.m_matchNames = options.matchNames;
+    engine.m_sourceField = FromUtf8(options.sourceField);
     for (const std::string& input : options.inputs)
         engine.AddFile(FromUtf8(input));
     if (options.haveWhere) {

@@ -21,6 +21,8 @@
 #include "shp/XBaseDatabase.h"
 
 #include <algorithm>
+#include <map>
+#include <optional>
 
 namespace fennick {
 
@@ -43,18 +45,22 @@ IFieldDesc* FieldsOf(IGeoDS* source) {
 }
 
 // A column as the reason for a layout difference names it: NAME character(30) or AREA real(18.6).
-std::u16string DescribeField(IFieldDesc* fields, int index) {
-    CIString name;
-    fields->GetFieldName(index, &name);
-    std::u16string text = name.Str() + u" " + FromUtf8(FieldTypeName(fields->GetFieldType(index))) + u"(" +
-                          Utf16Number(fields->GetFieldWidth(index));
+std::u16string DescribeColumn(const std::u16string& name, int type, int width, int decimals) {
+    std::u16string text = name + u" " + FromUtf8(FieldTypeName(type)) + u"(" + Utf16Number(width);
     // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) on a literal + std::u16string&&.
-    if (fields->GetFieldDecimals(index) != 0) {
+    if (decimals != 0) {
         text += u'.';
-        text += Utf16Number(fields->GetFieldDecimals(index));
+        text += Utf16Number(decimals);
     }
     text += u')';
     return text;
+}
+
+std::u16string DescribeField(IFieldDesc* fields, int index) {
+    CIString name;
+    fields->GetFieldName(index, &name);
+    return DescribeColumn(name.Str(), fields->GetFieldType(index), fields->GetFieldWidth(index),
+                          fields->GetFieldDecimals(index));
 }
 
 // Empty when other has the reference's column layout, else the first difference: count, or the position and
@@ -96,9 +102,187 @@ int OutputCodePage(IGeoDS* first) {
     return codePage > 0 ? codePage : 0;
 }
 
+// The output's fields and, per input, what feeds each of them: one of its fields, a null
+// (CAttributeWriter::kNoSource) or the input's file name (kConstant).
+struct SFieldLayout {
+    std::vector<SOutputField> fields;
+    std::vector<std::vector<int>> sources;
+    std::vector<std::u16string> fileNames;
+};
+
+// Builds the output's fields from the inputs' declared layouts, so that the merge needs no pass of its own
+// over the records: matched by name (letter case ignored) and widened to hold every input's values, or the
+// first input's by position; then the source field. Raises the check's failures.
+class CFieldPlanner {
+public:
+    CFieldPlanner(bool byName, int codePage) : m_byName(byName), m_codePage(codePage) {}
+
+    void AddInput(const std::u16string& path, IFieldDesc* fields) {
+        const std::size_t input = m_paths.size();
+        m_paths.push_back(path);
+        m_layout.fileNames.push_back(path.substr(GetDirectoryPart(path).size()));
+        std::vector<int>& sources = m_layout.sources.emplace_back();
+        const int count = fields != nullptr ? fields->GetFieldCount() : 0;
+        std::size_t position = 0;
+        for (int i = 0; i < count; ++i) {
+            CIString fieldName;
+            if (fields->GetFieldName(i, &fieldName) == 0)
+                ThrowGenericError(path, u"Different column definitions.",
+                                  u"The name of column " + Utf16Number(i + 1) + u" cannot be read.");
+            const std::u16string& name = fieldName.Str();
+            if (CAttributeWriter::IsSkippedField(name))
+                continue;
+            const SOutputField declared{name, fields->GetFieldType(i), fields->GetFieldWidth(i),
+                                        fields->GetFieldDecimals(i)};
+            std::size_t j = m_byName ? Find(name) : position++;
+            if (j >= m_layout.fields.size()) {
+                if (!m_byName && input > 0)
+                    continue; // the check compared the layouts; only the first input's fields are output
+                j = m_layout.fields.size();
+                m_layout.fields.push_back(declared);
+                m_origins.push_back(input);
+            } else if (m_byName) {
+                if (j < sources.size() && sources[j] != CAttributeWriter::kNoSource) {
+                    CIString earlier;
+                    fields->GetFieldName(sources[j], &earlier);
+                    ThrowGenericError(path, u"Two field names are the same.", earlier.Str() + u", " + name);
+                }
+                Widen(j, declared, input);
+            }
+            sources.resize(std::max(sources.size(), j + 1), CAttributeWriter::kNoSource);
+            sources[j] = i;
+        }
+    }
+
+    // After the inputs: adds the source field (none when name is empty) and checks the names as written.
+    SFieldLayout Finish(const std::u16string& name) {
+        if (!name.empty())
+            AddSourceField(name);
+        for (std::vector<int>& sources : m_layout.sources)
+            sources.resize(m_layout.fields.size(), CAttributeWriter::kNoSource);
+        CheckWrittenNames();
+        return std::move(m_layout);
+    }
+
+private:
+    static constexpr std::size_t kSourceField = static_cast<std::size_t>(-1); // an origin that is no input
+    static constexpr int kTextBytes = 254; // the widest text field readers take
+
+    std::size_t Find(const std::u16string& name) const {
+        for (std::size_t j = 0; j < m_layout.fields.size(); ++j)
+            if (EqualIgnoringCase(m_layout.fields[j].name, name))
+                return j;
+        return m_layout.fields.size();
+    }
+
+    // A field for messages: its name and the input it comes from.
+    std::u16string Named(std::size_t j) const {
+        const std::size_t origin = m_origins[j];
+        return m_layout.fields[j].name +
+               (origin == kSourceField ? std::u16string(u" (the source field)") : u" in " + m_paths[origin]);
+    }
+
+    // Digits before the decimal point of a number field.
+    static int IntegerDigits(const SOutputField& field) {
+        return field.type == FIELD_REAL && field.decimals > 0 ? field.width - field.decimals - 1
+                                                              : field.width;
+    }
+
+    // Makes output field j hold the values of a field declared so by input; integers and reals give a real.
+    void Widen(std::size_t j, const SOutputField& declared, std::size_t input) {
+        SOutputField& field = m_layout.fields[j];
+        const bool numbers = (field.type == FIELD_INTEGER || field.type == FIELD_REAL) &&
+                             (declared.type == FIELD_INTEGER || declared.type == FIELD_REAL);
+        if (declared.type != field.type && !numbers)
+            ThrowGenericError(m_paths[input], u"Different column definitions.",
+                              u"field " + field.name + u": " + FromUtf8(FieldTypeName(field.type)) + u" in " +
+                                  m_paths[m_typeOrigins.count(j) ? m_typeOrigins.at(j) : m_origins[j]] +
+                                  u", " + FromUtf8(FieldTypeName(declared.type)) + u" in " + m_paths[input]);
+        if (numbers && (field.type == FIELD_REAL || declared.type == FIELD_REAL)) {
+            if (field.type != FIELD_REAL)
+                m_typeOrigins[j] = input;
+            const int decimals = std::max(field.decimals, declared.decimals);
+            const int digits = std::max(IntegerDigits(field), IntegerDigits(declared));
+            field.type = FIELD_REAL;
+            field.decimals = decimals;
+            field.width = digits + (decimals > 0 ? decimals + 1 : 0);
+            return;
+        }
+        field.width = std::max(field.width, declared.width);
+        field.decimals = std::max(field.decimals, declared.decimals);
+    }
+
+    void AddSourceField(const std::u16string& name) {
+        std::string bytes;
+        if (!CShpFile::EncodeText(m_codePage, name, kWhole, bytes) ||
+            bytes.size() > CAttributeWriter::kNameBytes)
+            ThrowGenericError(u"Source field " + name, u"The name cannot be written as a field name.",
+                              u"A field name takes at most " + Utf16Number(CAttributeWriter::kNameBytes) +
+                                  u" bytes in code page " + Utf16Number(m_codePage) + u".");
+        if (const std::size_t j = Find(name); j < m_layout.fields.size())
+            ThrowGenericError(u"Source field " + name, u"A field of that name exists.", Named(j));
+        // As wide as the longest file name in the output's code page, which may take more bytes than
+        // characters.
+        int width = 1;
+        for (std::size_t input = 0; input < m_paths.size(); ++input) {
+            const std::u16string& fileName = m_layout.fileNames[input];
+            if (!CShpFile::EncodeText(m_codePage, fileName, kWhole, bytes))
+                ThrowGenericError(m_paths[input], u"The file name cannot be written in the source field.",
+                                  u"Code page " + Utf16Number(m_codePage) + u" cannot hold it.");
+            if (bytes.size() > static_cast<std::size_t>(kTextBytes))
+                ThrowGenericError(m_paths[input], u"The file name cannot be written in the source field.",
+                                  u"It takes " + Utf16Number(static_cast<long long>(bytes.size())) +
+                                      u" bytes, a text field at most " + Utf16Number(kTextBytes) + u".");
+            width = std::max(width, static_cast<int>(bytes.size()));
+        }
+        m_layout.fields.push_back({name, FIELD_CHARACTER, width, 0});
+        m_origins.push_back(kSourceField);
+        for (std::vector<int>& sources : m_layout.sources) {
+            sources.resize(m_layout.fields.size() - 1, CAttributeWriter::kNoSource);
+            sources.push_back(CAttributeWriter::kConstant);
+        }
+    }
+
+    // Names are written cut to the format's length, and readers find fields by name without regard to case:
+    // two that become the same fail. By position, only the source field is compared with the others, as
+    // the first input's own names are written as they always were.
+    void CheckWrittenNames() const {
+        const std::size_t count = m_layout.fields.size();
+        std::vector<std::string> written(count);
+        for (std::size_t j = 0; j < count; ++j)
+            if (!CShpFile::EncodeText(m_codePage, m_layout.fields[j].name, CAttributeWriter::kNameBytes,
+                                      written[j]))
+                ThrowGenericError(m_origins[j] == kSourceField ? m_paths[0] : m_paths[m_origins[j]],
+                                  u"Different column definitions.",
+                                  u"The field name " + m_layout.fields[j].name +
+                                      u" cannot be written in code page " + Utf16Number(m_codePage) + u".");
+        for (std::size_t k = 1; k < count; ++k)
+            for (std::size_t j = 0; j < k; ++j)
+                if ((m_byName || m_origins[k] == kSourceField) &&
+                    EqualIgnoringAsciiCase(written[j], written[k]))
+                    ThrowGenericError(u"Two field names are the same when cut to " +
+                                          Utf16Number(CAttributeWriter::kNameBytes) + u" bytes.",
+                                      Named(j) + u", " + Named(k));
+    }
+
+    static constexpr std::size_t kWhole = static_cast<std::size_t>(-1);
+
+    bool m_byName;
+    int m_codePage;
+    std::vector<std::u16string> m_paths;
+    SFieldLayout m_layout;
+    std::vector<std::size_t> m_origins;               // per output field: the input it first came from
+    std::map<std::size_t, std::size_t> m_typeOrigins; // output fields made real by a later input
+};
+
 } // namespace
 
+struct CShpMerge::SFieldPlan {
+    SFieldLayout layout;
+};
+
 // Out of line, so the class and its virtual table live in the core only.
+CShpMerge::CShpMerge() = default;
 CShpMerge::~CShpMerge() = default;
 
 void CShpMerge::AddFile(const std::u16string& path) {
@@ -116,7 +300,14 @@ void CShpMerge::Check(IProgressMeter* progress) {
         ThrowGenericError(u"Can't open main file.", m_files[0], reason);
     IFieldDesc* reference = FieldsOf(first.Get());
     // A first input without attributes gives the output none: a later input with columns would lose them.
-    const bool compareFields = reference != nullptr;
+    // Fields matched by name need no common layout.
+    const bool compareFields = reference != nullptr && !m_matchNames;
+    m_fieldPlan.reset();
+    std::optional<CFieldPlanner> planner;
+    if (m_matchNames || !m_sourceField.empty()) {
+        planner.emplace(m_matchNames, OutputCodePage(first.Get()));
+        planner->AddInput(m_files[0], reference);
+    }
     // The output takes the widest variant of its inputs, so that no z or m value is lost.
     int variant = ShapeVariantOf(first.Get());
     for (std::size_t i = 1; i < m_files.size(); ++i) {
@@ -134,11 +325,15 @@ void CShpMerge::Check(IProgressMeter* progress) {
             if (!difference.empty())
                 ThrowGenericError(m_files[i], u"Different column definitions.", difference);
         }
+        if (planner)
+            planner->AddInput(m_files[i], FieldsOf(source.Get()));
         if (progress != nullptr) {
             RaiseIfCancelled(progress);
             progress->Step();
         }
     }
+    if (planner)
+        m_fieldPlan = std::make_unique<SFieldPlan>(SFieldPlan{planner->Finish(m_sourceField)});
     m_variant = variant;
     m_validated = true;
 }
@@ -147,7 +342,16 @@ void CShpMerge::SetupFilter(IGeoDS* first) {
     if (m_filterField.empty())
         return;
     m_filterFieldIndex = FindFieldIndex(FieldsOf(first), m_filterField.c_str());
-    if (m_filterFieldIndex < 0)
+    // Matched by name, the field may come from any input; the merge finds it in each (FilterInput).
+    const auto inSomeInput = [&] {
+        const SFieldLayout& layout = m_fieldPlan->layout;
+        for (std::size_t j = 0; j < layout.fields.size(); ++j)
+            if (EqualIgnoringCase(layout.fields[j].name, m_filterField))
+                return std::any_of(layout.sources.begin(), layout.sources.end(),
+                                   [j](const std::vector<int>& sources) { return sources[j] >= 0; });
+        return false;
+    };
+    if (m_filterFieldIndex < 0 && !(m_matchNames && inSomeInput()))
         ThrowGenericError(u"Invalid filter field name.");
     if (m_filterValuesText.empty())
         ThrowGenericError(u"No filter values.");
@@ -222,12 +426,31 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
                                           : u"The attributes of its first record cannot be read: " + why);
         }
     }
-    CRef<IRecset> selected = CRef<IRecset>::Adopt(SelectRecords(first.Get()));
+    // Matched by name, the filter field has its own position in each input, and an input without it has no
+    // record that passes.
+    const auto select = [this](IGeoDS* source) -> IRecset* {
+        if (m_matchNames && !m_filterField.empty()) {
+            m_filterFieldIndex = FindFieldIndex(FieldsOf(source), m_filterField.c_str());
+            if (m_filterFieldIndex < 0)
+                return nullptr;
+        }
+        return SelectRecords(source);
+    };
+    CRef<IRecset> selected = CRef<IRecset>::Adopt(select(first.Get()));
 
     CShpFile output;
     output.SetCodePage(OutputCodePage(first.Get()));
     output.SetOverwrite(m_overwrite);
     output.SetShapeVariant(m_variant);
+    if (m_fieldPlan)
+        output.SetFieldLayout(m_fieldPlan->layout.fields);
+    // Which fields of input i feed the output's, when the output's fields were planned.
+    const auto mapFields = [&](std::size_t i) {
+        if (m_fieldPlan &&
+            !output.SetSourceFields(m_fieldPlan->layout.sources[i], m_fieldPlan->layout.fileNames[i]))
+            ThrowGenericError(u"An error occurred while adding data from file.", m_files[i],
+                              output.GetLastError());
+    };
     if (!CreateOutput(outputPath, output, templateSet.Get()))
         ThrowGenericError(u"Can't create shapefile.", outputPath, output.GetLastError());
     // The first input's companions travel with the output and appear with it.
@@ -251,6 +474,8 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
                 ThrowGenericError(u"Can't create shapefile.", outputPath, output.GetLastError());
     }
 
+    if (selected)
+        mapFields(0);
     if (selected && !AppendRecordset(output, selected.Get()))
         ThrowGenericError(u"An error occurred while adding data from file.", m_files[0],
                           output.GetLastError());
@@ -262,7 +487,9 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
         CRef<IGeoDS> source = OpenLayer(m_files[i], &reason);
         if (!source)
             ThrowGenericError(u"Can't open file.", m_files[i], reason);
-        CRef<IRecset> records = CRef<IRecset>::Adopt(SelectRecords(source.Get()));
+        CRef<IRecset> records = CRef<IRecset>::Adopt(select(source.Get()));
+        if (records)
+            mapFields(i);
         if (records && !AppendRecordset(output, records.Get()))
             ThrowGenericError(u"An error occurred while adding data from file.", m_files[i],
                               output.GetLastError());

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,7 @@ class IProgressMeter;
 
 class CShpMerge : public IExpression {
 public:
-    CShpMerge() = default;
+    CShpMerge();
     virtual ~CShpMerge();
     CShpMerge(const CShpMerge&) = delete;
     CShpMerge& operator=(const CShpMerge&) = delete;
@@ -73,6 +74,10 @@ private:
     void SetupFilter(IGeoDS* first);
     // SelectAll without a filter, else a search with this engine as the expression; null when nothing passes.
     IRecset* SelectRecords(IGeoDS* source);
+    // With fields matched by name or a source field: the output's fields and what feeds them from each
+    // input, built by Check from the inputs' declared layouts.
+    struct SFieldPlan;
+    std::unique_ptr<SFieldPlan> m_fieldPlan;
 
     std::vector<std::u16string> m_files;
     int m_filterFieldIndex = -1;

@@ -77,6 +77,15 @@ std::u16string HexBytes(std::string_view bytes) {
     return text;
 }
 
+// A text in double quotes, for messages; built by appending (GCC 12 at -O3 warns falsely on literal +
+// string).
+std::u16string Quoted(std::u16string_view text) {
+    std::u16string quoted(1, u'"');
+    quoted.append(text);
+    quoted += u'"';
+    return quoted;
+}
+
 std::u16string NumberText(double value) {
     char digits[kNumberTextSize];
     return FromUtf8(std::string_view(digits, PrintShortest(digits, value)));
@@ -137,6 +146,10 @@ bool CAttributeWriter::EncodeText(int codePage, std::u16string_view text, std::s
     return EncodeWhole(codePage, text.substr(0, boundary(fits)), out);
 }
 
+bool CAttributeWriter::IsSkippedField(std::u16string_view name) {
+    return IsSkippedName(name);
+}
+
 CAttributeWriter::CAttributeWriter()
     : m_text(std::make_unique<CIString>()), m_value(std::make_unique<CVariant>()) {}
 
@@ -158,7 +171,6 @@ void CAttributeWriter::DefineFields(IShapeAttr* templateRecord) {
         if (desc == nullptr)
             ThrowUser();
         const int count = desc->GetFieldCount();
-        std::string name;
         for (int i = 0; i < count; ++i) {
             CIString fieldName;
             if (desc->GetFieldName(i, &fieldName) == 0)
@@ -167,39 +179,8 @@ void CAttributeWriter::DefineFields(IShapeAttr* templateRecord) {
                 ++m_skipped;
                 continue;
             }
-            int kind = 0;
-            int width = desc->GetFieldWidth(i);
-            int decimals = desc->GetFieldDecimals(i);
-            switch (desc->GetFieldType(i)) {
-            case FIELD_CHARACTER:
-                kind = CxBaseWriter::typeText;
-                break;
-            case FIELD_DATE:
-                kind = CxBaseWriter::typeDate;
-                width = 8;
-                decimals = 0;
-                break;
-            case FIELD_INTEGER:
-                kind = CxBaseWriter::typeInteger;
-                break;
-            case FIELD_REAL:
-                kind = CxBaseWriter::typeReal;
-                break;
-            case FIELD_LOGICAL:
-                kind = CxBaseWriter::typeLogical;
-                width = 1;
-                decimals = 0;
-                break;
-            default:
-                ThrowUser(); // memo and other types have no place in the output
-            }
-            if (!EncodeText(m_codePage, fieldName.Str(), 10, name))
-                ThrowGenericError(u"The field name \"" + fieldName.Str() +
-                                  u"\" cannot be written in code page " + Utf16Number(m_codePage) + u".");
-            if (m_dbf->AddField(std::string_view(name), kind, width, decimals) < 0)
-                ThrowUser();
-            m_outputWidths.push_back(width);
-            m_outputDecimals.push_back(kind == CxBaseWriter::typeReal ? decimals : 0);
+            AddOutputField(fieldName.Str(), desc->GetFieldType(i), desc->GetFieldWidth(i),
+                           desc->GetFieldDecimals(i));
         }
     }
     // A table without fields cannot hold one record per shape (readers then lose every shape), so a
@@ -211,6 +192,103 @@ void CAttributeWriter::DefineFields(IShapeAttr* templateRecord) {
         m_outputDecimals.push_back(0);
         m_idField = true;
     }
+}
+
+void CAttributeWriter::AddOutputField(std::u16string_view fieldName, int type, int width, int decimals) {
+    int kind = 0;
+    switch (type) {
+    case FIELD_CHARACTER:
+        kind = CxBaseWriter::typeText;
+        break;
+    case FIELD_DATE:
+        kind = CxBaseWriter::typeDate;
+        width = 8;
+        decimals = 0;
+        break;
+    case FIELD_INTEGER:
+        kind = CxBaseWriter::typeInteger;
+        break;
+    case FIELD_REAL:
+        kind = CxBaseWriter::typeReal;
+        break;
+    case FIELD_LOGICAL:
+        kind = CxBaseWriter::typeLogical;
+        width = 1;
+        decimals = 0;
+        break;
+    default:
+        ThrowUser(); // memo and other types have no place in the output
+    }
+    std::string name;
+    if (!EncodeText(m_codePage, fieldName, kNameBytes, name))
+        ThrowGenericError(std::u16string(u"The field name ").append(Quoted(fieldName)) +
+                          u" cannot be written in code page " + Utf16Number(m_codePage) + u".");
+    if (m_dbf->AddField(std::string_view(name), kind, width, decimals) < 0)
+        ThrowUser();
+    m_outputWidths.push_back(width);
+    m_outputDecimals.push_back(kind == CxBaseWriter::typeReal ? decimals : 0);
+    m_outputTypes.push_back(type);
+}
+
+void CAttributeWriter::DefineLayout(const std::vector<SOutputField>& fields) {
+    m_byLayout = true;
+    for (const SOutputField& field : fields)
+        AddOutputField(field.name, field.type, field.width, field.decimals);
+    if (m_dbf->GetFieldCount() == 0) {
+        if (m_dbf->AddField(std::string_view("ID"), CxBaseWriter::typeInteger, 10, 0) < 0)
+            ThrowUser();
+        m_outputWidths.push_back(10);
+        m_outputDecimals.push_back(0);
+        m_outputTypes.push_back(FIELD_INTEGER);
+        m_idField = true;
+    }
+}
+
+void CAttributeWriter::SetSourceFields(const std::vector<int>& sources, std::u16string_view constant) {
+    if (m_idField && sources.empty())
+        return; // no fields by layout: the ID field alone
+    if (!m_byLayout || m_idField || sources.size() != m_outputWidths.size())
+        ThrowInvalidArg();
+    m_sourceOf = sources;
+    m_nullFields.clear();
+    m_constantField = -1;
+    m_readsSource = false;
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+        if (sources[i] == kNoSource)
+            m_nullFields.push_back(static_cast<int>(i));
+        else if (sources[i] == kConstant)
+            m_constantField = static_cast<int>(i);
+        else
+            m_readsSource = true;
+    }
+    m_constant.clear();
+    if (m_constantField >= 0) {
+        const auto width =
+            static_cast<std::size_t>(m_outputWidths[static_cast<std::size_t>(m_constantField)]);
+        if (!EncodeWhole(m_codePage, constant, m_constant))
+            ThrowGenericError(Quoted(constant) + u" cannot be written in code page " +
+                              Utf16Number(m_codePage) + u".");
+        if (m_constant.size() > width)
+            ThrowGenericError(Quoted(constant) + u" needs a width of " +
+                              Utf16Number(static_cast<long long>(m_constant.size())) + u", its field holds " +
+                              Utf16Number(static_cast<long long>(width)) + u".");
+        // Padded as the table pads texts, so that a copied record can take it as it stands.
+        m_constant.resize(width, ' ');
+    }
+}
+
+void CAttributeWriter::WriteFilled(int32_t record) {
+    for (const int field : m_nullFields)
+        if (m_dbf->WriteNull(record, field) == 0)
+            ThrowUser();
+    if (m_constantField >= 0 && m_dbf->WriteString(record, m_constantField, m_constant) == 0)
+        ThrowUser();
+}
+
+void CAttributeWriter::WriteFixed(int32_t record) {
+    if (m_sourceStart < 0)
+        m_sourceStart = record;
+    WriteFilled(record);
 }
 
 bool CAttributeWriter::TakesValues() const {
@@ -245,6 +323,10 @@ void CAttributeWriter::MapFields(IShapeAttr* record) {
     if (desc == nullptr)
         ThrowUser();
     m_fieldMap.clear();
+    if (m_byLayout) {
+        MapByLayout(*desc);
+        return;
+    }
     const int outputCount = m_dbf->GetFieldCount();
     const int sourceCount = m_skipped + outputCount;
     int output = 0;
@@ -263,11 +345,29 @@ void CAttributeWriter::MapFields(IShapeAttr* record) {
     }
 }
 
+void CAttributeWriter::MapByLayout(IFieldDesc& desc) {
+    const int sourceCount = desc.GetFieldCount();
+    for (std::size_t output = 0; output < m_sourceOf.size(); ++output) {
+        const int source = m_sourceOf[output];
+        if (source < 0)
+            continue;
+        CIString fieldName;
+        if (source >= sourceCount || desc.GetFieldName(source, &fieldName) == 0)
+            ThrowUser();
+        // An integer into a field that has become real is written as an integer with the field's decimals.
+        const int type = desc.GetFieldType(source);
+        if (type != m_outputTypes[output] && !(type == FIELD_INTEGER && m_outputTypes[output] == FIELD_REAL))
+            ThrowUser();
+        m_fieldMap.push_back({source, static_cast<int>(output), type, m_outputWidths[output],
+                              m_outputDecimals[output], fieldName.Str()});
+    }
+}
+
 CAttributeWriter::EStoredForm CAttributeWriter::StoredFormOf(const SFieldMap& field, char storedType) {
     // Integers are written from any stored text, the others only from a plain one: printed numbers with the
     // output's decimals, texts that pass through as their bytes.
     if (field.type == FIELD_INTEGER && storedType == 'N')
-        return EStoredForm::integer;
+        return field.decimals == 0 ? EStoredForm::integer : EStoredForm::none;
     if (field.type == FIELD_REAL && (storedType == 'N' || storedType == 'F') && field.decimals > 0)
         return EStoredForm::fixed;
     if (field.type == FIELD_DATE && storedType == 'D')
@@ -313,6 +413,8 @@ void CAttributeWriter::Write(int32_t record, IShapeAttr* values) {
     for (const SFieldMap& field : m_fieldMap)
         if (stored == nullptr || !WriteStored(record, field, *stored))
             WriteValue(record, field, values);
+    if (m_byLayout)
+        WriteFilled(record);
 }
 
 bool CAttributeWriter::WriteStored(int32_t record, const SFieldMap& field, const IStoredRecord& stored) {
@@ -408,6 +510,18 @@ void CAttributeWriter::WriteValue(int32_t record, const SFieldMap& field, IShape
             if (values->GetInteger(field.source, &small) == 0)
                 FailRead(record, field);
             number = small;
+        }
+        if (field.decimals > 0) {
+            // Printed with the real field's decimals, so that no digit is lost on the way through a double.
+            char digits[kNumberTextSize];
+            std::size_t length = PrintInt64(digits, number);
+            digits[length++] = '.';
+            for (int i = 0; i < field.decimals && length < sizeof digits; ++i)
+                digits[length++] = '0';
+            Check(record, field,
+                  m_dbf->WriteNumberText(record, field.output, std::string_view(digits, length)),
+                  std::string_view(digits, length));
+            return;
         }
         if (m_dbf->WriteInt64(record, field.output, number) == 0) {
             char digits[kNumberTextSize];
@@ -506,6 +620,9 @@ void CAttributeWriter::Check(int32_t record, const SFieldMap& field, int written
 
 void CAttributeWriter::PlanCopy(IStoredRecords& table) {
     m_plainFields.clear();
+    // Nulls are written in the form of their field's type, which a copy does not know.
+    if (!m_nullFields.empty())
+        return;
     const EPassage passage = TextPassage(table.StoredCodePage());
     m_plainAsciiOnly = passage != EPassage::any;
     std::vector<SPlainField> plan;
@@ -527,6 +644,13 @@ void CAttributeWriter::PlanCopy(IStoredRecords& table) {
     }
     if (plan.empty())
         return;
+    if (m_constantField >= 0) {
+        uint32_t width = 0;
+        char type = 0;
+        if (!m_dbf->GetFieldLayout(m_constantField, &m_constantOffset, &width, &type) ||
+            width != m_constant.size())
+            return;
+    }
     m_plainRecord.resize(table.StoredRecordLength());
     m_plainFields = std::move(plan);
 }
@@ -570,6 +694,8 @@ bool CAttributeWriter::CopyStored(IStoredRecords& table, uint32_t record, int32_
         return false;
     for (const SPlainField& field : m_plainFields)
         std::memcpy(out + field.to, raw + field.from, field.width);
+    if (m_constantField >= 0)
+        std::memcpy(out + m_constantOffset, m_constant.data(), m_constant.size());
     return true;
 }
 

@@ -27,10 +27,20 @@ namespace fennick {
 
 class CIString;
 class CxBaseWriter;
+class IFieldDesc;
 class IShapeAttr;
 class IStoredRecord;
 class IStoredRecords;
 struct CVariant;
+
+// One field of an output whose layout the caller gives (DefineLayout): a FieldType, width and decimals as
+// the inputs declare them.
+struct SOutputField {
+    std::u16string name;
+    int type = 0;
+    int width = 0;
+    int decimals = 0;
+};
 
 class CAttributeWriter {
 public:
@@ -47,8 +57,27 @@ public:
     void SetCodePage(int codePage) { m_codePage = codePage; }
     // Creates the table file at path. Raises on failure.
     void Create(const std::u16string& path);
+    // Whether a field of this name is left out of the output ("shp_data", "shapedata", any case).
+    static bool IsSkippedField(std::u16string_view name);
+    // Bytes a field name takes at most; a longer name is cut on a character boundary.
+    static constexpr std::size_t kNameBytes = 10;
+
     // Adds the fields of the template record (null: none), and the ID field when that leaves none.
     void DefineFields(IShapeAttr* templateRecord);
+    // Adds the given fields instead (and the ID field when there are none). Each source then states which of
+    // its fields feeds which output field (SetSourceFields) instead of matching them by position.
+    void DefineLayout(const std::vector<SOutputField>& fields);
+    // For the records of the next source, after DefineLayout: output field i takes source field sources[i],
+    // or a null when that is kNoSource, or the text constant when it is kConstant. Raises when the constant
+    // cannot be encoded or is wider than its field.
+    static constexpr int kNoSource = -1;
+    static constexpr int kConstant = -2;
+    void SetSourceFields(const std::vector<int>& sources, std::u16string_view constant);
+    // Whether records of the source are read for their values: false when every output field is a null or
+    // the constant (WriteFixed then writes them).
+    bool ReadsSource() const { return !m_byLayout || m_readsSource; }
+    // Writes an output record of nulls and the constant alone.
+    void WriteFixed(int32_t record);
     // Whether records take their values from the source: false for a table of the ID field alone.
     bool TakesValues() const;
     bool HasIdField() const { return m_idField; }
@@ -89,6 +118,13 @@ private:
     // The form in which a field's stored text is written as it is, when the text is plain.
     enum class EStoredForm { none, integer, fixed, date, text };
     static EStoredForm StoredFormOf(const SFieldMap& field, char storedType);
+    // Adds one output field of a FieldType; raises for a type the table cannot hold or a name the code page
+    // cannot write.
+    void AddOutputField(std::u16string_view name, int type, int width, int decimals);
+    // MapFields for a source by layout.
+    void MapByLayout(IFieldDesc& desc);
+    // Writes the nulls and the constant of a source by layout into an output record.
+    void WriteFilled(int32_t record);
 
     // Which stored texts of a source code page are written as exactly their bytes.
     enum class EPassage { none, ascii, any };
@@ -100,6 +136,16 @@ private:
     bool m_idField = false;
     std::vector<int> m_outputWidths;
     std::vector<int> m_outputDecimals;
+    std::vector<int> m_outputTypes; // FieldType, with DefineLayout
+
+    // The source's fields by layout (DefineLayout, SetSourceFields); all unused when matched by position.
+    bool m_byLayout = false;
+    bool m_readsSource = true;
+    std::vector<int> m_sourceOf;   // per output field: a source field, kNoSource or kConstant
+    std::vector<int> m_nullFields; // output fields written as nulls
+    int m_constantField = -1;
+    std::string m_constant; // encoded and padded to its field's width
+    uint32_t m_constantOffset = 0;
 
     // Reused for every record.
     std::vector<SFieldMap> m_fieldMap;

@@ -83,6 +83,12 @@ void CShpFile::Create(const std::u16string& path, IRecset* templateSet) {
     m_attributes.Create(dbfPath);
     m_files.Place(dbfPath, u".dbf");
 
+    if (m_byLayout) {
+        m_attributes.DefineLayout(m_layout);
+        m_record = -1;
+        m_state = State::created;
+        return;
+    }
     if (templateSet->MoveFirst() == 0)
         ThrowUser(); // a template without records cannot give the fields
     CRef<IShapeAttr> attributes;
@@ -188,7 +194,7 @@ void CShpFile::Append(IRecset* recordset) {
         ThrowInvalidArg();
     if (recordset->MoveFirst() == 0)
         return;
-    const bool withAttributes = m_attributes.TakesValues();
+    const bool withAttributes = m_attributes.TakesValues() && m_attributes.ReadsSource();
     m_attributes.BeginSource();
     if (withAttributes) {
         // A set over record numbers walks without reading attributes, and a shapefile reads shapes from its
@@ -214,6 +220,8 @@ void CShpFile::Append(IRecset* recordset) {
         WriteShape(shape.Get());
         if (m_attributes.HasIdField()) {
             m_attributes.WriteId(m_record, m_writer.GetRecordCount());
+        } else if (!m_attributes.ReadsSource()) {
+            m_attributes.WriteFixed(m_record);
         } else if (withAttributes) {
             if (recordset->GetAttributes(attributes.Put()) == 0 || !attributes)
                 ThrowUnreadable(u"attributes", inputRecord);
@@ -314,6 +322,10 @@ void CShpFile::WriteRelayedAttributes(IDirectAccess& source, IStoredRecords& sto
         throw;
     }
     done = written;
+}
+
+bool CShpFile::SetSourceFields(const std::vector<int>& sources, std::u16string_view constant) {
+    return Guard(State::created, [&] { m_attributes.SetSourceFields(sources, constant); }) != 0;
 }
 
 // ---- closing ----

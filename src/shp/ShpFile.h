@@ -19,7 +19,8 @@
 //
 // Fields: the template's fields are copied in order, except those named "shp_data" or "shapedata" (any
 // case); a template without attribute records gets the single integer field "ID", numbered 1, 2, 3 ...
-// across all appended record sets. Values are matched to output fields by position. Names and texts are
+// across all appended record sets. Values are matched to output fields by position, unless the caller gives
+// the fields and, for each record set, which of its fields feeds each (SetFieldLayout). Names and texts are
 // encoded with the output's code page; a character it cannot hold fails the operation (CAttributeWriter).
 //
 // Shapes: points, multipoints, polylines and polygons are written in the output's variant (SetShapeVariant):
@@ -81,6 +82,17 @@ public:
     // the output's set exists, checked under the output's lock. Set before CreateOutput.
     void SetOverwrite(bool overwrite) { m_overwrite = overwrite; }
 
+    // Gives the output these fields instead of the template's (set before CreateOutput, which then needs no
+    // template record). Each record set appended must then be preceded by SetSourceFields.
+    void SetFieldLayout(std::vector<SOutputField> fields) {
+        m_layout = std::move(fields);
+        m_byLayout = true;
+    }
+    // For the next record set, after SetFieldLayout: which of its fields feeds each output field, or
+    // CAttributeWriter::kNoSource (a null) or kConstant (the text constant). False, with the reason as the
+    // last error, when the constant cannot be written into its field.
+    bool SetSourceFields(const std::vector<int>& sources, std::u16string_view constant);
+
     // Copies a file byte for byte to a temporary file that CloseOutput renames to the output's name with the
     // given extension (".prj", ".cpg"; the dot may be left out). Only after a successful CreateOutput and
     // before CloseOutput. False when it cannot be copied; the output is not affected then.
@@ -138,6 +150,8 @@ private:
     int m_variant = 0;
     bool m_overwrite = true;
     State m_state = State::empty;
+    bool m_byLayout = false;
+    std::vector<SOutputField> m_layout;
     std::u16string m_lastError;
     std::vector<int32_t> m_partCounts; // of the shape being written; reused for every record
     CByteBuffer m_content;             // a record converted to the output's variant; reused likewise
