@@ -145,7 +145,7 @@ public:
                 if (j < sources.size() && sources[j] != CAttributeWriter::kNoSource) {
                     CIString earlier;
                     fields->GetFieldName(sources[j], &earlier);
-                    ThrowGenericError(path, u"Two field names are the same.", earlier.Str() + u", " + name);
+                    ThrowGenericError(path, u"Two field names are the same", earlier.Str() + u", " + name);
                 }
                 Widen(j, declared, input);
             }
@@ -182,6 +182,12 @@ private:
                (origin == kSourceField ? std::u16string(u" (the source field)") : u" in " + m_paths[origin]);
     }
 
+    // What a failure about field j names first: its input, or the source field.
+    std::u16string Subject(std::size_t j) const {
+        return m_origins[j] == kSourceField ? u"Source field " + m_layout.fields[j].name
+                                            : m_paths[m_origins[j]];
+    }
+
     // Digits before the decimal point of a number field.
     static int IntegerDigits(const SOutputField& field) {
         return field.type == FIELD_REAL && field.decimals > 0 ? field.width - field.decimals - 1
@@ -216,21 +222,21 @@ private:
         std::string bytes;
         if (!CShpFile::EncodeText(m_codePage, name, kWhole, bytes) ||
             bytes.size() > CAttributeWriter::kNameBytes)
-            ThrowGenericError(u"Source field " + name, u"The name cannot be written as a field name.",
+            ThrowGenericError(u"Source field " + name, u"The name cannot be written as a field name",
                               u"A field name takes at most " + Utf16Number(CAttributeWriter::kNameBytes) +
                                   u" bytes in code page " + Utf16Number(m_codePage) + u".");
         if (const std::size_t j = Find(name); j < m_layout.fields.size())
-            ThrowGenericError(u"Source field " + name, u"A field of that name exists.", Named(j));
+            ThrowGenericError(u"Source field " + name, u"A field of that name exists", Named(j));
         // As wide as the longest file name in the output's code page, which may take more bytes than
         // characters.
         int width = 1;
         for (std::size_t input = 0; input < m_paths.size(); ++input) {
             const std::u16string& fileName = m_layout.fileNames[input];
             if (!CShpFile::EncodeText(m_codePage, fileName, kWhole, bytes))
-                ThrowGenericError(m_paths[input], u"The file name cannot be written in the source field.",
+                ThrowGenericError(m_paths[input], u"The file name cannot be written in the source field",
                                   u"Code page " + Utf16Number(m_codePage) + u" cannot hold it.");
             if (bytes.size() > static_cast<std::size_t>(kTextBytes))
-                ThrowGenericError(m_paths[input], u"The file name cannot be written in the source field.",
+                ThrowGenericError(m_paths[input], u"The file name cannot be written in the source field",
                                   u"It takes " + Utf16Number(static_cast<long long>(bytes.size())) +
                                       u" bytes, a text field at most " + Utf16Number(kTextBytes) + u".");
             width = std::max(width, static_cast<int>(bytes.size()));
@@ -252,16 +258,15 @@ private:
         for (std::size_t j = 0; j < count; ++j)
             if (!CShpFile::EncodeText(m_codePage, m_layout.fields[j].name, CAttributeWriter::kNameBytes,
                                       written[j]))
-                ThrowGenericError(m_origins[j] == kSourceField ? m_paths[0] : m_paths[m_origins[j]],
-                                  u"Different column definitions.",
-                                  u"The field name " + m_layout.fields[j].name +
-                                      u" cannot be written in code page " + Utf16Number(m_codePage) + u".");
+                ThrowGenericError(Subject(j), u"A field name cannot be written",
+                                  m_layout.fields[j].name + u" in code page " + Utf16Number(m_codePage));
         for (std::size_t k = 1; k < count; ++k)
             for (std::size_t j = 0; j < k; ++j)
                 if ((m_byName || m_origins[k] == kSourceField) &&
                     EqualIgnoringAsciiCase(written[j], written[k]))
-                    ThrowGenericError(u"Two field names are the same when cut to " +
-                                          Utf16Number(CAttributeWriter::kNameBytes) + u" bytes.",
+                    ThrowGenericError(Subject(k),
+                                      u"Two field names are the same when cut to " +
+                                          Utf16Number(CAttributeWriter::kNameBytes) + u" bytes",
                                       Named(j) + u", " + Named(k));
     }
 

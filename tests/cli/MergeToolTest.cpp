@@ -64,7 +64,8 @@ TEST_F(MergeTool, HelpVersionAndUsageErrors) {
                                                                   {"--bogus", "a", "b"},
                                                                   {"a.shp", "b.shp"},
                                                                   {"-o"},
-                                                                  {"--where", "NAME", "-o", "x", "a", "b"}}) {
+                                                                  {"--where", "NAME", "-o", "x", "a", "b"},
+                                                                  {"--source-field=", "-o", "x", "a", "b"}}) {
         const auto r = Merge(args);
         EXPECT_EQ(r.exitCode, 2);
         EXPECT_TRUE(r.out.empty());
@@ -431,4 +432,92 @@ TEST_F(MergeTool, CompanionsAndTheResultMustArrive) {
         "/bin/sh", {"-c", "\"$0\" -o \"$1\" \"$2\" \"$3\" >/dev/full", ToolPath("fennick-merge"), out, a, b});
     EXPECT_EQ(full.exitCode, 1);
     EXPECT_NE(full.err.find("the result cannot be written"), std::string::npos) << full.err;
+}
+
+// --match-names takes each field by name from wherever an input has it, widened to hold every input's
+// values, with nulls where an input lacks it; --source-field names each record's input, by position or by
+// name. The first record of each input is compared, as OGR reads the output.
+TEST_F(MergeTool, FieldsByNameAndSourceField) {
+    const std::string a = Layer("a", 0), c = Layer("c", 2), d = Layer("d", 3);
+    // b: the fields in another order and letter case, wider or narrower, and one more.
+    const std::string b = dir.Path("b.shp");
+    WriteOgrLayer(b, "POLYGON",
+                  {{"area", 'F', 12, 3}, {"EXTRA", 'C', 8, 0}, {"name", 'C', 40, 0}, {"Pop", 'B', 12, 0}},
+                  {{"POLYGON ((0 0,0 1,1 1,0 0))", {"7.5", "more", "b-0", "123456789012"}}});
+    const nlohmann::json name = {"NAME", "String", 30, 0}, pop = {"POP", "Integer64", 10, 0},
+                         area = {"AREA", "Real", 18, 6}, wideName = {"NAME", "String", 40, 0},
+                         widePop = {"POP", "Integer64", 12, 0}, extra = {"EXTRA", "String", 8, 0};
+    const struct {
+        std::vector<std::string> args;
+        std::vector<int> firstRecords; // of each input in the output (b has one record, the others three)
+        nlohmann::json fields, firsts; // their values
+    } rows[] = {
+        {{"--match-names", a, b},
+         {0, 3},
+         {wideName, widePop, area, extra},
+         {{"a-0 é", 0, 0.25, nullptr}, {"b-0", 123456789012, 7.5, "more"}}},
+        {{"--source-field", "FROM", a, c, d},
+         {0, 3, 6},
+         {name, pop, area, {"FROM", "String", 5, 0}},
+         {{"a-0 é", 0, 0.25, "a.shp"}, {"c-0 é", 200, 0.25, "c.shp"}, {"d-0 é", 300, 0.25, "d.shp"}}},
+        {{"--match-names", "--source-field=from", a, b, c},
+         {0, 3, 4},
+         {wideName, widePop, area, extra, {"from", "String", 5, 0}},
+         {{"a-0 é", 0, 0.25, nullptr, "a.shp"},
+          {"b-0", 123456789012, 7.5, "more", "b.shp"},
+          {"c-0 é", 200, 0.25, nullptr, "c.shp"}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.args[1]);
+        std::vector<std::string> args = {"--overwrite", "-o", dir.Path("out.shp")};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        const auto r = Merge(args);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        const auto merged = OgrDump(dir.Path("out.shp"));
+        EXPECT_EQ(merged["fields"], row.fields);
+        nlohmann::json firsts = nlohmann::json::array();
+        for (const int at : row.firstRecords)
+            firsts.push_back(merged["features"][at]["values"]);
+        EXPECT_EQ(firsts, row.firsts);
+    }
+}
+
+// The check refuses, before anything is written, what cannot be merged by name: types that cannot hold each
+// other, names that become one when cut to the format's length, a source field whose name is taken or too
+// long. Each failure names the fields and the files.
+TEST_F(MergeTool, FieldsByNameCheckFailures) {
+    const std::string a = Layer("a", 0);
+    const std::string dated = dir.Path("dated.shp");
+    WriteOgrLayer(dated, "POLYGON", {{"Pop", 'D', 8, 0}}, {{"POLYGON ((0 0,0 1,1 1,0 0))", {"2024/01/31"}}});
+    std::vector<std::string> tables;
+    for (const char* field : {"POPULATION_2020", "POPULATION_2021"}) {
+        tables.push_back(dir.Path(std::string(field).append(".tab")));
+        WriteOgrLayer(tables.back(), "POINT", {{field, 'N', 8, 0}}, {{"POINT (1 1)", {"5"}}});
+    }
+    const struct {
+        std::vector<std::string> args;
+        std::string first, second;
+    } rows[] = {
+        {{"--match-names", a, dated},
+         dated + ": Different column definitions..",
+         "field POP: integer in " + a + ", date in " + dated},
+        {{"--match-names", tables[0], tables[1]},
+         tables[1] + ": Two field names are the same when cut to 10 bytes.",
+         "POPULATION_2020 in " + tables[0] + ", POPULATION_2021 in " + tables[1]},
+        {{"--source-field", "name", a, a}, "Source field name: A field of that name exists.", "NAME in " + a},
+        {{"--source-field", "SOURCE_FILE", a, a},
+         "Source field SOURCE_FILE: The name cannot be written as a field name.",
+         "A field name takes at most 10 bytes in code page 65001."},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.first);
+        std::vector<std::string> args = {"-o", dir.Path("out.shp")};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        const auto r = Merge(args);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(FirstLine(r.err), row.first + "\n");
+        EXPECT_EQ(SecondLine(r.err), row.second);
+        EXPECT_FALSE(std::filesystem::exists(dir.Path("out.shp")));
+        EXPECT_FALSE(std::filesystem::exists(dir.Path("out.dbf")));
+    }
 }

@@ -757,3 +757,88 @@ TEST_F(ShpMergeTest, ZAndMAreKeptInTheWidestVariantOfTheInputs) {
                 << what << " " << k;
     }
 }
+
+// Fields by name with a source field, on the one-thread path and on the two-thread path, whose byte copy
+// takes an input in the output's order (a), in another order (c), and not at all when a field is missing (b):
+// every value lands under its name as GDAL reads the input, a missing field as a null.
+class ShpMergeByName : public testing::TestWithParam<int> {};
+
+TEST_P(ShpMergeByName, ValuesLandUnderTheirNamesWithTheSourceFile) {
+    CTempDir dir;
+    const std::vector<std::vector<std::string>> kinds = {
+        {"Bonn", "12", "20240131"}, {"", "", ""}, {"x", "-7", "19991231"}};
+    const SOgrField name{"NAME", 'C', 6, 0}, pop{"POP", 'N', 6, 0}, seen{"SEEN", 'D', 8, 0};
+    const std::vector<std::vector<int>> orders = {{0, 1, 2}, {1, 0}, {2, 0, 1}}; // of a, b, c
+    std::vector<std::string> inputs;
+    for (const auto& order : orders) {
+        std::vector<SOgrField> fields;
+        for (const int f : order)
+            fields.push_back(std::vector<SOgrField>{name, pop, seen}[static_cast<std::size_t>(f)]);
+        std::vector<std::vector<std::string>> rows;
+        for (int i = 0; i < GetParam(); ++i) {
+            rows.emplace_back();
+            for (const int f : order)
+                rows.back().push_back(
+                    kinds[static_cast<std::size_t>(i) % kinds.size()][static_cast<std::size_t>(f)]);
+        }
+        inputs.push_back(
+            StoredLayer(dir, std::string(1, static_cast<char>('a' + inputs.size())), fields, rows, ""));
+    }
+    CShpMerge engine;
+    engine.m_matchNames = true;
+    engine.m_sourceField = u"SRC";
+    for (const std::string& input : inputs)
+        engine.AddFile(FromUtf8(input));
+    ASSERT_NO_THROW(engine.Merge(FromUtf8(dir.Path("out.shp")), nullptr));
+
+    const nlohmann::json output = OgrDump(dir.Path("out.shp"));
+    ASSERT_EQ(output["count"], 3 * GetParam());
+    ASSERT_EQ(output["fields"], nlohmann::json::parse(R"([["NAME","String",6,0],["POP","Integer",6,0],
+        ["SEEN","Date",10,0],["SRC","String",5,0]])"));
+    std::size_t at = 0;
+    for (std::size_t k = 0; k < inputs.size(); ++k) {
+        const nlohmann::json input = OgrDump(inputs[k]);
+        for (const auto& feature : input["features"]) {
+            nlohmann::json expected = {nullptr, nullptr, nullptr,
+                                       std::string(1, static_cast<char>('a' + k)) + ".shp"};
+            for (std::size_t f = 0; f < orders[k].size(); ++f)
+                expected[static_cast<std::size_t>(orders[k][f])] = feature["values"][f];
+            ASSERT_EQ(output["features"][at]["values"], expected) << "record " << at;
+            ++at;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, ShpMergeByName, testing::Values(8, CShpFile::kTwoThreadRecords + 8));
+
+// An integer field met as a real elsewhere becomes real with room for both, and keeps every digit (printed,
+// not taken through a double); a filter finds its field by name in each input, and an input without it has
+// no record that passes.
+TEST_F(ShpMergeTest, FieldsByNameWidenIntegersExactlyAndFilterEachInputByName) {
+    const std::string a = StoredLayer(dir, "a", {{"KIND", 'C', 1, 0}, {"BIG", 'N', 19, 0}},
+                                      {{"x", "1234567890123456789"}, {"y", "-5"}}, "");
+    const std::string b =
+        StoredLayer(dir, "b", {{"BIG", 'F', 8, 2}, {"KIND", 'C', 1, 0}}, {{"1.25", "x"}}, "");
+    const std::string c = StoredLayer(dir, "c", {{"BIG", 'N', 3, 0}}, {{"7"}}, "");
+    CShpMerge engine;
+    engine.m_matchNames = true;
+    ASSERT_EQ(Run(Add(engine, {a, b, c}), dir.Path("out.shp")), u"");
+    const std::string dbf = CTempDir::Read(dir.Path("out.dbf"));
+    // Records of KIND (1) and BIG (22, right-aligned), each after its deletion flag.
+    const std::string records = std::string(" x1234567890123456789.00 y")
+                                    .append(17, ' ')
+                                    .append("-5.00 x")
+                                    .append(18, ' ')
+                                    .append("1.25");
+    EXPECT_NE(dbf.find(records), std::string::npos);
+    EXPECT_EQ(OgrDump(dir.Path("out.shp"))["fields"][1], (nlohmann::json{"BIG", "Real", 22, 2}));
+
+    CShpMerge filtered;
+    filtered.m_matchNames = true;
+    filtered.m_filterField = u"kind";
+    filtered.m_filterValuesText = u"x";
+    ASSERT_EQ(Run(Add(filtered, {a, b, c}), dir.Path("x.shp")), u"");
+    const auto out = OgrDump(dir.Path("x.shp"));
+    ASSERT_EQ(out["count"], 2);
+    EXPECT_EQ(out["features"][1]["values"], (nlohmann::json{"x", 1.25}));
+}
