@@ -355,8 +355,10 @@ void CAttributeWriter::MapByLayout(IFieldDesc& desc) {
         if (source >= sourceCount || desc.GetFieldName(source, &fieldName) == 0)
             ThrowUser();
         // An integer into a field that has become real is written as an integer with the field's decimals.
-        const int type = desc.GetFieldType(source);
-        if (type != m_outputTypes[output] && !(type == FIELD_INTEGER && m_outputTypes[output] == FIELD_REAL))
+        int type = desc.GetFieldType(source);
+        if (type == FIELD_INTEGER && m_outputTypes[output] == FIELD_REAL)
+            type = kIntegerAsReal;
+        else if (type != m_outputTypes[output])
             ThrowUser();
         m_fieldMap.push_back({source, static_cast<int>(output), type, m_outputWidths[output],
                               m_outputDecimals[output], fieldName.Str()});
@@ -367,7 +369,7 @@ CAttributeWriter::EStoredForm CAttributeWriter::StoredFormOf(const SFieldMap& fi
     // Integers are written from any stored text, the others only from a plain one: printed numbers with the
     // output's decimals, texts that pass through as their bytes.
     if (field.type == FIELD_INTEGER && storedType == 'N')
-        return field.decimals == 0 ? EStoredForm::integer : EStoredForm::none;
+        return EStoredForm::integer;
     if (field.type == FIELD_REAL && (storedType == 'N' || storedType == 'F') && field.decimals > 0)
         return EStoredForm::fixed;
     if (field.type == FIELD_DATE && storedType == 'D')
@@ -478,6 +480,7 @@ void CAttributeWriter::WriteValue(int32_t record, const SFieldMap& field, IShape
         return;
     }
     switch (field.type) {
+    case kIntegerAsReal:
     case FIELD_INTEGER: { // exactly, whatever its size
         int64_t number = 0;
         if (typed) {
@@ -511,7 +514,7 @@ void CAttributeWriter::WriteValue(int32_t record, const SFieldMap& field, IShape
                 FailRead(record, field);
             number = small;
         }
-        if (field.decimals > 0) {
+        if (field.type == kIntegerAsReal) {
             // Printed with the real field's decimals, so that no digit is lost on the way through a double.
             char digits[kNumberTextSize];
             std::size_t length = PrintInt64(digits, number);
@@ -644,15 +647,20 @@ void CAttributeWriter::PlanCopy(IStoredRecords& table) {
     }
     if (plan.empty())
         return;
+    // The constant is copied like the fields, from behind the stored record's bytes.
+    const uint32_t length = table.StoredRecordLength();
+    std::vector<SPlainField> copied = plan;
     if (m_constantField >= 0) {
-        uint32_t width = 0;
+        uint32_t offset = 0, width = 0;
         char type = 0;
-        if (!m_dbf->GetFieldLayout(m_constantField, &m_constantOffset, &width, &type) ||
-            width != m_constant.size())
+        if (!m_dbf->GetFieldLayout(m_constantField, &offset, &width, &type) || width != m_constant.size())
             return;
+        copied.push_back({length, offset, width, 0, EStoredForm::text});
     }
-    m_plainRecord.resize(table.StoredRecordLength());
+    m_plainRecord.assign(length, 0);
+    m_plainRecord.insert(m_plainRecord.end(), m_constant.begin(), m_constant.end());
     m_plainFields = std::move(plan);
+    m_copiedFields = std::move(copied);
 }
 
 bool CAttributeWriter::CopyStored(IStoredRecords& table, uint32_t record, int32_t output) {
@@ -692,10 +700,8 @@ bool CAttributeWriter::CopyStored(IStoredRecords& table, uint32_t record, int32_
     uint8_t* out = m_dbf->EditRecord(output);
     if (out == nullptr)
         return false;
-    for (const SPlainField& field : m_plainFields)
+    for (const SPlainField& field : m_copiedFields)
         std::memcpy(out + field.to, raw + field.from, field.width);
-    if (m_constantField >= 0)
-        std::memcpy(out + m_constantOffset, m_constant.data(), m_constant.size());
     return true;
 }
 

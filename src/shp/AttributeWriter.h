@@ -109,11 +109,14 @@ private:
     struct SFieldMap {
         int source = 0;
         int output = 0;
-        int type = 0; // FieldType of the source field
+        int type = 0; // FieldType of the source field, or kIntegerAsReal
         int width = 0;
         int decimals = 0;    // of the output field
         std::u16string name; // for messages
     };
+
+    // An integer source field written into a real output field: never as its stored text.
+    static constexpr int kIntegerAsReal = -1;
 
     // The form in which a field's stored text is written as it is, when the text is plain.
     enum class EStoredForm { none, integer, fixed, date, text };
@@ -145,7 +148,6 @@ private:
     std::vector<int> m_nullFields; // output fields written as nulls
     int m_constantField = -1;
     std::string m_constant; // encoded and padded to its field's width
-    uint32_t m_constantOffset = 0;
 
     // Reused for every record.
     std::vector<SFieldMap> m_fieldMap;
@@ -186,6 +188,7 @@ private:
         EStoredForm form = EStoredForm::text;
     };
     std::vector<SPlainField> m_plainFields;
+    std::vector<SPlainField> m_copiedFields; // m_plainFields, and the constant from behind the record
     std::vector<uint8_t> m_plainRecord;
     bool m_plainAsciiOnly = false; // texts pass through only when ASCII
 };

@@ -220,8 +220,6 @@ void CShpFile::Append(IRecset* recordset) {
         WriteShape(shape.Get());
         if (m_attributes.HasIdField()) {
             m_attributes.WriteId(m_record, m_writer.GetRecordCount());
-        } else if (!m_attributes.ReadsSource()) {
-            m_attributes.WriteFixed(m_record);
         } else if (withAttributes) {
             if (recordset->GetAttributes(attributes.Put()) == 0 || !attributes)
                 ThrowUnreadable(u"attributes", inputRecord);
@@ -229,6 +227,8 @@ void CShpFile::Append(IRecset* recordset) {
                 m_attributes.MapFields(attributes.Get());
             m_attributes.Write(m_record, attributes.Get());
             attributes.Reset();
+        } else if (!m_attributes.ReadsSource()) {
+            m_attributes.WriteFixed(m_record);
         }
         shape.Reset();
         first = false;
