@@ -354,11 +354,13 @@ void CAttributeWriter::MapByLayout(IFieldDesc& desc) {
         CIString fieldName;
         if (source >= sourceCount || desc.GetFieldName(source, &fieldName) == 0)
             ThrowUser();
-        // An integer into a field that has become real is written as an integer with the field's decimals.
+        // An integer into a field that has become real is written as an integer with the field's decimals
+        // (without decimals, as it stands).
         int type = desc.GetFieldType(source);
-        if (type == FIELD_INTEGER && m_outputTypes[output] == FIELD_REAL)
+        if (type == FIELD_INTEGER && m_outputTypes[output] == FIELD_REAL && m_outputDecimals[output] > 0)
             type = kIntegerAsReal;
-        else if (type != m_outputTypes[output])
+        else if (type != m_outputTypes[output] &&
+                 !(type == FIELD_INTEGER && m_outputTypes[output] == FIELD_REAL))
             ThrowUser();
         m_fieldMap.push_back({source, static_cast<int>(output), type, m_outputWidths[output],
                               m_outputDecimals[output], fieldName.Str()});
