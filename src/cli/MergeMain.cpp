@@ -26,9 +26,9 @@ using namespace fennick;
 
 namespace {
 
-const char* const kUsage =
-    "Usage: fennick-merge [--check] [--where FIELD=V1,V2,...] [--overwrite] [--quiet] -o OUTPUT INPUT INPUT "
-    "[INPUT...]\n";
+const char* const kUsage = "Usage: fennick-merge [--check] [--where FIELD=V1,V2,...] [--reproject] "
+                           "[--overwrite] [--quiet] -o OUTPUT "
+                           "INPUT INPUT [INPUT...]\n";
 
 const char* const kHelp =
     "Merges two or more shapefiles or MapInfo TAB tables with the same shape type and column layout into "
@@ -40,10 +40,21 @@ const char* const kHelp =
     "      --check           only check that the inputs can be merged, and show what was read from each\n"
     "      --where F=V1,V2   copy only records whose field F equals one of the values (letter case ignored;\n"
     "                        values are split at commas and kept with their blanks)\n"
+    "      --reproject       convert the records of an input whose coordinate system differs from the first\n"
+    "                        input's into the first input's (through PROJ, datums included); an input\n"
+    "                        without one then fails the check\n"
     "      --overwrite       replace an existing OUTPUT\n"
     "  -q, --quiet           no progress bar\n"
     "  -h, --help            this text\n"
     "      --version         the version\n"
+    "\n"
+    "An input whose coordinate system (its .prj, or a TAB table's own) differs from the first input's is\n"
+    "named in a warning on stderr, with both systems; without --reproject its coordinates are merged as\n"
+    "they are. Examples:\n"
+    "  fennick-merge -o all.shp wgs84.shp nad27.shp\n"
+    "    fennick-merge: warning: nad27.shp: its coordinate system (NAD27) differs from the first input's\n"
+    "    (WGS 84); its coordinates are merged unconverted.\n"
+    "  fennick-merge --reproject -o all.shp wgs84.shp nad27.shp     (nad27.shp's records in WGS 84)\n"
     "\n"
     "Exit status: 0 success, 1 the check or the merge failed (the reason is printed), 2 wrong usage.\n"
     "Ctrl+C cancels the merge after the input being copied; no output is left.\n";
@@ -52,6 +63,7 @@ struct SOptions {
     bool check = false;
     bool overwrite = false;
     bool quiet = false;
+    bool reproject = false;
     bool haveWhere = false;
     std::string output;
     std::string whereField;
@@ -85,6 +97,8 @@ std::optional<int> ParseArguments(int argc, char** argv, SOptions& options) {
             options.check = true;
         } else if (arg == "--overwrite") {
             options.overwrite = true;
+        } else if (arg == "--reproject") {
+            options.reproject = true;
         } else if (arg == "-q" || arg == "--quiet") {
             options.quiet = true;
         } else if (arg == "-o" || arg == "--output" || arg == "--where" || arg.rfind("--output=", 0) == 0 ||
@@ -171,6 +185,7 @@ int main(int argc, char** argv) {
 
     CShpMerge engine;
     engine.m_overwrite = options.overwrite;
+    engine.m_reproject = options.reproject;
     for (const std::string& input : options.inputs)
         engine.AddFile(FromUtf8(input));
     if (options.haveWhere) {
@@ -184,6 +199,8 @@ int main(int argc, char** argv) {
         // The check only listens for Ctrl+C; the bar belongs to the merge.
         CTerminalProgress checkMeter(total, false);
         engine.Check(&checkMeter);
+        for (const std::u16string& warning : engine.Warnings())
+            PrintText(stderr, u"fennick-merge: warning: " + warning + u"\n");
         if (options.check) {
             std::printf("The files can be merged.\n");
             if (!options.quiet)

@@ -15,6 +15,7 @@ namespace fennick {
 class IGeoDS;
 class IRecset;
 class IProgressMeter;
+class CLayerCoordSys;
 
 class CShpMerge : public IExpression {
 public:
@@ -73,6 +74,9 @@ private:
     void SetupFilter(IGeoDS* first);
     // SelectAll without a filter, else a search with this engine as the expression; null when nothing passes.
     IRecset* SelectRecords(IGeoDS* source);
+    // Compares input index's system with the first input's: a difference is a warning, and with
+    // m_reproject a conversion, which fails the check when it cannot be made.
+    void CheckCoordSys(CLayerCoordSys& reference, CLayerCoordSys& system, std::size_t index);
 
     std::vector<std::u16string> m_files;
     int m_filterFieldIndex = -1;
@@ -81,6 +85,10 @@ private:
     std::vector<std::u16string> m_warnings;
     int64_t m_skippedRecords = 0;
     int m_variant = 0; // of the output: the widest of the inputs' (ShapeVariant), set by Check
+    // Set by Check with m_reproject: the first input's system text, and for each input converted into it
+    // its own (empty for inputs taken as they are).
+    std::string m_convertInto;
+    std::vector<std::string> m_convertFrom;
 };
 
 } // namespace fennick
