@@ -5,6 +5,8 @@
 #include "platform/FileSystem.h"
 #include "platform/PathFunctions.h"
 
+#include <optional>
+
 namespace fennick {
 
 namespace {
@@ -16,11 +18,14 @@ constexpr std::size_t kMaxPrjBytes = 1 << 20;
 
 void CLayerCoordSys::Load(const std::u16string& path, IGeoDS* source) {
     m_stated = false;
+    m_fileReadable = true;
     m_text.clear();
     m_read = false;
     if (const std::u16string prj = FindCompanion(path, u"prj"); !prj.empty()) {
         m_stated = true;
-        m_text = ReadSmallFile(prj, kMaxPrjBytes).value_or(std::string());
+        const std::optional<std::string> text = ReadSmallFile(prj, kMaxPrjBytes);
+        m_fileReadable = text.has_value();
+        m_text = text.value_or(std::string());
     } else if (IProjectionText* own = source != nullptr ? QueryProjectionText(source) : nullptr) {
         m_stated = own->GetProjectionText(m_text) != 0 && !m_text.empty();
     }
@@ -55,7 +60,7 @@ std::u16string CLayerCoordSys::ShortName() {
         return name.empty() ? std::u16string(u"unnamed") : FromUtf8(name);
     }
     std::u16string unknown = u"unknown: ";
-    return unknown.append(FromUtf8(m_crs.Error()));
+    return unknown.append(m_fileReadable ? FromUtf8(m_crs.Error()) : u"its .prj cannot be read");
 }
 
 } // namespace fennick

@@ -17,6 +17,8 @@ public:
     void Load(const std::u16string& path, IGeoDS* source);
 
     bool IsStated() const { return m_stated; }
+    // False when its .prj is there but cannot be read (not a regular file, too large, no permission).
+    bool IsFileReadable() const { return m_fileReadable; }
     const std::string& Text() const { return m_text; }
 
     // Whether other states the same system: both none, the same text, or PROJ's equivalence test (axis
@@ -29,6 +31,7 @@ public:
 
 private:
     bool m_stated = false;
+    bool m_fileReadable = true;
     std::string m_text;
     bool m_read = false; // m_crs was tried
     CProjCrs m_crs;

@@ -163,7 +163,8 @@ void CShpMerge::Check(IProgressMeter* progress) {
 }
 
 void CShpMerge::CheckCoordSys(CLayerCoordSys& reference, CLayerCoordSys& system, std::size_t index) {
-    if (system.Matches(reference))
+    // A first input's .prj that cannot be read fails the merge where it is copied, with its reason.
+    if (!reference.IsFileReadable() || system.Matches(reference))
         return;
     const std::u16string& path = m_files[index];
     std::u16string line = path + u": its coordinate system (" + system.ShortName();
