@@ -12,7 +12,7 @@ class IPointConversion {
 public:
     // Converts count points in place, and their heights when z is not null (one per point; without them
     // the points are taken at height 0). False when any point cannot be converted; the points are then
-    // left in an unspecified state.
+    // partly converted.
     virtual bool Convert(CGeoPoint* points, double* z, std::size_t count) = 0;
 
 protected:
