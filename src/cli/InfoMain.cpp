@@ -6,8 +6,10 @@
 #include "data/ICoordSys.h"
 #include "data/IGeoDS.h"
 #include "data/Ref.h"
+#include "merge/LayerCoordSys.h"
 #include "merge/OpenGeoDS.h"
 #include "platform/CodePage.h"
+#include "platform/Exceptions.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,7 +22,8 @@ namespace {
 
 const char* const kUsage = "Usage: fennick-info [--records] [--json] LAYER\n"
                            "       fennick-info [--json] --epsg CODE\n"
-                           "       fennick-info [--json] --wkt FILE\n";
+                           "       fennick-info [--json] --wkt FILE\n"
+                           "       fennick-info [--json] --compare LAYER OTHER\n";
 
 const char* const kHelp =
     "Shows what Fennick reads from a shapefile or MapInfo TAB table: kind, shape type, record count, "
@@ -28,16 +31,23 @@ const char* const kHelp =
     "code page, fields and coordinate system; with --records also every record's geometry and values.\n"
     "--epsg and --wkt describe a coordinate system: its EPSG code, whether it is projected, its PROJ "
     "string.\n"
+    "--compare says whether OTHER's coordinate system (its .prj, or a TAB table's own) is LAYER's, both\n"
+    "named in short; systems are compared as PROJ reads them, not as texts, so a check before merging\n"
+    "finds what fennick-merge would warn about. Example:\n"
+    "  fennick-info --compare wgs84.shp nad27.shp\n"
+    "    nad27.shp: coordinate system NAD27, not that of wgs84.shp (WGS 84)\n"
     "\n"
     "Options:\n"
     "  --json        one JSON object on stdout instead of text\n"
     "  --records     list every record\n"
     "  --epsg CODE   describe an EPSG coordinate system\n"
     "  --wkt FILE    describe the coordinate system of a .prj or .tpj file\n"
+    "  --compare     compare the coordinate systems of two layers\n"
     "  -h, --help    this text\n"
     "  --version     the version\n"
     "\n"
-    "Exit status: 0 success, 1 the layer or definition could not be read, 2 wrong usage.\n";
+    "Exit status: 0 success (with --compare: the systems match), 1 a layer or definition could not be\n"
+    "read, 2 wrong usage, 3 with --compare: the systems differ.\n";
 
 int UsageError(const std::string& why) {
     std::fprintf(stderr, "fennick-info: %s\n%sTry 'fennick-info --help' for more information.\n", why.c_str(),
@@ -55,9 +65,11 @@ void Emit(const nlohmann::json& value, bool asJson, const std::string& text) {
 struct SOptions {
     bool asJson = false;
     bool records = false;
+    bool compare = false;
     std::string epsg;
     std::string wkt;
     std::string layer;
+    std::string other; // with --compare
 };
 
 // Reads the command line into options. An exit status when the program ends here (help, version, a usage
@@ -76,6 +88,8 @@ std::optional<int> ParseArguments(int argc, char** argv, SOptions& options) {
             options.asJson = true;
         } else if (arg == "--records") {
             options.records = true;
+        } else if (arg == "--compare") {
+            options.compare = true;
         } else if (arg == "--epsg" || arg == "--wkt") {
             if (i + 1 >= argc)
                 return UsageError("option '" + arg + "' needs a value");
@@ -83,9 +97,14 @@ std::optional<int> ParseArguments(int argc, char** argv, SOptions& options) {
         } else if (!arg.empty() && arg[0] == '-') {
             return UsageError("unknown option '" + arg + "'");
         } else {
-            options.layer = arg;
+            (positional == 0 ? options.layer : options.other) = arg;
             ++positional;
         }
+    }
+    if (options.compare) {
+        if (positional != 2 || options.records || !options.epsg.empty() || !options.wkt.empty())
+            return UsageError("--compare needs two layers and nothing else");
+        return std::nullopt;
     }
     const int modes =
         (positional > 0 ? 1 : 0) + (options.epsg.empty() ? 0 : 1) + (options.wkt.empty() ? 0 : 1);
@@ -95,6 +114,50 @@ std::optional<int> ParseArguments(int argc, char** argv, SOptions& options) {
         return UsageError("--records needs a LAYER");
 
     return std::nullopt;
+}
+
+// Opens a layer, or prints why it cannot be opened.
+CRef<IGeoDS> OpenLayer(const std::string& layer) {
+    CRef<IGeoDS> source;
+    char16_t error[260] = {};
+    if (OpenGeoDS(FromUtf8(layer), nullptr, source.Put(), error) && source)
+        return source;
+    const std::u16string why(error);
+    const std::u16string message =
+        FromUtf8(layer) + u": " +
+        (why.empty() ? std::u16string(u"not a shapefile or MapInfo TAB table.") : why);
+    // The second line only when it says more than the first.
+    const std::u16string reason = OpenFailureReason(FromUtf8(layer), error);
+    PrintFailure(stderr, message, reason == why ? std::u16string() : reason);
+    return CRef<IGeoDS>();
+}
+
+// --compare: 0 when other's system is layer's, 3 when not, 1 when either cannot be read.
+int CompareCoordSys(const std::string& layer, const std::string& other, bool asJson) {
+    CLayerCoordSys systems[2];
+    const std::string* paths[2] = {&layer, &other};
+    for (int i = 0; i < 2; ++i) {
+        CRef<IGeoDS> source = OpenLayer(*paths[i]);
+        if (!source)
+            return 1;
+        try {
+            systems[i].Load(FromUtf8(*paths[i]), source.Get());
+        } catch (const CException& e) {
+            PrintFailure(stderr, e);
+            return 1;
+        }
+    }
+    const bool match = systems[1].Matches(systems[0]);
+    const std::string first = ToUtf8(systems[0].ShortName());
+    const std::string second = ToUtf8(systems[1].ShortName());
+    const nlohmann::json value = {{"match", match},
+                                  {"layer", {{"path", layer}, {"coordsys", first}}},
+                                  {"other", {{"path", other}, {"coordsys", second}}}};
+    std::string text = other + ": coordinate system " + second;
+    text += match ? ", the same as that of " : ", not that of ";
+    text += layer + " (" + first + ")\n";
+    Emit(value, asJson, text);
+    return match ? 0 : 3;
 }
 
 } // namespace
@@ -109,6 +172,8 @@ int main(int argc, char** argv) {
     const std::string& epsg = options.epsg;
     const std::string& wkt = options.wkt;
     const std::string& layer = options.layer;
+    if (options.compare)
+        return CompareCoordSys(layer, options.other, asJson);
 
     if (!epsg.empty() || !wkt.empty()) {
         CRef<CCommonCoordSysImpl> cs;
@@ -131,18 +196,9 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    CRef<IGeoDS> source;
-    char16_t error[260] = {};
-    if (!OpenGeoDS(FromUtf8(layer), nullptr, source.Put(), error) || !source) {
-        const std::u16string why(error);
-        const std::u16string message =
-            FromUtf8(layer) + u": " +
-            (why.empty() ? std::u16string(u"not a shapefile or MapInfo TAB table.") : why);
-        // The second line only when it says more than the first.
-        const std::u16string reason = OpenFailureReason(FromUtf8(layer), error);
-        PrintFailure(stderr, message, reason == why ? std::u16string() : reason);
+    CRef<IGeoDS> source = OpenLayer(layer);
+    if (!source)
         return 1;
-    }
     const nlohmann::json description = DescribeLayer(source.Get(), layer, records);
     Emit(description, asJson, LayerText(description));
     return 0;

@@ -28,8 +28,8 @@ namespace {
 
 const char* const kUsage =
     "Usage: fennick-merge [--check] [--where FIELD=V1,V2,...] [--match-names] [--source-field NAME] "
-    "[--overwrite]\n"
-    "                     [--quiet] -o OUTPUT INPUT INPUT [INPUT...]\n";
+    "[--reproject]\n"
+    "                     [--overwrite] [--quiet] -o OUTPUT INPUT INPUT [INPUT...]\n";
 
 const char* const kHelp =
     "Merges two or more shapefiles or MapInfo TAB tables with the same shape type and column layout into "
@@ -48,10 +48,17 @@ const char* const kHelp =
     "                        and real give real); an input without a field gets nulls there\n"
     "      --source-field NAME\n"
     "                        add a text field NAME, last, holding each record's input file name\n"
+    "      --reproject       convert the records of an input whose coordinate system differs from the first\n"
+    "                        input's into the first input's (through PROJ, datums included); an input\n"
+    "                        without one then fails the check\n"
     "      --overwrite       replace an existing OUTPUT\n"
     "  -q, --quiet           no progress bar\n"
     "  -h, --help            this text\n"
     "      --version         the version\n"
+    "\n"
+    "An input whose coordinate system (its .prj, or a TAB table's own) differs from the first input's is\n"
+    "named in a warning on stderr, with both systems; without --reproject its coordinates are merged as\n"
+    "they are.\n"
     "\n"
     "Examples:\n"
     "  fennick-merge -o all.shp 2019.shp 2020.shp 2021.shp\n"
@@ -60,6 +67,10 @@ const char* const kHelp =
     "  fennick-merge --match-names -o all.shp 2019.shp 2020.shp    (2020 has its fields in another order)\n"
     "  fennick-merge --source-field SOURCE -o all.shp north.shp south.shp    (SOURCE: north.shp, south.shp)\n"
     "  fennick-merge --overwrite -q -o all.shp 2019.shp 2020.shp\n"
+    "  fennick-merge -o all.shp wgs84.shp nad27.shp\n"
+    "    fennick-merge: warning: nad27.shp: its coordinate system (NAD27) differs from the first input's\n"
+    "    (WGS 84); its coordinates are merged unconverted.\n"
+    "  fennick-merge --reproject -o all.shp wgs84.shp nad27.shp     (nad27.shp's records in WGS 84)\n"
     "\n"
     "Exit status: 0 success, 1 the check or the merge failed (the reason is printed), 2 wrong usage.\n"
     "Ctrl+C cancels the merge after the input being copied; no output is left.\n";
@@ -68,6 +79,7 @@ struct SOptions {
     bool check = false;
     bool overwrite = false;
     bool quiet = false;
+    bool reproject = false;
     bool haveWhere = false;
     bool matchNames = false;
     std::string sourceField;
@@ -103,6 +115,8 @@ std::optional<int> ParseArguments(int argc, char** argv, SOptions& options) {
             options.check = true;
         } else if (arg == "--overwrite") {
             options.overwrite = true;
+        } else if (arg == "--reproject") {
+            options.reproject = true;
         } else if (arg == "-q" || arg == "--quiet") {
             options.quiet = true;
         } else if (arg == "--match-names") {
@@ -198,6 +212,7 @@ int main(int argc, char** argv) {
     engine.m_overwrite = options.overwrite;
     engine.m_matchNames = options.matchNames;
     engine.m_sourceField = FromUtf8(options.sourceField);
+    engine.m_reproject = options.reproject;
     for (const std::string& input : options.inputs)
         engine.AddFile(FromUtf8(input));
     if (options.haveWhere) {
@@ -211,6 +226,8 @@ int main(int argc, char** argv) {
         // The check only listens for Ctrl+C; the bar belongs to the merge.
         CTerminalProgress checkMeter(total, false);
         engine.Check(&checkMeter);
+        for (const std::u16string& warning : engine.Warnings())
+            PrintText(stderr, u"fennick-merge: warning: " + warning + u"\n");
         if (options.check) {
             std::printf("The files can be merged.\n");
             if (!options.quiet)

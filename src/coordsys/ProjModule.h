@@ -23,9 +23,12 @@ struct SProjModuleEntries {
     decltype(&proj_create_crs_to_crs_from_pj) createCrsToCrsFromPj;
     decltype(&proj_errno_reset) errnoReset;
     decltype(&proj_trans_generic) transGeneric;
+    decltype(&proj_get_name) getName;
+    decltype(&proj_is_equivalent_to_with_ctx) isEquivalentToWithCtx;
+    decltype(&proj_normalize_for_visualization) normalizeForVisualization;
 };
 
-inline constexpr int kProjModuleVersion = 1;
+inline constexpr int kProjModuleVersion = 2;
 // The module's file name and the symbol that hands out its entries.
 inline constexpr const char* kProjModuleFile = "libfennick_proj.so";
 inline constexpr const char* kProjModuleSymbol = "FennickProjModuleEntries";

@@ -146,7 +146,7 @@ bool ParseShapeLayout(int32_t shpType, const uint8_t* content, std::size_t size,
 }
 
 std::size_t BuildShapeContent(IShape* shape, int32_t shpType, const double* z, const double* m,
-                              CByteBuffer& out) {
+                              CByteBuffer& out, const CGeoPoint* replacement) {
     const int code = ShapeCodeOfShpType(shpType);
     if (shape == nullptr || code == SHAPE_NULL || shape->GetType() != code)
         return 0;
@@ -194,7 +194,7 @@ std::size_t BuildShapeContent(IShape* shape, int32_t shpType, const double* z, c
         for (int i = 0; i < parts; ++i) {
             int k = 0;
             shape->GetPartPointCount(i, &k);
-            const CGeoPoint* from = shape->GetPartPoints(i);
+            const CGeoPoint* from = replacement != nullptr ? replacement + start : shape->GetPartPoints(i);
             if (from == nullptr && k > 0)
                 return 0;
             WriteInt32(c + kPolyStarts + 4 * static_cast<std::size_t>(i), start);
@@ -204,7 +204,7 @@ std::size_t BuildShapeContent(IShape* shape, int32_t shpType, const double* z, c
             start += k;
         }
     } else if (n > 0) {
-        const CGeoPoint* from = shape->GetPartPoints(0);
+        const CGeoPoint* from = replacement != nullptr ? replacement : shape->GetPartPoints(0);
         if (from == nullptr)
             return 0;
         if (code == SHAPE_MULTIPOINT)

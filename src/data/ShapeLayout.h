@@ -65,8 +65,10 @@ bool ParseShapeLayout(int32_t shpType, const uint8_t* content, std::size_t size,
 // variant) from the shape's geometry and, where given, its z and m values (one per point, in point order):
 // z 0 and m kNoMeasure where they are not. Boxes and ranges are computed from the values; a range of no
 // measure is kNoMeasure at both ends. Returns the content's size, or 0 when the shape is not of shpType's
-// kind or does not deliver its points; out grows only.
+// kind or does not deliver its points; out grows only. replacement, when given, replaces the shape's points
+// (all parts' one after another, as many as the shape has): the shape then gives only its type and part
+// counts.
 std::size_t BuildShapeContent(IShape* shape, int32_t shpType, const double* z, const double* m,
-                              CByteBuffer& out);
+                              CByteBuffer& out, const CGeoPoint* replacement = nullptr);
 
 } // namespace fennick

@@ -1,5 +1,6 @@
 #include "merge/ShpMerge.h"
 
+#include "coordsys/CrsConversion.h"
 #include "data/FindFieldIndex.h"
 #include "data/IFieldDesc.h"
 #include "data/IGeoDS.h"
@@ -11,6 +12,7 @@
 #include "data/IString.h"
 #include "data/Ref.h"
 #include "data/SearchSpec.h"
+#include "merge/LayerCoordSys.h"
 #include "merge/OpenGeoDS.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
@@ -93,6 +95,15 @@ std::u16string FirstCompanion(const std::u16string& path, std::u16string_view ex
         return FindCompanion(path, extension);
     } catch (const CException& e) {
         ThrowGenericError(u"Can't open main file.", path, e.FullText());
+    }
+}
+
+// Reads what an input states of its coordinate system; an ambiguous .prj fails it as it fails its opening.
+void LoadCoordSys(CLayerCoordSys& system, const std::u16string& path, IGeoDS* source, bool first) {
+    try {
+        system.Load(path, source);
+    } catch (const CException& e) {
+        ThrowGenericError(first ? u"Can't open main file." : u"Can't open file.", path, e.FullText());
     }
 }
 
@@ -315,6 +326,11 @@ void CShpMerge::Check(IProgressMeter* progress) {
     }
     // The output takes the widest variant of its inputs, so that no z or m value is lost.
     int variant = ShapeVariantOf(first.Get());
+    m_warnings.clear();
+    m_convertInto.clear();
+    m_convertFrom.assign(m_files.size(), std::string());
+    CLayerCoordSys firstSystem;
+    LoadCoordSys(firstSystem, m_files[0], first.Get(), true);
     for (std::size_t i = 1; i < m_files.size(); ++i) {
         CRef<IGeoDS> source = OpenLayer(m_files[i], &reason);
         if (!source)
@@ -332,6 +348,9 @@ void CShpMerge::Check(IProgressMeter* progress) {
         }
         if (planner)
             planner->AddInput(m_files[i], FieldsOf(source.Get()));
+        CLayerCoordSys system;
+        LoadCoordSys(system, m_files[i], source.Get(), false);
+        CheckCoordSys(firstSystem, system, i);
         if (progress != nullptr) {
             RaiseIfCancelled(progress);
             progress->Step();
@@ -341,6 +360,42 @@ void CShpMerge::Check(IProgressMeter* progress) {
         m_fieldPlan = std::make_unique<SFieldPlan>(SFieldPlan{planner->Finish(m_sourceField)});
     m_variant = variant;
     m_validated = true;
+}
+
+void CShpMerge::CheckCoordSys(CLayerCoordSys& reference, CLayerCoordSys& system, std::size_t index) {
+    // A first input's .prj that cannot be read fails the merge where it is copied, with its reason.
+    if (!reference.IsFileReadable() || system.Matches(reference))
+        return;
+    const std::u16string& path = m_files[index];
+    std::u16string line = path + u": its coordinate system (" + system.ShortName();
+    line += u") differs from the first input's (";
+    line += reference.ShortName();
+    if (!m_reproject) {
+        m_warnings.push_back(line + u"); its coordinates are merged unconverted.");
+        return;
+    }
+    std::u16string why;
+    CCrsConversion conversion;
+    if (!reference.IsStated())
+        why = u"The first input states no coordinate system to convert into.";
+    else if (!system.IsStated())
+        why = u"It states no coordinate system (no .prj) to convert from.";
+    else if (system.Crs() == nullptr)
+        why = u"PROJ cannot read its coordinate system.";
+    else if (reference.Crs() == nullptr)
+        why = u"PROJ cannot read the first input's coordinate system.";
+    else if (!conversion.Build(*system.Crs(), *reference.Crs())) {
+        why = u"PROJ finds no conversion from ";
+        why += system.ShortName();
+        why += u" into ";
+        why += reference.ShortName();
+        why += u'.';
+    }
+    if (!why.empty())
+        ThrowGenericError(path, u"Its coordinate system cannot be converted.", why);
+    m_warnings.push_back(line + u"); its records are converted.");
+    m_convertInto = reference.Text();
+    m_convertFrom[index] = system.Text();
 }
 
 void CShpMerge::SetupFilter(IGeoDS* first) {
@@ -488,14 +543,26 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
     if (progress != nullptr)
         progress->Step();
 
+    // Inputs in another coordinate system are converted into the first input's (Check chose them).
+    CProjCrs target;
+    CProjCrs system;
+    CCrsConversion conversion;
     for (std::size_t i = 1; i < m_files.size(); ++i) {
         CRef<IGeoDS> source = OpenLayer(m_files[i], &reason);
         if (!source)
             ThrowGenericError(u"Can't open file.", m_files[i], reason);
+        const bool convert = i < m_convertFrom.size() && !m_convertFrom[i].empty();
+        if (convert && ((!target.IsRead() && !target.Read(m_convertInto)) || !system.Read(m_convertFrom[i]) ||
+                        !conversion.Build(system, target)))
+            ThrowGenericError(u"An error occurred while adding data from file.", m_files[i],
+                              u"Its coordinate system cannot be converted.");
         CRef<IRecset> records = CRef<IRecset>::Adopt(select(source.Get()));
         if (records)
             mapFields(i);
-        if (records && !AppendRecordset(output, records.Get()))
+        output.SetPointConversion(convert ? &conversion : nullptr);
+        const bool appended = !records || AppendRecordset(output, records.Get());
+        output.SetPointConversion(nullptr);
+        if (!appended)
             ThrowGenericError(u"An error occurred while adding data from file.", m_files[i],
                               output.GetLastError());
         if (progress != nullptr) {

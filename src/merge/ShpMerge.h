@@ -16,6 +16,7 @@ namespace fennick {
 class IGeoDS;
 class IRecset;
 class IProgressMeter;
+class CLayerCoordSys;
 
 class CShpMerge : public IExpression {
 public:
@@ -78,6 +79,9 @@ private:
     // input, built by Check from the inputs' declared layouts.
     struct SFieldPlan;
     std::unique_ptr<SFieldPlan> m_fieldPlan;
+    // Compares input index's system with the first input's: a difference is a warning, and with
+    // m_reproject a conversion, which fails the check when it cannot be made.
+    void CheckCoordSys(CLayerCoordSys& reference, CLayerCoordSys& system, std::size_t index);
 
     std::vector<std::u16string> m_files;
     int m_filterFieldIndex = -1;
@@ -86,6 +90,10 @@ private:
     std::vector<std::u16string> m_warnings;
     int64_t m_skippedRecords = 0;
     int m_variant = 0; // of the output: the widest of the inputs' (ShapeVariant), set by Check
+    // Set by Check with m_reproject: the first input's system text, and for each input converted into it
+    // its own (empty for inputs taken as they are).
+    std::string m_convertInto;
+    std::vector<std::string> m_convertFrom;
 };
 
 } // namespace fennick

@@ -21,6 +21,9 @@ const SProjModuleEntries kEntries = {
     .createCrsToCrsFromPj = &proj_create_crs_to_crs_from_pj,
     .errnoReset = &proj_errno_reset,
     .transGeneric = &proj_trans_generic,
+    .getName = &proj_get_name,
+    .isEquivalentToWithCtx = &proj_is_equivalent_to_with_ctx,
+    .normalizeForVisualization = &proj_normalize_for_visualization,
 };
 
 } // namespace

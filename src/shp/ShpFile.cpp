@@ -1,6 +1,7 @@
 #include "shp/ShpFile.h"
 
 #include "data/GeoTypes.h"
+#include "data/IPointConversion.h"
 #include "data/IRecordNumberWalk.h"
 #include "data/IRecset.h"
 #include "data/IShape.h"
@@ -16,6 +17,7 @@
 #include "shp/IStoredRecords.h"
 #include "shp/RecordRelay.h"
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <new>
@@ -121,7 +123,51 @@ void CShpFile::WriteVariantShape(IShape* shape) {
     m_writer.WriteContent(shpType, m_content.Data(), size);
 }
 
-void CShpFile::WriteShape(IShape* shape) {
+void CShpFile::WriteConvertedShape(IShape* shape, long long record) {
+    const int32_t shpType = ShpTypeOf(shape->GetType(), m_variant);
+    if (shpType == 0) {
+        m_writer.WriteNull();
+        return;
+    }
+    // The points, parts one after another, copied into buffers that only grow, and converted there.
+    std::size_t total = 0;
+    const int parts = shape->GetPartCount();
+    for (int i = 0; i < parts; ++i) {
+        int count = 0;
+        if (shape->GetPartPointCount(i, &count) == 0 || count < 0)
+            ThrowUser();
+        const CGeoPoint* points = shape->GetPartPoints(i);
+        if (points == nullptr && count > 0)
+            ThrowUser();
+        const std::size_t n = static_cast<std::size_t>(count);
+        if (m_points.size() < total + n)
+            m_points.resize(total + n);
+        std::copy_n(points, n, m_points.begin() + static_cast<std::ptrdiff_t>(total));
+        total += n;
+    }
+    const IStoredShape* stored = QueryStoredShape(shape);
+    const double* z = stored != nullptr ? stored->ZValues() : nullptr;
+    if (z != nullptr) {
+        if (m_heights.size() < total)
+            m_heights.resize(total);
+        std::copy_n(z, total, m_heights.begin());
+    }
+    if (!m_conversion->Convert(m_points.data(), z != nullptr ? m_heights.data() : nullptr, total))
+        ThrowGenericError(std::u16string(u"Record ").append(Utf16Number(record)),
+                          u"a point cannot be converted into the output's coordinate system.");
+    const std::size_t size =
+        BuildShapeContent(shape, shpType, z != nullptr ? m_heights.data() : nullptr,
+                          stored != nullptr ? stored->MValues() : nullptr, m_content, m_points.data());
+    if (size == 0)
+        ThrowUser();
+    m_writer.WriteContent(shpType, m_content.Data(), size);
+}
+
+void CShpFile::WriteShape(IShape* shape, long long record) {
+    if (m_conversion != nullptr) {
+        WriteConvertedShape(shape, record);
+        return;
+    }
     if (m_variant != VARIANT_XY) {
         WriteVariantShape(shape);
         return;
@@ -217,7 +263,7 @@ void CShpFile::Append(IRecset* recordset) {
         ++inputRecord;
         if (recordset->GetShape(shape.Put(), 0) == 0 || !shape)
             ThrowUnreadable(u"shape", inputRecord);
-        WriteShape(shape.Get());
+        WriteShape(shape.Get(), inputRecord);
         if (m_attributes.HasIdField()) {
             m_attributes.WriteId(m_record, m_writer.GetRecordCount());
         } else if (withAttributes) {
@@ -266,11 +312,11 @@ bool CShpFile::AppendInTwoThreads(IRecset& records, IRecordNumberWalk& walk, IDi
             if (!relay->Put(record))
                 break; // the attribute thread failed
             if (source.ReadShape(record, own.Get()) != 0) {
-                WriteShape(own.Get());
+                WriteShape(own.Get(), shapesDone + 1LL);
             } else {
                 if (records.GetShape(other.Put(), 0) == 0 || !other)
                     ThrowUnreadable(u"shape", shapesDone + 1LL);
-                WriteShape(other.Get());
+                WriteShape(other.Get(), shapesDone + 1LL);
                 other.Reset();
             }
             ++shapesDone;

@@ -28,6 +28,10 @@
 // data" where it has none (and loses what the variant cannot hold). Null shapes and shapes of any other type
 // become null records, which leave the file's shape type alone.
 //
+// Coordinate systems: with a point conversion set (SetPointConversion), every point of the records appended
+// is converted on the way, heights too, and the boxes follow the converted points; no record is copied as its
+// bytes then.
+//
 // Threads: a large shapefile input (kTwoThreadRecords and more, walked without a filter) is appended by two
 // threads, the calling one for the shapes and a second one, joined before AppendRecordset returns, for the
 // attributes; the files written are the same as one thread writes, and so is the failure reported.
@@ -46,6 +50,7 @@ namespace fennick {
 
 class CRecordRelay;
 class IDirectAccess;
+class IPointConversion;
 class IRecordNumberWalk;
 class IRecset;
 class IShape;
@@ -92,6 +97,10 @@ public:
     // CAttributeWriter::kNoSource (a null) or kConstant (the text constant). False, with the reason as the
     // last error, when the constant cannot be written into its field.
     bool SetSourceFields(const std::vector<int>& sources, std::u16string_view constant);
+    // Converts the points of the records appended from now on, as SetPointConversion(nullptr) (the default)
+    // ends it. The caller keeps the object alive while it is set. A record with a point that cannot be
+    // converted fails the append, naming the record.
+    void SetPointConversion(IPointConversion* conversion) { m_conversion = conversion; }
 
     // Copies a file byte for byte to a temporary file that CloseOutput renames to the output's name with the
     // given extension (".prj", ".cpg"; the dot may be left out). Only after a successful CreateOutput and
@@ -131,9 +140,12 @@ private:
     void WriteRelayedAttributes(IDirectAccess& source, IStoredRecords& stored, CRecordRelay& relay,
                                 int32_t first, int32_t& done);
     void Close();
-    void WriteShape(IShape* shape);
+    // record counts the input's records from 1, for messages.
+    void WriteShape(IShape* shape, long long record);
     // WriteShape for an output of the M or Z variant.
     void WriteVariantShape(IShape* shape);
+    // WriteShape with the point conversion.
+    void WriteConvertedShape(IShape* shape, long long record);
     void WriteCpg(const std::u16string& path) const;
     static void WriteText(const std::u16string& path, const std::string& text);
     // Runs one entry point's work when the writer is in the required state: 1 on success; 0 after an error,
@@ -155,6 +167,9 @@ private:
     std::u16string m_lastError;
     std::vector<int32_t> m_partCounts; // of the shape being written; reused for every record
     CByteBuffer m_content;             // a record converted to the output's variant; reused likewise
+    IPointConversion* m_conversion = nullptr;
+    std::vector<CGeoPoint> m_points; // a record's points being converted; reused likewise
+    std::vector<double> m_heights;   // and their z values
 };
 
 // Creates the output files from the fields of the template's first attribute record. The fourth argument

@@ -120,3 +120,48 @@ TEST(InfoTool, NamesTheZAndMVariantsOfShapeTypes) {
             << c.type;
     }
 }
+
+// --compare names both systems in short (PROJ's names, as projinfo gives them) and says by its exit status
+// whether they match, as systems and not as texts.
+TEST(InfoTool, ComparesTheCoordinateSystemsOfTwoLayers) {
+    const auto projinfo = [](const std::string& crs, const std::string& format) {
+        const auto r = RunProcess("/usr/bin/projinfo", {crs, "-o", format, "-q"});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        return r.out;
+    };
+    const auto name = [&](const std::string& crs) {
+        return json::parse(projinfo(crs, "PROJJSON"), nullptr, false).value("name", std::string("?"));
+    };
+    const struct {
+        std::string first, second; // .prj texts; empty for none
+        int exitCode;
+        std::string firstName, secondName, verdict;
+    } cases[] = {
+        {projinfo("EPSG:4267", "WKT1_ESRI"), projinfo("EPSG:4267", "WKT2_2019"), 0, name("EPSG:4267"),
+         name("EPSG:4267"), ", the same as that of "},
+        {projinfo("EPSG:4326", "WKT1_ESRI"), projinfo("EPSG:4267", "WKT1_ESRI"), 3, name("EPSG:4326"),
+         name("EPSG:4267"), ", not that of "},
+        {projinfo("EPSG:32615", "WKT2_2019"), "", 3, name("EPSG:32615"), "none", ", not that of "},
+    };
+    CTempDir dir;
+    int n = 0;
+    for (const auto& c : cases) {
+        std::string paths[2];
+        for (int i = 0; i < 2; ++i) {
+            const std::string base = std::to_string(n++);
+            paths[i] = dir.Path(base + ".shp");
+            WriteOgrLayer(paths[i], "POINT", {{"ID", 'N', 4, 0}}, {{"POINT (1 2)", {"1"}}});
+            if (!(i == 0 ? c.first : c.second).empty())
+                dir.Write(base + ".prj", i == 0 ? c.first : c.second);
+        }
+        const auto r = Info({"--compare", paths[0], paths[1]});
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+        EXPECT_EQ(r.out, paths[1] + ": coordinate system " + c.secondName + c.verdict + paths[0] + " (" +
+                             c.firstName + ")\n");
+        const json value = json::parse(Info({"--json", "--compare", paths[0], paths[1]}).out, nullptr, false);
+        EXPECT_EQ(value["match"], c.exitCode == 0);
+        EXPECT_EQ(value["other"]["coordsys"], c.secondName);
+    }
+    EXPECT_EQ(Info({"--compare", "a.shp"}).exitCode, 2);
+    EXPECT_EQ(Info({"--compare", "missing-a.shp", "missing-b.shp"}).exitCode, 1);
+}

@@ -13,6 +13,8 @@
 #include <ogr_spatialref.h>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
@@ -519,5 +521,155 @@ TEST_F(MergeTool, FieldsByNameCheckFailures) {
         EXPECT_EQ(SecondLine(r.err), row.second);
         EXPECT_FALSE(std::filesystem::exists(dir.Path("out.shp")));
         EXPECT_FALSE(std::filesystem::exists(dir.Path("out.dbf")));
+    }
+}
+
+namespace {
+
+// A coordinate system's text as PROJ writes it (projinfo), e.g. the ESRI .prj ArcGIS writes for EPSG:4267:
+// D_North_American_1927 without a TOWGS84 clause.
+std::string ProjinfoText(const std::string& crs, const std::string& format) {
+    const auto r = RunProcess("/usr/bin/projinfo", {crs, "-o", format, "-q"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    return r.out;
+}
+
+// Every vertex (x, y, z) of a layer read with OGR, and the extent its header states.
+struct SVertices {
+    std::vector<std::array<double, 3>> points;
+    OGREnvelope extent;
+};
+
+void AddVertices(OGRGeometryH geometry, std::vector<std::array<double, 3>>& points) {
+    for (int i = 0; i < OGR_G_GetGeometryCount(geometry); ++i)
+        AddVertices(OGR_G_GetGeometryRef(geometry, i), points);
+    for (int i = 0; i < OGR_G_GetPointCount(geometry); ++i) {
+        std::array<double, 3> p{};
+        OGR_G_GetPoint(geometry, i, &p[0], &p[1], &p[2]);
+        points.push_back(p);
+    }
+}
+
+SVertices ReadVertices(const std::string& path) {
+    GDALAllRegister();
+    SVertices result;
+    GDALDatasetH source = GDALOpenEx(path.c_str(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr);
+    EXPECT_NE(source, nullptr) << path;
+    if (source == nullptr)
+        return result;
+    OGRLayerH layer = GDALDatasetGetLayer(source, 0);
+    OGR_L_GetExtent(layer, &result.extent, FALSE);
+    while (OGRFeatureH feature = OGR_L_GetNextFeature(layer)) {
+        AddVertices(OGR_F_GetGeometryRef(feature), result.points);
+        OGR_F_Destroy(feature);
+    }
+    GDALClose(source);
+    return result;
+}
+
+} // namespace
+
+// The second input's system against the first's: a difference is warned about and, with --reproject, its
+// records are converted as ogr2ogr -t_srs converts them (5000 points take the two-thread path, polygons Z
+// the variant path); equal systems in other texts are no difference; what cannot be converted fails.
+TEST_F(MergeTool, CoordinateSystemsAreComparedAndConverted) {
+    const std::string wgs84 = ProjinfoText("EPSG:4326", "WKT1_ESRI");
+    const std::string nad27 = ProjinfoText("EPSG:4267", "WKT1_ESRI");
+    ASSERT_NE(nad27.find("D_North_American_1927"), std::string::npos);
+    ASSERT_EQ(nad27.find("TOWGS84"), std::string::npos);
+    const std::string utmWgs84 = ProjinfoText("EPSG:32615", "WKT1_ESRI");
+    const std::string utmNad27 = ProjinfoText("EPSG:26715", "WKT1_ESRI");
+    const std::string nad27Wkt2 = ProjinfoText("EPSG:4267", "WKT2_2019");
+    struct SCase {
+        std::string name, firstPrj, secondPrj, type;
+        double x, y, step; // the second input's points: x + i * step, y + i * step
+        int count;
+        bool reproject;
+        std::string warned; // "(second) differs from the first input's (first)", or empty for no warning
+        std::string failure;
+        double tolerance; // of the second input's points against the expected ones
+    };
+    const std::vector<SCase> cases = {
+        {"nad27-kept", wgs84, nad27, "POINT", -93.5, 44.0, 1e-4, 5000, false,
+         "(NAD27) differs from the first input's (WGS 84)", "", 0},
+        {"nad27-converted", wgs84, nad27, "POINT", -93.5, 44.0, 1e-4, 5000, true,
+         "(NAD27) differs from the first input's (WGS 84)", "", 1e-8},
+        {"utm-converted", utmWgs84, utmNad27, "POLYGON Z", 480000, 4980000, 1000, 3, true,
+         "(NAD27 / UTM zone 15N) differs from the first input's (WGS 84 / UTM zone 15N)", "", 1e-3},
+        {"esri-and-wkt2-equal", nad27Wkt2, nad27, "POINT", -93.5, 44.0, 1.0, 3, true, "", "", 0},
+        {"no-prj", wgs84, "", "POINT", -93.5, 44.0, 1.0, 3, true, "",
+         "Its coordinate system cannot be converted.", 0},
+        {"outside-domain", utmWgs84, wgs84, "POINT", -93.5, 86.0, 5.0, 3, true, "",
+         "Record 2: a point cannot be converted", 0},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string first = Layer(c.name + "-a", 0, c.type == "POINT" ? "POINT" : "POLYGON");
+        dir.Write(c.name + "-a.prj", c.firstPrj);
+        std::vector<SOgrFeature> features;
+        for (int i = 0; i < c.count; ++i) {
+            const std::string x = std::to_string(c.x + i * c.step), y = std::to_string(c.y + i * c.step);
+            const std::string x2 = std::to_string(c.x + i * c.step + c.step / 2);
+            const std::string y2 = std::to_string(c.y + i * c.step + c.step / 2);
+            features.push_back({c.type == "POINT"
+                                    ? "POINT (" + x + " " + y + ")"
+                                    : "POLYGON Z ((" + x + " " + y + " 10," + x2 + " " + y + " 20," + x +
+                                          " " + x2 + " 30," + x + " " + y + " 10))",
+                                {"b", std::to_string(i), "0.5"}});
+        }
+        const std::string second = dir.Path(c.name + "-b.shp");
+        WriteOgrLayer(second, c.type, kFields, features);
+        if (!c.secondPrj.empty())
+            dir.Write(c.name + "-b.prj", c.secondPrj);
+        const std::string out = dir.Path(c.name + "-out.shp");
+        std::vector<std::string> args = {"-o", out, first, second};
+        if (c.reproject)
+            args.insert(args.begin(), "--reproject");
+        const auto r = Merge(args);
+        if (!c.failure.empty()) {
+            EXPECT_EQ(r.exitCode, 1);
+            EXPECT_NE(r.err.find(second), std::string::npos) << r.err;
+            EXPECT_NE(r.err.find(c.failure), std::string::npos) << r.err;
+            EXPECT_FALSE(std::filesystem::exists(out));
+            continue;
+        }
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        if (c.warned.empty())
+            EXPECT_EQ(r.err, "");
+        else
+            EXPECT_EQ(FirstLine(r.err), "fennick-merge: warning: " + second + ": its coordinate system " +
+                                            c.warned +
+                                            (c.reproject ? "; its records are converted.\n"
+                                                         : "; its coordinates are merged unconverted.\n"));
+        EXPECT_EQ(CTempDir::Read(dir.Path(c.name + "-out.prj")), c.firstPrj);
+        // What the second input's points should become: GDAL's conversion into the first's .prj.
+        std::string expectedPath = second;
+        if (c.reproject && !c.warned.empty()) {
+            expectedPath = dir.Path(c.name + "-ogr.shp");
+            const auto ogr =
+                RunProcess("/usr/bin/ogr2ogr", {"-t_srs", dir.Path(c.name + "-a.prj"), expectedPath, second});
+            ASSERT_EQ(ogr.exitCode, 0) << ogr.err;
+        }
+        SVertices expected = ReadVertices(first);
+        const SVertices converted = ReadVertices(expectedPath);
+        expected.points.insert(expected.points.end(), converted.points.begin(), converted.points.end());
+        const SVertices merged = ReadVertices(out);
+        ASSERT_EQ(merged.points.size(), expected.points.size());
+        OGREnvelope bounds;
+        bounds.MinX = bounds.MinY = HUGE_VAL;
+        bounds.MaxX = bounds.MaxY = -HUGE_VAL;
+        for (std::size_t i = 0; i < merged.points.size(); ++i) {
+            const auto& p = merged.points[i];
+            for (int k = 0; k < 3; ++k)
+                ASSERT_NEAR(p[k], expected.points[i][k], c.tolerance) << "vertex " << i << " axis " << k;
+            bounds.MinX = std::min(bounds.MinX, p[0]);
+            bounds.MaxX = std::max(bounds.MaxX, p[0]);
+            bounds.MinY = std::min(bounds.MinY, p[1]);
+            bounds.MaxY = std::max(bounds.MaxY, p[1]);
+        }
+        EXPECT_EQ(merged.extent.MinX, bounds.MinX);
+        EXPECT_EQ(merged.extent.MaxX, bounds.MaxX);
+        EXPECT_EQ(merged.extent.MinY, bounds.MinY);
+        EXPECT_EQ(merged.extent.MaxY, bounds.MaxY);
     }
 }

@@ -1,0 +1,66 @@
+#include "merge/LayerCoordSys.h"
+
+#include "data/IProjectionText.h"
+#include "platform/CodePage.h"
+#include "platform/FileSystem.h"
+#include "platform/PathFunctions.h"
+
+#include <optional>
+
+namespace fennick {
+
+namespace {
+
+// Far above any real .prj, so that a stray large file costs nothing.
+constexpr std::size_t kMaxPrjBytes = 1 << 20;
+
+} // namespace
+
+void CLayerCoordSys::Load(const std::u16string& path, IGeoDS* source) {
+    m_stated = false;
+    m_fileReadable = true;
+    m_text.clear();
+    m_read = false;
+    if (const std::u16string prj = FindCompanion(path, u"prj"); !prj.empty()) {
+        m_stated = true;
+        const std::optional<std::string> text = ReadSmallFile(prj, kMaxPrjBytes);
+        m_fileReadable = text.has_value();
+        m_text = text.value_or(std::string());
+    } else if (IProjectionText* own = source != nullptr ? QueryProjectionText(source) : nullptr) {
+        m_stated = own->GetProjectionText(m_text) != 0 && !m_text.empty();
+    }
+}
+
+const CProjCrs* CLayerCoordSys::Crs() {
+    if (!m_stated)
+        return nullptr;
+    if (!m_read) {
+        m_read = true;
+        m_crs.Read(m_text);
+    }
+    return m_crs.IsRead() ? &m_crs : nullptr;
+}
+
+bool CLayerCoordSys::Matches(CLayerCoordSys& other) {
+    if (m_stated != other.m_stated)
+        return false;
+    // Equal texts need no PROJ, which a merge of layers sharing one .prj then never loads.
+    if (!m_stated || m_text == other.m_text)
+        return true;
+    const CProjCrs* mine = Crs();
+    const CProjCrs* theirs = other.Crs();
+    return mine != nullptr && theirs != nullptr && mine->IsEquivalentTo(*theirs);
+}
+
+std::u16string CLayerCoordSys::ShortName() {
+    if (!m_stated)
+        return u"none";
+    if (const CProjCrs* crs = Crs()) {
+        const std::string name = crs->Name();
+        return name.empty() ? std::u16string(u"unnamed") : FromUtf8(name);
+    }
+    std::u16string unknown = u"unknown: ";
+    return unknown.append(m_fileReadable ? FromUtf8(m_crs.Error()) : u"its .prj cannot be read");
+}
+
+} // namespace fennick
