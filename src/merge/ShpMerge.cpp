@@ -175,6 +175,16 @@ IRecset* CShpMerge::SelectRecords(IGeoDS* source) {
     return records.Detach();
 }
 
+void CShpMerge::SkipBadRecordsOf(CShpFile& output, const std::u16string& path) {
+    if (!m_skipBadRecords)
+        return;
+    output.SetSkipBadRecords([this, &path](long long record, const std::u16string& reason) {
+        ++m_skippedRecords;
+        if (m_onSkipped)
+            m_onSkipped(path, record, reason);
+    });
+}
+
 int CShpMerge::Evaluate(IShapeAttr* attributes, int* result) {
     if (result == nullptr)
         return 0;
@@ -224,6 +234,7 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
     }
     CRef<IRecset> selected = CRef<IRecset>::Adopt(SelectRecords(first.Get()));
 
+    m_skippedRecords = 0;
     CShpFile output;
     output.SetCodePage(OutputCodePage(first.Get()));
     output.SetOverwrite(m_overwrite);
@@ -251,6 +262,7 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
                 ThrowGenericError(u"Can't create shapefile.", outputPath, output.GetLastError());
     }
 
+    SkipBadRecordsOf(output, m_files[0]);
     if (selected && !AppendRecordset(output, selected.Get()))
         ThrowGenericError(u"An error occurred while adding data from file.", m_files[0],
                           output.GetLastError());
@@ -263,6 +275,7 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
         if (!source)
             ThrowGenericError(u"Can't open file.", m_files[i], reason);
         CRef<IRecset> records = CRef<IRecset>::Adopt(SelectRecords(source.Get()));
+        SkipBadRecordsOf(output, m_files[i]);
         if (records && !AppendRecordset(output, records.Get()))
             ThrowGenericError(u"An error occurred while adding data from file.", m_files[i],
                               output.GetLastError());

@@ -12,6 +12,7 @@
 
 namespace fennick {
 
+class CShpFile;
 class IGeoDS;
 class IRecset;
 class IProgressMeter;
@@ -73,6 +74,9 @@ private:
     void SetupFilter(IGeoDS* first);
     // SelectAll without a filter, else a search with this engine as the expression; null when nothing passes.
     IRecset* SelectRecords(IGeoDS* source);
+    // With m_skipBadRecords: the output leaves out the bad records of the input at path, counted and
+    // reported.
+    void SkipBadRecordsOf(CShpFile& output, const std::u16string& path);
 
     std::vector<std::u16string> m_files;
     int m_filterFieldIndex = -1;
