@@ -29,7 +29,7 @@ namespace {
 const char* const kUsage =
     "Usage: fennick-merge [--check] [--where FIELD=V1,V2,...] [--match-names] [--source-field NAME] "
     "[--reproject]\n"
-    "                     [--overwrite] [--quiet] -o OUTPUT INPUT INPUT [INPUT...]\n";
+    "                     [--skip-bad-records] [--overwrite] [--quiet] -o OUTPUT INPUT INPUT [INPUT...]\n";
 
 const char* const kHelp =
     "Merges two or more shapefiles or MapInfo TAB tables with the same shape type and column layout into "
@@ -51,6 +51,11 @@ const char* const kHelp =
     "      --reproject       convert the records of an input whose coordinate system differs from the first\n"
     "                        input's into the first input's (through PROJ, datums included); an input\n"
     "                        without one then fails the check\n"
+    "      --skip-bad-records\n"
+    "                        leave out a record that cannot be read or written (a damaged shape, a value\n"
+    "                        that does not fit or cannot be decoded) instead of failing; each is named on\n"
+    "                        stderr and their number follows the success text, e.g.\n"
+    "                          fennick-merge --skip-bad-records -o all.shp a.shp b.shp\n"
     "      --overwrite       replace an existing OUTPUT\n"
     "  -q, --quiet           no progress bar\n"
     "  -h, --help            this text\n"
@@ -83,6 +88,7 @@ struct SOptions {
     bool haveWhere = false;
     bool matchNames = false;
     std::string sourceField;
+    bool skipBadRecords = false;
     std::string output;
     std::string whereField;
     std::string whereValues;
@@ -113,6 +119,8 @@ std::optional<int> ParseArguments(int argc, char** argv, SOptions& options) {
             return 0;
         } else if (arg == "--check") {
             options.check = true;
+        } else if (arg == "--skip-bad-records") {
+            options.skipBadRecords = true;
         } else if (arg == "--overwrite") {
             options.overwrite = true;
         } else if (arg == "--reproject") {
@@ -219,6 +227,13 @@ int main(int argc, char** argv) {
         engine.m_filterField = FromUtf8(options.whereField);
         engine.m_filterValuesText = FromUtf8(options.whereValues);
     }
+    engine.m_skipBadRecords = options.skipBadRecords;
+    engine.m_onSkipped = [](const std::u16string& path, int64_t record, const std::u16string& reason) {
+        std::u16string line = u"fennick-merge: skipped record ";
+        line.append(Utf16Number(record)).append(u" of ").append(path).append(u": ").append(reason);
+        line += u'\n';
+        PrintText(stderr, line);
+    };
 
     const bool show = !options.quiet && ::isatty(STDERR_FILENO);
     const int total = static_cast<int>(options.inputs.size());
@@ -247,5 +262,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     PrintText(stdout, u"The files have been merged successfully.\n" + output + u"\n");
+    if (options.skipBadRecords) {
+        const int64_t skipped = engine.SkippedRecords();
+        std::printf(skipped == 1 ? "%lld record was skipped.\n" : "%lld records were skipped.\n",
+                    static_cast<long long>(skipped));
+    }
     return FinishOutput();
 }

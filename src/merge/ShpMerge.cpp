@@ -439,6 +439,16 @@ IRecset* CShpMerge::SelectRecords(IGeoDS* source) {
     return records.Detach();
 }
 
+void CShpMerge::SkipBadRecordsOf(CShpFile& output, const std::u16string& path) {
+    if (!m_skipBadRecords)
+        return;
+    output.SetSkipBadRecords([this, &path](long long record, const std::u16string& reason) {
+        ++m_skippedRecords;
+        if (m_onSkipped)
+            m_onSkipped(path, record, reason);
+    });
+}
+
 int CShpMerge::Evaluate(IShapeAttr* attributes, int* result) {
     if (result == nullptr)
         return 0;
@@ -498,6 +508,7 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
     };
     CRef<IRecset> selected = CRef<IRecset>::Adopt(select(first.Get()));
 
+    m_skippedRecords = 0;
     CShpFile output;
     output.SetCodePage(OutputCodePage(first.Get()));
     output.SetOverwrite(m_overwrite);
@@ -536,6 +547,7 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
 
     if (selected)
         mapFields(0);
+    SkipBadRecordsOf(output, m_files[0]);
     if (selected && !AppendRecordset(output, selected.Get()))
         ThrowGenericError(u"An error occurred while adding data from file.", m_files[0],
                           output.GetLastError());
@@ -559,6 +571,7 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
         CRef<IRecset> records = CRef<IRecset>::Adopt(select(source.Get()));
         if (records)
             mapFields(i);
+        SkipBadRecordsOf(output, m_files[i]);
         output.SetPointConversion(convert ? &conversion : nullptr);
         const bool appended = !records || AppendRecordset(output, records.Get());
         output.SetPointConversion(nullptr);

@@ -13,6 +13,7 @@
 
 namespace fennick {
 
+class CShpFile;
 class IGeoDS;
 class IRecset;
 class IProgressMeter;
@@ -82,6 +83,9 @@ private:
     // Compares input index's system with the first input's: a difference is a warning, and with
     // m_reproject a conversion, which fails the check when it cannot be made.
     void CheckCoordSys(CLayerCoordSys& reference, CLayerCoordSys& system, std::size_t index);
+    // With m_skipBadRecords: the output leaves out the bad records of the input at path, counted and
+    // reported.
+    void SkipBadRecordsOf(CShpFile& output, const std::u16string& path);
 
     std::vector<std::u16string> m_files;
     int m_filterFieldIndex = -1;

@@ -300,6 +300,14 @@ void CAttributeWriter::WriteId(int32_t record, int32_t number) {
         ThrowUser();
 }
 
+bool CAttributeWriter::Retract(int32_t record) {
+    if (m_sourceStart < 0)
+        m_sourceStart = record;
+    --m_sourceStart;
+    // A record left out before its values were begun has nothing in the table.
+    return m_dbf->GetRecordCount() <= record || m_dbf->DropNewestRecord();
+}
+
 void CAttributeWriter::Close() {
     m_dbf->Close();
     m_dbf.reset();

@@ -99,6 +99,10 @@ public:
     // cannot be copied so and must be written through its values.
     bool CopyStored(IStoredRecords& table, uint32_t record, int32_t output);
 
+    // Takes back output record `record`, the newest, whose writing failed, so that the next record takes its
+    // number; messages go on counting the input's records. False when it already reached the file.
+    bool Retract(int32_t record);
+
     // Finishes the table file and closes it. Raises on a write error.
     void Close();
     // Closes the table file as it is, for a writer that deletes it.

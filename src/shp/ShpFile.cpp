@@ -7,6 +7,7 @@
 #include "data/IShape.h"
 #include "data/IShapeAttr.h"
 #include "data/IStoredShape.h"
+#include "data/RecsetBookmark.h"
 #include "data/Ref.h"
 #include "data/ShapeImpl.h"
 #include "data/ShapeLayout.h"
@@ -14,6 +15,7 @@
 #include "platform/Exceptions.h"
 #include "platform/GenericEx.h"
 #include "platform/SysFile.h"
+#include "platform/Variant.h"
 #include "shp/IStoredRecords.h"
 #include "shp/RecordRelay.h"
 
@@ -242,7 +244,7 @@ void CShpFile::Append(IRecset* recordset) {
         return;
     const bool withAttributes = m_attributes.TakesValues() && m_attributes.ReadsSource();
     m_attributes.BeginSource();
-    if (withAttributes) {
+    if (withAttributes && !m_onSkipped) {
         // A set over record numbers walks without reading attributes, and a shapefile reads shapes from its
         // .shp and .shx and attributes from its .dbf: the two halves of each record can be read and written
         // side by side. Small sets are not worth a thread.
@@ -258,9 +260,7 @@ void CShpFile::Append(IRecset* recordset) {
     long long inputRecord = 0; // counted from 1, for messages
     CRef<IShape> shape;
     CRef<IShapeAttr> attributes;
-    do {
-        ++m_record;
-        ++inputRecord;
+    const auto appendCurrent = [&] {
         if (recordset->GetShape(shape.Put(), 0) == 0 || !shape)
             ThrowUnreadable(u"shape", inputRecord);
         WriteShape(shape.Get(), inputRecord);
@@ -278,7 +278,40 @@ void CShpFile::Append(IRecset* recordset) {
         }
         shape.Reset();
         first = false;
+    };
+    do {
+        ++m_record;
+        ++inputRecord;
+        if (!m_onSkipped) {
+            appendCurrent();
+            continue;
+        }
+        const CShpWriter::SMark mark = m_writer.Mark();
+        try {
+            appendCurrent();
+        } catch (const CException& failure) {
+            shape.Reset();
+            attributes.Reset();
+            SkipRecord(mark, *recordset, inputRecord, failure);
+        }
     } while (recordset->MoveNext() != 0);
+}
+
+void CShpFile::SkipRecord(const CShpWriter::SMark& mark, IRecset& records, long long inputRecord,
+                          const CException& failure) {
+    // A full disk, the size limit or lost memory would fail every later record as well.
+    if (dynamic_cast<const CFileException*>(&failure) != nullptr ||
+        dynamic_cast<const CMemoryException*>(&failure) != nullptr || m_writer.PassedSizeLimit())
+        throw;
+    m_writer.Rollback(mark);
+    if (!m_attributes.Retract(m_record))
+        throw;
+    --m_record;
+    // The record's own number in its input where the set knows it (a filtered set skips numbers).
+    CVariant bookmark;
+    const long long number =
+        records.GetBookmark(&bookmark) != 0 ? BookmarkValue(bookmark) + 1LL : inputRecord;
+    m_onSkipped(number, m_files.WithFinalNames(DescribeFailure(failure)));
 }
 
 bool CShpFile::AppendInTwoThreads(IRecset& records, IRecordNumberWalk& walk, IDirectAccess& source,

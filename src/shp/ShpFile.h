@@ -42,12 +42,14 @@
 #include "shp/ShpWriter.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace fennick {
 
+class CException;
 class CRecordRelay;
 class IDirectAccess;
 class IPointConversion;
@@ -101,6 +103,14 @@ public:
     // ends it. The caller keeps the object alive while it is set. A record with a point that cannot be
     // converted fails the append, naming the record.
     void SetPointConversion(IPointConversion* conversion) { m_conversion = conversion; }
+    // When set, a record that cannot be read or written (its shape or attributes unreadable, a value that
+    // does not fit or cannot be encoded, a shape that cannot be written) is left out of all three files,
+    // which stay aligned, and reported here with its number in the input (from 1) and why; the append goes
+    // on in one thread. Write errors, the size limit and lost memory still fail the append. Unset (the
+    // default), the first such record fails it.
+    void SetSkipBadRecords(std::function<void(long long record, const std::u16string& reason)> onSkipped) {
+        m_onSkipped = std::move(onSkipped);
+    }
 
     // Copies a file byte for byte to a temporary file that CloseOutput renames to the output's name with the
     // given extension (".prj", ".cpg"; the dot may be left out). Only after a successful CreateOutput and
@@ -140,6 +150,10 @@ private:
     void WriteRelayedAttributes(IDirectAccess& source, IStoredRecords& stored, CRecordRelay& relay,
                                 int32_t first, int32_t& done);
     void Close();
+    // Takes back the output record m_record, begun at mark, and reports it; raises when the failure was
+    // not the record's own or the files cannot be kept aligned.
+    void SkipRecord(const CShpWriter::SMark& mark, IRecset& records, long long inputRecord,
+                    const CException& failure);
     // record counts the input's records from 1, for messages.
     void WriteShape(IShape* shape, long long record);
     // WriteShape for an output of the M or Z variant.
@@ -165,6 +179,7 @@ private:
     bool m_byLayout = false;
     std::vector<SOutputField> m_layout;
     std::u16string m_lastError;
+    std::function<void(long long record, const std::u16string& reason)> m_onSkipped;
     std::vector<int32_t> m_partCounts; // of the shape being written; reused for every record
     CByteBuffer m_content;             // a record converted to the output's variant; reused likewise
     IPointConversion* m_conversion = nullptr;

@@ -171,6 +171,19 @@ void CShpWriter::COutput::Abort() {
     m_hold = kNoHold;
 }
 
+void CShpWriter::COutput::Truncate(uint64_t offset) {
+    m_hold = kNoHold;
+    if (offset >= m_flushed) {
+        m_used = static_cast<std::size_t>(std::min<uint64_t>(offset - m_flushed, m_used));
+        return;
+    }
+    // The bytes already left the buffer (a record larger than it): cut the file back.
+    m_used = 0;
+    m_file.SetLength(offset);
+    m_file.Seek(static_cast<int64_t>(offset), CFile::begin);
+    m_flushed = offset;
+}
+
 // ---- SBox ----
 
 void CShpWriter::SBox::AddPoints(const CGeoPoint* points, int count) {
@@ -257,9 +270,11 @@ void CShpWriter::RequireOpen() const {
         ThrowNotSupported();
 }
 
-void CShpWriter::CheckSize(uint64_t endPosition) const {
-    if (endPosition > static_cast<uint64_t>(m_maxFileWords) * 2)
+void CShpWriter::CheckSize(uint64_t endPosition) {
+    if (endPosition > static_cast<uint64_t>(m_maxFileWords) * 2) {
+        m_passedSizeLimit = true;
         ThrowGenericError(m_shpPath, u"The shapefile would pass the format's size limit of 4 GB.");
+    }
 }
 
 int32_t CShpWriter::StartRecord(uint64_t recordStart, int64_t contentBytes, int32_t shpType) {
@@ -462,6 +477,41 @@ void CShpWriter::WriteContent(int32_t shapeType, const uint8_t* content, std::si
         if (IsMeasure(m))
             m_mRange.Add(m);
     }
+}
+
+CShpWriter::SMark CShpWriter::Mark() const {
+    SMark mark;
+    mark.shp = m_shp.Position();
+    mark.shx = m_shx.Position();
+    mark.records = m_recordCount;
+    mark.shapeType = m_shapeType;
+    mark.bounds[0] = m_bounds.xmin;
+    mark.bounds[1] = m_bounds.ymin;
+    mark.bounds[2] = m_bounds.xmax;
+    mark.bounds[3] = m_bounds.ymax;
+    mark.boundsEmpty = m_bounds.empty;
+    mark.ranges[0] = m_zRange.low;
+    mark.ranges[1] = m_zRange.high;
+    mark.ranges[2] = m_mRange.low;
+    mark.ranges[3] = m_mRange.high;
+    mark.rangesEmpty[0] = m_zRange.empty;
+    mark.rangesEmpty[1] = m_mRange.empty;
+    return mark;
+}
+
+void CShpWriter::Rollback(const SMark& mark) {
+    m_inPoly = false;
+    m_shp.Truncate(mark.shp);
+    m_shx.Truncate(mark.shx);
+    m_recordCount = mark.records;
+    m_shapeType = mark.shapeType;
+    m_bounds.xmin = mark.bounds[0];
+    m_bounds.ymin = mark.bounds[1];
+    m_bounds.xmax = mark.bounds[2];
+    m_bounds.ymax = mark.bounds[3];
+    m_bounds.empty = mark.boundsEmpty;
+    m_zRange = {mark.ranges[0], mark.ranges[1], mark.rangesEmpty[0]};
+    m_mRange = {mark.ranges[2], mark.ranges[3], mark.rangesEmpty[1]};
 }
 
 void CShpWriter::Close() {

@@ -76,6 +76,24 @@ public:
     void DeleteFiles();
 
     int32_t GetRecordCount() const { return m_recordCount; }
+
+    // Where the writer stands between two records: what Rollback needs to take back what followed.
+    struct SMark {
+        uint64_t shp = 0;
+        uint64_t shx = 0;
+        int32_t records = 0;
+        int32_t shapeType = 0;
+        double bounds[4] = {};
+        bool boundsEmpty = true;
+        double ranges[4] = {};
+        bool rangesEmpty[2] = {true, true};
+    };
+    SMark Mark() const;
+    // Takes back every record begun after the mark, a half-written one included, as if it had never been
+    // written (files, index, header box and ranges). Raises on a file error.
+    void Rollback(const SMark& mark);
+    // Whether the last failure was the format's size limit, which no later record can undo.
+    bool PassedSizeLimit() const { return m_passedSizeLimit; }
     const std::u16string& GetShpPath() const { return m_shpPath; }
     const std::u16string& GetShxPath() const { return m_shxPath; }
 
@@ -100,6 +118,8 @@ private:
         // Writes the buffer, then the header block at offset 0, then closes. Raises on errors.
         void Finish(const void* header, std::size_t n);
         void Abort();
+        // Drops every byte from this file offset on, from the buffer or from the file.
+        void Truncate(uint64_t offset);
         bool IsOpen() const { return m_file.IsOpen(); }
         // Bytes from this file offset on stay in the buffer when it is written out, as long as they and what
         // is being added fit, so that patching them needs no system call; kNoHold ends that.
@@ -144,7 +164,7 @@ private:
     // counts it, takes its shape type into the header and writes its index entry. Returns the record number.
     int32_t StartRecord(uint64_t recordStart, int64_t contentBytes, int32_t shpType);
     void RequireOpen() const;
-    void CheckSize(uint64_t endPosition) const;
+    void CheckSize(uint64_t endPosition);
 
     COutput m_shp;
     COutput m_shx;
@@ -156,6 +176,7 @@ private:
     SRange m_mRange;
     int32_t m_recordCount = 0;
     int64_t m_maxFileWords = kMaxFileWords;
+    bool m_passedSizeLimit = false;
 
     // The poly record being written.
     bool m_inPoly = false;

@@ -345,6 +345,15 @@ uint8_t* CxBaseWriter::EditRecord(int32_t record) {
     return m_record.data();
 }
 
+bool CxBaseWriter::DropNewestRecord() {
+    if (!m_open || !m_modified || m_current < 0 || m_current != m_recordCount - 1)
+        return false;
+    --m_recordCount;
+    m_current = -1;
+    m_modified = false;
+    return true;
+}
+
 bool CxBaseWriter::GetFieldLayout(int field, uint32_t* offset, uint32_t* width, char* type) const {
     if (field < 0 || field >= GetFieldCount())
         return false;

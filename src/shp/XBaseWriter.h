@@ -102,6 +102,9 @@ public:
     // written, for a caller that stores field bytes already in the form the value writers would give them.
     // Valid until the next call; null when the record number is out of range or there are no fields.
     uint8_t* EditRecord(int32_t record);
+    // Forgets the newest record while it is the current one, so that nothing of it reaches the file; false
+    // (nothing done) when the current record is another or is already on its way to the file.
+    bool DropNewestRecord();
     // Where a field lies in a record, its width and its type letter; false for an index out of range.
     bool GetFieldLayout(int field, uint32_t* offset, uint32_t* width, char* type) const;
 

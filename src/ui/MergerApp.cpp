@@ -25,9 +25,11 @@ bool CMergerApp::InitInstance() {
         QString::fromStdU16String(settings.ReadStringValue(kSourceDirValue, true, true, u""));
     dialog->m_outputDir =
         QString::fromStdU16String(settings.ReadStringValue(kOutputDirValue, true, true, u""));
+    dialog->m_options = SMergeOptions::Read(settings);
     RunModal(*dialog);
     settings.WriteStringValue(dialog->m_sourceDir.toStdU16String(), kSourceDirValue, false);
     settings.WriteStringValue(dialog->m_outputDir.toStdU16String(), kOutputDirValue, false);
+    dialog->m_options.Write(settings);
     return false;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
-// CMergerApp: the program's start and end. It restores the two folder settings, runs the main dialog
-// modally, and stores both folders again however the dialog was closed. Settings that cannot be read give
-// empty folders, and settings that cannot be written are left as they were; neither is reported.
+// CMergerApp: the program's start and end. It restores the two folder settings and the merge options, runs
+// the main dialog modally, and stores them again however the dialog was closed. Settings that cannot be read
+// give empty folders, and settings that cannot be written are left as they were; neither is reported.
 
 #include <QString>
 

@@ -8,6 +8,7 @@
 #include "ui/BuildProgress.h"
 #include "ui/FennickIcon.h"
 #include "ui/HListBox.h"
+#include "ui/MergeOptionsDlg.h"
 #include "ui/StringResources.h"
 #include "ui/TreeFileCtrl.h"
 #include "ui_MergerDlg.h"
@@ -94,6 +95,7 @@ void CMergerDlg::Setup(CTreeFileCtrl* tree) {
     connect(m_ui->IDC_REMOVE_ALL, &QPushButton::clicked, this, &CMergerDlg::OnRemoveAllFiles);
     connect(m_ui->IDC_MASK, &QComboBox::activated, this, &CMergerDlg::OnMaskChange);
     connect(m_ui->IDC_MERGE, &QPushButton::clicked, this, &CMergerDlg::OnMerge);
+    connect(m_ui->IDC_OPTIONS, &QPushButton::clicked, this, &CMergerDlg::OnOptions);
     connect(m_ui->IDM_ABOUTBOX, &QToolButton::clicked, this, [this] { OnSysCommand(kIdmAboutBox); });
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
     connect(help, &QShortcut::activated, this, [this] { OnSysCommand(kIdmAboutBox); });
@@ -269,6 +271,21 @@ void CMergerDlg::ShowMessageBox(const QString& text, QMessageBox::Icon icon, con
     box.exec();
 }
 
+bool CMergerDlg::ConfirmWarnings(const QStringList& warnings) {
+    QMessageBox box(QMessageBox::Warning, ApplicationName(),
+                    QStringLiteral("The files can be merged, but:\n%1\n\nDo you want to merge them?")
+                        .arg(warnings.join(u'\n')),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void CMergerDlg::OnOptions() {
+    CMergeOptionsDlg dialog(m_options, this);
+    if (dialog.exec() == QDialog::Accepted)
+        m_options = dialog.Options();
+}
+
 void CMergerDlg::OnMerge() {
     CBuildProgress progress(104);
     auto fail = [&](const QString& text, const QString& reason) {
@@ -281,9 +298,17 @@ void CMergerDlg::OnMerge() {
         CShpMerge merge;
         for (int i = 0; i < list->GetCount(); ++i)
             merge.AddFile(list->GetText(i).toStdU16String());
+        m_options.ApplyTo(merge);
         {
             CWaitCursor wait;
             merge.Check(nullptr);
+        }
+        if (!merge.Warnings().empty()) {
+            QStringList warnings;
+            for (const std::u16string& warning : merge.Warnings())
+                warnings << QString::fromStdU16String(warning);
+            if (!ConfirmWarnings(warnings))
+                return;
         }
         // The save dialog opens in the output folder; when that cannot be entered, where the last one was.
         if (!m_outputDir.isEmpty())
@@ -310,7 +335,9 @@ void CMergerDlg::OnMerge() {
         progress.SetBarStep(1);
         progress.SetBarPosition(0);
         merge.Merge(path.toStdU16String(), &progress);
-        const QString message = LoadResourceString(103).arg(path);
+        QString message = LoadResourceString(103).arg(path);
+        if (m_options.skipBadRecords)
+            message.append(u'\n').append(SkippedRecordsText(merge.SkippedRecords()));
         progress.DestroyWindow();
         ShowMessageBox(message, QMessageBox::Information);
     } catch (const CException& error) {

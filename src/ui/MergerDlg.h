@@ -10,6 +10,12 @@
 // m_sourceDir; Escape and the close box close it without.
 //
 // The about box is on the window menu (a right click on the dialog), on F1, and on the "?" button.
+//
+// "Options..." edits m_options (SMergeOptions), which every check and merge uses. When the check warns
+// (coordinate systems that differ), the warnings are shown before the output is asked for, and the merge
+// goes on only when the user says so.
+
+#include "ui/MergeOptions.h"
 
 #include <QDialog>
 #include <QMessageBox>
@@ -41,6 +47,7 @@ public:
 
     QString m_sourceDir;
     QString m_outputDir;
+    SMergeOptions m_options;
 
     CTreeFileCtrl* Tree() const { return m_tree; }
     CHListBox* FileList() const;
@@ -66,6 +73,8 @@ public slots:
     void OnMaskChange();
     // Checks, asks for the output, merges and reports.
     void OnMerge();
+    // Runs the options dialog; its choices replace m_options when it is closed with OK.
+    void OnOptions();
 
 protected:
     // Uses tree in place of the dialog's own (the dialog takes ownership); for tests.
@@ -80,6 +89,9 @@ protected:
     // The message as the box's text and, when given, the reason under it as the informative text.
     virtual void ShowMessageBox(const QString& text, QMessageBox::Icon icon,
                                 const QString& reason = QString());
+    // Shows the check's warnings and asks whether to merge all the same; false stops before the output is
+    // asked for.
+    virtual bool ConfirmWarnings(const QStringList& warnings);
     // Runs the about box modally.
     virtual void RunAboutBox();
     // Shows menu and returns the chosen action (null for none).

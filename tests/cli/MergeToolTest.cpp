@@ -673,3 +673,129 @@ TEST_F(MergeTool, CoordinateSystemsAreComparedAndConverted) {
         EXPECT_EQ(merged.extent.MaxY, bounds.MaxY);
     }
 }
+
+// With --skip-bad-records a record that cannot be read or written is left out of all three files, which stay
+// aligned, and named on stderr; without it the first one fails the merge as before.
+TEST_F(MergeTool, SkipBadRecordsLeavesOutOnlyTheBadOnes) {
+    // count records; each record's POP is its index, so that a shifted attribute shows. A bad text goes in
+    // the last field, so that its record is begun in the table before it fails.
+    const std::vector<SOgrField> fields = {{"NAME", 'C', 30, 0}, {"POP", 'N', 10, 0}, {"NOTE", 'C', 30, 0}};
+    const auto layer = [&](const std::string& name, const std::string& type, int count,
+                           const std::string& encoding, const std::function<std::string(int)>& wkt,
+                           const std::vector<int>& badTexts = {}) {
+        std::vector<SOgrFeature> features;
+        for (int i = 0; i < count; ++i) {
+            const bool bad = std::find(badTexts.begin(), badTexts.end(), i) != badTexts.end();
+            features.push_back({wkt(i), {name, std::to_string(i), bad ? "東京" : "n"}});
+        }
+        const std::string path = dir.Path(name + ".shp");
+        WriteOgrLayer(path, type, fields, features, {"ENCODING=" + encoding});
+        return path;
+    };
+    const auto point = [](int i) { return "POINT (" + std::to_string(i) + " 1)"; };
+    const auto damage = [](const std::string& path, int record) { // of three 120-byte polygon records
+        std::string shp = CTempDir::Read(path);
+        shp.replace(100 + 120 * static_cast<std::size_t>(record - 1) + 44, 4, std::string("\x40\0\0\0", 4));
+        std::ofstream(path, std::ios::binary) << shp;
+    };
+    const std::string a = Layer("a", 0), first = Layer("first", 1), broken = Layer("broken", 2);
+    const std::string p1252 = layer("p1252", "POINT", 5000, "CP1252", point);
+    dir.Write("p1252.cpg", "1252");
+    const std::string putf8 = layer("putf8", "POINT", 5000, "UTF-8", point, {0, 4999});
+    const std::string small =
+        layer("small", "MULTIPOINT", 2, "CP1252", [](int) { return "MULTIPOINT (5 5,6 6)"; });
+    dir.Write("small.cpg", "1252");
+    // The first record's shape is larger than the writer's buffer and reaches far out.
+    const std::string huge =
+        layer("huge", "MULTIPOINT", 2, "UTF-8",
+              [](int i) {
+                  std::string wkt = "MULTIPOINT (";
+                  for (int p = 0; p < (i == 0 ? 70000 : 1); ++p)
+                      wkt.append(p > 0 ? "," : "").append(std::to_string(p * 10 + 1)).append(" 2");
+                  return wkt + ")";
+              },
+              {0});
+
+    struct SCase {
+        const char* what;
+        std::vector<std::string> inputs;
+        std::vector<std::pair<std::string, int>> bad; // input and record number, from 1
+    };
+    const std::vector<SCase> cases = {
+        {"damaged shape records, the first input's first among them",
+         {first, a, broken},
+         {{first, 1}, {broken, 2}}},
+        {"texts the output cannot hold, the last record's among them, in an input past the two-thread size",
+         {p1252, putf8},
+         {{putf8, 1}, {putf8, 5000}}},
+        {"a record larger than the write buffer", {small, huge}, {{huge, 1}}},
+    };
+    // What OGR reads from the inputs before any damage.
+    std::map<std::string, nlohmann::json> dumps;
+    for (const std::string& input : {a, first, broken, p1252, putf8, small, huge})
+        dumps[input] = OgrDump(input);
+    damage(first, 1);
+    damage(broken, 2);
+
+    const std::string out = dir.Path("out.shp");
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> args = {"--overwrite", "-o", out};
+        args.insert(args.end(), c.inputs.begin(), c.inputs.end());
+        std::filesystem::remove(out);
+        auto r = Merge(args);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(FirstLine(r.err), AppendFailed(c.bad[0].first));
+        EXPECT_FALSE(std::filesystem::exists(out));
+
+        args.insert(args.begin(), "--skip-bad-records");
+        r = Merge(args);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.out, "The files have been merged successfully.\n" + out + "\n" +
+                             std::to_string(c.bad.size()) +
+                             (c.bad.size() == 1 ? " record was skipped.\n" : " records were skipped.\n"));
+        std::istringstream lines(r.err);
+        std::string line;
+        for (const auto& [input, record] : c.bad) {
+            ASSERT_TRUE(std::getline(lines, line)) << r.err;
+            const std::string head =
+                "fennick-merge: skipped record " + std::to_string(record) + " of " + input + ": ";
+            EXPECT_EQ(line.substr(0, head.size()), head);
+            EXPECT_GT(line.size(), head.size()); // and why
+        }
+        EXPECT_FALSE(std::getline(lines, line)) << r.err;
+
+        nlohmann::json expected = nlohmann::json::array();
+        double box[4] = {1e300, -1e300, 1e300, -1e300}; // as OGR orders an extent
+        for (const std::string& input : c.inputs) {
+            const nlohmann::json& features = dumps[input]["features"];
+            for (std::size_t i = 0; i < features.size(); ++i) {
+                if (std::count(c.bad.begin(), c.bad.end(), std::pair(input, static_cast<int>(i) + 1)) > 0)
+                    continue;
+                expected.push_back(features[i]);
+                for (const auto& p : features[i]["points"]) {
+                    box[0] = std::min(box[0], p[0].get<double>());
+                    box[1] = std::max(box[1], p[0].get<double>());
+                    box[2] = std::min(box[2], p[1].get<double>());
+                    box[3] = std::max(box[3], p[1].get<double>());
+                }
+            }
+        }
+        const nlohmann::json merged = OgrDump(out);
+        ASSERT_EQ(merged["count"], expected.size());
+        EXPECT_TRUE(merged["features"] == expected); // shapes and values, record by record
+        EXPECT_EQ(merged["extent"], (nlohmann::json{box[0], box[1], box[2], box[3]}));
+        // The three files agree on their length and count, read as bytes, and the records follow each other
+        // without a gap.
+        const std::string shp = CTempDir::Read(out), shx = CTempDir::Read(dir.Path("out.shx"));
+        EXPECT_EQ(BigEndian32(shp, 24) * 2ull, shp.size());
+        ASSERT_EQ(shx.size(), 100 + 8 * expected.size());
+        uint64_t next = 50;
+        for (std::size_t entry = 100; entry < shx.size(); entry += 8) {
+            EXPECT_EQ(BigEndian32(shx, entry), next) << entry;
+            next += 4 + BigEndian32(shx, entry + 4);
+        }
+        EXPECT_EQ(next * 2, shp.size());
+        EXPECT_EQ(LittleEndian32(CTempDir::Read(dir.Path("out.dbf")), 4), expected.size());
+    }
+}

@@ -2,14 +2,22 @@
 // XDG_CONFIG_HOME, the dialog run, and both folders stored again however it was closed.
 
 #include "ui/MergerApp.h"
+#include "merge/ShpMerge.h"
 #include "ui/HListBox.h"
+#include "ui/MergeOptionsDlg.h"
 #include "ui/MergerDlg.h"
 #include "ui/TreeFileCtrl.h"
 
+#include "OgrLayer.h"
+
 #include <nlohmann/json.hpp>
 
+#include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -35,6 +43,15 @@ private:
 class CRootedDlg : public CMergerDlg {
 public:
     explicit CRootedDlg(const QString& root) : CMergerDlg(new CRootedTree(root), nullptr) {}
+
+    static inline QString saveAnswer; // what the save dialog returns
+    static inline QStringList messages;
+
+protected:
+    QString AskSaveFileName(const QString&) override { return saveAnswer; }
+    void ShowMessageBox(const QString& text, QMessageBox::Icon, const QString& reason) override {
+        messages << text + reason;
+    }
 };
 
 class CTestApp : public CMergerApp {
@@ -153,6 +170,74 @@ private slots:
         const Json key = Stored();
         QCOMPARE(QString::fromStdString(Text(key, "SourceDir")), m_data + QStringLiteral("/maps"));
         QCOMPARE(Text(key, "OutputDir"), std::string("/somewhere/out/"));
+    }
+
+    // The options chosen in their dialog are kept in the settings file, are back at the next start, and reach
+    // the engine: with bad records skipped, a damaged record is left out and counted in the success message.
+    void mergeOptionsAreKeptAndReachTheEngine() {
+        const QString good = m_data + QStringLiteral("/good.shp"), bad = m_data + QStringLiteral("/bad.shp");
+        for (const QString& path : {good, bad}) {
+            test::WriteOgrLayer(path.toStdString(), "POLYGON", {{"NAME", 'C', 10, 0}},
+                                {{"POLYGON ((0 0,0 1,1 1,0 0))", {"x"}},
+                                 {"POLYGON ((1 0,1 1,2 1,1 0))", {"y"}},
+                                 {"POLYGON ((2 0,2 1,3 1,2 0))", {"z"}}});
+            // One system for both, so that converting has nothing to do.
+            QFile prj(QString(path).replace(QStringLiteral(".shp"), QStringLiteral(".prj")));
+            QVERIFY(prj.open(QIODevice::WriteOnly));
+            prj.write(
+                R"(GEOGCS["GCS_WGS_1984",DATUM["D_WGS_1984",SPHEROID["WGS_1984",6378137.0,298.257223563]],)"
+                R"(PRIMEM["Greenwich",0.0],UNIT["Degree",0.0174532925199433]])");
+        }
+        QFile shp(bad);
+        QVERIFY(shp.open(QIODevice::ReadWrite));
+        shp.seek(100 + 120 + 44); // the second record's part count passes its content
+        shp.write(QByteArray("\x40\0\0\0", 4));
+        shp.close();
+
+        CTestApp first(m_dir->path());
+        first.action = [](CMergerDlg& dialog) {
+            QTimer::singleShot(0, [] {
+                auto* options = qobject_cast<CMergeOptionsDlg*>(QApplication::activeModalWidget());
+                QVERIFY(options);
+                for (const char* name :
+                     {"IDC_MATCH_NAMES", "IDC_ADD_SOURCE_FIELD", "IDC_REPROJECT", "IDC_SKIP_BAD_RECORDS"})
+                    options->findChild<QCheckBox*>(QLatin1String(name))->setChecked(true);
+                options->findChild<QLineEdit*>(QStringLiteral("IDC_SOURCE_FIELD"))
+                    ->setText(QStringLiteral("FROM"));
+                QTest::mouseClick(options->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok),
+                                  Qt::LeftButton);
+            });
+            QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("IDC_OPTIONS")), Qt::LeftButton);
+            dialog.reject();
+        };
+        QVERIFY(!first.InitInstance());
+        const Json key = Stored();
+        for (const char* name : {"MatchNames", "AddSourceField", "Reproject", "SkipBadRecords"})
+            QCOMPARE(Text(key, name), std::string("1"));
+        QCOMPARE(Text(key, "SourceField"), std::string("FROM"));
+
+        const QString output = m_dir->path() + QStringLiteral("/merged.shp");
+        CRootedDlg::saveAnswer = output;
+        SMergeOptions restored;
+        CTestApp second(m_dir->path());
+        second.action = [&](CMergerDlg& dialog) {
+            restored = dialog.m_options;
+            dialog.FileList()->AddString(good);
+            dialog.FileList()->AddString(bad);
+            QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("IDC_MERGE")), Qt::LeftButton);
+            dialog.reject();
+        };
+        QVERIFY(!second.InitInstance());
+        QCOMPARE(restored, (SMergeOptions{true, true, QStringLiteral("FROM"), true, true}));
+        CShpMerge engine;
+        restored.ApplyTo(engine);
+        QVERIFY(engine.m_matchNames && engine.m_reproject && engine.m_skipBadRecords);
+        QCOMPARE(engine.m_sourceField, std::u16string(u"FROM"));
+        QCOMPARE(
+            CRootedDlg::messages,
+            QStringList{QStringLiteral("The files have been merged successfully.\n%1\n1 record was skipped.")
+                            .arg(output)});
+        QVERIFY(QFile::exists(output));
     }
 
     void unwritableSettingsDoNotStopTheProgram() {

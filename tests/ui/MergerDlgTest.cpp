@@ -11,6 +11,7 @@
 
 #include <gdal.h>
 #include <ogr_api.h>
+#include <ogr_spatialref.h>
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -62,6 +63,8 @@ public:
     QStringList replaceQuestions; // the existing files the dialog asked to replace
     bool replaceAnswer = false;
     QStringList menuTexts;
+    QStringList warningsShown; // the check's warnings the dialog asked about
+    bool warningsAnswer = false;
 
     // The real dialogs behind the seams.
     QString RealSaveDialog(const QString& start) { return CMergerDlg::AskSaveFileName(start); }
@@ -78,6 +81,10 @@ protected:
     }
     void ShowMessageBox(const QString& text, QMessageBox::Icon icon, const QString& reason) override {
         messages.append({text, icon, reason});
+    }
+    bool ConfirmWarnings(const QStringList& warnings) override {
+        warningsShown << warnings;
+        return warningsAnswer;
     }
     bool ConfirmReplace(const QString& existing) override {
         replaceQuestions << existing;
@@ -217,9 +224,9 @@ private slots:
         QVERIFY(labels.contains(QStringLiteral("File Mask:")));
         QVERIFY(labels.contains(QStringLiteral("Files to Merge:")));
 
-        // Tab order: tree, mask box, ">>", list, merge, remove, remove all, and round again.
-        const QStringList order = {"IDC_TREE",  "IDC_MASK",   "IDC_ADD",        "IDC_FILES",
-                                   "IDC_MERGE", "IDC_REMOVE", "IDC_REMOVE_ALL", "IDC_TREE"};
+        // Tab order: tree, mask box, ">>", list, merge, remove, remove all, options, and round again.
+        const QStringList order = {"IDC_TREE",   "IDC_MASK",       "IDC_ADD",     "IDC_FILES", "IDC_MERGE",
+                                   "IDC_REMOVE", "IDC_REMOVE_ALL", "IDC_OPTIONS", "IDC_TREE"};
         m_dlg->Tree()->setFocus();
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(m_dlg->Tree()));
         for (int i = 1; i < order.size(); ++i) {
@@ -470,6 +477,37 @@ private slots:
         ClickButton("IDC_MERGE");
         QVERIFY(QFile::exists(m_dlg->saveAnswer));
         QVERIFY(QFileInfo(dbf).size() != 18);
+    }
+
+    // Layers in different coordinate systems: the check's warning is shown before the output is asked for;
+    // stopping there leaves everything as it was, going on merges.
+    void coordinateSystemWarningIsConfirmedBeforeTheMerge() {
+        for (const auto& [name, epsg] : {std::pair("wgs84", 4326), std::pair("nad27", 4267)}) {
+            WritePoints(Data(QLatin1String(name) + QStringLiteral(".shp")), 2);
+            OGRSpatialReference system;
+            QCOMPARE(system.importFromEPSG(epsg), OGRERR_NONE);
+            char* wkt = nullptr;
+            const char* const options[] = {"FORMAT=WKT1_ESRI", nullptr};
+            QCOMPARE(system.exportToWkt(&wkt, options), OGRERR_NONE);
+            QFile prj(Data(QLatin1String(name) + QStringLiteral(".prj")));
+            QVERIFY(prj.open(QIODevice::WriteOnly));
+            prj.write(wkt);
+            CPLFree(wkt);
+        }
+        Add({QStringLiteral("wgs84.shp"), QStringLiteral("nad27.shp")});
+        const QString output = m_dir->path() + QStringLiteral("/out/mixed.shp");
+        m_dlg->saveAnswer = output;
+        for (const bool goOn : {false, true}) {
+            m_dlg->warningsShown.clear();
+            m_dlg->warningsAnswer = goOn;
+            ClickButton("IDC_MERGE");
+            QCOMPARE(m_dlg->warningsShown.size(), 1);
+            QCOMPARE(m_dlg->saveStarts.size(), goOn ? 1 : 0);
+            QCOMPARE(QFile::exists(output), goOn);
+            QCOMPARE(m_dlg->messages.size(), goOn ? 1 : 0);
+            QCOMPARE(List()->GetCount(), 2);
+        }
+        QCOMPARE(FeatureCount(output), 4LL);
     }
 
     void differentShapeTypesFailBeforeTheSaveDialog() {

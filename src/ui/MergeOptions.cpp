@@ -1,0 +1,52 @@
+#include "ui/MergeOptions.h"
+
+#include "merge/ShpMerge.h"
+#include "ui/OXRegistryItem.h"
+
+namespace fennick {
+
+namespace {
+
+// A choice is stored as the text "1" or "0"; anything else leaves the default.
+bool ReadChoice(COXRegistryItem& settings, const char16_t* name, bool fallback) {
+    const std::u16string text = settings.ReadStringValue(name, true, true, fallback ? u"1" : u"0");
+    return text == u"1" ? true : text == u"0" ? false : fallback;
+}
+
+} // namespace
+
+SMergeOptions SMergeOptions::Read(COXRegistryItem& settings) {
+    SMergeOptions options;
+    options.matchNames = ReadChoice(settings, kMatchNamesValue, options.matchNames);
+    options.addSourceField = ReadChoice(settings, kAddSourceFieldValue, options.addSourceField);
+    const std::u16string field =
+        settings.ReadStringValue(kSourceFieldValue, false, false, options.sourceField.toStdU16String());
+    if (!field.empty())
+        options.sourceField = QString::fromStdU16String(field);
+    options.reproject = ReadChoice(settings, kReprojectValue, options.reproject);
+    options.skipBadRecords = ReadChoice(settings, kSkipBadRecordsValue, options.skipBadRecords);
+    return options;
+}
+
+void SMergeOptions::Write(COXRegistryItem& settings) const {
+    const auto choice = [](bool on) { return std::u16string(on ? u"1" : u"0"); };
+    settings.WriteStringValue(choice(matchNames), kMatchNamesValue);
+    settings.WriteStringValue(choice(addSourceField), kAddSourceFieldValue);
+    settings.WriteStringValue(sourceField.toStdU16String(), kSourceFieldValue);
+    settings.WriteStringValue(choice(reproject), kReprojectValue);
+    settings.WriteStringValue(choice(skipBadRecords), kSkipBadRecordsValue);
+}
+
+void SMergeOptions::ApplyTo(CShpMerge& merge) const {
+    merge.m_matchNames = matchNames;
+    merge.m_sourceField = addSourceField ? sourceField.trimmed().toStdU16String() : std::u16string();
+    merge.m_reproject = reproject;
+    merge.m_skipBadRecords = skipBadRecords;
+}
+
+QString SkippedRecordsText(int64_t count) {
+    return count == 1 ? QStringLiteral("1 record was skipped.")
+                      : QStringLiteral("%1 records were skipped.").arg(count);
+}
+
+} // namespace fennick

@@ -1,0 +1,43 @@
+#pragma once
+// SMergeOptions: the choices beyond the positional merge that the desktop program offers (fields matched by
+// name, a field naming each record's input, coordinate systems converted, bad records skipped), as the user
+// last made them. They are kept in the program's settings key and set on the engine before each check; all
+// are off until the user turns them on.
+
+#include <QString>
+
+#include <cstdint>
+
+namespace fennick {
+
+class COXRegistryItem;
+class CShpMerge;
+
+struct SMergeOptions {
+    bool matchNames = false;
+    bool addSourceField = false;
+    QString sourceField = QStringLiteral("SOURCE"); // kept while the field is turned off
+    bool reproject = false;
+    bool skipBadRecords = false;
+
+    // Values of the settings key.
+    static constexpr const char16_t* kMatchNamesValue = u"MatchNames";
+    static constexpr const char16_t* kAddSourceFieldValue = u"AddSourceField";
+    static constexpr const char16_t* kSourceFieldValue = u"SourceField";
+    static constexpr const char16_t* kReprojectValue = u"Reproject";
+    static constexpr const char16_t* kSkipBadRecordsValue = u"SkipBadRecords";
+
+    // From the settings; a missing or unreadable value keeps its default.
+    static SMergeOptions Read(COXRegistryItem& settings);
+    // Into the settings; a value that cannot be written is left as it was.
+    void Write(COXRegistryItem& settings) const;
+    // Sets the engine's members for these choices.
+    void ApplyTo(CShpMerge& merge) const;
+
+    bool operator==(const SMergeOptions&) const = default;
+};
+
+// The line the success message adds for records left out: "1 record was skipped." / "N records were ...".
+QString SkippedRecordsText(int64_t count);
+
+} // namespace fennick
