@@ -183,13 +183,14 @@ void CAttributeWriter::DefineFields(IShapeAttr* templateRecord) {
                            desc->GetFieldDecimals(i));
         }
     }
+    AddIdFieldWhenEmpty();
+}
+
+void CAttributeWriter::AddIdFieldWhenEmpty() {
     // A table without fields cannot hold one record per shape (readers then lose every shape), so a
     // template without fields, or with only skipped ones, is treated like a source without a table.
     if (m_dbf->GetFieldCount() == 0) {
-        if (m_dbf->AddField(std::string_view("ID"), CxBaseWriter::typeInteger, 10, 0) < 0)
-            ThrowUser();
-        m_outputWidths.push_back(10);
-        m_outputDecimals.push_back(0);
+        AddOutputField(u"ID", FIELD_INTEGER, 10, 0);
         m_idField = true;
     }
 }
@@ -234,14 +235,7 @@ void CAttributeWriter::DefineLayout(const std::vector<SOutputField>& fields) {
     m_byLayout = true;
     for (const SOutputField& field : fields)
         AddOutputField(field.name, field.type, field.width, field.decimals);
-    if (m_dbf->GetFieldCount() == 0) {
-        if (m_dbf->AddField(std::string_view("ID"), CxBaseWriter::typeInteger, 10, 0) < 0)
-            ThrowUser();
-        m_outputWidths.push_back(10);
-        m_outputDecimals.push_back(0);
-        m_outputTypes.push_back(FIELD_INTEGER);
-        m_idField = true;
-    }
+    AddIdFieldWhenEmpty();
 }
 
 void CAttributeWriter::SetSourceFields(const std::vector<int>& sources, std::u16string_view constant) {

@@ -128,6 +128,8 @@ private:
     // Adds one output field of a FieldType; raises for a type the table cannot hold or a name the code page
     // cannot write.
     void AddOutputField(std::u16string_view name, int type, int width, int decimals);
+    // The single integer field "ID" for a table that has no field otherwise.
+    void AddIdFieldWhenEmpty();
     // MapFields for a source by layout.
     void MapByLayout(IFieldDesc& desc);
     // Writes the nulls and the constant of a source by layout into an output record.
