@@ -143,18 +143,45 @@ void CMergerDlg::InitDialog() {
 }
 
 void CMergerDlg::accept() {
+    if (!MayClose())
+        return;
     m_tree->ExchangePath(true, m_sourceDir);
     QDialog::accept();
+}
+
+void CMergerDlg::reject() {
+    if (!MayClose())
+        return;
+    QDialog::reject();
+}
+
+bool CMergerDlg::MayClose() {
+    const int count = m_ui->IDC_FILES->GetCount();
+    return count <= 0 || ConfirmClose(count);
+}
+
+bool CMergerDlg::ConfirmClose(int count) {
+    const QString text =
+        count == 1 ? QStringLiteral("Close Fennick and forget the 1 file in the list?")
+                   : QStringLiteral("Close Fennick and forget the %1 files in the list?").arg(count);
+    QMessageBox box(QMessageBox::Question, ApplicationName(), text, QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 void CMergerDlg::keyPressEvent(QKeyEvent* event) {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     if (enter && modifiers == Qt::NoModifier) {
-        // The list and the mask box leave Enter to the dialog, which closes as OK.
+        // The list leaves Enter to the dialog, which closes as OK. On the mask box Enter does nothing: a
+        // user confirming a choice there does not mean to leave.
         QWidget* focus = focusWidget();
-        if (focus == m_ui->IDC_FILES || focus == m_ui->IDC_MASK) {
+        if (focus == m_ui->IDC_FILES) {
             accept();
+            return;
+        }
+        if (focus == m_ui->IDC_MASK) {
+            event->accept();
             return;
         }
     }

@@ -6,8 +6,9 @@
 //
 // It keeps the two folder settings while it runs: m_sourceDir (the path the tree selects on opening and the
 // folder of the last file picked) and m_outputDir (where the save dialog opens, the folder of the last
-// output). Enter in the file list or the mask box closes the dialog and stores the tree's selected path in
-// m_sourceDir; Escape and the close box close it without.
+// output). Enter in the file list closes the dialog and stores the tree's selected path in m_sourceDir;
+// Escape and the close box close it without. Enter on the mask box closes nothing. While the list holds
+// files, closing asks first, so that one key does not throw the collected list away.
 //
 // The about box is on the window menu (a right click on the dialog), on F1, and on the "?" button.
 //
@@ -58,8 +59,10 @@ public:
     // The window menu, as the right click and the keyboard open it.
     void ShowWindowMenu(const QPoint& globalPos);
 
-    // Closing with Enter: the tree's selected path becomes m_sourceDir.
+    // Closing with Enter: the tree's selected path becomes m_sourceDir. Asks first when files are listed.
     void accept() override;
+    // Closing with Escape or the close box. Asks first when files are listed.
+    void reject() override;
     // Runs the initialisation before the dialog is first shown.
     void setVisible(bool visible) override;
 
@@ -92,6 +95,8 @@ protected:
     // Shows the check's warnings and asks whether to merge all the same; false stops before the output is
     // asked for.
     virtual bool ConfirmWarnings(const QStringList& warnings);
+    // Asks whether to close and forget the count files in the list; the default answer is No.
+    virtual bool ConfirmClose(int count);
     // Runs the about box modally.
     virtual void RunAboutBox();
     // Shows menu and returns the chosen action (null for none).
@@ -106,6 +111,8 @@ private:
     // True when path is already listed: the same text, or a differently cased name of the same file.
     bool IsListed(const QString& path) const;
     void RememberSourceFolder();
+    // True when the dialog may close: the list is empty or the user agreed to forget it.
+    bool MayClose();
 
     std::unique_ptr<Ui::CMergerDlg> m_ui;
     CTreeFileCtrl* m_tree = nullptr;

@@ -52,6 +52,8 @@ protected:
     void ShowMessageBox(const QString& text, QMessageBox::Icon, const QString& reason) override {
         messages << text + reason;
     }
+    // These tests close the dialog to end the program; the question before forgetting the list says Yes.
+    bool ConfirmClose(int) override { return true; }
 };
 
 class CTestApp : public CMergerApp {

@@ -65,6 +65,9 @@ public:
     QStringList menuTexts;
     QStringList warningsShown; // the check's warnings the dialog asked about
     bool warningsAnswer = false;
+    bool realCloseBox = false; // ask the closing question with the real message box
+    bool closeAnswer = true;   // the answer when the real box is not used
+    QList<int> closeQuestions; // the file counts the closing question named
 
     // The real dialogs behind the seams.
     QString RealSaveDialog(const QString& start) { return CMergerDlg::AskSaveFileName(start); }
@@ -90,6 +93,10 @@ protected:
         replaceQuestions << existing;
         return replaceAnswer;
     }
+    bool ConfirmClose(int count) override {
+        closeQuestions << count;
+        return realCloseBox ? CMergerDlg::ConfirmClose(count) : closeAnswer;
+    }
     void RunAboutBox() override { ++aboutRuns; }
     QAction* ExecWindowMenu(QMenu& menu, const QPoint&) override {
         for (QAction* action : menu.actions())
@@ -97,6 +104,9 @@ protected:
         return menu.actions().value(0);
     }
 };
+
+// The closing result of a dialog that did not close.
+constexpr int kStaysOpen = -1;
 
 const std::vector<test::SOgrField> kFields = {{"NAME", 'C', 20, 0}, {"POP", 'N', 9, 0}};
 
@@ -548,12 +558,13 @@ private slots:
         QCOMPARE(m_dlg->m_sourceDir, Data(QStringLiteral("b.shp")));
     }
 
-    void enterInTheMaskBoxClosesToo() {
+    void enterInTheMaskBoxClosesNothing() {
         Item(Data(QStringLiteral("sub")));
+        const QString before = m_dlg->m_sourceDir;
         m_dlg->MaskBox()->setFocus();
         QTest::keyClick(m_dlg->MaskBox(), Qt::Key_Enter, Qt::KeypadModifier);
-        QCOMPARE(m_dlg->result(), int(QDialog::Accepted));
-        QCOMPARE(m_dlg->m_sourceDir, Data(QStringLiteral("sub")));
+        QVERIFY(m_dlg->isVisible());
+        QCOMPARE(m_dlg->m_sourceDir, before);
     }
 
     void escapeClosesWithoutTakingThePath() {
@@ -563,6 +574,77 @@ private slots:
         QVERIFY(!m_dlg->isVisible());
         QCOMPARE(m_dlg->result(), int(QDialog::Rejected));
         QCOMPARE(m_dlg->m_sourceDir, before);
+    }
+
+    // Enter and Escape ask before a list with files is forgotten; the real box answers, its default is No.
+    void closingWithFilesListedAsksFirst_data() {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("files");
+        QTest::addColumn<bool>("afterSaveDialog");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<int>("closedAs"); // -1: stays open
+        const QString list = QStringLiteral("IDC_FILES"), mask = QStringLiteral("IDC_MASK");
+        const int enter = Qt::Key_Return, escape = Qt::Key_Escape, open = kStaysOpen;
+        const int accepted = QDialog::Accepted, rejected = QDialog::Rejected;
+        QTest::newRow("Enter in the list, No") << list << enter << 2 << false << false << true << open;
+        QTest::newRow("Enter in the list, Yes") << list << enter << 2 << false << true << true << accepted;
+        QTest::newRow("Escape, No") << list << escape << 1 << false << false << true << open;
+        QTest::newRow("Escape, Yes") << list << escape << 2 << false << true << true << rejected;
+        QTest::newRow("Escape after the save dialog, No")
+            << QStringLiteral("IDC_MERGE") << escape << 2 << true << false << true << open;
+        QTest::newRow("Enter on the mask box") << mask << enter << 2 << false << true << false << open;
+        QTest::newRow("Enter on the mask box, empty list")
+            << mask << enter << 0 << false << true << false << open;
+        QTest::newRow("Escape, empty list") << list << escape << 0 << false << true << false << rejected;
+    }
+    void closingWithFilesListedAsksFirst() {
+        QFETCH(QString, focus);
+        QFETCH(int, key);
+        QFETCH(int, files);
+        QFETCH(bool, afterSaveDialog);
+        QFETCH(bool, yes);
+        QFETCH(bool, asked);
+        QFETCH(int, closedAs);
+        const QStringList names = {QStringLiteral("a.shp"), QStringLiteral("b.shp")};
+        if (files > 0)
+            Add(names.mid(0, files));
+        if (afterSaveDialog) {
+            ClickButton("IDC_MERGE");
+            QCOMPARE(m_dlg->saveStarts.size(), 1);
+        }
+        const QStringList before = Entries();
+        m_dlg->realCloseBox = true;
+        QString text;
+        bool defaultIsNo = false;
+        QObject guard; // ends the timer with this function when no box came
+        QTimer::singleShot(0, &guard, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            text = box->text();
+            defaultIsNo = box->defaultButton() == box->button(QMessageBox::No);
+            if (yes)
+                QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+            else
+                QTest::keyClick(box, Qt::Key_Return);
+        });
+        auto* target = m_dlg->findChild<QWidget*>(focus);
+        QVERIFY(target);
+        target->setFocus();
+        QTest::keyClick(target, Qt::Key(key));
+        QCOMPARE(m_dlg->closeQuestions, asked ? QList<int>{files} : QList<int>{});
+        if (asked) {
+            QCOMPARE(text, QStringLiteral("Close Fennick and forget the %1 %2 in the list?")
+                               .arg(files)
+                               .arg(files == 1 ? QStringLiteral("file") : QStringLiteral("files")));
+            QVERIFY(defaultIsNo);
+        }
+        QCOMPARE(m_dlg->isVisible(), closedAs == kStaysOpen);
+        if (closedAs != kStaysOpen)
+            QCOMPARE(m_dlg->result(), closedAs);
+        QCOMPARE(Entries(), before);
     }
 
     void enterOnAButtonPressesIt() {
