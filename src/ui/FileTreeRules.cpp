@@ -53,6 +53,13 @@ constexpr QDir::Filters kAllEntries = QDir::AllEntries | QDir::Hidden | QDir::Sy
 
 } // namespace
 
+std::vector<SMaskChoice> LayerMaskChoices() {
+    // Folders often hold both kinds, so both are listed unless the user narrows the tree to one.
+    return {{QStringLiteral("Shapefiles and MapInfo tables (*.shp, *.tab)"), QStringLiteral("*.shp;*.tab")},
+            {QStringLiteral("*.SHP"), QStringLiteral("*.SHP")},
+            {QStringLiteral("*.TAB"), QStringLiteral("*.TAB")}};
+}
+
 bool MaskMatches(const QString& mask, const QString& name) {
     for (QStringView pattern : QStringView(mask).split(u';')) {
         pattern = pattern.trimmed();

@@ -36,6 +36,15 @@ struct STreeEntry {
     bool isFile = false;
 };
 
+// One entry of the file mask box: the text shown and the mask the tree lists with.
+struct SMaskChoice {
+    QString text;
+    QString mask;
+};
+
+// The mask box's entries, the default first: shapefiles and MapInfo tables together, then each kind alone.
+std::vector<SMaskChoice> LayerMaskChoices();
+
 // Whether name matches mask: "*" and "?" wildcards, letter case ignored, "*.*" matching every name as on the
 // system the masks come from. Several patterns may be separated by ";".
 bool MaskMatches(const QString& mask, const QString& name);

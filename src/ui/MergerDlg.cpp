@@ -7,6 +7,7 @@
 #include "ui/AboutDlg.h"
 #include "ui/BuildProgress.h"
 #include "ui/FennickIcon.h"
+#include "ui/FileTreeRules.h"
 #include "ui/HListBox.h"
 #include "ui/MergeOptionsDlg.h"
 #include "ui/StringResources.h"
@@ -86,8 +87,9 @@ void CMergerDlg::Setup(CTreeFileCtrl* tree) {
     // The root folder stands for the first drive until the stored setting replaces it.
     m_sourceDir = QStringLiteral("/");
 
-    // The mask box is sorted and shows its entries in upper case.
-    m_ui->IDC_MASK->addItems({QStringLiteral("*.SHP"), QStringLiteral("*.TAB")});
+    // Each entry carries the mask the tree lists with.
+    for (const SMaskChoice& choice : LayerMaskChoices())
+        m_ui->IDC_MASK->addItem(choice.text, choice.mask);
 
     connect(m_ui->IDC_ADD, &QPushButton::clicked, this, &CMergerDlg::OnAddFiles);
     connect(m_tree, &CTreeFileCtrl::ItemDoubleClicked, this, &CMergerDlg::OnTreeDoubleClick);
@@ -130,8 +132,8 @@ void CMergerDlg::InitDialog() {
     // Enter and double clicks in the tree never launch files.
     m_tree->EnableOpenCommand(false);
     m_tree->SelectPath(m_sourceDir, false);
-    m_tree->SetMask(QStringLiteral("*.shp"));
     m_ui->IDC_MASK->setCurrentIndex(0);
+    m_tree->SetMask(m_ui->IDC_MASK->currentData().toString());
     {
         CWaitCursor wait;
         m_tree->UseSystemImageList();
@@ -268,7 +270,7 @@ void CMergerDlg::OnRemoveAllFiles() {
 }
 
 void CMergerDlg::OnMaskChange() {
-    m_tree->SetMask(m_ui->IDC_MASK->currentText());
+    m_tree->SetMask(m_ui->IDC_MASK->currentData().toString());
 }
 
 QString CMergerDlg::AskSaveFileName(const QString& startFolder) {

@@ -211,11 +211,11 @@ private slots:
 
     void opensWithItsControlsInOrder() {
         QCOMPARE(m_dlg->windowTitle(), QStringLiteral("Fennick"));
-        QCOMPARE(m_dlg->MaskBox()->count(), 2);
-        QCOMPARE(m_dlg->MaskBox()->itemText(0), QStringLiteral("*.SHP"));
-        QCOMPARE(m_dlg->MaskBox()->itemText(1), QStringLiteral("*.TAB"));
+        QCOMPARE(m_dlg->MaskBox()->count(), 3);
+        QCOMPARE(m_dlg->MaskBox()->itemText(1), QStringLiteral("*.SHP"));
+        QCOMPARE(m_dlg->MaskBox()->itemText(2), QStringLiteral("*.TAB"));
         QCOMPARE(m_dlg->MaskBox()->currentIndex(), 0);
-        QCOMPARE(m_dlg->Tree()->Mask(), QStringLiteral("*.shp"));
+        QCOMPARE(m_dlg->Tree()->Mask(), QStringLiteral("*.shp;*.tab"));
         QCOMPARE(m_dlg->Tree()->SelectedItemPath(), m_data);
         QVERIFY(!m_dlg->windowIcon().isNull());
         const QStringList texts = {QStringLiteral(">>"),
@@ -539,7 +539,7 @@ private slots:
     void tabMaskShowsOnlyTabTables() {
         QComboBox* mask = m_dlg->MaskBox();
         mask->setFocus();
-        QTest::keyClick(mask, Qt::Key_Down);
+        QTest::keyClick(mask, Qt::Key_End);
         QCOMPARE(mask->currentText(), QStringLiteral("*.TAB"));
         QCOMPARE(m_dlg->Tree()->Mask(), QStringLiteral("*.TAB"));
         QTreeWidgetItem* folder = m_dlg->Tree()->SelectPath(m_data, true);
@@ -548,6 +548,38 @@ private slots:
         for (int i = 0; i < folder->childCount(); ++i)
             names << m_dlg->Tree()->ItemRecord(folder->child(i))->name;
         QCOMPARE(names, (QStringList{QStringLiteral("sub"), QStringLiteral("roads.tab")}));
+    }
+
+    // Both layer kinds first and by default, then each kind on its own; the tree lists what the mask accepts.
+    void maskOffersBothKindsFirstThenEach_data() {
+        QTest::addColumn<int>("downPresses");
+        QTest::addColumn<QStringList>("shown");
+        const QString sub = QStringLiteral("sub"), a = QStringLiteral("a.shp"), b = QStringLiteral("b.shp"),
+                      line = QStringLiteral("line.shp"), roads = QStringLiteral("roads.tab");
+        QTest::newRow("both kinds, the default") << 0 << QStringList{sub, a, b, line, roads};
+        QTest::newRow("shapefiles") << 1 << QStringList{sub, a, b, line};
+        QTest::newRow("MapInfo tables") << 2 << QStringList{sub, roads};
+    }
+    void maskOffersBothKindsFirstThenEach() {
+        QFETCH(int, downPresses);
+        QFETCH(QStringList, shown);
+        QComboBox* mask = m_dlg->MaskBox();
+        QStringList texts;
+        for (int i = 0; i < mask->count(); ++i)
+            texts << mask->itemText(i);
+        QCOMPARE(texts, (QStringList{QStringLiteral("Shapefiles and MapInfo tables (*.shp, *.tab)"),
+                                     QStringLiteral("*.SHP"), QStringLiteral("*.TAB")}));
+        QCOMPARE(mask->currentIndex(), 0);
+        mask->setFocus();
+        for (int i = 0; i < downPresses; ++i)
+            QTest::keyClick(mask, Qt::Key_Down);
+        QCOMPARE(mask->currentIndex(), downPresses);
+        QTreeWidgetItem* folder = m_dlg->Tree()->SelectPath(m_data, true);
+        QVERIFY(folder);
+        QStringList names;
+        for (int i = 0; i < folder->childCount(); ++i)
+            names << m_dlg->Tree()->ItemRecord(folder->child(i))->name;
+        QCOMPARE(names, shown);
     }
 
     void enterInTheListClosesWithTheTreePath() {
