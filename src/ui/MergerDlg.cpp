@@ -76,16 +76,19 @@ void CMergerDlg::Setup(CTreeFileCtrl* tree) {
         tree->setObjectName(QStringLiteral("IDC_TREE"));
         tree->setSizePolicy(m_tree->sizePolicy());
         tree->setHeaderHidden(true);
-        delete m_ui->gridLayout->replaceWidget(m_tree, tree);
+        delete m_ui->treeLayout->replaceWidget(m_tree, tree);
         delete m_tree;
         m_tree = tree;
         m_ui->IDC_TREE = tree;
+        setTabOrder(m_ui->IDC_REFRESH, m_tree);
         setTabOrder(m_tree, m_ui->IDC_MASK);
     }
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     // The root folder stands for the first drive until the stored setting replaces it.
     m_sourceDir = QStringLiteral("/");
+    m_ui->IDC_SPLITTER->setStretchFactor(0, 3);
+    m_ui->IDC_SPLITTER->setStretchFactor(1, 4);
 
     // Each entry carries the mask the tree lists with.
     for (const SMaskChoice& choice : LayerMaskChoices())
@@ -98,7 +101,7 @@ void CMergerDlg::Setup(CTreeFileCtrl* tree) {
     connect(m_ui->IDC_MASK, &QComboBox::activated, this, &CMergerDlg::OnMaskChange);
     connect(m_ui->IDC_MERGE, &QPushButton::clicked, this, &CMergerDlg::OnMerge);
     connect(m_ui->IDC_OPTIONS, &QPushButton::clicked, this, &CMergerDlg::OnOptions);
-    connect(m_ui->IDM_ABOUTBOX, &QToolButton::clicked, this, [this] { OnSysCommand(kIdmAboutBox); });
+    connect(m_ui->IDM_ABOUTBOX, &QPushButton::clicked, this, [this] { OnSysCommand(kIdmAboutBox); });
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
     connect(help, &QShortcut::activated, this, [this] { OnSysCommand(kIdmAboutBox); });
 }

@@ -234,9 +234,12 @@ private slots:
         QVERIFY(labels.contains(QStringLiteral("File Mask:")));
         QVERIFY(labels.contains(QStringLiteral("Files to Merge:")));
 
-        // Tab order: tree, mask box, ">>", list, merge, remove, remove all, options, and round again.
-        const QStringList order = {"IDC_TREE",   "IDC_MASK",       "IDC_ADD",     "IDC_FILES", "IDC_MERGE",
-                                   "IDC_REMOVE", "IDC_REMOVE_ALL", "IDC_OPTIONS", "IDC_TREE"};
+        // Tab order: tree, mask box, ">>", list, its order buttons, merge, remove, remove all, options, "?",
+        // the path box, home, refresh, and round again.
+        const QStringList order = {"IDC_TREE",      "IDC_MASK",       "IDC_ADD",     "IDC_FILES",
+                                   "IDC_MOVE_UP",   "IDC_MOVE_DOWN",  "IDC_MERGE",   "IDC_REMOVE",
+                                   "IDC_REMOVE_ALL", "IDC_OPTIONS",   "IDM_ABOUTBOX", "IDC_PATH",
+                                   "IDC_HOME",      "IDC_REFRESH",    "IDC_TREE"};
         m_dlg->Tree()->setFocus();
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(m_dlg->Tree()));
         for (int i = 1; i < order.size(); ++i) {
