@@ -1,9 +1,16 @@
 #pragma once
-// CHListBox: the list of files to merge. A plain single-selection list whose horizontal scroll range
+// CHListBox: the list of files to merge. Several entries can be selected; the horizontal scroll range
 // follows the widest entry, so that long paths can be scrolled into view: adding a wider entry widens it,
 // deleting recomputes it from the remaining entries, emptying the list removes it.
+//
+// With a first-entry mark set, the entry at the top is shown in bold with the mark's tooltip, whatever
+// the changes of order. Files dropped from outside and the context menu are passed on as signals; the list
+// itself adds nothing. An empty list that has the focus draws a focus frame, as no entry can show it.
 
 #include <QListWidget>
+#include <QUrl>
+
+#include <vector>
 
 namespace fennick {
 
@@ -21,24 +28,57 @@ public:
     void ResetContent();
 
     int GetCount() const { return count(); }
-    // The selected entry's index, -1 for none.
+    // The current entry's index when it is selected, else the first selected entry's, -1 for none.
     int GetCurSel() const;
-    // Selects the entry (-1 or an index outside the list: no selection); returns index, or -1.
+    // Selects only that entry and makes it current (-1 or an index outside the list: no selection);
+    // returns index, or -1.
     int SetCurSel(int index);
     QString GetText(int index) const;
+
+    // The selected entries' indexes, ascending.
+    std::vector<int> SelectedIndexes() const;
+    // True when moving the selection step places (-1 up, +1 down) changes the order: some selected entry
+    // has an unselected one on that side.
+    bool CanMoveSelection(int step) const;
+    // Moves each selected entry one place up (step -1) or down (+1) past its unselected neighbour; a block
+    // of selected entries moves as one and selected entries already at that end stay. They stay selected.
+    void MoveSelection(int step);
+
+    // Marks the first entry with a bold font and toolTip; an empty toolTip removes the mark.
+    void SetFirstEntryMark(const QString& toolTip);
+    bool IsMarked(int index) const;
 
     // The widest entry's width in pixels: the horizontal scroll extent.
     int HorizontalExtent() const { return m_widest; }
     // The width an entry's text takes: its extent in the list's font plus three border widths.
     int TextWidth(const QString& text) const;
 
+signals:
+    // Local files or other URLs were dropped on the list.
+    void UrlsDropped(const QList<QUrl>& urls);
+    // The context menu is asked for at pos (viewport coordinates), by the mouse or the Menu key.
+    void MenuRequested(const QPoint& pos);
+
 protected:
     void updateGeometries() override;
+    void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void SetHorizontalExtent(int extent);
+    // The width entry index takes in its own font.
+    int EntryWidth(int index) const;
+    // Puts the mark on the first entry and recomputes the extent from every entry.
+    void Refresh();
 
     int m_widest = 0;
+    QString m_markTip;
 };
 
 } // namespace fennick

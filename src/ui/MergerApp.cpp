@@ -3,6 +3,9 @@
 #include "ui/MergerDlg.h"
 #include "ui/OXRegistryItem.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace fennick {
 
 CMergerApp::CMergerApp(std::shared_ptr<CSettingsStore> store) : m_store(std::move(store)) {}
@@ -17,6 +20,12 @@ int CMergerApp::RunModal(CMergerDlg& dialog) {
     return dialog.exec();
 }
 
+void CMergerApp::SetStartFiles(const QStringList& paths) {
+    m_startFiles.clear();
+    for (const QString& path : paths)
+        m_startFiles << QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
 bool CMergerApp::InitInstance() {
     std::unique_ptr<CMergerDlg> dialog = CreateMainDialog();
     COXRegistryItem settings(kSettingsKey, m_store);
@@ -26,6 +35,8 @@ bool CMergerApp::InitInstance() {
     dialog->m_outputDir =
         QString::fromStdU16String(settings.ReadStringValue(kOutputDirValue, true, true, u""));
     dialog->m_options = SMergeOptions::Read(settings);
+    if (!m_startFiles.isEmpty())
+        dialog->AddOutsideFiles(m_startFiles);
     RunModal(*dialog);
     settings.WriteStringValue(dialog->m_sourceDir.toStdU16String(), kSourceDirValue, false);
     settings.WriteStringValue(dialog->m_outputDir.toStdU16String(), kOutputDirValue, false);

@@ -2,8 +2,10 @@
 // CMergerApp: the program's start and end. It restores the two folder settings and the merge options, runs
 // the main dialog modally, and stores them again however the dialog was closed. Settings that cannot be read
 // give empty folders, and settings that cannot be written are left as they were; neither is reported.
+// Files named at the start (the command line, "Open With" in a file manager) are in the list when the dialog
+// shows.
 
-#include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -20,6 +22,8 @@ public:
 
     // Runs the program; always false, so the process ends once the dialog is closed.
     bool InitInstance();
+    // The files to list at the start; relative paths are taken from the current folder now.
+    void SetStartFiles(const QStringList& paths);
 
     // The settings key and its values.
     static constexpr const char16_t* kSettingsKey = u"\\Software\\Orlenta\\Fennick\\";
@@ -33,6 +37,7 @@ protected:
 
 private:
     std::shared_ptr<CSettingsStore> m_store;
+    QStringList m_startFiles;
 };
 
 } // namespace fennick

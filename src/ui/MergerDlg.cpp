@@ -15,16 +15,22 @@
 #include "ui_MergerDlg.h"
 
 #include <QApplication>
+#include <QCollator>
 #include <QContextMenuEvent>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMenu>
 #include <QShortcut>
+#include <QTimer>
+#include <QUrl>
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <new>
 
 namespace fennick {
@@ -52,6 +58,13 @@ bool SameFile(const QString& a, const QString& b) {
            first.st_ino == second.st_ino;
 }
 
+// A shapefile or a MapInfo table: a regular file named .shp or .tab in any letter case.
+bool IsLayerFile(const QString& path) {
+    const QFileInfo info(path);
+    const QString suffix = info.suffix().toLower();
+    return (suffix == QStringLiteral("shp") || suffix == QStringLiteral("tab")) && info.isFile();
+}
+
 } // namespace
 
 QString ApplicationName() {
@@ -66,7 +79,11 @@ CMergerDlg::CMergerDlg(CTreeFileCtrl* tree, QWidget* parent) : QDialog(parent) {
     Setup(tree);
 }
 
-CMergerDlg::~CMergerDlg() = default;
+CMergerDlg::~CMergerDlg() {
+    // The list's model resets while the child widgets are destroyed, after the buttons it updates.
+    disconnect(m_ui->IDC_FILES->model(), nullptr, this, nullptr);
+    disconnect(m_ui->IDC_FILES, nullptr, this, nullptr);
+}
 
 void CMergerDlg::Setup(CTreeFileCtrl* tree) {
     m_ui = std::make_unique<Ui::CMergerDlg>();
@@ -104,6 +121,7 @@ void CMergerDlg::Setup(CTreeFileCtrl* tree) {
     connect(m_ui->IDM_ABOUTBOX, &QPushButton::clicked, this, [this] { OnSysCommand(kIdmAboutBox); });
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
     connect(help, &QShortcut::activated, this, [this] { OnSysCommand(kIdmAboutBox); });
+    SetupList();
 }
 
 CHListBox* CMergerDlg::FileList() const {
@@ -245,12 +263,7 @@ void CMergerDlg::RememberSourceFolder() {
 void CMergerDlg::OnAddFiles() {
     QStringList paths;
     m_tree->SelectedFilePaths(paths);
-    CHListBox* list = m_ui->IDC_FILES;
-    for (const QString& path : paths) {
-        if (IsListed(path))
-            continue;
-        list->SetCurSel(list->AddString(path));
-    }
+    AddPaths(paths);
     RememberSourceFolder();
 }
 
@@ -261,15 +274,163 @@ void CMergerDlg::OnTreeDoubleClick(QTreeWidgetItem*) {
 
 void CMergerDlg::OnRemoveFile() {
     CHListBox* list = m_ui->IDC_FILES;
-    const int index = list->GetCurSel();
-    const int left = list->DeleteString(index);
-    if (left < 0)
+    const std::vector<int> selected = list->SelectedIndexes();
+    if (selected.empty())
         return;
-    list->SetCurSel(index < left ? index : left - 1);
+    for (auto index = selected.rbegin(); index != selected.rend(); ++index)
+        list->DeleteString(*index);
+    const int first = selected.front();
+    const int left = list->GetCount();
+    list->SetCurSel(first < left ? first : left - 1);
 }
 
 void CMergerDlg::OnRemoveAllFiles() {
     m_ui->IDC_FILES->ResetContent();
+}
+
+void CMergerDlg::SetupList() {
+    CHListBox* list = m_ui->IDC_FILES;
+    list->SetFirstEntryMark(
+        QStringLiteral("The first file sets the output's fields, coordinate system and code page."));
+    connect(m_ui->IDC_MOVE_UP, &QPushButton::clicked, this, &CMergerDlg::OnMoveUp);
+    connect(m_ui->IDC_MOVE_DOWN, &QPushButton::clicked, this, &CMergerDlg::OnMoveDown);
+    connect(list, &CHListBox::MenuRequested, this, &CMergerDlg::ShowListMenu);
+    connect(list, &CHListBox::UrlsDropped, this, &CMergerDlg::OnUrlsDropped);
+    connect(list, &QListWidget::itemSelectionChanged, this, &CMergerDlg::UpdateListCommands);
+    connect(list->model(), &QAbstractItemModel::rowsInserted, this, &CMergerDlg::UpdateListCommands);
+    connect(list->model(), &QAbstractItemModel::rowsRemoved, this, &CMergerDlg::UpdateListCommands);
+    connect(list->model(), &QAbstractItemModel::modelReset, this, &CMergerDlg::UpdateListCommands);
+
+    // Delete and Backspace act in the list only: the tree has its own use for them. Moving works from
+    // the list and the buttons around it.
+    const auto shortcut = [this](const QKeySequence& keys, QWidget* scope, Qt::ShortcutContext context,
+                                 void (CMergerDlg::*slot)()) {
+        auto* made = new QShortcut(keys, scope, nullptr, nullptr, context);
+        connect(made, &QShortcut::activated, this, slot);
+    };
+    shortcut(QKeySequence(Qt::Key_Delete), list, Qt::WidgetShortcut, &CMergerDlg::OnRemoveFile);
+    shortcut(QKeySequence(Qt::Key_Backspace), list, Qt::WidgetShortcut, &CMergerDlg::OnRemoveFile);
+    shortcut(QKeySequence(Qt::ALT | Qt::Key_Up), m_ui->listPane, Qt::WidgetWithChildrenShortcut,
+             &CMergerDlg::OnMoveUp);
+    shortcut(QKeySequence(Qt::ALT | Qt::Key_Down), m_ui->listPane, Qt::WidgetWithChildrenShortcut,
+             &CMergerDlg::OnMoveDown);
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Right), this, Qt::WindowShortcut, &CMergerDlg::OnAddFiles);
+    shortcut(QKeySequence(Qt::Key_Insert), this, Qt::WindowShortcut, &CMergerDlg::OnAddFiles);
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_M), this, Qt::WindowShortcut, &CMergerDlg::OnMerge);
+    UpdateListCommands();
+}
+
+void CMergerDlg::AddPaths(QStringList paths) {
+    // The C locale's collator compares code points and ignores the numeric mode.
+    QLocale locale;
+    if (locale.language() == QLocale::C)
+        locale = QLocale(QLocale::English);
+    QCollator collator(locale);
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    // Stable, so that names equal but for case keep the order they came in.
+    std::stable_sort(paths.begin(), paths.end(),
+                     [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
+    CHListBox* list = m_ui->IDC_FILES;
+    for (const QString& path : paths) {
+        if (IsListed(path))
+            continue;
+        list->SetCurSel(list->AddString(path));
+    }
+}
+
+void CMergerDlg::AddOutsideFiles(const QStringList& paths) {
+    QStringList absolute;
+    for (const QString& path : paths)
+        absolute << QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    AddLayersRefusingOthers(absolute, {});
+}
+
+void CMergerDlg::AddLayersRefusingOthers(const QStringList& paths, QStringList refused) {
+    QStringList layers;
+    for (const QString& path : paths)
+        (IsLayerFile(path) ? layers : refused) << path;
+    AddPaths(layers);
+    if (refused.isEmpty())
+        return;
+    const QString text =
+        QStringLiteral("Only shapefiles (.shp) and MapInfo tables (.tab) can be merged. Not added:\n%1")
+            .arg(refused.join(u'\n'));
+    if (isVisible())
+        ShowMessageBox(text, QMessageBox::Warning);
+    else // files from the command line: the message follows the window
+        QTimer::singleShot(0, this, [this, text] { ShowMessageBox(text, QMessageBox::Warning); });
+}
+
+void CMergerDlg::OnUrlsDropped(const QList<QUrl>& urls) {
+    QStringList paths, remote;
+    for (const QUrl& url : urls)
+        (url.isLocalFile() ? paths : remote)
+            << (url.isLocalFile() ? url.toLocalFile() : url.toDisplayString());
+    AddLayersRefusingOthers(paths, remote);
+}
+
+void CMergerDlg::OnMoveUp() {
+    m_ui->IDC_FILES->MoveSelection(-1);
+    UpdateListCommands();
+}
+
+void CMergerDlg::OnMoveDown() {
+    m_ui->IDC_FILES->MoveSelection(1);
+    UpdateListCommands();
+}
+
+void CMergerDlg::UpdateListCommands() {
+    m_ui->IDC_MOVE_UP->setEnabled(m_ui->IDC_FILES->CanMoveSelection(-1));
+    m_ui->IDC_MOVE_DOWN->setEnabled(m_ui->IDC_FILES->CanMoveSelection(1));
+}
+
+void CMergerDlg::ShowListMenu(const QPoint& viewportPos) {
+    CHListBox* list = m_ui->IDC_FILES;
+    const QListWidgetItem* pointed = list->itemAt(viewportPos);
+    if (!pointed)
+        pointed = list->currentItem();
+    const QString folder = pointed ? QFileInfo(pointed->text()).absolutePath() : QString();
+    const auto label = [](const char* text, const QKeySequence& keys) {
+        return QLatin1String(text) + u'\t' + keys.toString(QKeySequence::NativeText);
+    };
+
+    QMenu menu(this);
+    QAction* remove = menu.addAction(label("Remove", QKeySequence(Qt::Key_Delete)));
+    remove->setEnabled(!list->SelectedIndexes().empty());
+    QAction* removeAll = menu.addAction(QStringLiteral("Remove All"));
+    removeAll->setEnabled(list->GetCount() > 0);
+    menu.addSeparator();
+    QAction* up = menu.addAction(label("Move Up", QKeySequence(Qt::ALT | Qt::Key_Up)));
+    up->setEnabled(list->CanMoveSelection(-1));
+    QAction* down = menu.addAction(label("Move Down", QKeySequence(Qt::ALT | Qt::Key_Down)));
+    down->setEnabled(list->CanMoveSelection(1));
+    menu.addSeparator();
+    QAction* open = menu.addAction(QStringLiteral("Open Containing Folder"));
+    open->setEnabled(!folder.isEmpty());
+
+    QAction* chosen = ExecListMenu(menu, list->viewport()->mapToGlobal(viewportPos));
+    // A disabled command cannot be chosen.
+    if (!chosen || !chosen->isEnabled())
+        return;
+    if (chosen == remove)
+        OnRemoveFile();
+    else if (chosen == removeAll)
+        OnRemoveAllFiles();
+    else if (chosen == up)
+        OnMoveUp();
+    else if (chosen == down)
+        OnMoveDown();
+    else if (chosen == open)
+        OpenFolder(folder);
+}
+
+QAction* CMergerDlg::ExecListMenu(QMenu& menu, const QPoint& globalPos) {
+    return menu.exec(globalPos);
+}
+
+void CMergerDlg::OpenFolder(const QString& folder) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
 void CMergerDlg::OnMaskChange() {

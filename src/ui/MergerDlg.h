@@ -12,6 +12,13 @@
 //
 // The about box is on the window menu (a right click on the dialog), on F1, and on the "?" button.
 //
+// The list: several entries can be selected; Delete, Backspace and "Remove File" remove them, Move Up and
+// Move Down (Alt+Up, Alt+Down) move them one place, and its context menu offers these with Remove All and
+// Open Containing Folder. The first entry is marked, as the one whose fields, coordinate system and code
+// page the output takes. Files added at once come in natural order (b1, b2, b10). Layers dropped from a
+// file manager or named on the command line are added; other files are refused with one message.
+// Ctrl+Right or Insert adds the tree's marked files, Ctrl+M merges.
+//
 // "Options..." edits m_options (SMergeOptions), which every check and merge uses. When the check warns
 // (coordinate systems that differ), the warnings are shown before the output is asked for, and the merge
 // goes on only when the user says so.
@@ -20,6 +27,7 @@
 
 #include <QDialog>
 #include <QMessageBox>
+#include <QUrl>
 
 #include <memory>
 
@@ -66,13 +74,21 @@ public:
     // Runs the initialisation before the dialog is first shown.
     void setVisible(bool visible) override;
 
+    // Adds files from outside the tree (a drop, the command line): layer files (.shp, .tab in any case,
+    // regular files) as ">>" adds them; the others are named in one warning, shown once the dialog is.
+    void AddOutsideFiles(const QStringList& paths);
+
 public slots:
     // ">>": adds the tree's marked files that are not listed yet and selects the last one added.
     void OnAddFiles();
     // A double click in the tree adds too, and remembers the folder.
     void OnTreeDoubleClick(QTreeWidgetItem* item);
+    // Removes the selected entries and selects the one now at the first's place.
     void OnRemoveFile();
     void OnRemoveAllFiles();
+    // Move the selected entries one place.
+    void OnMoveUp();
+    void OnMoveDown();
     void OnMaskChange();
     // Checks, asks for the output, merges and reports.
     void OnMerge();
@@ -101,6 +117,10 @@ protected:
     virtual void RunAboutBox();
     // Shows menu and returns the chosen action (null for none).
     virtual QAction* ExecWindowMenu(QMenu& menu, const QPoint& globalPos);
+    // Shows the list's context menu and returns the chosen action (null for none).
+    virtual QAction* ExecListMenu(QMenu& menu, const QPoint& globalPos);
+    // Shows folder in the desktop's file manager.
+    virtual void OpenFolder(const QString& folder);
 
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -111,6 +131,16 @@ private:
     // True when path is already listed: the same text, or a differently cased name of the same file.
     bool IsListed(const QString& path) const;
     void RememberSourceFolder();
+
+    // The list's keys, menu, drops and order buttons.
+    void SetupList();
+    // Appends the paths not listed yet in natural order and selects the last one added.
+    void AddPaths(QStringList paths);
+    // Adds the layer files among the absolute paths and names the others, with refused, in one warning.
+    void AddLayersRefusingOthers(const QStringList& paths, QStringList refused);
+    void ShowListMenu(const QPoint& viewportPos);
+    void UpdateListCommands();
+    void OnUrlsDropped(const QList<QUrl>& urls);
     // True when the dialog may close: the list is empty or the user agreed to forget it.
     bool MayClose();
 

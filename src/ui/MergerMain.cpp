@@ -14,6 +14,8 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(fennick::FennickIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral("fennick"));
     fennick::CMergerApp app;
+    // Qt has taken its own options out of the arguments; the rest name files to list.
+    app.SetStartFiles(QApplication::arguments().mid(1));
     app.InitInstance();
     return 0;
 }

@@ -242,6 +242,36 @@ private slots:
         QVERIFY(QFile::exists(output));
     }
 
+    // Files named at the start are listed when the window shows, in natural order, relative ones taken from
+    // the folder the program started in; other files are named in one warning.
+    void startFilesAreListedWhenTheWindowShows() {
+        for (const char* name : {"b10.shp", "b2.shp", "notes.txt"}) {
+            QFile file(m_data + u'/' + QLatin1String(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        const QString started = QDir::currentPath();
+        QDir::setCurrent(m_data);
+        CTestApp app(m_dir->path());
+        app.SetStartFiles({"b10.shp", m_data + QStringLiteral("/b2.shp"), "notes.txt", "./b2.shp"});
+        QDir::setCurrent(started);
+        CRootedDlg::messages.clear();
+        QStringList listed;
+        app.action = [&](CMergerDlg& dialog) {
+            QVERIFY(dialog.isVisible());
+            for (int i = 0; i < dialog.FileList()->GetCount(); ++i)
+                listed << dialog.FileList()->GetText(i);
+            dialog.reject();
+        };
+        QVERIFY(!app.InitInstance());
+        QCOMPARE(listed,
+                 (QStringList{m_data + QStringLiteral("/b2.shp"), m_data + QStringLiteral("/b10.shp")}));
+        QCOMPARE(
+            CRootedDlg::messages,
+            QStringList{QStringLiteral("Only shapefiles (.shp) and MapInfo tables (.tab) can be merged. Not "
+                                       "added:\n%1/notes.txt")
+                            .arg(m_data)});
+    }
+
     void unwritableSettingsDoNotStopTheProgram() {
         // The configuration folder is a file: nothing can be read or written, and nothing is shown.
         const QString blocker = m_dir->path() + QStringLiteral("/blocker");

@@ -20,6 +20,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -68,6 +69,9 @@ public:
     bool realCloseBox = false; // ask the closing question with the real message box
     bool closeAnswer = true;   // the answer when the real box is not used
     QList<int> closeQuestions; // the file counts the closing question named
+    QStringList listMenu;      // the list menu's commands as shown, disabled ones in brackets
+    QString listChoice;        // the list menu's answer: the command of that text
+    QStringList openedFolders;
 
     // The real dialogs behind the seams.
     QString RealSaveDialog(const QString& start) { return CMergerDlg::AskSaveFileName(start); }
@@ -103,6 +107,20 @@ protected:
             menuTexts << action->text();
         return menu.actions().value(0);
     }
+    QAction* ExecListMenu(QMenu& menu, const QPoint&) override {
+        listMenu.clear();
+        QAction* chosen = nullptr;
+        for (QAction* action : menu.actions()) {
+            const QString text = action->text().section(u'\t', 0, 0);
+            if (action->isSeparator())
+                continue;
+            listMenu << (action->isEnabled() ? text : u'(' + text + u')');
+            if (text == listChoice)
+                chosen = action;
+        }
+        return chosen;
+    }
+    void OpenFolder(const QString& folder) override { openedFolders << folder; }
 };
 
 // The closing result of a dialog that did not close.
@@ -234,12 +252,11 @@ private slots:
         QVERIFY(labels.contains(QStringLiteral("File Mask:")));
         QVERIFY(labels.contains(QStringLiteral("Files to Merge:")));
 
-        // Tab order: tree, mask box, ">>", list, its order buttons, merge, remove, remove all, options, "?",
-        // the path box, home, refresh, and round again.
-        const QStringList order = {"IDC_TREE",      "IDC_MASK",       "IDC_ADD",     "IDC_FILES",
-                                   "IDC_MOVE_UP",   "IDC_MOVE_DOWN",  "IDC_MERGE",   "IDC_REMOVE",
-                                   "IDC_REMOVE_ALL", "IDC_OPTIONS",   "IDM_ABOUTBOX", "IDC_PATH",
-                                   "IDC_HOME",      "IDC_REFRESH",    "IDC_TREE"};
+        // Tab order: tree, mask box, ">>", list, merge, remove, remove all, options, "?", the path box, home,
+        // refresh, and round again. The order buttons, after the list, are disabled while it is empty.
+        const QStringList order = {"IDC_TREE",   "IDC_MASK",       "IDC_ADD",     "IDC_FILES",    "IDC_MERGE",
+                                   "IDC_REMOVE", "IDC_REMOVE_ALL", "IDC_OPTIONS", "IDM_ABOUTBOX", "IDC_PATH",
+                                   "IDC_HOME",   "IDC_REFRESH",    "IDC_TREE"};
         m_dlg->Tree()->setFocus();
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(m_dlg->Tree()));
         for (int i = 1; i < order.size(); ++i) {
@@ -392,6 +409,201 @@ private slots:
         QCOMPARE(List()->GetCurSel(), -1);
     }
 
+private:
+    // Selects the list's entries with clicks, Ctrl held after the first; none: no selection.
+    void SelectEntries(const QList<int>& indexes) {
+        List()->SetCurSel(-1);
+        for (int i = 0; i < indexes.size(); ++i)
+            QTest::mouseClick(List()->viewport(), Qt::LeftButton, i ? Qt::ControlModifier : Qt::NoModifier,
+                              List()->visualItemRect(List()->item(indexes[i])).center());
+    }
+    // The entries' file names without extension.
+    QStringList Names() const {
+        QStringList names;
+        for (const QString& entry : Entries())
+            names << QFileInfo(entry).completeBaseName();
+        return names;
+    }
+    // Writes points layers of these names into the data folder and lists them with ">>".
+    void ListLayers(const QStringList& names) {
+        for (const QString& name : names)
+            if (!QFile::exists(Data(name)))
+                WritePoints(Data(name), 1);
+        m_dlg->Tree()->SetMask(QStringLiteral("*.shp"));
+        Add(names);
+    }
+
+private slots:
+    // Delete, Backspace and "Remove File" remove every selected entry and select the one now at the first's
+    // place; Move Up/Down and Alt+Up/Down move the selection one place, a block as one, keeping it selected.
+    // The order buttons are enabled only when a move can be made; the bold mark stays on the first entry.
+    void removingAndMovingTheSelection_data() {
+        QTest::addColumn<QList<int>>("selected");
+        QTest::addColumn<QString>("how"); // a button or keys
+        QTest::addColumn<QStringList>("order");
+        QTest::addColumn<QList<int>>("selectedAfter");
+        QTest::addColumn<QString>("movesEnabled");
+        QTest::newRow("Delete, one") << QList<int>{1} << "Delete" << QStringList{"a", "c", "d"}
+                                     << QList<int>{1} << "up down";
+        QTest::newRow("Backspace, two apart")
+            << QList<int>{3, 0} << "Backspace" << QStringList{"b", "c"} << QList<int>{0} << "down";
+        QTest::newRow("Remove File, the last two")
+            << QList<int>{2, 3} << "IDC_REMOVE" << QStringList{"a", "b"} << QList<int>{1} << "up";
+        QTest::newRow("Delete, none selected")
+            << QList<int>{} << "Delete" << QStringList{"a", "b", "c", "d"} << QList<int>{} << "";
+        QTest::newRow("Move Up, the third") << QList<int>{2} << "IDC_MOVE_UP"
+                                            << QStringList{"a", "c", "b", "d"} << QList<int>{1} << "up down";
+        QTest::newRow("Alt+Down, a block")
+            << QList<int>{0, 1} << "Alt+Down" << QStringList{"c", "a", "b", "d"} << QList<int>{1, 2}
+            << "up down";
+        QTest::newRow("Alt+Up, the top one stays")
+            << QList<int>{0, 2} << "Alt+Up" << QStringList{"a", "c", "b", "d"} << QList<int>{0, 1} << "down";
+        QTest::newRow("Move Down, the last cannot")
+            << QList<int>{3} << "IDC_MOVE_DOWN" << QStringList{"a", "b", "c", "d"} << QList<int>{3} << "up";
+    }
+    void removingAndMovingTheSelection() {
+        QFETCH(QList<int>, selected);
+        QFETCH(QString, how);
+        QFETCH(QStringList, order);
+        QFETCH(QList<int>, selectedAfter);
+        QFETCH(QString, movesEnabled);
+        ListLayers({"a.shp", "b.shp", "c.shp", "d.shp"});
+        SelectEntries(selected);
+        List()->setFocus();
+        const QKeyCombination keys = QKeySequence(how)[0];
+        if (how.startsWith(u'I'))
+            ClickButton(qPrintable(how));
+        else
+            QTest::keyClick(List(), keys.key(), keys.keyboardModifiers());
+        QCOMPARE(Names(), order);
+        const std::vector<int> after = List()->SelectedIndexes();
+        QCOMPARE(QList<int>(after.begin(), after.end()), selectedAfter);
+        QCOMPARE(m_dlg->findChild<QPushButton*>("IDC_MOVE_UP")->isEnabled(), movesEnabled.contains("up"));
+        QCOMPARE(m_dlg->findChild<QPushButton*>("IDC_MOVE_DOWN")->isEnabled(), movesEnabled.contains("down"));
+        for (int i = 0; i < List()->GetCount(); ++i)
+            QCOMPARE(List()->IsMarked(i) && !List()->item(i)->toolTip().isEmpty(), i == 0);
+    }
+
+    // The list's own menu, by a right click or the Menu key; commands that cannot apply are disabled.
+    void listContextMenu() {
+        ListLayers({"a.shp", "b.shp"});
+        SelectEntries({1});
+        const QPoint onB = List()->visualItemRect(List()->item(1)).center();
+        QContextMenuEvent click(QContextMenuEvent::Mouse, onB, List()->viewport()->mapToGlobal(onB));
+        m_dlg->listChoice = QStringLiteral("Open Containing Folder");
+        QApplication::sendEvent(List()->viewport(), &click);
+        QCOMPARE(m_dlg->listMenu,
+                 (QStringList{"Remove", "Remove All", "Move Up", "(Move Down)", "Open Containing Folder"}));
+        QCOMPARE(m_dlg->openedFolders, QStringList{m_data});
+        m_dlg->listChoice = QStringLiteral("Move Up");
+        QApplication::sendEvent(List()->viewport(), &click);
+        QCOMPARE(Names(), (QStringList{"b", "a"}));
+        List()->setFocus();
+        m_dlg->listChoice = QStringLiteral("Remove All");
+        QTest::keyClick(List(), Qt::Key_Menu);
+        QCOMPARE(List()->GetCount(), 0);
+        QTest::keyClick(List(), Qt::Key_Menu);
+        QCOMPARE(m_dlg->listMenu, (QStringList{"(Remove)", "(Remove All)", "(Move Up)", "(Move Down)",
+                                               "(Open Containing Folder)"}));
+        QVERIFY(m_dlg->menuTexts.isEmpty()); // not the window menu
+    }
+
+    // Layer files dropped from a file manager are added, as a copy; anything else is named in one warning.
+    void dropsFromAFileManager_data() {
+        QTest::addColumn<QStringList>("dropped");
+        QTest::addColumn<QStringList>("added");
+        QTest::addColumn<QStringList>("refused");
+        QTest::newRow("layers in any case")
+            << QStringList{"b.shp", "PLAN.TAB", "a.shp"} << QStringList{"a", "b", "PLAN"} << QStringList{};
+        QTest::newRow("a text file and a folder") << QStringList{"notes.txt", "a.shp", "sub"}
+                                                  << QStringList{"a"} << QStringList{"notes.txt", "sub"};
+        QTest::newRow("a web address") << QStringList{"https://example.com/x.shp"} << QStringList{}
+                                       << QStringList{"https://example.com/x.shp"};
+    }
+    void dropsFromAFileManager() {
+        QFETCH(QStringList, dropped);
+        QFETCH(QStringList, added);
+        QFETCH(QStringList, refused);
+        for (const char* name : {"PLAN.TAB", "notes.txt"})
+            QVERIFY(QFile(Data(QLatin1String(name))).open(QIODevice::WriteOnly));
+        QList<QUrl> urls;
+        for (const QString& name : dropped)
+            urls << (name.contains(u':') ? QUrl(name) : QUrl::fromLocalFile(Data(name)));
+        QMimeData mime;
+        mime.setUrls(urls);
+        const QPoint at = List()->viewport()->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        enter.setDropAction(Qt::MoveAction);
+        QApplication::sendEvent(List()->viewport(), &enter);
+        QVERIFY(enter.isAccepted());
+        QCOMPARE(enter.dropAction(), Qt::CopyAction);
+        QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(List()->viewport(), &drop);
+        QCOMPARE(drop.dropAction(), Qt::CopyAction);
+        QCOMPARE(Names(), added);
+        QStringList shown, expected;
+        for (const SMessage& message : m_dlg->messages)
+            shown << message.text + (message.icon == QMessageBox::Warning ? "" : " (not a warning)");
+        for (const QString& name : refused)
+            expected << (name.contains(u':') ? name : Data(name));
+        if (!expected.isEmpty())
+            expected =
+                QStringList{"Only shapefiles (.shp) and MapInfo tables (.tab) can be merged. Not added:\n" +
+                            expected.join(u'\n')};
+        QCOMPARE(shown, expected);
+    }
+
+    // Files added at once come after those listed, in natural order whatever their case, the last one
+    // selected.
+    void filesAddedAtOnceComeInNaturalOrder() {
+        ListLayers({"z.shp"});
+        ListLayers({"b10.shp", "b2.shp", "B3.shp", "b11.shp", "b1.shp", "z.shp"});
+        QCOMPARE(Names(), (QStringList{"z", "b1", "b2", "B3", "b10", "b11"}));
+        QCOMPARE(List()->GetCurSel(), 5);
+    }
+
+    // Ctrl+Right and Insert add the tree's marked files from anywhere in the window; Ctrl+M merges.
+    void keyboardShortcuts_data() {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<int>("listed");
+        QTest::addColumn<int>("messages");
+        QTest::newRow("Ctrl+Right in the tree") << "IDC_TREE"
+                                                << "Ctrl+Right" << 1 << 0;
+        QTest::newRow("Insert in the tree") << "IDC_TREE"
+                                            << "Ins" << 1 << 0;
+        QTest::newRow("Insert on the mask box") << "IDC_MASK"
+                                                << "Ins" << 1 << 0;
+        QTest::newRow("Ctrl+Right in the list") << "IDC_FILES"
+                                                << "Ctrl+Right" << 1 << 0;
+        QTest::newRow("Ctrl+M merges") << "IDC_TREE"
+                                       << "Ctrl+M" << 0 << 1;
+    }
+    void keyboardShortcuts() {
+        QFETCH(QString, focus);
+        QFETCH(QString, keys);
+        QFETCH(int, listed);
+        QFETCH(int, messages);
+        m_dlg->Tree()->ApplyClick(Child(m_dlg->Tree()->SelectPath(m_data, true), QStringLiteral("a.shp")),
+                                  {});
+        auto* target = m_dlg->findChild<QWidget*>(focus);
+        target->setFocus();
+        const QKeyCombination key = QKeySequence(keys)[0];
+        QTest::keyClick(target, key.key(), key.keyboardModifiers());
+        QCOMPARE(List()->GetCount(), listed);
+        QCOMPARE(m_dlg->messages.size(), messages);
+    }
+
+    // QListWidget draws no focus without an entry: the empty list shows it all the same.
+    void emptyListShowsItsFocus() {
+        m_dlg->MaskBox()->setFocus();
+        QTRY_VERIFY(!List()->hasFocus());
+        const QImage unfocused = List()->grab().toImage();
+        List()->setFocus();
+        QTRY_VERIFY(List()->hasFocus());
+        QVERIFY(List()->grab().toImage() != unfocused);
+    }
+
     void horizontalExtentFollowsTheWidestEntry() {
         CHListBox* list = List();
         const QString longest = QStringLiteral("/very/long/path/").repeated(12) + QStringLiteral("x.shp");
@@ -399,7 +611,11 @@ private slots:
         const QFontMetrics metrics(list->font());
         auto width = [&](const QString& text) { return metrics.horizontalAdvance(text) + 3; };
         list->AddString(QStringLiteral("short.shp"));
-        QCOMPARE(list->HorizontalExtent(), width(QStringLiteral("short.shp")));
+        // The first entry is in bold.
+        QFont bold = list->font();
+        bold.setBold(true);
+        QCOMPARE(list->HorizontalExtent(),
+                 QFontMetrics(bold).horizontalAdvance(QStringLiteral("short.shp")) + 3);
         list->AddString(longest);
         list->AddString(longer);
         QCOMPARE(list->HorizontalExtent(), width(longest));
