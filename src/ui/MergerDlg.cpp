@@ -12,6 +12,7 @@
 #include "ui/MergeOptionsDlg.h"
 #include "ui/StringResources.h"
 #include "ui/TreeFileCtrl.h"
+#include "ui/TreePathBar.h"
 #include "ui_MergerDlg.h"
 
 #include <QApplication>
@@ -104,6 +105,13 @@ void CMergerDlg::Setup(CTreeFileCtrl* tree) {
     connect(m_ui->IDM_ABOUTBOX, &QPushButton::clicked, this, [this] { OnSysCommand(kIdmAboutBox); });
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
     connect(help, &QShortcut::activated, this, [this] { OnSysCommand(kIdmAboutBox); });
+    SetupTreePane();
+}
+
+void CMergerDlg::SetupTreePane() {
+    m_pathBar = std::make_unique<CTreePathBar>(*m_tree, *m_ui->IDC_PATH, *m_ui->IDC_HOME, *m_ui->IDC_REFRESH);
+    // The tree gets three parts of the width and the list four; the splitter scales these to the window.
+    m_ui->IDC_SPLITTER->setSizes({300, 400});
 }
 
 CHListBox* CMergerDlg::FileList() const {
@@ -134,7 +142,8 @@ void CMergerDlg::InitDialog() {
     m_tree->ShowNetworkNode(false);
     // Enter and double clicks in the tree never launch files.
     m_tree->EnableOpenCommand(false);
-    m_tree->SelectPath(m_sourceDir, false);
+    // The remembered folder (else the home folder), opened with its files in view.
+    m_pathBar->Start(m_sourceDir);
     m_ui->IDC_MASK->setCurrentIndex(0);
     m_tree->SetMask(m_ui->IDC_MASK->currentData().toString());
     {

@@ -15,12 +15,15 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QCompleter>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -551,6 +554,122 @@ private slots:
         for (int i = 0; i < folder->childCount(); ++i)
             names << m_dlg->Tree()->ItemRecord(folder->child(i))->name;
         QCOMPARE(names, (QStringList{QStringLiteral("sub"), QStringLiteral("roads.tab")}));
+    }
+
+    // The tree starts at the remembered folder or file, opened with its files in view, else at the home
+    // folder.
+    void startsAtTheRememberedFolderOpenedElseAtHome_data() {
+        QTest::addColumn<QString>("remembered"); // below the temporary folder; empty: nothing remembered
+        QTest::addColumn<QString>("caret");
+        QTest::newRow("folder") << "data"
+                                << "data";
+        QTest::newRow("file") << "data/b.shp"
+                              << "data/b.shp";
+        QTest::newRow("gone") << "gone"
+                              << "home";
+        QTest::newRow("none") << ""
+                              << "home";
+    }
+    void startsAtTheRememberedFolderOpenedElseAtHome() {
+        QFETCH(QString, remembered);
+        QFETCH(QString, caret);
+        const QString root = m_dir->path();
+        // Folders enough above the data folder to put it below the first screen.
+        for (int i = 10; i < 70; ++i)
+            QVERIFY(QDir().mkpath(root + QStringLiteral("/d%1").arg(i)));
+        QVERIFY(QDir().mkpath(root + QStringLiteral("/home")));
+        WritePoints(root + QStringLiteral("/home/h.shp"), 1);
+        const QByteArray home = qgetenv("HOME");
+        const auto restore = qScopeGuard([&] { qputenv("HOME", home); });
+        qputenv("HOME", QFile::encodeName(root + QStringLiteral("/home")));
+        m_dlg = std::make_unique<CTestMergerDlg>(root);
+        m_dlg->m_sourceDir = remembered.isEmpty() ? QString() : root + u'/' + remembered;
+        m_dlg->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
+        CTreeFileCtrl* tree = m_dlg->Tree();
+        QCOMPARE(tree->SelectedItemPath(), root + u'/' + caret);
+        QTreeWidgetItem* folder =
+            tree->currentItem()->isExpanded() ? tree->currentItem() : tree->currentItem()->parent();
+        QVERIFY(folder->isExpanded() && folder->childCount() > 0);
+        auto inView = [tree](QTreeWidgetItem* item) {
+            const QRect rect = tree->visualItemRect(item);
+            return rect.top() >= 0 && rect.bottom() <= tree->viewport()->height();
+        };
+        QTRY_VERIFY(inView(folder) && inView(folder->child(folder->childCount() - 1)));
+        QCOMPARE(m_dlg->findChild<QLineEdit*>(QStringLiteral("IDC_PATH"))->text(), tree->ItemPath(folder));
+    }
+
+    // Enter in the path box goes to a typed or pasted folder or file; a path that is missing or not listed
+    // changes nothing but the box, which says why. The box follows the tree's caret folder.
+    void pathBoxGoesToAFolderOrFile_data() {
+        QTest::addColumn<QString>("typed"); // "@" stands for the temporary folder
+        QTest::addColumn<QString>("caret"); // below the temporary folder
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("reason"); // a part of the tooltip; empty: no error
+        QTest::newRow("folder") << "@/data/sub/"
+                                << "data/sub"
+                                << "@/data/sub"
+                                << "";
+        QTest::newRow("quoted file") << "'@/data/b.shp'"
+                                     << "data/b.shp"
+                                     << "@/data"
+                                     << "";
+        QTest::newRow("file URL") << "file://@/data/line.shp"
+                                  << "data/line.shp"
+                                  << "@/data"
+                                  << "";
+        QTest::newRow("missing") << "@/data/nope"
+                                 << "data"
+                                 << "@/data/nope"
+                                 << "no folder or file";
+        QTest::newRow("not listed") << "@/data/b.dbf"
+                                    << "data"
+                                    << "@/data/b.dbf"
+                                    << "does not list";
+        QTest::newRow("relative") << "data"
+                                  << "data"
+                                  << "data"
+                                  << "full path";
+    }
+    void pathBoxGoesToAFolderOrFile() {
+        QFETCH(QString, typed);
+        QFETCH(QString, caret);
+        QFETCH(QString, shown);
+        QFETCH(QString, reason);
+        auto* box = m_dlg->findChild<QLineEdit*>(QStringLiteral("IDC_PATH"));
+        const QString normalTip = box->toolTip();
+        box->setFocus();
+        box->setText(typed.replace(u'@', m_dir->path()));
+        QTest::keyClick(box, Qt::Key_Return);
+        QVERIFY(m_dlg->isVisible());
+        QCOMPARE(m_dlg->Tree()->SelectedItemPath(), m_dir->path() + u'/' + caret);
+        QCOMPARE(box->text(), shown.replace(u'@', m_dir->path()));
+        if (reason.isEmpty())
+            QCOMPARE(box->toolTip(), normalTip);
+        else
+            QVERIFY2(box->toolTip().contains(reason), qPrintable(box->toolTip()));
+        Item(Data(QStringLiteral("sub")));
+        QCOMPARE(box->text(), Data(QStringLiteral("sub")));
+        QCOMPARE(box->toolTip(), normalTip);
+    }
+
+    // Home and Refresh above the tree; the path box completes folder and layer names as the user types.
+    void homeRefreshAndCompletion() {
+        const QByteArray home = qgetenv("HOME");
+        const auto restore = qScopeGuard([&] { qputenv("HOME", home); });
+        qputenv("HOME", QFile::encodeName(Data(QStringLiteral("sub"))));
+        ClickButton("IDC_HOME");
+        QCOMPARE(m_dlg->Tree()->SelectedItemPath(), Data(QStringLiteral("sub")));
+        WritePoints(Data(QStringLiteral("c.shp")), 1);
+        ClickButton("IDC_REFRESH");
+        QVERIFY(Child(m_dlg->Tree()->currentItem()->parent(), QStringLiteral("c.shp")));
+
+        auto* box = m_dlg->findChild<QLineEdit*>(QStringLiteral("IDC_PATH"));
+        box->setFocus();
+        box->clear();
+        QTest::keyClicks(box, Data(QStringLiteral("b")));
+        QTRY_COMPARE(box->completer()->completionCount(), 1);
+        QCOMPARE(box->completer()->currentCompletion(), Data(QStringLiteral("b.shp")));
     }
 
     // Both layer kinds first and by default, then each kind on its own; the tree lists what the mask accepts.
