@@ -182,6 +182,13 @@ private:
         }
         QTest::mouseClick(m_dlg->findChild<QPushButton*>(QStringLiteral("IDC_ADD")), Qt::LeftButton);
     }
+    QLineEdit* PathBox() const { return m_dlg->findChild<QLineEdit*>(QStringLiteral("IDC_PATH")); }
+    // Points HOME at path until the returned guard goes.
+    static auto HomeAt(const QString& path) {
+        const QByteArray old = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(path));
+        return qScopeGuard([old] { qputenv("HOME", old); });
+    }
     void ClickButton(const char* name) {
         auto* button = m_dlg->findChild<QPushButton*>(QLatin1String(name));
         QVERIFY(button);
@@ -559,95 +566,65 @@ private slots:
     // The tree starts at the remembered folder or file, opened with its files in view, else at the home
     // folder.
     void startsAtTheRememberedFolderOpenedElseAtHome_data() {
-        QTest::addColumn<QString>("remembered"); // below the temporary folder; empty: nothing remembered
-        QTest::addColumn<QString>("caret");
-        QTest::newRow("folder") << "data"
-                                << "data";
-        QTest::newRow("file") << "data/b.shp"
-                              << "data/b.shp";
-        QTest::newRow("gone") << "gone"
-                              << "home";
-        QTest::newRow("none") << ""
-                              << "home";
+        // Below the temporary folder: what is remembered ("" for nothing), where the caret starts.
+        QTest::addColumn<QStringList>("paths");
+        QTest::newRow("folder") << QStringList{"data", "data"};
+        QTest::newRow("file") << QStringList{"data/b.shp", "data/b.shp"};
+        QTest::newRow("gone") << QStringList{"gone", "home"};
+        QTest::newRow("none") << QStringList{"", "home"};
     }
     void startsAtTheRememberedFolderOpenedElseAtHome() {
-        QFETCH(QString, remembered);
-        QFETCH(QString, caret);
+        QFETCH(QStringList, paths);
         const QString root = m_dir->path();
         // Folders enough above the data folder to put it below the first screen.
         for (int i = 10; i < 70; ++i)
             QVERIFY(QDir().mkpath(root + QStringLiteral("/d%1").arg(i)));
         QVERIFY(QDir().mkpath(root + QStringLiteral("/home")));
         WritePoints(root + QStringLiteral("/home/h.shp"), 1);
-        const QByteArray home = qgetenv("HOME");
-        const auto restore = qScopeGuard([&] { qputenv("HOME", home); });
-        qputenv("HOME", QFile::encodeName(root + QStringLiteral("/home")));
+        const auto home = HomeAt(root + QStringLiteral("/home"));
         m_dlg = std::make_unique<CTestMergerDlg>(root);
-        m_dlg->m_sourceDir = remembered.isEmpty() ? QString() : root + u'/' + remembered;
+        m_dlg->m_sourceDir = paths[0].isEmpty() ? QString() : root + u'/' + paths[0];
         m_dlg->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
         CTreeFileCtrl* tree = m_dlg->Tree();
-        QCOMPARE(tree->SelectedItemPath(), root + u'/' + caret);
-        QTreeWidgetItem* folder =
-            tree->currentItem()->isExpanded() ? tree->currentItem() : tree->currentItem()->parent();
+        QCOMPARE(tree->SelectedItemPath(), root + u'/' + paths[1]);
+        QTreeWidgetItem* caret = tree->currentItem();
+        QTreeWidgetItem* folder = caret->isExpanded() ? caret : caret->parent();
         QVERIFY(folder->isExpanded() && folder->childCount() > 0);
         auto inView = [tree](QTreeWidgetItem* item) {
             const QRect rect = tree->visualItemRect(item);
             return rect.top() >= 0 && rect.bottom() <= tree->viewport()->height();
         };
         QTRY_VERIFY(inView(folder) && inView(folder->child(folder->childCount() - 1)));
-        QCOMPARE(m_dlg->findChild<QLineEdit*>(QStringLiteral("IDC_PATH"))->text(), tree->ItemPath(folder));
+        QCOMPARE(PathBox()->text(), tree->ItemPath(folder));
     }
 
     // Enter in the path box goes to a typed or pasted folder or file; a path that is missing or not listed
     // changes nothing but the box, which says why. The box follows the tree's caret folder.
     void pathBoxGoesToAFolderOrFile_data() {
-        QTest::addColumn<QString>("typed"); // "@" stands for the temporary folder
-        QTest::addColumn<QString>("caret"); // below the temporary folder
-        QTest::addColumn<QString>("shown");
-        QTest::addColumn<QString>("reason"); // a part of the tooltip; empty: no error
-        QTest::newRow("folder") << "@/data/sub/"
-                                << "data/sub"
-                                << "@/data/sub"
-                                << "";
-        QTest::newRow("quoted file") << "'@/data/b.shp'"
-                                     << "data/b.shp"
-                                     << "@/data"
-                                     << "";
-        QTest::newRow("file URL") << "file://@/data/line.shp"
-                                  << "data/line.shp"
-                                  << "@/data"
-                                  << "";
-        QTest::newRow("missing") << "@/data/nope"
-                                 << "data"
-                                 << "@/data/nope"
-                                 << "no folder or file";
-        QTest::newRow("not listed") << "@/data/b.dbf"
-                                    << "data"
-                                    << "@/data/b.dbf"
-                                    << "does not list";
-        QTest::newRow("relative") << "data"
-                                  << "data"
-                                  << "data"
-                                  << "full path";
+        // Typed ("@" for the temporary folder), the caret after Enter below the temporary folder, the box's
+        // text, a part of its tooltip ("" for no error).
+        QTest::addColumn<QStringList>("row");
+        QTest::newRow("folder") << QStringList{"@/data/sub/", "data/sub", "@/data/sub", ""};
+        QTest::newRow("quoted file") << QStringList{"'@/data/b.shp'", "data/b.shp", "@/data", ""};
+        QTest::newRow("file URL") << QStringList{"file://@/data/line.shp", "data/line.shp", "@/data", ""};
+        QTest::newRow("missing") << QStringList{"@/data/nope", "data", "@/data/nope", "no folder or file"};
+        QTest::newRow("not listed") << QStringList{"@/data/b.dbf", "data", "@/data/b.dbf", "does not list"};
+        QTest::newRow("relative") << QStringList{"data", "data", "data", "full path"};
     }
     void pathBoxGoesToAFolderOrFile() {
-        QFETCH(QString, typed);
-        QFETCH(QString, caret);
-        QFETCH(QString, shown);
-        QFETCH(QString, reason);
-        auto* box = m_dlg->findChild<QLineEdit*>(QStringLiteral("IDC_PATH"));
+        QFETCH(QStringList, row);
+        row.replaceInStrings(QStringLiteral("@"), m_dir->path());
+        QLineEdit* box = PathBox();
         const QString normalTip = box->toolTip();
         box->setFocus();
-        box->setText(typed.replace(u'@', m_dir->path()));
+        box->setText(row[0]);
         QTest::keyClick(box, Qt::Key_Return);
         QVERIFY(m_dlg->isVisible());
-        QCOMPARE(m_dlg->Tree()->SelectedItemPath(), m_dir->path() + u'/' + caret);
-        QCOMPARE(box->text(), shown.replace(u'@', m_dir->path()));
-        if (reason.isEmpty())
-            QCOMPARE(box->toolTip(), normalTip);
-        else
-            QVERIFY2(box->toolTip().contains(reason), qPrintable(box->toolTip()));
+        QCOMPARE(m_dlg->Tree()->SelectedItemPath(), m_dir->path() + u'/' + row[1]);
+        QCOMPARE(box->text(), row[2]);
+        QVERIFY2(row[3].isEmpty() ? box->toolTip() == normalTip : box->toolTip().contains(row[3]),
+                 qPrintable(box->toolTip()));
         Item(Data(QStringLiteral("sub")));
         QCOMPARE(box->text(), Data(QStringLiteral("sub")));
         QCOMPARE(box->toolTip(), normalTip);
@@ -655,21 +632,17 @@ private slots:
 
     // Home and Refresh above the tree; the path box completes folder and layer names as the user types.
     void homeRefreshAndCompletion() {
-        const QByteArray home = qgetenv("HOME");
-        const auto restore = qScopeGuard([&] { qputenv("HOME", home); });
-        qputenv("HOME", QFile::encodeName(Data(QStringLiteral("sub"))));
+        const auto home = HomeAt(Data(QStringLiteral("sub")));
         ClickButton("IDC_HOME");
         QCOMPARE(m_dlg->Tree()->SelectedItemPath(), Data(QStringLiteral("sub")));
         WritePoints(Data(QStringLiteral("c.shp")), 1);
         ClickButton("IDC_REFRESH");
         QVERIFY(Child(m_dlg->Tree()->currentItem()->parent(), QStringLiteral("c.shp")));
-
-        auto* box = m_dlg->findChild<QLineEdit*>(QStringLiteral("IDC_PATH"));
-        box->setFocus();
-        box->clear();
-        QTest::keyClicks(box, Data(QStringLiteral("b")));
-        QTRY_COMPARE(box->completer()->completionCount(), 1);
-        QCOMPARE(box->completer()->currentCompletion(), Data(QStringLiteral("b.shp")));
+        PathBox()->setFocus();
+        PathBox()->clear();
+        QTest::keyClicks(PathBox(), Data(QStringLiteral("b")));
+        QTRY_COMPARE(PathBox()->completer()->completionCount(), 1);
+        QCOMPARE(PathBox()->completer()->currentCompletion(), Data(QStringLiteral("b.shp")));
     }
 
     // Both layer kinds first and by default, then each kind on its own; the tree lists what the mask accepts.

@@ -485,8 +485,7 @@ private slots:
         QCOMPARE(watched, QStringList({m_root, Path(QStringLiteral("data"))}));
         m_tree->RunCommand(CTreeFileCtrl::kCmdRefresh);
         QCOMPARE(m_tree->WatchedFolders().size(), 2);
-        data = m_tree->currentItem();
-        data->setExpanded(false);
+        m_tree->currentItem()->setExpanded(false);
         QCOMPARE(m_tree->WatchedFolders(), QStringList{m_root});
     }
 
@@ -501,14 +500,14 @@ private slots:
     }
     void openedFolderShowsItsFiles() {
         QFETCH(int, action);
-        const QString longName = QString(200, u'n') + QStringLiteral(".shp");
-        QVERIFY(QDir().mkpath(Path(QStringLiteral("many"))));
+        const QString many = Path(QStringLiteral("many")),
+                      longName = QString(200, u'n') + QStringLiteral(".shp");
+        // Folders enough before it to put the folder below the first screen, and files enough to fill one.
         for (int i = 10; i < 70; ++i) {
-            QVERIFY(QDir().mkpath(Path(QStringLiteral("f%1").arg(i))));
-            Touch(Path(QStringLiteral("many/%1.shp").arg(i)));
+            QVERIFY(QDir().mkpath(Path(QStringLiteral("f%1").arg(i))) && QDir().mkpath(many));
+            Touch(many + QStringLiteral("/%1.shp").arg(i));
         }
-        Touch(Path(QStringLiteral("many/") + longName));
-        const QString many = Path(QStringLiteral("many"));
+        Touch(many + u'/' + longName);
         if (action == 1) {
             QTreeWidgetItem* item = m_tree->SelectPath(many, false);
             QTest::mouseDClick(m_tree->viewport(), Qt::LeftButton, Qt::NoModifier, Centre(*m_tree, item));
@@ -522,8 +521,7 @@ private slots:
         QTreeWidgetItem* folder = m_tree->currentItem();
         QCOMPARE(m_tree->ItemPath(folder), many);
         QVERIFY(folder->isExpanded());
-        const int rowHeight = m_tree->visualItemRect(folder).height();
-        const int rows = m_tree->viewport()->height() / rowHeight;
+        const int rows = m_tree->viewport()->height() / m_tree->visualItemRect(folder).height();
         auto inView = [&](QTreeWidgetItem* item) {
             const QRect rect = m_tree->visualItemRect(item);
             return rect.top() >= 0 && rect.bottom() <= m_tree->viewport()->height();
