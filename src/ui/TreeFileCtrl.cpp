@@ -598,17 +598,19 @@ QTreeWidgetItem* CTreeFileCtrl::SelectPath(const QString& pathIn, bool expand) {
     if (!m_navigating && m_historyHold == 0 && !before.isEmpty() && before != after)
         m_history.Record(before);
     m_caretPath = after;
-    RevealItem(found);
+    RevealItem(found, true);
     return found;
 }
 
-void CTreeFileCtrl::RevealItem(QTreeWidgetItem* item) {
+void CTreeFileCtrl::RevealItem(QTreeWidgetItem* item, bool folderOnTop) {
     if (!item)
         return;
-    // The last entry first, then the folder: a folder with few entries shows them all without moving more
-    // than needed; a long one ends on the top row with the view full of its entries.
     QTreeWidgetItem* folder = item->isExpanded() ? item : item->parent();
-    if (folder && folder->isExpanded() && folder->childCount() > 0) {
+    if (folder && folderOnTop) {
+        scrollToItem(folder, QAbstractItemView::PositionAtTop);
+    } else if (folder && folder->isExpanded() && folder->childCount() > 0) {
+        // The last entry first, then the folder: a folder with few entries shows them all without moving
+        // more than needed; a long one ends on the top row with the view full of its entries.
         scrollToItem(folder->child(folder->childCount() - 1), QAbstractItemView::EnsureVisible);
         scrollToItem(folder, QAbstractItemView::EnsureVisible);
     }

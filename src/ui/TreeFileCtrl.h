@@ -80,8 +80,10 @@ public:
     // Returns null when the path cannot be followed, leaving the deepest folder found selected.
     QTreeWidgetItem* SelectPath(const QString& path, bool expand);
     // Scrolls so that item shows among its folder's entries: the folder (item itself when it is open, else
-    // its parent) goes near the top with as many of its entries below it as fit, and item stays in view.
-    void RevealItem(QTreeWidgetItem* item);
+    // its parent) with as many of its entries below it as fit, and item in view. The folder goes to the top
+    // row when folderOnTop is set (going somewhere), else the view moves no more than needed (opening a
+    // folder in place). SelectPath goes somewhere.
+    void RevealItem(QTreeWidgetItem* item, bool folderOnTop = false);
     // The caret item's full path, empty when there is none.
     QString SelectedItemPath() const;
     // An item's full path, empty for none.

@@ -93,7 +93,7 @@ void CTreePathBar::Start(const QString& remembered) {
         Open(QDir::homePath());
     ShowCaretFolder(m_tree.currentItem());
     // Scrolling before the window is shown measures a view of no real size: once more when it is.
-    QTimer::singleShot(0, &m_tree, [tree = &m_tree] { tree->RevealItem(tree->currentItem()); });
+    QTimer::singleShot(0, &m_tree, [tree = &m_tree] { tree->RevealItem(tree->currentItem(), true); });
 }
 
 void CTreePathBar::ShowCaretFolder(QTreeWidgetItem* caret) {
