@@ -12,6 +12,7 @@
 #include "ui/MergeOptionsDlg.h"
 #include "ui/StringResources.h"
 #include "ui/TreeFileCtrl.h"
+#include "ui/TreePathBar.h"
 #include "ui_MergerDlg.h"
 
 #include <QApplication>
@@ -64,6 +65,26 @@ bool IsLayerFile(const QString& path) {
     const QString suffix = info.suffix().toLower();
     return (suffix == QStringLiteral("shp") || suffix == QStringLiteral("tab")) && info.isFile();
 }
+
+// Claims Ctrl+Right and Insert for the text box it filters, before the window's shortcuts see them.
+class CEditingKeys : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::ShortcutOverride) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+            if ((key->key() == Qt::Key_Right && modifiers == Qt::ControlModifier) ||
+                (key->key() == Qt::Key_Insert && modifiers == Qt::NoModifier)) {
+                event->accept();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
 
 } // namespace
 
@@ -122,6 +143,13 @@ void CMergerDlg::Setup(CTreeFileCtrl* tree) {
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
     connect(help, &QShortcut::activated, this, [this] { OnSysCommand(kIdmAboutBox); });
     SetupList();
+    SetupTreePane();
+}
+
+void CMergerDlg::SetupTreePane() {
+    m_pathBar = std::make_unique<CTreePathBar>(*m_tree, *m_ui->IDC_PATH, *m_ui->IDC_HOME, *m_ui->IDC_REFRESH);
+    // The tree gets three parts of the width and the list four; the splitter scales these to the window.
+    m_ui->IDC_SPLITTER->setSizes({300, 400});
 }
 
 CHListBox* CMergerDlg::FileList() const {
@@ -152,7 +180,8 @@ void CMergerDlg::InitDialog() {
     m_tree->ShowNetworkNode(false);
     // Enter and double clicks in the tree never launch files.
     m_tree->EnableOpenCommand(false);
-    m_tree->SelectPath(m_sourceDir, false);
+    // The remembered folder (else the home folder), opened with its files in view.
+    m_pathBar->Start(m_sourceDir);
     m_ui->IDC_MASK->setCurrentIndex(0);
     m_tree->SetMask(m_ui->IDC_MASK->currentData().toString());
     {
@@ -316,6 +345,8 @@ void CMergerDlg::SetupList() {
              &CMergerDlg::OnMoveDown);
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_Right), this, Qt::WindowShortcut, &CMergerDlg::OnAddFiles);
     shortcut(QKeySequence(Qt::Key_Insert), this, Qt::WindowShortcut, &CMergerDlg::OnAddFiles);
+    // The path box keeps those keys for its own editing (a word to the right, overwrite mode).
+    m_ui->IDC_PATH->installEventFilter(new CEditingKeys(m_ui->IDC_PATH));
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_M), this, Qt::WindowShortcut, &CMergerDlg::OnMerge);
     UpdateListCommands();
 }

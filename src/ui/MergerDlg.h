@@ -43,6 +43,7 @@ namespace fennick {
 
 class CHListBox;
 class CTreeFileCtrl;
+class CTreePathBar;
 
 class CMergerDlg : public QDialog {
     Q_OBJECT
@@ -144,8 +145,12 @@ private:
     // True when the dialog may close: the list is empty or the user agreed to forget it.
     bool MayClose();
 
+    // The tree pane: the path box, Home and Refresh above the tree, and the splitter beside it.
+    void SetupTreePane();
+
     std::unique_ptr<Ui::CMergerDlg> m_ui;
     CTreeFileCtrl* m_tree = nullptr;
+    std::unique_ptr<CTreePathBar> m_pathBar;
     bool m_initialised = false;
 };
 

@@ -9,6 +9,7 @@
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -130,8 +131,24 @@ CTreeFileCtrl::CTreeFileCtrl(QWidget* parent)
     setExpandsOnDoubleClick(false);
     setContextMenuPolicy(Qt::PreventContextMenu);
     setUniformRowHeights(true);
+    // Long names widen the column and the tree scrolls sideways, rather than cutting them.
+    header()->setStretchLastSection(false);
+    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     connect(this, &QTreeWidget::itemExpanded, this, &CTreeFileCtrl::OnItemExpanded);
     connect(this, &QTreeWidget::itemCollapsed, this, &CTreeFileCtrl::OnItemCollapsed);
+    // After filling (the slots above run first): watch what is open now, and show what a user just opened.
+    connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
+        SyncWatchedFolders();
+        if (!m_walking)
+            RevealItem(item);
+    });
+    connect(this, &QTreeWidget::itemCollapsed, this, [this] { SyncWatchedFolders(); });
+    // Changes come in bursts (a layer is several files written one after the other): one refresh a moment
+    // after the first report covers them.
+    m_refreshTimer.setSingleShot(true);
+    m_refreshTimer.setInterval(100);
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &CTreeFileCtrl::OnFolderChanged);
+    connect(&m_refreshTimer, &QTimer::timeout, this, &CTreeFileCtrl::RefreshChangedFolders);
     connect(this, &QTreeWidget::currentItemChanged, this, &CTreeFileCtrl::OnCurrentItemChanged);
     connect(this, &QTreeWidget::itemChanged, this, &CTreeFileCtrl::OnItemChanged);
 }
@@ -320,7 +337,8 @@ QString CTreeFileCtrl::DisplayText(const STreeItemRecord& record, const SDriveEn
 }
 
 QTreeWidgetItem* CTreeFileCtrl::AddTreeItem(QTreeWidgetItem* parent, const STreeItemRecord& record,
-                                            bool shared, bool checkContent, const SDriveEntry* drive) {
+                                            bool shared, bool checkContent, const SDriveEntry* drive,
+                                            int index) {
     auto* item = new CTreeFileItem(record);
     item->setText(0, DisplayText(record, drive));
     item->setToolTip(0, record.fullPath);
@@ -337,9 +355,9 @@ QTreeWidgetItem* CTreeFileCtrl::AddTreeItem(QTreeWidgetItem* parent, const STree
         item->setForeground(0, m_encryptedColor);
     SetChildrenIndicator(item, checkContent ? HasVisibleContent(record.fullPath) : true);
     if (parent)
-        parent->addChild(item);
+        parent->insertChild(index < 0 ? parent->childCount() : index, item);
     else
-        addTopLevelItem(item);
+        insertTopLevelItem(index < 0 ? topLevelItemCount() : index, item);
     return item;
 }
 
@@ -436,6 +454,7 @@ void CTreeFileCtrl::RemoveVanishedItem(QTreeWidgetItem* item) {
     // The parent loses its button only when nothing is left under it.
     if (parent && parent->childCount() == 0)
         SetChildrenIndicator(parent, false);
+    SyncWatchedFolders();
 }
 
 void CTreeFileCtrl::Rebuild() {
@@ -476,6 +495,7 @@ void CTreeFileCtrl::Rebuild() {
     if (!caretPath.isEmpty())
         SelectPath(caretPath, caretExpanded);
     --m_historyHold;
+    SyncWatchedFolders();
 }
 
 QTreeWidgetItem* CTreeFileCtrl::FindChildByName(QTreeWidgetItem* parent, const QString& name) const {
@@ -538,6 +558,7 @@ QTreeWidgetItem* CTreeFileCtrl::SelectPath(const QString& pathIn, bool expand) {
     QTreeWidgetItem* found = nullptr;
     {
         const CRedrawOff redraw(this, true);
+        const CFlagSetter walking(m_walking, true);
         ++m_historyHold;
         if (m_computerItem)
             ExpandItem(m_computerItem);
@@ -560,7 +581,11 @@ QTreeWidgetItem* CTreeFileCtrl::SelectPath(const QString& pathIn, bool expand) {
             if (found) {
                 m_watched = found;
                 setCurrentItem(found);
-                if (m_watched && expand)
+                // A folder already open is read again: going to a folder shows it as the disk has it now,
+                // not as it was when the watcher last reported.
+                if (m_watched && expand && found->isExpanded())
+                    RefreshFolder(found);
+                else if (m_watched && expand)
                     ExpandItem(found);
                 found = m_watched;
             }
@@ -573,9 +598,23 @@ QTreeWidgetItem* CTreeFileCtrl::SelectPath(const QString& pathIn, bool expand) {
     if (!m_navigating && m_historyHold == 0 && !before.isEmpty() && before != after)
         m_history.Record(before);
     m_caretPath = after;
-    if (found)
-        scrollToItem(found);
+    RevealItem(found, true);
     return found;
+}
+
+void CTreeFileCtrl::RevealItem(QTreeWidgetItem* item, bool folderOnTop) {
+    if (!item)
+        return;
+    QTreeWidgetItem* folder = item->isExpanded() ? item : item->parent();
+    if (folder && folderOnTop) {
+        scrollToItem(folder, QAbstractItemView::PositionAtTop);
+    } else if (folder && folder->isExpanded() && folder->childCount() > 0) {
+        // The last entry first, then the folder: a folder with few entries shows them all without moving
+        // more than needed; a long one ends on the top row with the view full of its entries.
+        scrollToItem(folder->child(folder->childCount() - 1), QAbstractItemView::EnsureVisible);
+        scrollToItem(folder, QAbstractItemView::EnsureVisible);
+    }
+    scrollToItem(item, QAbstractItemView::EnsureVisible);
 }
 
 void CTreeFileCtrl::OnItemExpanded(QTreeWidgetItem* item) {
@@ -633,6 +672,87 @@ void CTreeFileCtrl::OnCurrentItemChanged(QTreeWidgetItem* current, QTreeWidgetIt
 }
 
 void CTreeFileCtrl::SelectionChangedHook(QTreeWidgetItem*, const QString&) {}
+
+// --- watching the open folders ---
+
+void CTreeFileCtrl::SyncWatchedFolders() {
+    QSet<QString> open;
+    for (QTreeWidgetItem* item : VisibleTreeItems()) {
+        const QString path = ItemPath(item);
+        if (item->isExpanded() && !path.isEmpty())
+            open.insert(path);
+    }
+    // Closed, vanished and rebuilt-away folders are released, so the watch list never outgrows the tree.
+    QStringList released;
+    for (const QString& path : m_watcher.directories())
+        if (!open.remove(path))
+            released << path;
+    if (!released.isEmpty())
+        m_watcher.removePaths(released);
+    if (!open.isEmpty())
+        m_watcher.addPaths(QStringList(open.begin(), open.end()));
+}
+
+void CTreeFileCtrl::OnFolderChanged(const QString& path) {
+    m_changedFolders.insert(path);
+    if (!m_refreshTimer.isActive())
+        m_refreshTimer.start();
+}
+
+void CTreeFileCtrl::RefreshChangedFolders() {
+    // A label being edited keeps its item until the edit ends.
+    if (m_renaming) {
+        m_refreshTimer.start();
+        return;
+    }
+    const QSet<QString> paths = std::exchange(m_changedFolders, {});
+    for (const QString& path : paths) {
+        // Looked up afresh each time: refreshing one folder may remove another.
+        const std::vector<QTreeWidgetItem*> items = VisibleTreeItems();
+        const auto open = std::find_if(items.begin(), items.end(), [&](QTreeWidgetItem* item) {
+            return item->isExpanded() && ItemPath(item) == path;
+        });
+        if (open != items.end())
+            RefreshFolder(*open);
+    }
+}
+
+void CTreeFileCtrl::RefreshFolder(QTreeWidgetItem* item) {
+    const QString path = ItemPath(item);
+    if (path.isEmpty())
+        return;
+    if (!PathIsFolder(path)) {
+        RemoveVanishedItem(item);
+        return;
+    }
+    const std::vector<STreeEntry> entries = ListFolder(path, m_rules);
+    // A name stands for an entry only with its kind: a file replaced by a folder of that name is new.
+    auto key = [](const QString& name, bool isFile) { return (isFile ? u'f' : u'd') + name; };
+    QSet<QString> listed;
+    for (const STreeEntry& entry : entries)
+        listed.insert(key(entry.name, entry.isFile));
+    for (int i = item->childCount() - 1; i >= 0; --i) {
+        const STreeItemRecord* record = ItemRecord(item->child(i));
+        if (!record || !listed.contains(key(record->name, record->fileFlag != 0)))
+            DeleteItem(item->child(i));
+    }
+    // What is left is in listing order, so every new entry goes in where the listing puts it; the items that
+    // stay keep their marks, their open state and everything below them.
+    for (int row = 0; row < int(entries.size()); ++row) {
+        const STreeEntry& entry = entries[size_t(row)];
+        const STreeItemRecord* record = ItemRecord(item->child(row));
+        if (record && record->name == entry.name && (record->fileFlag != 0) == entry.isFile)
+            continue;
+        STreeItemRecord added;
+        added.fullPath = entry.fullPath;
+        added.name = entry.name;
+        added.fileFlag = entry.isFile ? 1 : 0;
+        const bool shared = !entry.isFile && m_showSharedOverlay && PathIsShared(entry.fullPath);
+        AddTreeItem(item, added, shared, true, nullptr, row);
+    }
+    SetChildrenIndicator(item, !entries.empty());
+    SyncWatchedFolders();
+}
 
 // --- marks ---
 
@@ -847,6 +967,21 @@ void CTreeFileCtrl::MoveHistory(bool back) {
     }
 }
 
+bool CTreeFileCtrl::CommandOffered(int command) const {
+    switch (command) {
+    case kCmdOpen:
+        return m_allowOpen;
+    case kCmdRename:
+        return m_allowRename;
+    case kCmdDelete:
+        return m_allowDelete;
+    case kCmdProperties:
+        return m_allowProperties;
+    default:
+        return true;
+    }
+}
+
 void CTreeFileCtrl::ShowContextMenu(const QPoint& globalPos) {
     QMenu menu(this);
     const struct {
@@ -855,8 +990,13 @@ void CTreeFileCtrl::ShowContextMenu(const QPoint& globalPos) {
     } items[] = {{kCmdOpen, "&Open"},
                  {kCmdRename, "&Rename"},
                  {kCmdDelete, "&Delete"},
-                 {kCmdProperties, "&Properties"}};
+                 {kCmdProperties, "&Properties"},
+                 {kCmdRefresh, "Re&fresh\tF5"}};
     for (const auto& entry : items) {
+        if (!CommandOffered(entry.command))
+            continue;
+        if (entry.command == kCmdRefresh && !menu.isEmpty())
+            menu.addSeparator();
         QAction* action = menu.addAction(QString::fromLatin1(entry.text));
         action->setData(entry.command);
         action->setEnabled(IsCommandEnabled(entry.command));

@@ -1,8 +1,9 @@
 #pragma once
 // CTreeFileCtrl: a tree of the computer's drives, folders and mask-matched files, used as a file picker.
 // A folder's contents are read when it is expanded and discarded when it is collapsed, so every expansion
-// shows the disk as it is. On top of the tree's single caret the control keeps its own multiple selection
-// (the marks), a context menu and key commands, and a history of caret positions.
+// shows the disk as it is. The open folders are watched, so that files created, removed or renamed there
+// appear and go without a refresh. On top of the tree's single caret the control keeps its own multiple
+// selection (the marks), a context menu and key commands, and a history of caret positions.
 
 #include "ui/DriveList.h"
 #include "ui/FileTreeRules.h"
@@ -10,7 +11,10 @@
 #include "ui/TreeSelection.h"
 
 #include <QColor>
+#include <QFileSystemWatcher>
+#include <QSet>
 #include <QStringList>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <cstdint>
@@ -72,9 +76,14 @@ public:
     void UseSystemImageList();
 
     // Selects the item of path (letter case and a trailing separator do not matter), expanding the folders
-    // on the way; expands the item itself when expand is set. Returns null when the path cannot be followed,
-    // leaving the deepest folder found selected.
+    // on the way; expands the item itself when expand is set (reading it again when it is open already).
+    // Returns null when the path cannot be followed, leaving the deepest folder found selected.
     QTreeWidgetItem* SelectPath(const QString& path, bool expand);
+    // Scrolls so that item shows among its folder's entries: the folder (item itself when it is open, else
+    // its parent) with as many of its entries below it as fit, and item in view. The folder goes to the top
+    // row when folderOnTop is set (going somewhere), else the view moves no more than needed (opening a
+    // folder in place). SelectPath goes somewhere.
+    void RevealItem(QTreeWidgetItem* item, bool folderOnTop = false);
     // The caret item's full path, empty when there is none.
     QString SelectedItemPath() const;
     // An item's full path, empty for none.
@@ -132,8 +141,12 @@ public:
     void HistoryBack();
     void HistoryForward();
     const CTreeHistory& History() const { return m_history; }
-    // Opens the context menu at a global position.
+    // Opens the context menu at a global position. It lists the commands the configuration allows (a
+    // command that could never be enabled is left out), then Refresh.
     void ShowContextMenu(const QPoint& globalPos);
+
+    // The folders watched for changes: exactly the open ones.
+    QStringList WatchedFolders() const { return m_watcher.directories(); }
 
 signals:
     // The caret changed (the tree's own changes, and one per mouse click or Shift+arrow step).
@@ -167,8 +180,9 @@ private:
     class COutline;
     friend class COutline;
 
+    // Adds the item at index among parent's children (at the end when index is negative).
     QTreeWidgetItem* AddTreeItem(QTreeWidgetItem* parent, const STreeItemRecord& record, bool shared,
-                                 bool checkContent, const SDriveEntry* drive);
+                                 bool checkContent, const SDriveEntry* drive, int index = -1);
     QString DisplayText(const STreeItemRecord& record, const SDriveEntry* drive) const;
     void SetChildrenIndicator(QTreeWidgetItem* item, bool on);
     void DeleteItem(QTreeWidgetItem* item);
@@ -188,6 +202,15 @@ private:
     void RunRename(QTreeWidgetItem* item);
     void RunDelete(QTreeWidgetItem* item);
     void OnItemChanged(QTreeWidgetItem* item, int column);
+    // Whether the configuration lets command ever be enabled.
+    bool CommandOffered(int command) const;
+
+    // Watching the open folders.
+    void SyncWatchedFolders();
+    void OnFolderChanged(const QString& path);
+    void RefreshChangedFolders();
+    // Brings an open folder's children in line with the disk, keeping the items that are still there.
+    void RefreshFolder(QTreeWidgetItem* item);
 
     std::unique_ptr<COutline> m_outline;
     CTreeSelection m_selection;
@@ -221,6 +244,11 @@ private:
     bool m_notify = true;    // false while the control changes marks
     bool m_ownPress = false; // the last left press was handled by the control
     bool m_renaming = false;
+    bool m_walking = false; // SelectPath is opening the folders on its way; it scrolls once at the end
+
+    QFileSystemWatcher m_watcher;
+    QSet<QString> m_changedFolders; // reported by the watcher, refreshed when m_refreshTimer fires
+    QTimer m_refreshTimer;
 };
 
 } // namespace fennick

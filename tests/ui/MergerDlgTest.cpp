@@ -15,13 +15,16 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QCompleter>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -196,6 +199,13 @@ private:
             first = false;
         }
         QTest::mouseClick(m_dlg->findChild<QPushButton*>(QStringLiteral("IDC_ADD")), Qt::LeftButton);
+    }
+    QLineEdit* PathBox() const { return m_dlg->findChild<QLineEdit*>(QStringLiteral("IDC_PATH")); }
+    // Points HOME at path until the returned guard goes.
+    static auto HomeAt(const QString& path) {
+        const QByteArray old = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(path));
+        return qScopeGuard([old] { qputenv("HOME", old); });
     }
     void ClickButton(const char* name) {
         auto* button = m_dlg->findChild<QPushButton*>(QLatin1String(name));
@@ -578,6 +588,8 @@ private slots:
                                                 << "Ctrl+Right" << 1 << 0;
         QTest::newRow("Ctrl+M merges") << "IDC_TREE"
                                        << "Ctrl+M" << 0 << 1;
+        QTest::newRow("Insert in the path box edits") << "IDC_PATH"
+                                                      << "Ins" << 0 << 0;
     }
     void keyboardShortcuts() {
         QFETCH(QString, focus);
@@ -767,6 +779,88 @@ private slots:
         for (int i = 0; i < folder->childCount(); ++i)
             names << m_dlg->Tree()->ItemRecord(folder->child(i))->name;
         QCOMPARE(names, (QStringList{QStringLiteral("sub"), QStringLiteral("roads.tab")}));
+    }
+
+    // The tree starts at the remembered folder or file, opened with its files in view, else at the home
+    // folder.
+    void startsAtTheRememberedFolderOpenedElseAtHome_data() {
+        // Below the temporary folder: what is remembered ("" for nothing), where the caret starts.
+        QTest::addColumn<QStringList>("paths");
+        QTest::newRow("folder") << QStringList{"data", "data"};
+        QTest::newRow("file") << QStringList{"data/b.shp", "data/b.shp"};
+        QTest::newRow("gone") << QStringList{"gone", "home"};
+        QTest::newRow("none") << QStringList{"", "home"};
+    }
+    void startsAtTheRememberedFolderOpenedElseAtHome() {
+        QFETCH(QStringList, paths);
+        const QString root = m_dir->path();
+        // Folders enough above the data folder to put it below the first screen.
+        for (int i = 10; i < 70; ++i)
+            QVERIFY(QDir().mkpath(root + QStringLiteral("/d%1").arg(i)));
+        QVERIFY(QDir().mkpath(root + QStringLiteral("/home")));
+        WritePoints(root + QStringLiteral("/home/h.shp"), 1);
+        const auto home = HomeAt(root + QStringLiteral("/home"));
+        m_dlg = std::make_unique<CTestMergerDlg>(root);
+        m_dlg->m_sourceDir = paths[0].isEmpty() ? QString() : root + u'/' + paths[0];
+        m_dlg->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
+        CTreeFileCtrl* tree = m_dlg->Tree();
+        QCOMPARE(tree->SelectedItemPath(), root + u'/' + paths[1]);
+        QTreeWidgetItem* caret = tree->currentItem();
+        QTreeWidgetItem* folder = caret->isExpanded() ? caret : caret->parent();
+        QVERIFY(folder->isExpanded() && folder->childCount() > 0);
+        auto inView = [tree](QTreeWidgetItem* item) {
+            const QRect rect = tree->visualItemRect(item);
+            return rect.top() >= 0 && rect.bottom() <= tree->viewport()->height();
+        };
+        QTRY_VERIFY(inView(folder) && inView(folder->child(folder->childCount() - 1)));
+        QCOMPARE(PathBox()->text(), tree->ItemPath(folder));
+    }
+
+    // Enter in the path box goes to a typed or pasted folder or file; a path that is missing or not listed
+    // changes nothing but the box, which says why. The box follows the tree's caret folder.
+    void pathBoxGoesToAFolderOrFile_data() {
+        // Typed ("@" for the temporary folder), the caret after Enter below the temporary folder, the box's
+        // text, a part of its tooltip ("" for no error).
+        QTest::addColumn<QStringList>("row");
+        QTest::newRow("folder") << QStringList{"@/data/sub/", "data/sub", "@/data/sub", ""};
+        QTest::newRow("quoted file") << QStringList{"'@/data/b.shp'", "data/b.shp", "@/data", ""};
+        QTest::newRow("file URL") << QStringList{"file://@/data/line.shp", "data/line.shp", "@/data", ""};
+        QTest::newRow("missing") << QStringList{"@/data/nope", "data", "@/data/nope", "no folder or file"};
+        QTest::newRow("not listed") << QStringList{"@/data/b.dbf", "data", "@/data/b.dbf", "does not list"};
+        QTest::newRow("relative") << QStringList{"data", "data", "data", "full path"};
+    }
+    void pathBoxGoesToAFolderOrFile() {
+        QFETCH(QStringList, row);
+        row.replaceInStrings(QStringLiteral("@"), m_dir->path());
+        QLineEdit* box = PathBox();
+        const QString normalTip = box->toolTip();
+        box->setFocus();
+        box->setText(row[0]);
+        QTest::keyClick(box, Qt::Key_Return);
+        QVERIFY(m_dlg->isVisible());
+        QCOMPARE(m_dlg->Tree()->SelectedItemPath(), m_dir->path() + u'/' + row[1]);
+        QCOMPARE(box->text(), row[2]);
+        QVERIFY2(row[3].isEmpty() ? box->toolTip() == normalTip : box->toolTip().contains(row[3]),
+                 qPrintable(box->toolTip()));
+        Item(Data(QStringLiteral("sub")));
+        QCOMPARE(box->text(), Data(QStringLiteral("sub")));
+        QCOMPARE(box->toolTip(), normalTip);
+    }
+
+    // Home and Refresh above the tree; the path box completes folder and layer names as the user types.
+    void homeRefreshAndCompletion() {
+        const auto home = HomeAt(Data(QStringLiteral("sub")));
+        ClickButton("IDC_HOME");
+        QCOMPARE(m_dlg->Tree()->SelectedItemPath(), Data(QStringLiteral("sub")));
+        WritePoints(Data(QStringLiteral("c.shp")), 1);
+        ClickButton("IDC_REFRESH");
+        QVERIFY(Child(m_dlg->Tree()->currentItem()->parent(), QStringLiteral("c.shp")));
+        PathBox()->setFocus();
+        PathBox()->clear();
+        QTest::keyClicks(PathBox(), Data(QStringLiteral("b")));
+        QTRY_COMPARE(PathBox()->completer()->completionCount(), 1);
+        QCOMPARE(PathBox()->completer()->currentCompletion(), Data(QStringLiteral("b.shp")));
     }
 
     // Both layer kinds first and by default, then each kind on its own; the tree lists what the mask accepts.

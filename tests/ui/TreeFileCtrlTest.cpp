@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,8 +25,9 @@ public:
     explicit CTestTree(const QString& root, QWidget* parent = nullptr)
         : CTreeFileCtrl(parent), m_root(root) {}
 
-    // What the context menu showed, one entry per opening: the enabled state of its items.
+    // What the context menu showed, one entry per opening: the enabled state of its items, and their texts.
     QList<QList<bool>> menus;
+    QList<QStringList> menuTexts;
     // The menu item to choose (its command), 0 for none.
     int chooseCommand = 0;
     QStringList propertiesShown;
@@ -45,13 +47,18 @@ protected:
     }
     QAction* ExecContextMenu(QMenu& menu, const QPoint&) override {
         QList<bool> enabled;
+        QStringList texts;
         QAction* chosen = nullptr;
         for (QAction* action : menu.actions()) {
+            if (action->isSeparator())
+                continue;
             enabled << action->isEnabled();
+            texts << action->text();
             if (action->data().toInt() == chooseCommand)
                 chosen = action;
         }
         menus << enabled;
+        menuTexts << texts;
         return chosen;
     }
     void ShowPropertiesDialog(const QString& path) override { propertiesShown << path; }
@@ -406,7 +413,7 @@ private slots:
         QTreeWidgetItem* c = Child(*m_tree, data, QStringLiteral("c.shp"));
         Click(*m_tree, c, Qt::NoModifier, Qt::RightButton);
         QCOMPARE(m_tree->menus.size(), 1);
-        QCOMPARE(m_tree->menus[0], QList<bool>({false, false, false, true}));
+        QCOMPARE(m_tree->menus[0], QList<bool>({true, true}));
         QCOMPARE(m_tree->currentItem(), c);
 
         QTest::keyClick(m_tree.get(), Qt::Key_Return, Qt::AltModifier);
@@ -423,8 +430,106 @@ private slots:
         QTest::mouseClick(m_tree->viewport(), Qt::RightButton, Qt::NoModifier,
                           QPoint(10, m_tree->viewport()->height() - 5));
         QCOMPARE(m_tree->menus.size(), 1);
-        QCOMPARE(m_tree->menus[0], QList<bool>({false, false, false, false}));
+        QCOMPARE(m_tree->menus[0], QList<bool>({false, true}));
         QVERIFY(!m_tree->currentItem());
+    }
+
+    // Only commands the configuration can ever enable are shown, and Refresh, which reads the disk at once.
+    void contextMenuShowsWhatCanBeEnabledAndRefresh_data() {
+        QTest::addColumn<bool>("allowed");
+        QTest::addColumn<QStringList>("texts");
+        const QString properties = QStringLiteral("&Properties"), refresh = QStringLiteral("Re&fresh\tF5");
+        QTest::newRow("picker") << false << QStringList{properties, refresh};
+        QTest::newRow("all allowed") << true
+                                     << QStringList{"&Open", "&Rename", "&Delete", properties, refresh};
+    }
+    void contextMenuShowsWhatCanBeEnabledAndRefresh() {
+        QFETCH(bool, allowed);
+        QFETCH(QStringList, texts);
+        m_tree->EnableOpenCommand(allowed);
+        m_tree->EnableRenameCommand(allowed);
+        m_tree->EnableDeleteCommand(allowed);
+        QTreeWidgetItem* data = Data();
+        Touch(Path(QStringLiteral("data/new.shp")));
+        m_tree->chooseCommand = CTreeFileCtrl::kCmdRefresh;
+        Click(*m_tree, data, Qt::NoModifier, Qt::RightButton);
+        QCOMPARE(m_tree->menuTexts, QList<QStringList>{texts});
+        QCOMPARE(m_tree->SelectedItemPath(), Path(QStringLiteral("data")));
+        QVERIFY(Child(*m_tree, m_tree->currentItem(), QStringLiteral("new.shp")));
+    }
+
+    // Open folders follow the disk without a refresh, keeping the caret and the marks; only open folders are
+    // watched.
+    void openFoldersFollowTheDisk() {
+        QTreeWidgetItem* data = Data();
+        m_tree->ApplyClick(Child(*m_tree, data, QStringLiteral("alpha.shp")), {false, false});
+        m_tree->ApplyClick(Child(*m_tree, data, QStringLiteral("c.shp")), {false, true});
+        Touch(Path(QStringLiteral("data/b2.shp")));
+        QVERIFY(QFile::rename(Path(QStringLiteral("data/a.SHP")), Path(QStringLiteral("data/d.shp"))));
+        QTRY_COMPARE(ChildNames(*m_tree, data), QStringList({".hiddendir", "sub", "zeta", "alpha.shp",
+                                                             "b2.shp", "Beta.shp", "c.shp", "d.shp"}));
+        QStringList marked;
+        m_tree->SelectedFilePaths(marked);
+        QCOMPARE(marked,
+                 QStringList({Path(QStringLiteral("data/alpha.shp")), Path(QStringLiteral("data/c.shp"))}));
+        QCOMPARE(m_tree->SelectedItemPath(), Path(QStringLiteral("data/c.shp")));
+        // A caret whose file goes moves to its folder; an open subfolder that goes is let go.
+        Child(*m_tree, data, QStringLiteral("zeta"))->setExpanded(true);
+        QVERIFY(QFile::remove(Path(QStringLiteral("data/c.shp"))));
+        QVERIFY(QDir(Path(QStringLiteral("data/zeta"))).removeRecursively());
+        QTRY_VERIFY(!Child(*m_tree, data, QStringLiteral("c.shp")) &&
+                    !Child(*m_tree, data, QStringLiteral("zeta")));
+        QCOMPARE(m_tree->SelectedItemPath(), Path(QStringLiteral("data")));
+        QStringList watched = m_tree->WatchedFolders();
+        watched.sort();
+        QCOMPARE(watched, QStringList({m_root, Path(QStringLiteral("data"))}));
+        m_tree->RunCommand(CTreeFileCtrl::kCmdRefresh);
+        QCOMPARE(m_tree->WatchedFolders().size(), 2);
+        m_tree->currentItem()->setExpanded(false);
+        QCOMPARE(m_tree->WatchedFolders(), QStringList{m_root});
+    }
+
+    // Opening, refreshing or switching the mask leaves the folder near the top with its files in view; a long
+    // name widens the column and the tree scrolls sideways.
+    void openedFolderShowsItsFiles_data() {
+        QTest::addColumn<int>("action");
+        QTest::newRow("path selected") << 0;
+        QTest::newRow("double click") << 1;
+        QTest::newRow("F5") << 2;
+        QTest::newRow("mask switch") << 3;
+    }
+    void openedFolderShowsItsFiles() {
+        QFETCH(int, action);
+        const QString many = Path(QStringLiteral("many")),
+                      longName = QString(200, u'n') + QStringLiteral(".shp");
+        // Folders enough before it to put the folder below the first screen, and files enough to fill one.
+        for (int i = 10; i < 70; ++i) {
+            QVERIFY(QDir().mkpath(Path(QStringLiteral("f%1").arg(i))) && QDir().mkpath(many));
+            Touch(many + QStringLiteral("/%1.shp").arg(i));
+        }
+        Touch(many + u'/' + longName);
+        if (action == 1) {
+            QTreeWidgetItem* item = m_tree->SelectPath(many, false);
+            QTest::mouseDClick(m_tree->viewport(), Qt::LeftButton, Qt::NoModifier, Centre(*m_tree, item));
+        } else {
+            m_tree->SelectPath(many, true);
+        }
+        if (action == 2)
+            QTest::keyClick(m_tree.get(), Qt::Key_F5);
+        if (action == 3)
+            m_tree->SetMask(QStringLiteral("*.*"));
+        QTreeWidgetItem* folder = m_tree->currentItem();
+        QCOMPARE(m_tree->ItemPath(folder), many);
+        QVERIFY(folder->isExpanded());
+        const int rows = m_tree->viewport()->height() / m_tree->visualItemRect(folder).height();
+        auto inView = [&](QTreeWidgetItem* item) {
+            const QRect rect = m_tree->visualItemRect(item);
+            return rect.top() >= 0 && rect.bottom() <= m_tree->viewport()->height();
+        };
+        QVERIFY(inView(folder));
+        QVERIFY(inView(folder->child(rows - 3)));
+        QVERIFY(m_tree->columnWidth(0) > m_tree->fontMetrics().horizontalAdvance(longName));
+        QVERIFY(m_tree->horizontalScrollBar()->maximum() > 0);
     }
 
     void renameAndDeleteStayDisabledOnDrivesWhenAllowed() {
