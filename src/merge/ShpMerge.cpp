@@ -471,6 +471,7 @@ int CShpMerge::Evaluate(IShapeAttr* attributes, int* result) {
 }
 
 void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress) {
+    m_recordsWritten = 0;
     if (!m_validated) {
         if (progress != nullptr)
             progress->Step();
@@ -588,6 +589,7 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
 
     if (!CloseOutput(output))
         ThrowGenericError(u"Can't create shapefile.", outputPath, output.GetLastError());
+    m_recordsWritten = output.GetRecordCount();
 }
 
 } // namespace fennick

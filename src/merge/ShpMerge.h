@@ -71,6 +71,8 @@ public:
     const std::vector<std::u16string>& Warnings() const { return m_warnings; }
     // Records left out by the last Merge (m_skipBadRecords).
     int64_t SkippedRecords() const { return m_skippedRecords; }
+    // Records written by the last Merge; 0 when it failed.
+    int64_t RecordsWritten() const { return m_recordsWritten; }
 
 private:
     void SetupFilter(IGeoDS* first);
@@ -93,6 +95,7 @@ private:
     bool m_validated = false;
     std::vector<std::u16string> m_warnings;
     int64_t m_skippedRecords = 0;
+    int64_t m_recordsWritten = 0;
     int m_variant = 0; // of the output: the widest of the inputs' (ShapeVariant), set by Check
     // Set by Check with m_reproject: the first input's system text, and for each input converted into it
     // its own (empty for inputs taken as they are).

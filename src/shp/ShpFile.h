@@ -119,6 +119,9 @@ public:
     // The same for a companion whose bytes are given (a ".prj" from a coordinate system text).
     bool AddCompanionText(const std::string& bytes, const std::u16string& extension);
 
+    // The records written since CreateOutput (records left out through SetSkipBadRecords not counted).
+    int32_t GetRecordCount() const { return m_record + 1; }
+
     // The message of the last failure of CreateOutput, AppendRecordset, CloseOutput or AddCompanion*;
     // empty when the failure carried no text.
     const std::u16string& GetLastError() const { return m_lastError; }

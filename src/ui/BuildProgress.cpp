@@ -5,6 +5,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QWindow>
 
 #include <algorithm>
@@ -98,12 +99,17 @@ int CBuildProgress::Step() {
     const int previous = m_state.Advance();
     UpdateBar();
     ShowPercent(previous + m_state.StepSize());
+    ++m_stepsTaken;
+    ShowFile();
     return previous;
 }
 
 int CBuildProgress::IsCancelled() {
     PumpEvents();
-    return m_state.TakeCancelRequest() ? 1 : 0;
+    if (!m_state.TakeCancelRequest())
+        return 0;
+    m_cancelDelivered = true;
+    return 1;
 }
 
 void CBuildProgress::CancelRequest() {
@@ -145,6 +151,33 @@ void CBuildProgress::PumpEvents() {
     // The merge runs on this thread: painting and the Cancel button work only while events are processed.
     if (m_windowOpen)
         QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void CBuildProgress::SetFiles(const QStringList& paths, int leadingSteps) {
+    m_files = paths;
+    m_leadingSteps = leadingSteps;
+    m_stepsTaken = 0;
+    m_ui->IDC_FILE->setVisible(!m_files.isEmpty());
+    ShowFile();
+}
+
+QString CBuildProgress::FileLabelText() const {
+    return m_ui->IDC_FILE->text();
+}
+
+void CBuildProgress::ShowFile() {
+    if (m_files.isEmpty())
+        return;
+    // The engine steps after each file is appended; once the last is in, it stays named while the output is
+    // finished.
+    const int count = static_cast<int>(m_files.size());
+    const int index = std::clamp(m_stepsTaken - m_leadingSteps, 0, count - 1);
+    const QString& path = m_files[index];
+    m_ui->IDC_FILE->setText(QStringLiteral("Merging file %1 of %2: %3")
+                                .arg(index + 1)
+                                .arg(count)
+                                .arg(QFileInfo(path).fileName()));
+    m_ui->IDC_FILE->setToolTip(path);
 }
 
 } // namespace fennick

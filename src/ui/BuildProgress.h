@@ -4,6 +4,9 @@
 // processing pending events whenever the engine steps it or asks about cancellation. While it is open, the
 // window that owns it is disabled.
 //
+// Given the list of files the engine appends, a label above the bar names the one being appended
+// ("Merging file 2 of 5: roads.shp"), moving on with each of the engine's steps.
+//
 // When no window could be opened, the meter still counts and answers cancellation (which then only comes
 // from CancelRequest), so the caller may go on without a display.
 
@@ -12,6 +15,7 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <QStringList>
 
 #include <memory>
 
@@ -50,6 +54,13 @@ public:
 
     // What Cancel, Enter, Escape and the close box do: record the request for the next IsCancelled.
     void CancelRequest();
+    // True once IsCancelled has answered a request: the job ended because the user asked it to.
+    bool CancelDelivered() const { return m_cancelDelivered; }
+
+    // The files the engine appends, in order, and the steps it takes before appending the first (an engine
+    // that checks its inputs inside the merge steps once for the check). Shows the label naming the first.
+    void SetFiles(const QStringList& paths, int leadingSteps = 0);
+    QString FileLabelText() const;
 
     const CProgressMeterState& State() const { return m_state; }
     QString PercentLabelText() const;
@@ -68,6 +79,7 @@ private:
     void ShowPercent(int position);
     void UpdateBar();
     void PumpEvents();
+    void ShowFile();
 
     std::unique_ptr<Ui::CBuildProgress> m_ui;
     unsigned m_captionId;
@@ -75,6 +87,10 @@ private:
     QPointer<QWidget> m_owner;
     bool m_ownerDisabled = false;
     bool m_windowOpen = false;
+    bool m_cancelDelivered = false;
+    QStringList m_files;
+    int m_leadingSteps = 0;
+    int m_stepsTaken = 0; // since SetFiles
 };
 
 } // namespace fennick

@@ -14,7 +14,9 @@ QPolygonF Layer(double centreY) {
         {QPointF(32, centreY - 13), QPointF(58, centreY), QPointF(32, centreY + 13), QPointF(6, centreY)});
 }
 
-QPixmap Paint(int size) {
+} // namespace
+
+QPixmap FennickPixmap(int size) {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
@@ -42,12 +44,10 @@ QPixmap Paint(int size) {
     return pixmap;
 }
 
-} // namespace
-
 QIcon FennickIcon() {
     QIcon icon;
     for (int size : {16, 24, 32, 48, 64, 128, 256})
-        icon.addPixmap(Paint(size));
+        icon.addPixmap(FennickPixmap(size));
     return icon;
 }
 

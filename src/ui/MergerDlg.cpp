@@ -16,6 +16,7 @@
 #include "ui_MergerDlg.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCollator>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
@@ -33,6 +34,7 @@
 
 #include <algorithm>
 #include <new>
+#include <utility>
 
 namespace fennick {
 
@@ -121,8 +123,10 @@ void CMergerDlg::Setup(CTreeFileCtrl* tree) {
         setTabOrder(m_ui->IDC_REFRESH, m_tree);
         setTabOrder(m_tree, m_ui->IDC_MASK);
     }
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    // The program's main window: the window manager treats it as one (maximise included), although it runs
+    // as a dialog.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                   Qt::WindowCloseButtonHint);
     // The root folder stands for the first drive until the stored setting replaces it.
     m_sourceDir = QStringLiteral("/");
     m_ui->IDC_SPLITTER->setStretchFactor(0, 3);
@@ -453,15 +457,11 @@ void CMergerDlg::ShowListMenu(const QPoint& viewportPos) {
     else if (chosen == down)
         OnMoveDown();
     else if (chosen == open)
-        OpenFolder(folder);
+        ShowFolder(folder);
 }
 
 QAction* CMergerDlg::ExecListMenu(QMenu& menu, const QPoint& globalPos) {
     return menu.exec(globalPos);
-}
-
-void CMergerDlg::OpenFolder(const QString& folder) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
 void CMergerDlg::OnMaskChange() {
@@ -489,6 +489,10 @@ bool CMergerDlg::ConfirmReplace(const QString& existing) {
 }
 
 void CMergerDlg::ShowMessageBox(const QString& text, QMessageBox::Icon icon, const QString& reason) {
+    if (!m_successOutput.isEmpty()) {
+        ShowSuccessBox(text, reason, std::exchange(m_successOutput, QString()));
+        return;
+    }
     QMessageBox box(icon, ApplicationName(), text, QMessageBox::Ok, this);
     if (!reason.isEmpty())
         box.setInformativeText(reason);
@@ -514,8 +518,11 @@ void CMergerDlg::OnMerge() {
     CBuildProgress progress(104);
     auto fail = [&](const QString& text, const QString& reason) {
         progress.DestroyWindow();
+        // The user's own cancel is no fault.
+        const QMessageBox::Icon icon =
+            progress.CancelDelivered() ? QMessageBox::Information : QMessageBox::Warning;
         if (!text.isEmpty())
-            ShowMessageBox(text, QMessageBox::Warning, reason);
+            ShowMessageBox(text, icon, reason);
     };
     try {
         const CHListBox* list = m_ui->IDC_FILES;
@@ -552,18 +559,22 @@ void CMergerDlg::OnMerge() {
                 return;
             break; // one answer covers the whole set
         }
-        m_outputDir = DirectoryPart(path);
 
         progress.CreateModeless(this);
-        progress.SetBarRange(0, list->GetCount());
+        // An engine that was not checked yet steps once for the check before the first file.
+        const int leadingSteps = merge.IsValidated() ? 0 : 1;
+        progress.SetBarRange(0, list->GetCount() + leadingSteps);
         progress.SetBarStep(1);
         progress.SetBarPosition(0);
+        progress.SetFiles(ListedFiles(), leadingSteps);
         merge.Merge(path.toStdU16String(), &progress);
+        // Only a folder a merge succeeded in is worth opening the next save dialog in.
+        m_outputDir = DirectoryPart(path);
         QString message = LoadResourceString(103).arg(path);
         if (m_options.skipBadRecords)
             message.append(u'\n').append(SkippedRecordsText(merge.SkippedRecords()));
         progress.DestroyWindow();
-        ShowMessageBox(message, QMessageBox::Information);
+        ReportSuccess(message, MergeSummaryText(list->GetCount(), merge.RecordsWritten(), path), path);
     } catch (const CException& error) {
         char16_t buffer[520];
         fail(error.GetErrorMessage(buffer, 520) ? QString::fromUtf16(buffer) : QString(),
@@ -571,6 +582,52 @@ void CMergerDlg::OnMerge() {
     } catch (const std::bad_alloc&) {
         fail(QString::fromStdU16String(CMemoryException().Message()), QString());
     }
+}
+
+// ---- the merge's outcome ----
+
+QStringList CMergerDlg::ListedFiles() const {
+    QStringList files;
+    const CHListBox* list = m_ui->IDC_FILES;
+    for (int i = 0; i < list->GetCount(); ++i)
+        files << list->GetText(i);
+    return files;
+}
+
+void CMergerDlg::ReportSuccess(const QString& text, const QString& summary, const QString& outputPath) {
+    m_successOutput = outputPath;
+    ShowMessageBox(text, QMessageBox::Information, summary);
+    m_successOutput.clear();
+}
+
+void CMergerDlg::ShowSuccessBox(const QString& text, const QString& summary, const QString& outputPath) {
+    QMessageBox box(QMessageBox::Information, ApplicationName(), text, QMessageBox::Ok, this);
+    box.setInformativeText(summary);
+    QPushButton* open = box.addButton(QStringLiteral("Open Folder"), QMessageBox::ActionRole);
+    QPushButton* copy = box.addButton(QStringLiteral("Copy Path"), QMessageBox::ActionRole);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+    if (box.clickedButton() == copy) {
+        QGuiApplication::clipboard()->setText(outputPath);
+    } else if (box.clickedButton() == open) {
+        ShowFolder(QFileInfo(outputPath).absolutePath());
+    }
+}
+
+void CMergerDlg::ShowFolder(const QString& folder) {
+    if (!OpenFolder(folder))
+        ShowMessageBox(QStringLiteral("The folder %1 could not be opened.").arg(folder), QMessageBox::Warning);
+}
+
+bool CMergerDlg::OpenFolder(const QString& folder) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+}
+
+QString MergeSummaryText(int files, int64_t records, const QString& outputPath) {
+    const QString fileCount = files == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(files);
+    const QString recordCount =
+        records == 1 ? QStringLiteral("1 record") : QStringLiteral("%1 records").arg(records);
+    return QStringLiteral("%1, %2 merged into %3").arg(fileCount, recordCount, outputPath);
 }
 
 } // namespace fennick

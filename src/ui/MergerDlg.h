@@ -19,6 +19,10 @@
 // file manager or named on the command line are added; other files are refused with one message.
 // Ctrl+Right or Insert adds the tree's marked files, Ctrl+M merges.
 //
+// While the merge runs, the progress window names the file being appended. A merge the user cancelled is
+// reported as information, any other failure as a warning; a success reports the files and records merged
+// and offers to open the output's folder or copy its path. m_outputDir follows only a successful merge.
+//
 // "Options..." edits m_options (SMergeOptions), which every check and merge uses. When the check warns
 // (coordinate systems that differ), the warnings are shown before the output is asked for, and the merge
 // goes on only when the user says so.
@@ -29,6 +33,7 @@
 #include <QMessageBox>
 #include <QUrl>
 
+#include <cstdint>
 #include <memory>
 
 class QComboBox;
@@ -114,14 +119,18 @@ protected:
     virtual bool ConfirmWarnings(const QStringList& warnings);
     // Asks whether to close and forget the count files in the list; the default answer is No.
     virtual bool ConfirmClose(int count);
+    // Reports a successful merge through ShowMessageBox: text as the message and summary (the counts) under
+    // it; the default box adds buttons that open outputPath's folder (OpenFolder) or copy outputPath to the
+    // clipboard.
+    void ReportSuccess(const QString& text, const QString& summary, const QString& outputPath);
+    // Opens folder in the desktop's file manager; false when no program could be started for it.
+    virtual bool OpenFolder(const QString& folder);
     // Runs the about box modally.
     virtual void RunAboutBox();
     // Shows menu and returns the chosen action (null for none).
     virtual QAction* ExecWindowMenu(QMenu& menu, const QPoint& globalPos);
     // Shows the list's context menu and returns the chosen action (null for none).
     virtual QAction* ExecListMenu(QMenu& menu, const QPoint& globalPos);
-    // Shows folder in the desktop's file manager.
-    virtual void OpenFolder(const QString& folder);
 
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -144,6 +153,12 @@ private:
     void OnUrlsDropped(const QList<QUrl>& urls);
     // True when the dialog may close: the list is empty or the user agreed to forget it.
     bool MayClose();
+    // The list's paths, in order.
+    QStringList ListedFiles() const;
+    // The default message box for a successful merge's report, with the output's buttons.
+    void ShowSuccessBox(const QString& text, const QString& summary, const QString& outputPath);
+    // Opens folder through OpenFolder and says so when that fails.
+    void ShowFolder(const QString& folder);
 
     // The tree pane: the path box, Home and Refresh above the tree, and the splitter beside it.
     void SetupTreePane();
@@ -152,9 +167,13 @@ private:
     CTreeFileCtrl* m_tree = nullptr;
     std::unique_ptr<CTreePathBar> m_pathBar;
     bool m_initialised = false;
+    QString m_successOutput; // while ReportSuccess runs: the output the report is about
 };
 
 // The caption of the program's message boxes: the program file's name without its extension.
 QString ApplicationName();
+
+// The summary under a successful merge's message: "2 files, 7 records merged into /data/out.shp".
+QString MergeSummaryText(int files, int64_t records, const QString& outputPath);
 
 } // namespace fennick

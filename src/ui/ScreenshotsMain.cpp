@@ -147,6 +147,8 @@ int main(int argc, char** argv) {
     progress.SetBarRange(0, 3);
     progress.SetBarStep(1);
     progress.SetBarPosition(0);
+    progress.SetFiles({data + QStringLiteral("/roads.shp"), data + QStringLiteral("/Rivers.SHP"),
+                       data + QStringLiteral("/parcels.shp")});
     progress.Step();
     ok = Save(&progress, outDir + QStringLiteral("/progress.png")) && ok;
     if (QScreen* screen = QGuiApplication::primaryScreen()) {

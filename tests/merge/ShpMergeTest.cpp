@@ -155,6 +155,7 @@ TEST_F(ShpMergeTest, ValuesLandByPositionWhateverTheFieldNames) {
     EXPECT_EQ(meter.calls, "SCS");
     const auto out = OgrDump(dir.Path("out.shp"));
     ASSERT_EQ(out["count"], 3);
+    EXPECT_EQ(engine.RecordsWritten(), 3);
     EXPECT_EQ(out["fields"][0][0], "NAME");
     EXPECT_EQ(out["features"][2]["values"], (nlohmann::json{"gamma", 101, 102.0}));
     EXPECT_EQ(out["features"][0]["wkt"], "POLYGON ((0 0,0 1,1 1,1 0,0 0))");
@@ -309,6 +310,10 @@ TEST_F(ShpMergeTest, FilterValuesKeepTheirBlanksAndSkipEmptyPieces) {
     ASSERT_EQ(Run(engine, dir.Path("out.shp")), u"");
     // Text values are read without their surrounding blanks, so " beta" and "DELTA " match nothing.
     EXPECT_EQ(Names(dir.Path("out.shp")), (std::vector<std::string>{"Alpha", "ALPHA"}));
+    // Only the records that passed the filter are counted; a failed merge counts none.
+    EXPECT_EQ(engine.RecordsWritten(), 2);
+    ASSERT_NE(Run(engine, dir.Path("missing/out.shp")), u"");
+    EXPECT_EQ(engine.RecordsWritten(), 0);
 }
 
 TEST_F(ShpMergeTest, FilterSetupMessages) {

@@ -237,6 +237,38 @@ private slots:
         QCOMPARE(state.SetPosition(9), 2);
         QCOMPARE(state.Position(), 4);
     }
+
+    // The label names the file being appended: the engine steps once after each file, and an engine that
+    // checks its inputs inside the merge steps once before the first; past the last file it stays named.
+    void fileLabelFollowsTheEngineSteps_data() {
+        QTest::addColumn<int>("leadingSteps");
+        QTest::addColumn<QStringList>("labels"); // after 0, 1, 2 ... steps
+        const QString first = QStringLiteral("Merging file 1 of 3: a.shp");
+        const QString second = QStringLiteral("Merging file 2 of 3: b b.tab");
+        const QString third = QStringLiteral("Merging file 3 of 3: c.shp");
+        QTest::newRow("checked engine") << 0 << QStringList{first, second, third, third};
+        QTest::newRow("engine checking first") << 1 << QStringList{first, first, second, third, third};
+    }
+    void fileLabelFollowsTheEngineSteps() {
+        QFETCH(int, leadingSteps);
+        QFETCH(QStringList, labels);
+        CBuildProgress progress(104);
+        QVERIFY(progress.CreateModeless(nullptr));
+        auto* label = progress.findChild<QLabel*>(QStringLiteral("IDC_FILE"));
+        QVERIFY(label && label->isHidden());
+        progress.SetBarRange(0, 3 + leadingSteps);
+        progress.SetBarStep(1);
+        progress.SetFiles(
+            {QStringLiteral("/data/a.shp"), QStringLiteral("/data/b b.tab"), QStringLiteral("/other/c.shp")},
+            leadingSteps);
+        QVERIFY(label->isVisible());
+        for (qsizetype i = 0; i < labels.size(); ++i) {
+            if (i > 0)
+                progress.Step();
+            QCOMPARE(progress.FileLabelText(), labels[i]);
+        }
+        QCOMPARE(label->toolTip(), QStringLiteral("/other/c.shp"));
+    }
 };
 
 QTEST_MAIN(BuildProgressTest)

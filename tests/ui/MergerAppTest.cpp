@@ -237,7 +237,8 @@ private slots:
         QCOMPARE(engine.m_sourceField, std::u16string(u"FROM"));
         QCOMPARE(
             CRootedDlg::messages,
-            QStringList{QStringLiteral("The files have been merged successfully.\n%1\n1 record was skipped.")
+            QStringList{QStringLiteral("The files have been merged successfully.\n%1\n1 record was skipped."
+                                       "2 files, 5 records merged into %1")
                             .arg(output)});
         QVERIFY(QFile::exists(output));
     }

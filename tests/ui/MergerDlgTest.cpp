@@ -14,6 +14,7 @@
 #include <ogr_spatialref.h>
 
 #include <QAbstractButton>
+#include <QClipboard>
 #include <QComboBox>
 #include <QCompleter>
 #include <QDir>
@@ -29,6 +30,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <functional>
 
@@ -74,12 +76,18 @@ public:
     QList<int> closeQuestions; // the file counts the closing question named
     QStringList listMenu;      // the list menu's commands as shown, disabled ones in brackets
     QString listChoice;        // the list menu's answer: the command of that text
-    QStringList openedFolders;
+    QStringList openedFolders; // the folders opened from the list menu and the success report
+    bool realBoxes = false;    // the messages recorded are shown in the real box too
 
     // The real dialogs behind the seams.
     QString RealSaveDialog(const QString& start) { return CMergerDlg::AskSaveFileName(start); }
     void RealMessageBox(const QString& text, QMessageBox::Icon icon, const QString& reason = QString()) {
         CMergerDlg::ShowMessageBox(text, icon, reason);
+    }
+    void RealSuccessReport(const QString& text, const QString& summary, const QString& path) {
+        realBoxes = true;
+        ReportSuccess(text, summary, path);
+        realBoxes = false;
     }
 
 protected:
@@ -91,6 +99,8 @@ protected:
     }
     void ShowMessageBox(const QString& text, QMessageBox::Icon icon, const QString& reason) override {
         messages.append({text, icon, reason});
+        if (realBoxes)
+            CMergerDlg::ShowMessageBox(text, icon, reason);
     }
     bool ConfirmWarnings(const QStringList& warnings) override {
         warningsShown << warnings;
@@ -103,6 +113,10 @@ protected:
     bool ConfirmClose(int count) override {
         closeQuestions << count;
         return realCloseBox ? CMergerDlg::ConfirmClose(count) : closeAnswer;
+    }
+    bool OpenFolder(const QString& folder) override {
+        openedFolders << folder;
+        return true;
     }
     void RunAboutBox() override { ++aboutRuns; }
     QAction* ExecWindowMenu(QMenu& menu, const QPoint&) override {
@@ -123,7 +137,6 @@ protected:
         }
         return chosen;
     }
-    void OpenFolder(const QString& folder) override { openedFolders << folder; }
 };
 
 // The closing result of a dialog that did not close.
@@ -398,7 +411,6 @@ private slots:
 
     void removeMovesTheSelection() {
         WritePoints(Data(QStringLiteral("c.shp")), 1);
-        m_dlg->Tree()->SetMask(QStringLiteral("*.shp"));
         Add({QStringLiteral("a.shp"), QStringLiteral("b.shp"), QStringLiteral("c.shp")});
         QCOMPARE(List()->GetCurSel(), 2);
         ClickButton("IDC_REMOVE");
@@ -693,11 +705,99 @@ private slots:
         ClickButton("IDC_MERGE");
         QCOMPARE(m_dlg->messages.size(), 1);
         QCOMPARE(m_dlg->messages[0].text, QStringLiteral("The action has been cancelled."));
-        QCOMPARE(m_dlg->messages[0].icon, QMessageBox::Warning);
+        QCOMPARE(m_dlg->messages[0].icon, QMessageBox::Information);
         QVERIFY(m_dlg->isEnabled());
         QVERIFY(!OpenProgressWindow());
         QVERIFY(!QFile::exists(output));
         QCOMPARE(List()->GetCount(), 2);
+    }
+
+    // The progress window names each file as the engine reaches it; the success reports files, records and
+    // the output, and its box opens the output's folder or copies its path.
+    void successReportsTheCountsAndOffersTheFolderAndThePath() {
+        WritePoints(Data(QStringLiteral("c.shp")), 1);
+        m_dlg->Tree()->SetMask(QStringLiteral("*.shp"));
+        Add({QStringLiteral("a.shp"), QStringLiteral("b.shp"), QStringLiteral("c.shp")});
+        const QString output = m_dir->path() + QStringLiteral("/out/merged.shp");
+        m_dlg->saveAnswer = output;
+        QStringList labels; // as the merge shows them, each time it lets events through
+        QTimer sampler;
+        connect(&sampler, &QTimer::timeout, [&] {
+            if (CBuildProgress* progress = OpenProgressWindow();
+                progress && !progress->FileLabelText().isEmpty() &&
+                labels.value(labels.size() - 1) != progress->FileLabelText())
+                labels << progress->FileLabelText();
+        });
+        sampler.start(0);
+        ClickButton("IDC_MERGE");
+        sampler.stop();
+        QCOMPARE(labels, (QStringList{QStringLiteral("Merging file 1 of 3: a.shp"),
+                                      QStringLiteral("Merging file 2 of 3: b.shp"),
+                                      QStringLiteral("Merging file 3 of 3: c.shp")}));
+        QCOMPARE(m_dlg->messages.size(), 1);
+        const QString summary = QStringLiteral("3 files, 8 records merged into ") + output;
+        QCOMPARE(m_dlg->messages[0].reason, summary);
+        QCOMPARE(FeatureCount(output), 8LL);
+        QCOMPARE(MergeSummaryText(2, 1, output), QStringLiteral("2 files, 1 record merged into ") + output);
+
+        // The real box: each extra button does its work and closes it.
+        QGuiApplication::clipboard()->clear();
+        for (const QString& button : {QStringLiteral("Open Folder"), QStringLiteral("Copy Path")}) {
+            QString informative;
+            QTimer::singleShot(0, [&] {
+                if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                    informative = box->informativeText();
+                    for (QAbstractButton* candidate : box->buttons())
+                        if (candidate->text() == button)
+                            candidate->click();
+                }
+            });
+            m_dlg->RealSuccessReport(m_dlg->messages[0].text, summary, output);
+            QCOMPARE(informative, summary);
+        }
+        QCOMPARE(m_dlg->openedFolders, QStringList{m_dir->path() + QStringLiteral("/out")});
+        QCOMPARE(QGuiApplication::clipboard()->text(), output);
+    }
+
+    // Only a successful merge moves the save dialog's folder; a cancel is information, a failure a warning.
+    void failedOrCancelledMergeKeepsTheOutputFolder_data() {
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<int>("icon");
+        QTest::newRow("cancelled") << true << QStringLiteral("/out") << int(QMessageBox::Information);
+        QTest::newRow("folder missing") << false << QStringLiteral("/gone") << int(QMessageBox::Warning);
+    }
+    void failedOrCancelledMergeKeepsTheOutputFolder() {
+        QFETCH(bool, cancel);
+        QFETCH(QString, folder);
+        QFETCH(int, icon);
+        Add({QStringLiteral("a.shp"), QStringLiteral("b.shp")});
+        const QString before = m_data + u'/';
+        m_dlg->m_outputDir = before;
+        const QString output = m_dir->path() + folder + QStringLiteral("/merged.shp");
+        m_dlg->saveAnswer = output;
+        if (cancel)
+            m_dlg->onSaved = [] {
+                if (CBuildProgress* progress = OpenProgressWindow())
+                    progress->CancelRequest();
+            };
+        ClickButton("IDC_MERGE");
+        QCOMPARE(m_dlg->messages.size(), 1);
+        QCOMPARE(int(m_dlg->messages[0].icon), icon);
+        QVERIFY(!QFile::exists(output));
+        QCOMPARE(m_dlg->m_outputDir, before);
+    }
+
+    void mainWindowIsANormalWindowWithTheIconAtEverySize() {
+        const Qt::WindowFlags flags = m_dlg->windowFlags();
+        QCOMPARE(flags & Qt::WindowType_Mask, Qt::Window);
+        for (const Qt::WindowType hint : {Qt::WindowMinimizeButtonHint, Qt::WindowMaximizeButtonHint,
+                                          Qt::WindowCloseButtonHint, Qt::WindowTitleHint})
+            QVERIFY(flags.testFlag(hint));
+        QVERIFY(m_dlg->windowHandle() && m_dlg->windowHandle()->type() == Qt::Window);
+        const QList<QSize> sizes = m_dlg->windowIcon().availableSizes();
+        for (const int size : {16, 32, 48, 64, 128, 256})
+            QVERIFY2(sizes.contains(QSize(size, size)), qPrintable(QString::number(size)));
     }
 
     void anExistingMemberOfTheOutputsSetIsAskedAbout() {
