@@ -1,7 +1,9 @@
 #!/bin/sh
 # Under a virtual X server: starts fennick and checks that its window is titled "Fennick", then renders the
-# main window with the sample layers ready to merge, the about box, the file tree and the progress dialog
-# into PNG files (main.png, about.png, tree.png, progress.png, screen.png).
+# main window as it opens at the sample layers' folder (startup.png), with them ready to merge (main.png) and
+# with the success report of their merge (success.png), the about box, the file tree and the progress dialog
+# (about.png, tree.png, progress.png, screen.png). The README's pictures are startup, main, progress and
+# success, from `scripts/screenshots.sh build docs/screenshots`.
 # Usage: scripts/screenshots.sh [build folder] [output folder]
 set -eu
 build=${1:-build}
@@ -14,7 +16,9 @@ mkdir -p "$out"
 # The program itself, with settings kept in a scratch folder: its top-level window must carry the title
 # (read with xwininfo from x11-utils).
 config=$(mktemp -d)
-trap 'rm -rf "$config"' EXIT
+# The layers are copied into a scratch folder of their own, so that the tree shows nothing else beside them.
+scratch=$(mktemp -d)
+trap 'rm -rf "$config" "$scratch"' EXIT
 if command -v xwininfo >/dev/null; then
 XDG_CONFIG_HOME=$config xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
     "$1" & pid=$!
@@ -33,4 +37,5 @@ else
     echo "fennick: title not checked (xwininfo is missing; it is in x11-utils)"
 fi
 
-xvfb-run -a -s "-screen 0 1024x768x24" "$build/src/ui/fennick_screenshots" "$out" "$root/samples"
+xvfb-run -a -s "-screen 0 1024x768x24" env TMPDIR="$scratch" XDG_RUNTIME_DIR="$config" \
+    "$build/src/ui/fennick_screenshots" "$out" "$root/samples"

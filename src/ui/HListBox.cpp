@@ -24,7 +24,9 @@ CHListBox::CHListBox(QWidget* parent) : QListWidget(parent) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setTextElideMode(Qt::ElideNone);
-    setUniformItemSizes(true);
+    // Each entry is laid out at its own width (the first one is bold), so that the layout's scroll range
+    // never falls short of the widest entry's.
+    setUniformItemSizes(false);
     // Files come from outside only; the list's own entries are not dragged.
     setDragDropMode(QAbstractItemView::NoDragDrop);
     setAcceptDrops(true);
@@ -176,11 +178,13 @@ void CHListBox::SetHorizontalExtent(int) {
 
 void CHListBox::updateGeometries() {
     QListWidget::updateGeometries();
-    // The scroll range is the extent, not the item layout's width.
+    // The scroll range is the extent, not the item layout's width. The layout's own range is kept when it
+    // is wider: replacing it with a narrower one could show a bar the layout then hides again, each change
+    // resizing the viewport and laying the view out anew, for ever.
     QScrollBar* bar = horizontalScrollBar();
     const int page = viewport()->width();
     bar->setPageStep(page);
-    bar->setRange(0, std::max(0, m_widest - page));
+    bar->setRange(0, std::max(bar->maximum(), m_widest - page));
 }
 
 void CHListBox::paintEvent(QPaintEvent* event) {

@@ -616,7 +616,8 @@ void CMergerDlg::ShowSuccessBox(const QString& text, const QString& summary, con
 
 void CMergerDlg::ShowFolder(const QString& folder) {
     if (!OpenFolder(folder))
-        ShowMessageBox(QStringLiteral("The folder %1 could not be opened.").arg(folder), QMessageBox::Warning);
+        ShowMessageBox(QStringLiteral("The folder %1 could not be opened.").arg(folder),
+                       QMessageBox::Warning);
 }
 
 bool CMergerDlg::OpenFolder(const QString& folder) {

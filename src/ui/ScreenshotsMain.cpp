@@ -1,10 +1,13 @@
-// Renders the main window with a list ready to merge, the about box, the file tree and the progress dialog
-// into PNG files, for checking their look under a real X server (scripts/screenshots.sh runs this under
-// Xvfb). Usage: fennick_screenshots <output folder> [folder of sample layers]
+// Renders the main window as it opens, with a list ready to merge and with the success report, the about box,
+// the file tree and the progress dialog into PNG files, for checking their look under a real X server
+// (scripts/screenshots.sh runs this under Xvfb). Usage: fennick_screenshots <output folder> [folder of sample
+// layers]
 
 #include "ui/AboutDlg.h"
 #include "ui/BuildProgress.h"
 #include "ui/FennickIcon.h"
+#include "ui/FileTreeRules.h"
+#include "ui/HListBox.h"
 #include "ui/MergerDlg.h"
 #include "ui/TreeFileCtrl.h"
 
@@ -12,6 +15,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -47,7 +51,32 @@ bool Save(QWidget* widget, const QString& path) {
 
 } // namespace
 
-// The main window over a copy of the sample layers, three of them marked and added to the list.
+// The main window as the merge command drives it: the save dialog answers with a file in a scratch folder.
+class CShotMergerDlg : public CMergerDlg {
+public:
+    QString output;
+
+protected:
+    QString AskSaveFileName(const QString&) override { return output; }
+};
+
+// Grabs the first message box that opens into path, then closes it.
+void ShootNextMessageBox(const QString& path, bool& ok) {
+    auto* timer = new QTimer(qApp);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, path, &ok] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        timer->stop();
+        ok = Save(box, path) && ok;
+        box->done(QMessageBox::Ok);
+        timer->deleteLater();
+    });
+    timer->start(50);
+}
+
+// The main window over a copy of the sample layers: as it opens at the remembered folder, with the layers
+// added to the list (the first one marked), and the success report of their merge.
 bool ShootMainWindow(const QString& samples, const QString& folder, const QString& outDir) {
     QDir().mkpath(folder);
     QStringList names;
@@ -56,9 +85,12 @@ bool ShootMainWindow(const QString& samples, const QString& folder, const QStrin
         if (file.suffix() == QLatin1String("shp"))
             names << file.fileName();
     }
-    CMergerDlg dialog;
+    CShotMergerDlg dialog;
     dialog.m_sourceDir = folder;
+    dialog.resize(900, 560);
     dialog.show();
+    bool ok = Save(&dialog, outDir + QStringLiteral("/startup.png"));
+
     CTreeFileCtrl* tree = dialog.Tree();
     QTreeWidgetItem* parent = tree->SelectPath(folder, true);
     bool first = true;
@@ -70,8 +102,16 @@ bool ShootMainWindow(const QString& samples, const QString& folder, const QStrin
         }
     }
     dialog.OnAddFiles();
-    tree->setFocus();
-    return Save(&dialog, outDir + QStringLiteral("/main.png"));
+    tree->scrollToItem(parent, QAbstractItemView::PositionAtTop);
+    dialog.FileList()->setFocus();
+    ok = Save(&dialog, outDir + QStringLiteral("/main.png")) && ok;
+
+    const QString outFolder = folder + QStringLiteral(" merged");
+    QDir().mkpath(outFolder);
+    dialog.output = outFolder + QStringLiteral("/all regions.shp");
+    ShootNextMessageBox(outDir + QStringLiteral("/success.png"), ok);
+    dialog.OnMerge();
+    return QFile::exists(dialog.output) && ok;
 }
 
 int main(int argc, char** argv) {
@@ -114,7 +154,7 @@ int main(int argc, char** argv) {
     tree->ShowNetworkNode(false);
     tree->EnableOpenCommand(false);
     tree->UseSystemImageList();
-    tree->SetMask(QStringLiteral("*.shp"));
+    tree->SetMask(LayerMaskChoices().front().mask);
     window.show();
     tree->SelectPath(data, true);
     if (QTreeWidgetItem* folder = tree->currentItem()) {
