@@ -230,33 +230,35 @@ void CHListBox::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
 }
 
-void CHListBox::dragEnterEvent(QDragEnterEvent* event) {
-    if (!event->mimeData()->hasUrls()) {
-        QListWidget::dragEnterEvent(event);
-        return;
-    }
-    // Always a copy: a file manager must never delete what it dragged here.
+namespace {
+
+// Takes a drag or drop of files, always as a copy: a file manager must never delete what it dragged here.
+// False for anything else, which the list handles as it would.
+bool AcceptFilesAsCopy(QDropEvent* event) {
+    if (!event->mimeData()->hasUrls())
+        return false;
     event->setDropAction(Qt::CopyAction);
     event->accept();
+    return true;
+}
+
+} // namespace
+
+void CHListBox::dragEnterEvent(QDragEnterEvent* event) {
+    if (!AcceptFilesAsCopy(event))
+        QListWidget::dragEnterEvent(event);
 }
 
 void CHListBox::dragMoveEvent(QDragMoveEvent* event) {
-    if (!event->mimeData()->hasUrls()) {
+    if (!AcceptFilesAsCopy(event))
         QListWidget::dragMoveEvent(event);
-        return;
-    }
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
 }
 
 void CHListBox::dropEvent(QDropEvent* event) {
-    if (!event->mimeData()->hasUrls()) {
+    if (AcceptFilesAsCopy(event))
+        emit UrlsDropped(event->mimeData()->urls());
+    else
         QListWidget::dropEvent(event);
-        return;
-    }
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
-    emit UrlsDropped(event->mimeData()->urls());
 }
 
 } // namespace fennick
