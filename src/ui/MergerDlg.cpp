@@ -63,9 +63,9 @@ bool SameFile(const QString& a, const QString& b) {
 
 // A shapefile or a MapInfo table: a regular file named .shp or .tab in any letter case.
 bool IsLayerFile(const QString& path) {
+    // The kinds the mask box lists together, so that both say the same of a file.
     const QFileInfo info(path);
-    const QString suffix = info.suffix().toLower();
-    return (suffix == QStringLiteral("shp") || suffix == QStringLiteral("tab")) && info.isFile();
+    return info.isFile() && MaskMatches(LayerMaskChoices().front().mask, info.fileName());
 }
 
 // Claims Ctrl+Right and Insert for the text box it filters, before the window's shortcuts see them.
