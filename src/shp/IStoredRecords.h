@@ -22,6 +22,8 @@ public:
     virtual char GetTypeLetter(int field) const = 0;
     // The field's text without surrounding spaces; empty for an index out of range.
     virtual std::string_view GetText(int field) const = 0;
+    // The field's bytes as stored, all of its width; empty for an index out of range.
+    virtual std::string_view GetStoredBytes(int field) const = 0;
 
 protected:
     ~IStoredRecord() = default;

@@ -87,6 +87,11 @@ bool IsKnownType(char type) {
     return type != '\0' && std::strchr("CNLMGDFP", type) != nullptr;
 }
 
+std::u16string HexByte(uint8_t byte) {
+    static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+    return std::u16string(u"0x") + kDigits[byte >> 4] + kDigits[byte & 15];
+}
+
 } // namespace
 
 void CxBaseDatabase::ReadHeader(const std::u16string& path) {
@@ -94,26 +99,42 @@ void CxBaseDatabase::ReadHeader(const std::u16string& path) {
     m_tableStart = reader.Seek(0, 1);
     uint8_t header[32];
     if (reader.Read(header, 32) != 32)
-        ThrowBadFormat(path);
+        ThrowBadFormatBecause(u"its header is shorter than 32 bytes", path);
     m_recordCount = Le32(header + 4);
     m_version = header[0];
     const int headerLength = Le16(header + 8);
-    const int count = headerLength < 65 ? 0 : (headerLength - 33) / 32;
-    if (count == 0)
-        ThrowBadFormat(path);
-    const int64_t dataStart = m_tableStart + 33 + 32 * static_cast<int64_t>(count);
+    if (headerLength < 33)
+        ThrowBadFormatBecause(u"its header length of " + Utf16Number(headerLength) + u" bytes is below 33",
+                              path);
+    // The descriptors the header length has room for; a table without fields is a table of deletion flags.
+    int count = (headerLength - 33) / 32;
+    const int64_t dataStart = m_tableStart + headerLength;
     if (m_tableStart < 0 || dataStart > std::numeric_limits<int32_t>::max())
         ThrowBadFormat(path);
     m_dataStart = dataStart;
 
     m_fields.assign(static_cast<std::size_t>(count), SDbfField());
     uint32_t offset = 1;
-    for (SDbfField& field : m_fields) {
+    bool ended = false; // the terminator came where a descriptor would start: the rest is a trailing area
+    for (int k = 0; k < count; ++k) {
         uint8_t d[32];
-        if (reader.Read(d, 32) != 32)
-            ThrowBadFormat(path);
-        if (std::memchr(d, 0, 11) == nullptr || !IsKnownType(static_cast<char>(d[11])) || offset > 65535)
-            ThrowBadFormat(path);
+        const std::u16string descriptor = u"field descriptor " + Utf16Number(k + 1) + u" (byte " +
+                                          Utf16Number(32 + 32 * static_cast<long long>(k)) + u")";
+        if (reader.Read(d, 1) != 1 || (d[0] != 0x0D && reader.Read(d + 1, 31) != 31))
+            ThrowBadFormatBecause(descriptor + u" passes the end of the file", path);
+        if (d[0] == 0x0D) {
+            count = k;
+            m_fields.resize(static_cast<std::size_t>(k));
+            ended = true;
+            break;
+        }
+        if (std::memchr(d, 0, 11) == nullptr)
+            ThrowBadFormatBecause(descriptor + u" has no zero byte in its 11 name bytes", path);
+        if (!IsKnownType(static_cast<char>(d[11])))
+            ThrowBadFormatBecause(descriptor + u" has the type byte " + HexByte(d[11]) +
+                                      u", which is none of C N L M G D F P",
+                                  path);
+        SDbfField& field = m_fields[static_cast<std::size_t>(k)];
         std::size_t nameLength = 0;
         while (nameLength < 10 && d[nameLength] != 0 && d[nameLength] != ' ')
             ++nameLength;
@@ -124,14 +145,28 @@ void CxBaseDatabase::ReadHeader(const std::u16string& path) {
         field.width = d[16];
         field.decimals = d[17];
         offset += field.width;
+        if (offset > 65535)
+            ThrowBadFormatBecause(u"its records would be longer than 65535 bytes at " + descriptor, path);
     }
-    if (offset > 65535)
-        ThrowBadFormat(path);
     m_recordLength = static_cast<uint16_t>(offset);
 
+    if (m_recordCount > 0 && static_cast<uint64_t>(m_dataStart) > m_file.GetLength())
+        ThrowBadFormatBecause(u"its header length of " + Utf16Number(headerLength) +
+                                  u" bytes puts its records past its end at byte " +
+                                  Utf16Number(static_cast<long long>(m_file.GetLength())),
+                              path);
+
+    // Writers end the descriptors with 0x0D; some write 0x0A or a zero byte, which readers take as well.
     uint8_t terminator = 0;
-    if (reader.Read(&terminator, 1) != 1 || terminator != 0x0D)
-        ThrowBadFormat(path);
+    if (!ended) {
+        const long long at = 32 + 32LL * count;
+        if (reader.Read(&terminator, 1) != 1)
+            ThrowBadFormatBecause(u"it ends at byte " + Utf16Number(at) + u", before its header's end", path);
+        if (terminator != 0x0D && terminator != 0x0A && terminator != 0x00)
+            ThrowBadFormatBecause(u"byte " + Utf16Number(at) + u", where its header ends, is " +
+                                      HexByte(terminator) + u", not 0x0D",
+                                  path);
+    }
 
     if (const int cp = CodePageOfLanguageDriver(header[29]); cp != 0)
         m_codePage = cp;
@@ -257,7 +292,7 @@ CRef<CxBaseRecord> CxBaseDatabase::GetRecord(uint32_t record) {
 
 bool CxBaseDatabase::RecordsReadable() const {
     const std::size_t count = m_fields.size();
-    return count >= 1 && count < 65536 && m_recordLength + count <= 65535;
+    return count < 65536 && m_recordLength + count <= 65535;
 }
 
 void CxBaseDatabase::ReadStoredRecord(uint32_t record, uint8_t* buffer) {

@@ -3,10 +3,15 @@
 // then a .cpg side file), and one record at a time as a counted CxBaseRecord. It is also the IFieldDesc of
 // its fields, with names decoded in the table's code page.
 //
-// Every structural fault raises a format error: a short header, no fields, a data start beyond 2^31 - 1,
-// a descriptor without a zero byte in its name area or with an unknown type letter, a record longer than
-// 65535 bytes, a missing 0x0D terminator, a short record. Records are located by the descriptors' widths;
-// the header's record length is not used.
+// The header length gives the data start and the room for descriptors, (length - 33) / 32 of them; a 0x0D
+// where a descriptor would start ends them early (a trailing area follows), and after a full set the header
+// ends with 0x0D, 0x0A or a zero byte. A table without fields holds deletion flags alone. Records are located
+// by the descriptors' widths; the header's record length is not used.
+//
+// Every structural fault raises a format error that says what is wrong (which byte, which count): a short
+// header, a header length below 33, a data start beyond 2^31 - 1, a descriptor without a zero byte in its
+// name area or with an unknown type letter, a record longer than 65535 bytes, another byte where the header
+// ends, a short record.
 
 #include "data/IFieldDesc.h"
 #include "data/Ref.h"

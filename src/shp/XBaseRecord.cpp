@@ -96,6 +96,13 @@ std::string_view CxBaseRecord::GetText(int field) const {
     return {reinterpret_cast<const char*>(m_texts.Data()) + e.text, e.length};
 }
 
+std::string_view CxBaseRecord::GetStoredBytes(int field) const {
+    if (!Valid(field))
+        return {};
+    const SEntry& e = m_entries[static_cast<std::size_t>(field)];
+    return {reinterpret_cast<const char*>(m_raw.Data()) + e.offset, e.width};
+}
+
 double CxBaseRecord::ToDouble(int field) const {
     return ParseXBaseDouble(GetText(field));
 }

@@ -52,6 +52,7 @@ public:
         return Valid(field) ? m_entries[static_cast<std::size_t>(field)].type : '\0';
     }
     std::string_view GetText(int field) const override;
+    std::string_view GetStoredBytes(int field) const override;
 
 private:
     friend class CxBaseDatabase;
