@@ -91,29 +91,24 @@ std::u16string NumberText(double value) {
     return FromUtf8(std::string_view(digits, PrintShortest(digits, value)));
 }
 
-bool AllBlank(const uint8_t* bytes, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i)
-        if (bytes[i] != ' ')
-            return false;
-    return true;
+// Bytes of a stored text for a message: as they are when ASCII, else as hexadecimal pairs.
+std::u16string BytesText(std::string_view bytes) {
+    return IsAscii(bytes) ? std::u16string(bytes.begin(), bytes.end()) : HexBytes(bytes);
 }
 
-// Whether n bytes hold no zero byte and, with asciiOnly, none above 0x7F; eight bytes at a time.
-bool CleanBytes(const uint8_t* bytes, std::size_t n, bool asciiOnly) {
-    constexpr uint64_t ones = 0x0101010101010101u;
-    constexpr uint64_t highs = 0x8080808080808080u;
-    const uint64_t highMask = asciiOnly ? highs : 0;
-    uint64_t bad = 0;
-    std::size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        uint64_t v;
-        std::memcpy(&v, bytes + i, 8);
-        // (v - ones) & ~v & highs is non-zero exactly when a byte of v is zero.
-        bad |= ((v - ones) & ~v & highs) | (v & highMask);
-    }
-    for (; i < n; ++i)
-        bad |= (bytes[i] == 0 ? highs : 0) | (bytes[i] & highMask);
-    return bad == 0;
+// A whole number's text ([sign]digits, any number of them) in printed form: no plus, no leading zeros, no
+// "-0"; false for any other text.
+bool PrintedWhole(std::string_view text, std::string& printed) {
+    const bool negative = !text.empty() && text[0] == '-';
+    const std::size_t start = !text.empty() && (negative || text[0] == '+') ? 1 : 0;
+    if (text.size() == start || text.find_first_not_of("0123456789", start) != std::string_view::npos)
+        return false;
+    const std::size_t first = std::min(text.find_first_not_of('0', start), text.size() - 1);
+    printed.clear();
+    if (negative && text[first] != '0')
+        printed.push_back('-');
+    printed.append(text.data() + first, text.size() - first);
+    return true;
 }
 
 } // namespace
@@ -170,6 +165,7 @@ void CAttributeWriter::DefineFields(IShapeAttr* templateRecord) {
         auto* desc = dynamic_cast<IFieldDesc*>(templateRecord);
         if (desc == nullptr)
             ThrowUser();
+        const IStoredRecord* stored = QueryStoredRecord(templateRecord);
         const int count = desc->GetFieldCount();
         for (int i = 0; i < count; ++i) {
             CIString fieldName;
@@ -180,7 +176,7 @@ void CAttributeWriter::DefineFields(IShapeAttr* templateRecord) {
                 continue;
             }
             AddOutputField(fieldName.Str(), desc->GetFieldType(i), desc->GetFieldWidth(i),
-                           desc->GetFieldDecimals(i));
+                           desc->GetFieldDecimals(i), stored != nullptr ? stored->GetTypeLetter(i) : '\0');
         }
     }
     AddIdFieldWhenEmpty();
@@ -195,7 +191,8 @@ void CAttributeWriter::AddIdFieldWhenEmpty() {
     }
 }
 
-void CAttributeWriter::AddOutputField(std::u16string_view fieldName, int type, int width, int decimals) {
+void CAttributeWriter::AddOutputField(std::u16string_view fieldName, int type, int width, int decimals,
+                                      char letter) {
     int kind = 0;
     switch (type) {
     case FIELD_CHARACTER:
@@ -210,7 +207,7 @@ void CAttributeWriter::AddOutputField(std::u16string_view fieldName, int type, i
         kind = CxBaseWriter::typeInteger;
         break;
     case FIELD_REAL:
-        kind = CxBaseWriter::typeReal;
+        kind = letter == 'F' ? CxBaseWriter::typeFloat : CxBaseWriter::typeReal;
         break;
     case FIELD_LOGICAL:
         kind = CxBaseWriter::typeLogical;
@@ -227,14 +224,14 @@ void CAttributeWriter::AddOutputField(std::u16string_view fieldName, int type, i
     if (m_dbf->AddField(std::string_view(name), kind, width, decimals) < 0)
         ThrowUser();
     m_outputWidths.push_back(width);
-    m_outputDecimals.push_back(kind == CxBaseWriter::typeReal ? decimals : 0);
+    m_outputDecimals.push_back(type == FIELD_REAL ? decimals : 0);
     m_outputTypes.push_back(type);
 }
 
 void CAttributeWriter::DefineLayout(const std::vector<SOutputField>& fields) {
     m_byLayout = true;
     for (const SOutputField& field : fields)
-        AddOutputField(field.name, field.type, field.width, field.decimals);
+        AddOutputField(field.name, field.type, field.width, field.decimals, field.letter);
     AddIdFieldWhenEmpty();
 }
 
@@ -318,6 +315,7 @@ void CAttributeWriter::BeginSource() {
     m_queriedFrom = nullptr;
     m_queried = nullptr;
     m_plainFields.clear();
+    m_undeclaredPassed = false;
 }
 
 void CAttributeWriter::MapFields(IShapeAttr* record) {
@@ -327,8 +325,12 @@ void CAttributeWriter::MapFields(IShapeAttr* record) {
     m_fieldMap.clear();
     if (m_byLayout) {
         MapByLayout(*desc);
+        const IStoredRecord* stored = QueryStoredRecord(record);
+        for (SFieldMap& field : m_fieldMap)
+            MarkSame(field, *desc, stored);
         return;
     }
+    const IStoredRecord* stored = QueryStoredRecord(record);
     const int outputCount = m_dbf->GetFieldCount();
     const int sourceCount = m_skipped + outputCount;
     int output = 0;
@@ -340,9 +342,10 @@ void CAttributeWriter::MapFields(IShapeAttr* record) {
             continue;
         if (output >= outputCount)
             ThrowUser(); // more values than output fields: the layouts do not match
-        m_fieldMap.push_back({i, output, desc->GetFieldType(i),
-                              m_outputWidths[static_cast<std::size_t>(output)],
-                              m_outputDecimals[static_cast<std::size_t>(output)], fieldName.Str()});
+        SFieldMap& field = m_fieldMap.emplace_back(
+            SFieldMap{i, output, desc->GetFieldType(i), m_outputWidths[static_cast<std::size_t>(output)],
+                      m_outputDecimals[static_cast<std::size_t>(output)], fieldName.Str()});
+        MarkSame(field, *desc, stored);
         ++output;
     }
 }
@@ -372,7 +375,7 @@ void CAttributeWriter::MapByLayout(IFieldDesc& desc) {
 CAttributeWriter::EStoredForm CAttributeWriter::StoredFormOf(const SFieldMap& field, char storedType) {
     // Integers are written from any stored text, the others only from a plain one: printed numbers with the
     // output's decimals, texts that pass through as their bytes.
-    if (field.type == FIELD_INTEGER && storedType == 'N')
+    if ((field.type == FIELD_INTEGER || field.type == kIntegerAsReal) && storedType == 'N')
         return EStoredForm::integer;
     if (field.type == FIELD_REAL && (storedType == 'N' || storedType == 'F') && field.decimals > 0)
         return EStoredForm::fixed;
@@ -381,6 +384,43 @@ CAttributeWriter::EStoredForm CAttributeWriter::StoredFormOf(const SFieldMap& fi
     if (field.type == FIELD_CHARACTER && storedType == 'C')
         return EStoredForm::text;
     return EStoredForm::none;
+}
+
+void CAttributeWriter::MarkSame(SFieldMap& field, IFieldDesc& desc, const IStoredRecord* stored) const {
+    field.same = field.undeclared = false;
+    uint32_t offset = 0, width = 0;
+    char letter = 0;
+    if (stored == nullptr || !m_dbf->GetFieldLayout(field.output, &offset, &width, &letter) ||
+        letter != stored->GetTypeLetter(field.source) ||
+        static_cast<int>(width) != desc.GetFieldWidth(field.source))
+        return;
+    if (letter == 'C') {
+        // A table without a code page is read as its bytes: they pass whatever the output declares.
+        const int codePage = stored->CodePage();
+        field.undeclared = codePage == 0 && m_codePage > 0;
+        field.same = codePage == 0 || codePage == m_codePage;
+        return;
+    }
+    field.same = (letter != 'N' && letter != 'F') || desc.GetFieldDecimals(field.source) == field.decimals;
+}
+
+void CAttributeWriter::CopySame(int32_t record, const SFieldMap& field, const IStoredRecord& stored) {
+    const std::string_view bytes = stored.GetStoredBytes(field.source);
+    if (field.undeclared)
+        PassUndeclared(record, field, bytes);
+    Check(record, field, m_dbf->WriteFieldBytes(record, field.output, bytes), {});
+}
+
+void CAttributeWriter::PassUndeclared(int32_t record, const SFieldMap& field, std::string_view bytes) {
+    if (IsAscii(bytes))
+        return;
+    m_undeclaredPassed = true;
+    if (m_codePage == 65001 &&
+        MultiByteToWideChar(65001, bytes.data(), static_cast<int>(bytes.size()), m_wide) == 0)
+        FailValue(record, field,
+                  u"the text " + HexBytes(bytes.substr(0, bytes.find_last_not_of(' ') + 1)) +
+                      u" is not UTF-8, and its table declares no code page (a .cpg file beside it can "
+                      u"declare one)");
 }
 
 CAttributeWriter::EPassage CAttributeWriter::TextPassage(int sourceCodePage) {
@@ -416,9 +456,12 @@ void CAttributeWriter::Write(int32_t record, IShapeAttr* values) {
         m_queried = QueryStoredRecord(values);
     }
     const IStoredRecord* stored = m_queried;
-    for (const SFieldMap& field : m_fieldMap)
-        if (stored == nullptr || !WriteStored(record, field, *stored))
+    for (const SFieldMap& field : m_fieldMap) {
+        if (stored != nullptr && field.same)
+            CopySame(record, field, *stored);
+        else if (stored == nullptr || !WriteStored(record, field, *stored))
             WriteValue(record, field, values);
+    }
     if (m_byLayout)
         WriteFilled(record);
 }
@@ -432,18 +475,28 @@ bool CAttributeWriter::WriteStored(int32_t record, const SFieldMap& field, const
             Check(record, field, m_dbf->WriteNull(record, field.output), text);
         return true;
     }
+    // A number printed again is read strictly: a text such as 68,500 is never taken for another number.
+    double number = 0.0;
+    if ((storedType == 'N' || storedType == 'F') && !ParseXBaseNumber(text, number))
+        FailValue(record, field, u"the stored text " + Quoted(BytesText(text)) + u" is not a number");
     switch (StoredFormOf(field, storedType)) {
     case EStoredForm::integer:
-        // Texts in printed form are what reading and printing would make of them.
-        Check(record, field,
-              IsPlainInteger(text) ? m_dbf->WriteNumberText(record, field.output, text)
-                                   : m_dbf->WriteInt64(record, field.output, ParseXBaseInt64(text)),
-              text);
+        // Whole numbers are printed from their digits, so that none is lost on the way through a double;
+        // a real field takes its decimals where they fit.
+        if (!PrintedWhole(text, m_bytes)) {
+            Check(record, field, m_dbf->WriteDouble(record, field.output, number), text);
+            return true;
+        }
+        if (field.type == kIntegerAsReal && m_bytes.size() + 1 + static_cast<std::size_t>(field.decimals) <=
+                                                static_cast<std::size_t>(field.width))
+            m_bytes.append(".").append(static_cast<std::size_t>(field.decimals), '0');
+        Check(record, field, m_dbf->WriteNumberText(record, field.output, m_bytes), m_bytes);
         return true;
     case EStoredForm::fixed:
-        if (!IsPlainFixed(text, field.decimals))
-            return false;
-        Check(record, field, m_dbf->WriteNumberText(record, field.output, text), text);
+        Check(record, field,
+              IsPlainFixed(text, field.decimals) ? m_dbf->WriteNumberText(record, field.output, text)
+                                                 : m_dbf->WriteDouble(record, field.output, number),
+              text);
         return true;
     case EStoredForm::date:
         if (!IsDateText(text))
@@ -458,6 +511,11 @@ bool CAttributeWriter::WriteStored(int32_t record, const SFieldMap& field, const
     // The decoder reads up to the first zero byte.
     text = text.substr(0, std::min(text.find('\0'), text.size()));
     const int sourceCodePage = stored.CodePage();
+    if (sourceCodePage == 0 && m_codePage > 0) {
+        PassUndeclared(record, field, text);
+        WriteTextBytes(record, field, text);
+        return true;
+    }
     const EPassage passage = TextPassage(sourceCodePage);
     if (passage == EPassage::any || (passage == EPassage::ascii && IsAscii(text))) {
         WriteTextBytes(record, field, text);
@@ -518,18 +576,7 @@ void CAttributeWriter::WriteValue(int32_t record, const SFieldMap& field, IShape
                 FailRead(record, field);
             number = small;
         }
-        if (field.type == kIntegerAsReal) {
-            // Printed with the real field's decimals, so that no digit is lost on the way through a double.
-            char digits[kNumberTextSize];
-            std::size_t length = PrintInt64(digits, number);
-            digits[length++] = '.';
-            for (int i = 0; i < field.decimals && length < sizeof digits; ++i)
-                digits[length++] = '0';
-            Check(record, field,
-                  m_dbf->WriteNumberText(record, field.output, std::string_view(digits, length)),
-                  std::string_view(digits, length));
-            return;
-        }
+        // Printed from its digits (with a real field's decimals), so that none is lost through a double.
         if (m_dbf->WriteInt64(record, field.output, number) == 0) {
             char digits[kNumberTextSize];
             FailValue(record, field,
@@ -630,24 +677,17 @@ void CAttributeWriter::PlanCopy(IStoredRecords& table) {
     // Nulls are written in the form of their field's type, which a copy does not know.
     if (!m_nullFields.empty())
         return;
-    const EPassage passage = TextPassage(table.StoredCodePage());
-    m_plainAsciiOnly = passage != EPassage::any;
     std::vector<SPlainField> plan;
     for (const SFieldMap& field : m_fieldMap) {
-        if (field.source >= table.StoredFieldCount())
-            return;
-        const SStoredField in = table.StoredField(field.source);
         uint32_t offset = 0, width = 0;
         char type = 0;
-        if (!m_dbf->GetFieldLayout(field.output, &offset, &width, &type) || width != in.width)
+        if (!field.same || field.source >= table.StoredFieldCount() ||
+            !m_dbf->GetFieldLayout(field.output, &offset, &width, &type))
             return;
-        // The bytes are copied where Write would write the stored text, into a field of the same letter.
-        const EStoredForm form = StoredFormOf(field, in.type);
-        const char letter = form == EStoredForm::text ? 'C' : form == EStoredForm::date ? 'D' : 'N';
-        if (form == EStoredForm::none || type != letter ||
-            (form == EStoredForm::text && passage == EPassage::none))
+        const SStoredField in = table.StoredField(field.source);
+        if (in.width != width || in.type != type)
             return;
-        plan.push_back({in.offset, offset, width, field.decimals, form});
+        plan.push_back({in.offset, offset, width, field.undeclared});
     }
     if (plan.empty())
         return;
@@ -659,7 +699,7 @@ void CAttributeWriter::PlanCopy(IStoredRecords& table) {
         char type = 0;
         if (!m_dbf->GetFieldLayout(m_constantField, &offset, &width, &type) || width != m_constant.size())
             return;
-        copied.push_back({length, offset, width, 0, EStoredForm::text});
+        copied.push_back({length, offset, width, false});
     }
     m_plainRecord.assign(length, 0);
     m_plainRecord.insert(m_plainRecord.end(), m_constant.begin(), m_constant.end());
@@ -671,36 +711,10 @@ bool CAttributeWriter::CopyStored(IStoredRecords& table, uint32_t record, int32_
     if (m_plainFields.empty() || !table.ReadStoredBytes(record, m_plainRecord.data()))
         return false;
     const uint8_t* raw = m_plainRecord.data();
-    for (const SPlainField& field : m_plainFields) {
-        // Reading trims the blanks around a value, and writing pads texts on the right and numbers on the
-        // left: bytes with blanks only on the padding side come out as they went in.
-        const uint8_t* bytes = raw + field.from;
-        const std::size_t width = field.width;
-        if (field.form == EStoredForm::text) {
-            // Reading also stops at a zero byte.
-            if (width > 0 && bytes[0] == ' ' && !AllBlank(bytes, width))
-                return false;
-            if (!CleanBytes(bytes, width, m_plainAsciiOnly))
-                return false;
-            continue;
-        }
-        if (field.form == EStoredForm::date) { // eight digits; a null's zeros included
-            if (!IsDateText(std::string_view(reinterpret_cast<const char*>(bytes), width)))
-                return false;
-            continue;
-        }
-        if (width == 0 || bytes[width - 1] == ' ')
+    for (const SPlainField& field : m_plainFields)
+        if (field.asciiOnly &&
+            !IsAscii(std::string_view(reinterpret_cast<const char*>(raw + field.from), field.width)))
             return false;
-        if (bytes[0] == '*' &&
-            IsStoredNull('N', std::string_view(reinterpret_cast<const char*>(bytes), width)))
-            continue; // a null in the form it is written in
-        std::size_t begin = 0;
-        while (bytes[begin] == ' ')
-            ++begin;
-        const std::string_view text(reinterpret_cast<const char*>(bytes) + begin, width - begin);
-        if (field.form == EStoredForm::integer ? !IsPlainInteger(text) : !IsPlainFixed(text, field.decimals))
-            return false;
-    }
     uint8_t* out = m_dbf->EditRecord(output);
     if (out == nullptr)
         return false;

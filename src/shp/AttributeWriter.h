@@ -6,14 +6,17 @@
 // Fields: the template's fields are copied in order, except those named "shp_data" or "shapedata" (any
 // case); a template without fields (or with only those) gets the single integer field "ID". Values are
 // matched to output fields by position. Names and texts are encoded with the output's code page; a character
-// it cannot hold fails the operation. Nothing is altered on the way: a stored text whose code page is the
-// output's passes as its bytes; one that cannot be decoded, or needs more bytes than its field holds, fails
-// the append; a null is written as a null; a number that does not fit its field fails.
+// it cannot hold fails the operation.
 //
-// Stored texts: a field of a record that offers its stored texts (IStoredRecord) is written from its text,
-// without the round trip through wide text and typed values, when the text is what writing its value would
-// give. StoredFormOf alone decides for which fields that may be so; the byte copy of whole records
-// (PlanCopy, CopyStored) rests on the same choice, so both ways write the same bytes.
+// Nothing is altered on the way. A field whose output field is the same field (type letter, width and
+// decimals; for texts, the same code page or none declared by the input) is copied as its stored bytes,
+// whatever their form: exponents, blanks, zero bytes and nulls arrive as stored. Any other value is printed
+// again so that it reads back as the same value; a stored text that is no number, a text that cannot be
+// decoded or needs more bytes than its field holds, and a number no text of its field's width holds fail the
+// append. The texts of a table that declares no code page pass as their bytes; into an output that declares
+// one they are noted (UndeclaredTextPassed), and into a UTF-8 output bytes that are no UTF-8 fail.
+//
+// The byte copy of whole records (PlanCopy, CopyStored) serves sources whose every field is the same field.
 //
 // One thread at a time; the two-thread append hands the whole table to its attribute thread.
 
@@ -40,6 +43,7 @@ struct SOutputField {
     int type = 0;
     int width = 0;
     int decimals = 0;
+    char letter = 0; // 'F' keeps a real field's letter; 0 writes the type's own
 };
 
 class CAttributeWriter {
@@ -91,13 +95,16 @@ public:
     void MapFields(IShapeAttr* record);
     // Writes a record's values as an output record.
     void Write(int32_t record, IShapeAttr* values);
-    // Prepares CopyStored for the source's stored records, after MapFields: every mapped field must be one
-    // whose stored bytes, when in plain form, are exactly what Write would write for them.
+    // Prepares CopyStored for the source's stored records, after MapFields: only when every mapped field is
+    // the same field in the source and the output.
     void PlanCopy(IStoredRecords& table);
-    // Copies a stored record's field bytes when each is in that plain form (texts that pass through as their
-    // bytes without blanks to trim, numbers in printed form); false, with nothing written, when the record
-    // cannot be copied so and must be written through its values.
+    // Copies a stored record's field bytes as Write would copy them; false, with nothing written, when there
+    // is no plan or the record must be written through Write (a text of an undeclared code page that is not
+    // ASCII, which Write notes and checks).
     bool CopyStored(IStoredRecords& table, uint32_t record, int32_t output);
+    // Whether a text of the source's table, which declares no code page, went into an output that declares
+    // one as bytes that are not ASCII, since BeginSource.
+    bool UndeclaredTextPassed() const { return m_undeclaredPassed; }
 
     // Takes back output record `record`, the newest, whose writing failed, so that the next record takes its
     // number; messages go on counting the input's records. False when it already reached the file.
@@ -115,8 +122,10 @@ private:
         int output = 0;
         int type = 0; // FieldType of the source field, or kIntegerAsReal
         int width = 0;
-        int decimals = 0;    // of the output field
-        std::u16string name; // for messages
+        int decimals = 0;        // of the output field
+        std::u16string name;     // for messages
+        bool same = false;       // the same field in source and output: copied as its stored bytes
+        bool undeclared = false; // a text of a table without code page into an output with one
     };
 
     // An integer source field written into a real output field: never as its stored text.
@@ -125,9 +134,17 @@ private:
     // The form in which a field's stored text is written as it is, when the text is plain.
     enum class EStoredForm { none, integer, fixed, date, text };
     static EStoredForm StoredFormOf(const SFieldMap& field, char storedType);
-    // Adds one output field of a FieldType; raises for a type the table cannot hold or a name the code page
-    // cannot write.
-    void AddOutputField(std::u16string_view name, int type, int width, int decimals);
+    // Adds one output field of a FieldType (a real one as F when letter is 'F'); raises for a type the table
+    // cannot hold or a name the code page cannot write.
+    void AddOutputField(std::u16string_view name, int type, int width, int decimals, char letter = 0);
+    // Marks field same when the stored record's field is the output's own (letter, width, decimals, code
+    // page).
+    void MarkSame(SFieldMap& field, IFieldDesc& desc, const IStoredRecord* stored) const;
+    // Copies a same field's stored bytes.
+    void CopySame(int32_t record, const SFieldMap& field, const IStoredRecord& stored);
+    // Notes a text of an undeclared code page passing into a declared output; fails bytes that are no UTF-8
+    // for a UTF-8 output.
+    void PassUndeclared(int32_t record, const SFieldMap& field, std::string_view bytes);
     // The single integer field "ID" for a table that has no field otherwise.
     void AddIdFieldWhenEmpty();
     // MapFields for a source by layout.
@@ -190,13 +207,12 @@ private:
         uint32_t from = 0; // offset in the source record
         uint32_t to = 0;   // offset in the output record
         uint32_t width = 0;
-        int decimals = 0;
-        EStoredForm form = EStoredForm::text;
+        bool asciiOnly = false; // a text of an undeclared code page: copied here only when ASCII
     };
     std::vector<SPlainField> m_plainFields;
     std::vector<SPlainField> m_copiedFields; // m_plainFields, and the constant from behind the record
     std::vector<uint8_t> m_plainRecord;
-    bool m_plainAsciiOnly = false; // texts pass through only when ASCII
+    bool m_undeclaredPassed = false;
 };
 
 } // namespace fennick

@@ -168,6 +168,42 @@ double ParseXBaseDouble(std::string_view text) {
     return ::strtod_l(start, nullptr, locale);
 }
 
+bool ParseXBaseNumber(std::string_view text, double& value) {
+    std::size_t begin = 0, end = text.size();
+    while (begin < end && IsSpace(text[begin]))
+        ++begin;
+    while (end > begin && IsSpace(text[end - 1]))
+        --end;
+    const std::string_view number = text.substr(begin, end - begin);
+    const auto digitsFrom = [&](std::size_t& i) {
+        const std::size_t start = i;
+        while (i < number.size() && number[i] >= '0' && number[i] <= '9')
+            ++i;
+        return i - start;
+    };
+    std::size_t i = 0;
+    if (i < number.size() && (number[i] == '+' || number[i] == '-'))
+        ++i;
+    std::size_t digits = digitsFrom(i);
+    if (i < number.size() && number[i] == '.') {
+        ++i;
+        digits += digitsFrom(i);
+    }
+    if (digits == 0)
+        return false;
+    if (i < number.size() && (number[i] == 'e' || number[i] == 'E')) {
+        ++i;
+        if (i < number.size() && (number[i] == '+' || number[i] == '-'))
+            ++i;
+        if (digitsFrom(i) == 0)
+            return false;
+    }
+    if (i != number.size())
+        return false;
+    value = ParseXBaseDouble(number);
+    return true;
+}
+
 bool IsPlainInteger(std::string_view text) {
     std::size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
     const std::size_t digits = text.size() - i;

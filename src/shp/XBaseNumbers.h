@@ -14,6 +14,11 @@ int64_t ParseXBaseInt64(std::string_view text);
 int32_t ParseXBaseInt32(std::string_view text);
 // A decimal real number as strtod reads it in the C locale; 0 when there is none.
 double ParseXBaseDouble(std::string_view text);
+// Strictly: the whole text (blanks around it aside) is one decimal number,
+// [sign]digits[.digits][e[sign]digits] with at least one digit before the exponent; a decimal comma, a word
+// or anything after the number is not. Its value as ParseXBaseDouble reads it; false, with value untouched,
+// for anything else.
+bool ParseXBaseNumber(std::string_view text, double& value);
 
 // Whether text is exactly what printing reads back: PrintInt64(ParseXBaseInt64(text)) for IsPlainInteger,
 // PrintFixed(ParseXBaseDouble(text), decimals) for IsPlainFixed. True only for texts of the printed form

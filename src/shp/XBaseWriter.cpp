@@ -24,6 +24,10 @@ void PutLe32(uint8_t* p, uint32_t v) {
     PutLe16(p + 2, v >> 16);
 }
 
+bool IsNumberLetter(char type) {
+    return type == 'N' || type == 'F';
+}
+
 std::u16string CodePageText(int codePage) {
     char digits[16];
     const std::size_t n = PrintInt64(digits, codePage);
@@ -54,7 +58,7 @@ CxBaseWriter::~CxBaseWriter() {
 int CxBaseWriter::AddField(std::string_view name, int kind, int width, int decimals) {
     if (!m_open || m_recordCount > 0 || !m_headerPending)
         return -1;
-    if (kind != typeReal && decimals != 0)
+    if (kind != typeReal && kind != typeFloat && decimals != 0)
         return -1;
     char letter;
     switch (kind) {
@@ -64,6 +68,9 @@ int CxBaseWriter::AddField(std::string_view name, int kind, int width, int decim
     case typeInteger:
     case typeReal:
         letter = 'N';
+        break;
+    case typeFloat:
+        letter = 'F';
         break;
     case typeLogical:
         letter = 'L';
@@ -213,6 +220,7 @@ void CxBaseWriter::StoreNull(const SField& f) {
     uint8_t* field = m_record.data() + f.offset;
     switch (f.type) {
     case 'N':
+    case 'F':
         std::memset(field, '*', f.width);
         break;
     case 'D':
@@ -230,47 +238,50 @@ void CxBaseWriter::StoreNull(const SField& f) {
 }
 
 bool CxBaseWriter::StoreDouble(const SField& f, double value) {
-    if (f.type != 'N') {
-        char text[kNumberTextSize];
+    char text[kNumberTextSize];
+    if (!IsNumberLetter(f.type))
         return StoreText(f, std::string_view(text, PrintShortest(text, value)));
-    }
     if (!std::isfinite(value))
         return false;
-    char text[kNumberTextSize];
-    std::size_t length;
-    if (f.decimals == 0) {
-        double whole = std::trunc(value);
-        if (whole == 0.0)
-            whole = 0.0; // no "-0"
-        if (whole >= -9.2e18 && whole <= 9.2e18)
-            length = PrintInt64(text, static_cast<int64_t>(whole));
-        else
-            length = PrintFixed(text, whole, 0);
-    } else {
+    if (value == 0.0)
+        value = 0.0; // no "-0"
+    // The field's own form first, when it reads back as the value; else the shortest text that does.
+    std::size_t length = 0;
+    if (f.decimals > 0) {
         length = PrintFixed(text, value, static_cast<int>(f.decimals));
+        if (ParseXBaseDouble(std::string_view(text, length)) != value)
+            length = 0;
+    } else if (value == std::trunc(value)) {
+        length = std::fabs(value) <= 9.2e18 ? PrintInt64(text, static_cast<int64_t>(value))
+                                            : PrintFixed(text, value, 0);
     }
+    if (length > 0 && length <= f.width)
+        return StoreNumberText(f, text, length);
+    length = PrintShortest(text, value);
     return StoreNumberText(f, text, length);
 }
 
 bool CxBaseWriter::StoreInt64(const SField& f, int64_t value) {
-    if (f.type != 'N') {
+    if (!IsNumberLetter(f.type)) {
         char text[kNumberTextSize];
         return StoreText(f, std::string_view(text, PrintInt64(text, value)));
     }
     char text[kNumberTextSize];
-    std::size_t length = PrintInt64(text, value);
-    if (f.decimals > 0) { // exact digits, then the decimal zeros
-        text[length++] = '.';
-        std::memset(text + length, '0', f.decimals);
-        length += f.decimals;
+    const std::size_t digits = PrintInt64(text, value);
+    // Exact digits, then the decimal zeros where they fit.
+    if (f.decimals > 0 && digits + 1 + f.decimals <= f.width) {
+        text[digits] = '.';
+        std::memset(text + digits + 1, '0', f.decimals);
+        return StoreNumberText(f, text, digits + 1 + f.decimals);
     }
-    return StoreNumberText(f, text, length);
+    return StoreNumberText(f, text, digits);
 }
 
 bool CxBaseWriter::StoreText(const SField& f, std::string_view text) {
     uint8_t* field = m_record.data() + f.offset;
     switch (f.type) {
     case 'N':
+    case 'F':
         if (text.empty()) {
             StoreNull(f);
             return true;
@@ -324,8 +335,19 @@ int CxBaseWriter::WriteNumberText(int32_t record, int field, std::string_view te
     if (!SelectRecord(record, field))
         return 0;
     const SField& f = m_fields[static_cast<std::size_t>(field)];
-    if (!(f.type == 'N' ? StoreNumberText(f, text.data(), text.size()) : StoreText(f, text)))
+    if (!(IsNumberLetter(f.type) ? StoreNumberText(f, text.data(), text.size()) : StoreText(f, text)))
         return 0;
+    MarkWritten();
+    return 1;
+}
+
+int CxBaseWriter::WriteFieldBytes(int32_t record, int field, std::string_view bytes) {
+    if (!SelectRecord(record, field))
+        return 0;
+    const SField& f = m_fields[static_cast<std::size_t>(field)];
+    if (bytes.size() != f.width)
+        return 0;
+    std::memcpy(m_record.data() + f.offset, bytes.data(), bytes.size());
     MarkWritten();
     return 1;
 }

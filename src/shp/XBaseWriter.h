@@ -44,6 +44,7 @@ public:
         typeReal = 2,    // N with decimals
         typeLogical = 3, // L
         typeDate = 4,    // D, 8 wide: YYYYMMDD
+        typeFloat = 5,   // F, a real number with or without decimals
     };
 
     // Creates (or truncates) the file. Null when it cannot be opened; error then tells why.
@@ -76,12 +77,13 @@ public:
     // 0 .. GetRecordCount(), the field index is out of range, or the value does not fit the field (the field
     // is then left as it was: nothing is ever stored cut). File errors raise.
     //
-    // Numeric fields (N) print right-aligned: without decimals the value truncated toward zero as an integer
-    // (WriteInt64 exactly), with decimals in fixed notation; a printed text longer than the width, or a value
-    // that is not finite, does not fit. Text and date fields (C, D) take the text padded with spaces. Logical
-    // fields (L) store a first character T, F or ? and ignore anything else. A number written to a text or
-    // logical field goes in as its shortest text; a text written to a numeric field is read as a number
-    // first (an empty one is a null).
+    // Numeric fields (N, F) print right-aligned so that the text reads back as the same number: with the
+    // field's decimals when that is exact (a whole number without decimals as an integer, WriteInt64
+    // exactly), else the shortest text that reads back the same (in exponent form where that is shorter);
+    // a value no such text of the width holds, or one that is not finite, does not fit. Text and date fields
+    // (C, D) take the text padded with spaces. Logical fields (L) store a first character T, F or ? and
+    // ignore anything else. A number written to a text or logical field goes in as its shortest text; a text
+    // written to a numeric field is read as a number first (an empty one is a null).
     int WriteInteger(int32_t record, int field, int32_t value);
     int WriteInt64(int32_t record, int field, int64_t value);
     int WriteDouble(int32_t record, int field, double value);
@@ -91,6 +93,9 @@ public:
     // field's decimals): stored as WriteInt64 or WriteDouble would store its value, without reading and
     // printing it again. Other texts would be stored unchecked. Into a text field it goes like WriteString.
     int WriteNumberText(int32_t record, int field, std::string_view text);
+    // Bytes of exactly the field's width, stored as they stand (a field copied from a table where it is the
+    // same field); 0 when the length is not the width.
+    int WriteFieldBytes(int32_t record, int field, std::string_view bytes);
     // A null as GDAL's shapefile driver stores one: asterisks in a number, zeros in a date, "?" in a
     // logical, blanks in a text.
     int WriteNull(int32_t record, int field);

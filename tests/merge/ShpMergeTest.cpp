@@ -188,8 +188,9 @@ TEST_F(ShpMergeTest, FirstInputWithoutReadableTableMergesOnlyWithInputsWithoutCo
     };
     EXPECT_EQ(check({a, b}), FromUtf8(b) + u": Different column definitions..\n0 columns in " + FromUtf8(a) +
                                  u", 1 in " + FromUtf8(b));
-    EXPECT_EQ(check({d, b}), u"Can't open main file.: " + FromUtf8(d) + u".\n" + FromUtf8(dir.Path("d.dbf")) +
-                                 u" has a bad format.");
+    EXPECT_EQ(check({d, b}),
+              u"Can't open main file.: " + FromUtf8(d) + u".\n" + FromUtf8(dir.Path("d.dbf")) +
+                  u" has a bad format. (field descriptor 1 (byte 32) passes the end of the file)");
     EXPECT_EQ(check({b, d}).substr(0, 17), u"Can't open file.:");
     CShpMerge engine;
     ASSERT_EQ(Run(Add(engine, {a, c}), dir.Path("out.shp")), u"");
@@ -628,36 +629,52 @@ TEST_P(ShpMergeNulls, NullsAndDatesComeOutAsGdalReadsTheInput) {
 
 INSTANTIATE_TEST_SUITE_P(Paths, ShpMergeNulls, testing::Values(8, CShpFile::kTwoThreadRecords + 8));
 
-// Texts pass as their bytes when the code pages agree, and are otherwise decoded and encoded again; a text
-// that cannot be kept so, and a number that does not fit its field, fail the merge naming the record, the
+// A field that is the same in the input and the output arrives as its stored bytes, whatever their form; a
+// value printed again (another field letter, another code page) reads back as the same value. Texts pass as
+// their bytes when the code pages agree or the input declares none (into UTF-8 only when they are UTF-8), and
+// are otherwise decoded and encoded again. What cannot be kept so fails the merge naming the record, the
 // field and the value.
 TEST(ShpMergeTexts, TextsAndNumbersAreKeptOrTheMergeFails) {
-    const std::vector<SOgrField> fields = {{"NAME", 'C', 20, 0}, {"AREA", 'N', 10, 2}};
     const std::string e20(20, '\xE9');
     struct Case {
         std::string firstCpg, cpg, name, area;
-        std::string stored; // the name's bytes in the output, when the merge succeeds
+        char areaLetter;    // of the second input's AREA; the first's is N(10,2)
+        std::string stored; // the name's and the area's bytes in the output, when the merge succeeds
         std::string failure;
     } cases[] = {
-        {"1252", "1252", "caf\x81", "1.50", "caf\x81", ""}, // not defined in 1252: the same page keeps it
-        {"", "", "caf\xE9", "1.50", "caf\xE9", ""},
+        {"1252", "1252", "caf\x81", "1.50", 'N', "caf\x81",
+         ""}, // not defined in 1252: the same page keeps it
+        {"", "", "caf\xE9", "1.50", 'N', "caf\xE9", ""},
+        {"1252", "", "caf\xE9", "1.50", 'N', "caf\xE9", ""}, // no code page declared: the bytes as stored
+        {"UTF-8", "", "Au\xC3\x9F", "1.50", 'N', "Au\xC3\x9F", ""},
+        {"UTF-8", "", "caf\xE9", "1.50", 'N', "", "Record 1, field NAME: the text 63 61 66 E9 is not UTF-8"},
         {"CP1252", "UTF8",
          "Au\xC3\x9F"
          "ersihl",
-         "1.50",
+         "1.50", 'N',
          "Au\xDF"
          "ersihl",
          ""},
-        {"1252", "UTF-8", "caf\xE9", "1.50", "", "Record 1, field NAME: the text 63 61 66 E9 cannot be read"},
-        {"UTF-8", "windows-1252", e20, "1.50", "", "Record 1, field NAME: the text needs a width of 40"},
-        {"1252", "1252", "ok", "1.0e+300", "", "Record 1, field AREA: the value 1e+300 does not fit"},
+        {"1252", "UTF-8", "caf\xE9", "1.50", 'N', "",
+         "Record 1, field NAME: the text 63 61 66 E9 cannot be read"},
+        {"UTF-8", "windows-1252", e20, "1.50", 'N', "", "Record 1, field NAME: the text needs a width of 40"},
+        // Numbers: the same field as stored; another letter printed again, exactly.
+        {"", "", "ok", "1.0e+300", 'N', "ok", ""},
+        {"", "", "ok", "12.3456", 'N', "ok", ""},
+        {"", "", "ok", "  68,500", 'N', "ok", ""},
+        {"", "", "ok", "1.3945E+02", 'F', "ok", ""},
+        {"", "", "ok", "   1.25", 'F', "ok", ""},
+        {"", "", "ok", "0.00001234", 'F', "ok", ""},
+        {"", "", "ok", "68,500", 'F', "", "Record 1, field AREA: the stored text \"68,500\" is not a number"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.cpg + " " + c.name);
+        SCOPED_TRACE(c.cpg + " " + c.name + " " + c.area);
         CTempDir dir;
         CShpMerge engine;
+        const std::vector<SOgrField> fields = {{"NAME", 'C', 20, 0}, {"AREA", 'N', 10, 2}};
+        const std::vector<SOgrField> other = {{"NAME", 'C', 20, 0}, {"AREA", c.areaLetter, 10, 2}};
         engine.AddFile(FromUtf8(StoredLayer(dir, "a", fields, {{"first", "1.00"}}, c.firstCpg)));
-        engine.AddFile(FromUtf8(StoredLayer(dir, "b", fields, {{c.name, c.area}}, c.cpg)));
+        engine.AddFile(FromUtf8(StoredLayer(dir, "b", other, {{c.name, c.area}}, c.cpg)));
         std::string failure;
         try {
             engine.Merge(FromUtf8(dir.Path("out.shp")), nullptr);
@@ -672,6 +689,13 @@ TEST(ShpMergeTexts, TextsAndNumbersAreKeptOrTheMergeFails) {
         const std::string dbf = CTempDir::Read(dir.Path("out.dbf"));
         const std::size_t second = 32 * 3 + 1 + 31 + 1;
         EXPECT_EQ(dbf.substr(second, 20), c.stored + std::string(20 - c.stored.size(), ' '));
+        // The same field keeps its stored bytes; another one reads back as the same number.
+        const std::string area = dbf.substr(second + 20, 10);
+        const std::string input = std::string(10 - std::min<std::size_t>(10, c.area.size()), ' ') + c.area;
+        if (c.areaLetter == 'N')
+            EXPECT_EQ(area, input.substr(0, 10));
+        else
+            EXPECT_EQ(std::stod(area), std::stod(c.area)) << area;
     }
 }
 
