@@ -252,6 +252,8 @@ int main(int argc, char** argv) {
         CTerminalProgress meter(total, show);
         engine.Merge(output, &meter);
         meter.Finish();
+        for (const std::u16string& warning : engine.MergeWarnings())
+            PrintText(stderr, u"fennick-merge: warning: " + warning + u"\n");
     } catch (const CException& e) {
         std::fflush(stdout);
         PrintFailure(stderr, e);

@@ -19,6 +19,7 @@
 #include "platform/GenericEx.h"
 #include "platform/PathFunctions.h"
 #include "platform/TextCase.h"
+#include "shp/IStoredRecords.h"
 #include "shp/ShpFile.h"
 #include "shp/XBaseDatabase.h"
 
@@ -144,7 +145,7 @@ public:
             if (CAttributeWriter::IsSkippedField(name))
                 continue;
             const SOutputField declared{name, fields->GetFieldType(i), fields->GetFieldWidth(i),
-                                        fields->GetFieldDecimals(i)};
+                                        fields->GetFieldDecimals(i), FloatLetter(fields, i)};
             std::size_t j = m_byName ? Find(name) : position++;
             if (j >= m_layout.fields.size()) {
                 if (!m_byName && input > 0)
@@ -206,8 +207,19 @@ private:
     }
 
     // Makes output field j hold the values of a field declared so by input; integers and reals give a real.
+    // 'F' for a real field a table stores as F, so that the output keeps the letter; else 0.
+    static char FloatLetter(IFieldDesc* fields, int i) {
+        auto* stored = dynamic_cast<IStoredRecords*>(fields);
+        return stored != nullptr && stored->HasStoredRecords() && i < stored->StoredFieldCount() &&
+                       stored->StoredField(i).type == 'F'
+                   ? 'F'
+                   : '\0';
+    }
+
     void Widen(std::size_t j, const SOutputField& declared, std::size_t input) {
         SOutputField& field = m_layout.fields[j];
+        if (field.letter != declared.letter)
+            field.letter = '\0';
         const bool numbers = (field.type == FIELD_INTEGER || field.type == FIELD_REAL) &&
                              (declared.type == FIELD_INTEGER || declared.type == FIELD_REAL);
         if (declared.type != field.type && !numbers)
@@ -470,8 +482,19 @@ int CShpMerge::Evaluate(IShapeAttr* attributes, int* result) {
     return 1;
 }
 
+void CShpMerge::NoteUndeclaredText(const CShpFile& output, std::size_t index) {
+    if (!output.UndeclaredTextPassed())
+        return;
+    std::u16string line = m_files[index];
+    line += u": its table declares no code page; its texts are copied as stored into an output in code page ";
+    line += Utf16Number(output.GetCodePage());
+    line += u" (a .cpg file beside it can declare its code page).";
+    m_mergeWarnings.push_back(std::move(line));
+}
+
 void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress) {
     m_recordsWritten = 0;
+    m_mergeWarnings.clear();
     if (!m_validated) {
         if (progress != nullptr)
             progress->Step();
@@ -514,6 +537,7 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
     output.SetCodePage(OutputCodePage(first.Get()));
     output.SetOverwrite(m_overwrite);
     output.SetShapeVariant(m_variant);
+    output.SetShapeType(first->GetShapeType());
     if (m_fieldPlan)
         output.SetFieldLayout(m_fieldPlan->layout.fields);
     // Which fields of input i feed the output's, when the output's fields were planned.
@@ -552,6 +576,8 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
     if (selected && !AppendRecordset(output, selected.Get()))
         ThrowGenericError(u"An error occurred while adding data from file.", m_files[0],
                           output.GetLastError());
+    if (selected)
+        NoteUndeclaredText(output, 0);
     selected.Reset();
     if (progress != nullptr)
         progress->Step();
@@ -579,6 +605,8 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
         if (!appended)
             ThrowGenericError(u"An error occurred while adding data from file.", m_files[i],
                               output.GetLastError());
+        if (records)
+            NoteUndeclaredText(output, i);
         if (progress != nullptr) {
             RaiseIfCancelled(progress);
             progress->Step();

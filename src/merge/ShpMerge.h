@@ -69,6 +69,9 @@ public:
     // What the last Check found worth saying without failing: one line per input whose coordinate system
     // differs from the first input's, naming both systems.
     const std::vector<std::u16string>& Warnings() const { return m_warnings; }
+    // What the last Merge found worth saying: one line per input whose table declares no code page and
+    // whose texts went as their bytes into an output that declares one.
+    const std::vector<std::u16string>& MergeWarnings() const { return m_mergeWarnings; }
     // Records left out by the last Merge (m_skipBadRecords).
     int64_t SkippedRecords() const { return m_skippedRecords; }
     // Records written by the last Merge; 0 when it failed.
@@ -94,6 +97,9 @@ private:
     std::vector<std::u16string> m_filterValues;
     bool m_validated = false;
     std::vector<std::u16string> m_warnings;
+    std::vector<std::u16string> m_mergeWarnings;
+    // Notes in m_mergeWarnings when input index's texts passed undeclared into the output.
+    void NoteUndeclaredText(const CShpFile& output, std::size_t index);
     int64_t m_skippedRecords = 0;
     int64_t m_recordsWritten = 0;
     int m_variant = 0; // of the output: the widest of the inputs' (ShapeVariant), set by Check

@@ -204,7 +204,14 @@ int CShpDS::ReadShape(int record, IShapeEx* shape) {
         return 0;
     try {
         SeekRecord(record);
-        return shape->ReadFrom(m_shp.get()) ? 1 : 0;
+        if (!shape->ReadFrom(m_shp.get()))
+            return 0;
+        // A record of another type than its file's would make an output of mixed types.
+        const int type = shape->GetType();
+        if (type != SHAPE_NULL && type != GetShapeType())
+            ThrowBadFormatBecause(u"it is a " + FromUtf8(ShapeTypeName(type)) + u", its file's header says " +
+                                  FromUtf8(ShapeTypeName(GetShapeType())));
+        return 1;
     } catch (const CException& e) {
         NoteReadFailure(record, m_shpFile.GetFilePath(), e);
         return 0;

@@ -455,6 +455,8 @@ void CShpFile::WriteText(const std::u16string& path, const std::string& text) {
 }
 
 void CShpFile::Close() {
+    if (m_shapeType != SHAPE_NULL)
+        m_writer.SetHeaderShapeType(ShpTypeOf(m_shapeType, m_variant));
     m_writer.Close();
     m_attributes.Close();
     if (m_codePage > 0 && !m_files.IsPlaced(u".cpg")) {

@@ -36,6 +36,7 @@
 // threads, the calling one for the shapes and a second one, joined before AppendRecordset returns, for the
 // attributes; the files written are the same as one thread writes, and so is the failure reported.
 
+#include "data/GeoTypes.h"
 #include "platform/ByteBuffer.h"
 #include "shp/AttributeWriter.h"
 #include "shp/OutputFiles.h"
@@ -84,6 +85,10 @@ public:
     // The variant (ShapeVariant) of every shape written: VARIANT_XY (the default), VARIANT_M or VARIANT_Z.
     // Set before the first append.
     void SetShapeVariant(int variant) { m_variant = variant; }
+    // The shape type (a ShapeType code) the inputs' headers state, which the output's header states in the
+    // output's variant whatever its records are; set before CloseOutput. Without it the header takes the
+    // type of the last shape written.
+    void SetShapeType(int type) { m_shapeType = type; }
 
     // Whether an existing output may be replaced (the default). When not, CreateOutput fails if any file of
     // the output's set exists, checked under the output's lock. Set before CreateOutput.
@@ -121,6 +126,9 @@ public:
 
     // The records written since CreateOutput (records left out through SetSkipBadRecords not counted).
     int32_t GetRecordCount() const { return m_record + 1; }
+    // Whether the last record set appended came from a table that declares no code page and brought texts
+    // that are not ASCII into an output that declares one (they pass as their bytes).
+    bool UndeclaredTextPassed() const { return m_attributes.UndeclaredTextPassed(); }
 
     // The message of the last failure of CreateOutput, AppendRecordset, CloseOutput or AddCompanion*;
     // empty when the failure carried no text.
@@ -177,6 +185,7 @@ private:
 
     int m_codePage = 0;
     int m_variant = 0;
+    int m_shapeType = SHAPE_NULL;
     bool m_overwrite = true;
     State m_state = State::empty;
     bool m_byLayout = false;

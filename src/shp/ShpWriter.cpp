@@ -519,7 +519,8 @@ void CShpWriter::Close() {
     uint8_t header[kHeaderSize] = {};
     PutBE32(header, kFileCode);
     PutLE32(header + 28, kVersion);
-    PutLE32(header + 32, static_cast<uint32_t>(m_shapeType == shpNull ? shpPoint : m_shapeType));
+    const int32_t type = m_headerType != shpNull ? m_headerType : m_shapeType;
+    PutLE32(header + 32, static_cast<uint32_t>(type == shpNull ? shpPoint : type));
     m_bounds.Store(header + 36);
     const double ranges[4] = {m_zRange.low, m_zRange.high, m_mRange.low, m_mRange.high};
     for (int i = 0; i < 4; ++i)

@@ -49,6 +49,10 @@ public:
     // extension. Raises when either cannot be created; what was created is then deleted.
     void Create(const std::u16string& path);
 
+    // The shape type the header states (a .shp shape type), whatever the records written; shpNull (the
+    // default) takes the type of the last non-null record written, or a point when there is none.
+    void SetHeaderShapeType(int32_t shpType) { m_headerType = shpType; }
+
     void WritePoint(double x, double y);
     void WriteMultiPoint(const CGeoPoint* points, int count);
     // A null shape record (type 0, content length 2 words). It leaves the header's shape type and box alone.
@@ -171,6 +175,7 @@ private:
     std::u16string m_shpPath;
     std::u16string m_shxPath;
     int32_t m_shapeType = shpNull;
+    int32_t m_headerType = shpNull;
     SBox m_bounds;
     SRange m_zRange;
     SRange m_mRange;

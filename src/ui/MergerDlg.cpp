@@ -573,6 +573,8 @@ void CMergerDlg::OnMerge() {
         QString message = LoadResourceString(103).arg(path);
         if (m_options.skipBadRecords)
             message.append(u'\n').append(SkippedRecordsText(merge.SkippedRecords()));
+        for (const std::u16string& warning : merge.MergeWarnings())
+            message.append(u'\n').append(QString::fromStdU16String(warning));
         progress.DestroyWindow();
         ReportSuccess(message, MergeSummaryText(list->GetCount(), merge.RecordsWritten(), path), path);
     } catch (const CException& error) {

@@ -699,6 +699,11 @@ TEST_F(MergeTool, SkipBadRecordsLeavesOutOnlyTheBadOnes) {
         std::ofstream(path, std::ios::binary) << shp;
     };
     const std::string a = Layer("a", 0), first = Layer("first", 1), broken = Layer("broken", 2);
+    // Point records under a header that says polygon.
+    const std::string mixed = layer("mixed", "POINT", 2, "UTF-8", point);
+    const std::string poly = layer("poly", "POLYGON", 2, "UTF-8", [](int i) {
+        return "POLYGON ((0 0,1 0,1 " + std::to_string(i + 1) + ",0 0))";
+    });
     const std::string p1252 = layer("p1252", "POINT", 5000, "CP1252", point);
     dir.Write("p1252.cpg", "1252");
     const std::string putf8 = layer("putf8", "POINT", 5000, "UTF-8", point, {0, 4999});
@@ -729,11 +734,17 @@ TEST_F(MergeTool, SkipBadRecordsLeavesOutOnlyTheBadOnes) {
          {p1252, putf8},
          {{putf8, 1}, {putf8, 5000}}},
         {"a record larger than the write buffer", {small, huge}, {{huge, 1}}},
+        {"records of another type than their file's header", {poly, mixed}, {{mixed, 1}, {mixed, 2}}},
     };
     // What OGR reads from the inputs before any damage.
     std::map<std::string, nlohmann::json> dumps;
-    for (const std::string& input : {a, first, broken, p1252, putf8, small, huge})
+    for (const std::string& input : {a, first, broken, p1252, putf8, small, huge, mixed, poly})
         dumps[input] = OgrDump(input);
+    for (const char* ext : {".shp", ".shx"}) {
+        std::string bytes = CTempDir::Read(dir.Path(std::string("mixed") + ext));
+        bytes[32] = 5;
+        std::ofstream(dir.Path(std::string("mixed") + ext), std::ios::binary) << bytes;
+    }
     damage(first, 1);
     damage(broken, 2);
 
@@ -788,6 +799,7 @@ TEST_F(MergeTool, SkipBadRecordsLeavesOutOnlyTheBadOnes) {
         // The three files agree on their length and count, read as bytes, and the records follow each other
         // without a gap.
         const std::string shp = CTempDir::Read(out), shx = CTempDir::Read(dir.Path("out.shx"));
+        EXPECT_EQ(shp[32], CTempDir::Read(c.inputs[0])[32]); // the inputs' type, not the last record's
         EXPECT_EQ(BigEndian32(shp, 24) * 2ull, shp.size());
         ASSERT_EQ(shx.size(), 100 + 8 * expected.size());
         uint64_t next = 50;

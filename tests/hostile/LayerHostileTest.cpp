@@ -93,6 +93,9 @@ std::vector<SCase> ShpCases() {
              [start](SLayerBytes& l) { SLayerBytes::PutLittle(l.shp, l.Offset(kDamaged) + 52, start); },
              EFails::append});
     }
+    cases.push_back({"shp record of another shape type than the header's",
+                     [](SLayerBytes& l) { SLayerBytes::PutLittle(l.shp, l.Offset(kDamaged) + 8, 3); },
+                     EFails::append});
     cases.push_back({"shp header of another shape type",
                      [](SLayerBytes& l) { SLayerBytes::PutLittle(l.shp, 32, 3); }, EFails::shapeType, false});
     return cases;

@@ -142,6 +142,37 @@ TEST_F(ShpMergeTest, MessagesNameTheFileThatFailed) {
     EXPECT_EQ(check({a, a, a}), u"");
 }
 
+// The check compares each column's type, width and decimals by position, and never its name: a row per
+// property, each changing one column of the second input.
+TEST_F(ShpMergeTest, TheCheckComparesEveryColumnPropertyButTheName) {
+    const std::string a = Layer("a", {"x"});
+    const struct {
+        const char* what;
+        std::size_t column;
+        SOgrField field;
+        const char* difference; // empty: the check passes
+    } rows[] = {
+        {"name", 1, {"PEOPLE", 'N', 10, 0}, ""},
+        {"type", 1, {"POP", 'C', 10, 0}, "column 2: POP integer(10) in "},
+        {"width", 1, {"POP", 'N', 11, 0}, "column 2: POP integer(10) in "},
+        {"decimals", 2, {"AREA", 'F', 12, 4}, "column 3: AREA real(12.3) in "},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::vector<SOgrField> fields = kFields;
+        fields[row.column] = row.field;
+        const std::string b = Layer(std::string("b_") + row.what, {"y"}, fields);
+        CShpMerge engine;
+        const std::string failure = ToUtf8(FailureOf([&] { Add(engine, {a, b}).Check(nullptr); }));
+        if (*row.difference == '\0')
+            EXPECT_EQ(failure, "");
+        else
+            EXPECT_NE(failure.find(std::string("Different column definitions..\n") + row.difference),
+                      std::string::npos)
+                << failure;
+    }
+}
+
 TEST_F(ShpMergeTest, ValuesLandByPositionWhateverTheFieldNames) {
     const std::string a = Layer("a", {"alpha", "beta"});
     const std::string b =
@@ -686,6 +717,15 @@ TEST(ShpMergeTexts, TextsAndNumbersAreKeptOrTheMergeFails) {
             continue;
         }
         ASSERT_EQ(failure, "");
+        // Bytes of a table without code page that are not ASCII, into an output with one, are said once.
+        const bool undeclared = !c.firstCpg.empty() && c.cpg.empty() &&
+                                std::any_of(c.name.begin(), c.name.end(), [](char b) { return b & 0x80; });
+        ASSERT_EQ(engine.MergeWarnings().size(), undeclared ? 1u : 0u);
+        if (undeclared) {
+            EXPECT_EQ(ToUtf8(engine.MergeWarnings()[0])
+                          .find(dir.Path("b.shp") + ": its table declares no code page"),
+                      0u);
+        }
         const std::string dbf = CTempDir::Read(dir.Path("out.dbf"));
         const std::size_t second = 32 * 3 + 1 + 31 + 1;
         EXPECT_EQ(dbf.substr(second, 20), c.stored + std::string(20 - c.stored.size(), ' '));
