@@ -4,10 +4,6 @@
 # Without the packages it is skipped (exit 77), except in CI (CI set), where it fails.
 set -uo pipefail
 
-if [ $# -ne 2 ]; then
-  echo "usage: $0 FENNICK_MERGE CORPUS_DIR" >&2
-  exit 2
-fi
 merge=$1
 corpus=$2
 here=$(cd "$(dirname "$0")" && pwd)
