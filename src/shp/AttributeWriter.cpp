@@ -373,8 +373,8 @@ void CAttributeWriter::MapByLayout(IFieldDesc& desc) {
 }
 
 CAttributeWriter::EStoredForm CAttributeWriter::StoredFormOf(const SFieldMap& field, char storedType) {
-    // Integers are written from any stored text, the others only from a plain one: printed numbers with the
-    // output's decimals, texts that pass through as their bytes.
+    // How a stored text that is not the output field's own is written again: numbers by their value (whole
+    // ones by their digits), dates and texts from their text.
     if ((field.type == FIELD_INTEGER || field.type == kIntegerAsReal) && storedType == 'N')
         return EStoredForm::integer;
     if (field.type == FIELD_REAL && (storedType == 'N' || storedType == 'F') && field.decimals > 0)
