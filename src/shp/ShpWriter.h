@@ -47,7 +47,8 @@ public:
 
     // Creates (or truncates) the .shp and .shx named after path's folder and base name, whatever its
     // extension. Raises when either cannot be created; what was created is then deleted.
-    void Create(const std::u16string& path);
+    // With writeBehind, both files are written out to the disk every few MB as they are written.
+    void Create(const std::u16string& path, bool writeBehind = false);
 
     void WritePoint(double x, double y);
     void WriteMultiPoint(const CGeoPoint* points, int count);
@@ -105,7 +106,7 @@ private:
     // A sequentially written file with one reusable buffer; bytes already written can still be patched.
     class COutput {
     public:
-        void Open(const std::u16string& path, std::size_t capacity);
+        void Open(const std::u16string& path, std::size_t capacity, bool writeBehind);
         // File offset of the next byte appended.
         uint64_t Position() const { return m_flushed + m_used; }
         // n contiguous bytes at the end of the buffer (n must not exceed the capacity).
