@@ -470,6 +470,19 @@ int CShpMerge::Evaluate(IShapeAttr* attributes, int* result) {
     return 1;
 }
 
+std::u16string CShpMerge::InputReplacedBy(const std::u16string& outputPath) const {
+    const std::u16string mainPath = COutputFiles::MainFilePath(outputPath);
+    const std::u16string input = mainPath.empty() ? mainPath : COutputFiles::ReplacedInput(mainPath, m_files);
+    if (input.empty())
+        return {};
+    std::u16string text = u"The output ";
+    text.append(mainPath)
+        .append(u" would replace the input ")
+        .append(input)
+        .append(u"; choose another name.");
+    return text;
+}
+
 void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress) {
     m_recordsWritten = 0;
     if (!m_validated) {
@@ -477,6 +490,8 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
             progress->Step();
         Check(nullptr);
     }
+    if (const std::u16string why = InputReplacedBy(outputPath); !why.empty())
+        ThrowGenericError(u"Can't create shapefile.", outputPath, why);
     std::u16string reason;
     CRef<IGeoDS> first = OpenLayer(m_files[0], &reason);
     if (!first)
@@ -513,6 +528,7 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
     CShpFile output;
     output.SetCodePage(OutputCodePage(first.Get()));
     output.SetOverwrite(m_overwrite);
+    output.SetSync(m_sync);
     output.SetShapeVariant(m_variant);
     if (m_fieldPlan)
         output.SetFieldLayout(m_fieldPlan->layout.fields);
@@ -590,6 +606,11 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
     if (!CloseOutput(output))
         ThrowGenericError(u"Can't create shapefile.", outputPath, output.GetLastError());
     m_recordsWritten = output.GetRecordCount();
+    if (!m_filterField.empty() && m_recordsWritten == 0) {
+        std::u16string line = u"no record of the inputs matched ";
+        line.append(m_filterField).append(u"=").append(m_filterValuesText);
+        m_warnings.push_back(std::move(line));
+    }
 }
 
 } // namespace fennick

@@ -52,6 +52,11 @@ public:
     // Whether an existing output is replaced (its whole file set); when not, any existing member of the set
     // fails the merge. The check is made under the output's lock, so two merges never mix their files.
     bool m_overwrite = true;
+    // Whether the new files are written out to the disk before they take their names (CShpFile::SetSync).
+    bool m_sync = true;
+    // Empty when the output may be written, else why not: a member of its set is, or would replace, one of
+    // the inputs' files (COutputFiles::ReplacedInput). Merge refuses such an output with this text as well.
+    std::u16string InputReplacedBy(const std::u16string& outputPath) const;
 
     // Options beyond the positional merge; each is off by default, which keeps the merge as described above.
     // Fields are matched by name, letter case ignored, instead of by position: the output has the first
@@ -67,7 +72,8 @@ public:
     std::function<void(const std::u16string& path, int64_t record, const std::u16string& reason)> m_onSkipped;
 
     // What the last Check found worth saying without failing: one line per input whose coordinate system
-    // differs from the first input's, naming both systems.
+    // differs from the first input's, naming both systems; after a Merge whose filter kept no record, a line
+    // saying so.
     const std::vector<std::u16string>& Warnings() const { return m_warnings; }
     // Records left out by the last Merge (m_skipBadRecords).
     int64_t SkippedRecords() const { return m_skippedRecords; }

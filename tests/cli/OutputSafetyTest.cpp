@@ -59,6 +59,7 @@ protected:
 TEST_F(OutputSafety, OneOutputNameAndItsWholeSetAreChecked) {
     const std::string north = Layer("north.shp", 3);
     const std::string centre = Layer("centre.shp", 3, 10);
+    Layer("old.shp", 1);
     dir.Write("report.dbf", "an unrelated table");
     fs::create_directory(dir.Path("o"));
     fs::create_symlink(dir.Path("nowhere"), dir.Path("dangling.shp"));
@@ -69,9 +70,9 @@ TEST_F(OutputSafety, OneOutputNameAndItsWholeSetAreChecked) {
         std::string stderrStart;
     };
     const std::vector<SCase> cases = {
-        {"north", 1, dir.Path("north.shp") + " already exists"},
-        {"north.SHP", 1, dir.Path("north.shp") + " already exists"},
-        {"north.txt", 1, dir.Path("north.shp") + " already exists"},
+        {"old", 1, dir.Path("old.shp") + " already exists"},
+        {"old.SHP", 1, dir.Path("old.shp") + " already exists"},
+        {"old.txt", 1, dir.Path("old.shp") + " already exists"},
         {"report.shp", 1, dir.Path("report.dbf") + " already exists"},
         {"dangling", 1, dir.Path("dangling.shp") + " already exists"},
         {"o/", 2, "fennick-merge: '" + dir.Path("o/") + "' names no file"},
@@ -130,44 +131,177 @@ TEST_F(OutputSafety, ASecondMergeToTheSameOutputIsRefused) {
     EXPECT_TRUE(Hidden().empty());
 }
 
-// Killed at every step of the commit over an older output, the process leaves the old set whole, or a state
-// the next merge to the output completes; either way no temporary survives that next merge.
+// The output is never one of the inputs, whatever name leads to it and with or without --overwrite.
+TEST_F(OutputSafety, TheOutputIsNeverAnInput) {
+    const std::string a = Layer("a.shp", 3);
+    const std::string b = Layer("b.shp", 3, 10);
+    fs::create_directory(dir.Path("sub"));
+    fs::create_symlink(a, dir.Path("link.shp"));
+    fs::create_hard_link(dir.Path("b.dbf"), dir.Path("twin.dbf"));
+    const auto before = Snapshot(dir.Path());
+    struct SCase {
+        std::string output, shown, replaced;
+        bool overwrite;
+    };
+    const std::string up = "sub/../../" + fs::path(dir.Path()).filename().string();
+    const std::vector<SCase> cases = {
+        {"A.SHP", "A.SHP", a, true},
+        {"./a.shp", "./a.shp", a, true},
+        {"a", "a.shp", a, false},
+        {"a.txt", "a.shp", a, true},
+        {"sub/../a.shp", "sub/../a.shp", a, true},
+        {up + "/B.shp", up + "/B.shp", b, true},
+        {"link.shp", "link.shp", a, true},
+        {"twin.shp", "twin.shp", b, true},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.output);
+        std::vector<std::string> args{"--where", "NAME=feature 1", "-o", dir.Path(c.output), a, b};
+        if (c.overwrite)
+            args.insert(args.begin(), "--overwrite");
+        const auto r = Merge(args);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_EQ(r.err, "The output " + dir.Path(c.shown) + " would replace the input " + c.replaced +
+                             "; choose another name.\n");
+        EXPECT_EQ(Snapshot(dir.Path()), before);
+    }
+}
+
+// One lock per output whatever the letter case of its name: a merge to O.SHP waits for none to o.shp.
+TEST_F(OutputSafety, TheLockIgnoresLetterCase) {
+    const std::string a = Layer("a.shp", 3);
+    const std::string b = Layer("b.shp", 3, 10);
+    const int fd = ::open(dir.Path(".o.lock").c_str(), O_RDWR | O_CREAT, 0644);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    const auto r = Merge({"-o", dir.Path("O.SHP"), a, b});
+    ::close(fd);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Another merge is writing " + dir.Path("O.SHP")), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir.Path("O.SHP")));
+}
+
+// A file that appears in the output's set while the merge writes fails the merge and is left as it is; the
+// files already placed are taken back, and an old set under --overwrite stays the old set.
+TEST_F(OutputSafety, AFileThatAppearsMeanwhileIsNeverReplaced) {
+    const std::string a = Layer("a.shp", 3);
+    const std::string b = Layer("b.shp", 3, 10);
+    struct SCase {
+        bool overwrite;
+        std::string appear; // FENNICK_COMMIT_APPEAR: step:name
+    };
+    // Steps: 1 before the commit, 2.. before each rename (new names first: .shx, .dbf, .cpg), 5 before the
+    // old members are removed, 6 before the .shp.
+    const std::vector<SCase> cases = {{false, "1:o.shp"}, {false, "1:o.qix"}, {false, "3:o.dbf"},
+                                      {false, "5:O.SHP"}, {true, "1:o.qix"},  {true, "2:o.cpg"},
+                                      {true, "3:o.prj"}};
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.appear);
+        for (const auto& entry : fs::directory_iterator(dir.Path()))
+            if (entry.path().filename().string()[0] == 'o' || entry.path().filename().string()[0] == 'O')
+                fs::remove(entry.path());
+        if (c.overwrite) {
+            ASSERT_EQ(Merge({"-o", dir.Path("o.shp"), b, b}).exitCode, 0);
+            fs::remove(dir.Path("o.cpg"));
+        }
+        const auto before = Snapshot(dir.Path());
+        const std::string name = c.appear.substr(2);
+        const auto r =
+            RunProcess("/usr/bin/env", {"FENNICK_COMMIT_APPEAR=" + c.appear, ToolPath("fennick-merge"),
+                                        c.overwrite ? "--overwrite" : "-q", "-o", dir.Path("o.shp"), a, b});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_NE(r.err.find(dir.Path(name) + " appeared while the merge was writing"), std::string::npos)
+            << r.err;
+        auto after = Snapshot(dir.Path());
+        EXPECT_EQ(after[name], "appeared");
+        after.erase(name);
+        EXPECT_EQ(after, before);
+    }
+}
+
+// Killed at every step of the commit, to a new output or over an older one, the process never leaves a new
+// .shp without its .shx and .dbf; fennick-info says a commit is pending, and the next merge to the output,
+// without --overwrite, finishes that commit (or removes the temporaries) before its own check.
 TEST_F(OutputSafety, ACrashAtAnyStepOfTheCommitIsRepairedByTheNextMerge) {
     const std::string a = Layer("a.shp", 3);
     const std::string b = Layer("b.shp", 3, 10);
     const std::string c = Layer("c.shp", 4, 20);
-    // Passes the check, fails on its second record: a merge that gets as far as the output and then stops.
-    const std::string broken = Layer("broken.shp", 3, 30);
-    std::string shp = CTempDir::Read(broken);
-    shp.replace(100 + 136 + 8 + 4 + 32, 4, std::string("\x40\x00\x00\x00", 4)); // 64 parts in 5 points
-    dir.Write("broken.shp", shp);
     const std::string out = dir.Path("out.shp");
-    for (int step = 1; step <= 7; ++step) {
-        SCOPED_TRACE(step);
-        for (const char* ext : {"shp", "shx", "dbf", "cpg", "prj", "qix"})
-            fs::remove(dir.Path(std::string("out.") + ext));
-        ASSERT_EQ(Merge({"-o", out, a, b}).exitCode, 0);
-        dir.Write("out.qix", "old index");
-        const auto old = Snapshot(dir.Path());
-        const auto killed = Merge({"--overwrite", "-o", out, a, c}, std::to_string(step));
-        EXPECT_EQ(killed.signal, SIGKILL);
-        if (step == 1) {
-            // Before the journal: the old set stands as it was, beside the dead process's temporaries.
+    for (const bool overOld : {false, true})
+        for (int step = 1; step <= 7; ++step) {
+            SCOPED_TRACE(std::to_string(step) + (overOld ? " over an old set" : ""));
+            for (const char* ext : {"shp", "shx", "dbf", "cpg", "prj", "qix"})
+                fs::remove(dir.Path(std::string("out.") + ext));
+            if (overOld) {
+                ASSERT_EQ(Merge({"-o", out, a, b}).exitCode, 0);
+                dir.Write("out.qix", "old index");
+            }
+            const auto old = Snapshot(dir.Path());
+            const auto killed =
+                Merge({overOld ? "--overwrite" : "-q", "-o", out, a, c}, std::to_string(step));
+            EXPECT_EQ(killed.signal, SIGKILL);
             auto now = Snapshot(dir.Path());
             for (auto it = now.begin(); it != now.end();)
                 it = it->first[0] == '.' ? now.erase(it) : std::next(it);
-            EXPECT_TRUE(now == old) << "the old set changed";
+            // Before the journal the old set stands as it was; a new .shp never shows without its companions.
+            EXPECT_TRUE(step > 1 || now == old) << "the set changed";
+            EXPECT_TRUE(overOld || !fs::exists(out) ||
+                        (fs::exists(dir.Path("out.shx")) && fs::exists(dir.Path("out.dbf"))));
+            const auto info = RunProcess(ToolPath("fennick-info"), {out});
+            EXPECT_EQ(info.err.find("the next merge to this output finishes or undoes it") !=
+                          std::string::npos,
+                      step > 1)
+                << info.err;
+
+            const auto next = Merge({"-o", out, a, b});
+            EXPECT_TRUE(Hidden().empty()) << Hidden().front();
+            if (step == 1 && !overOld) {
+                EXPECT_EQ(next.exitCode, 0) << next.err;
+                EXPECT_EQ(OgrDump(out)["count"], 6);
+                continue;
+            }
+            EXPECT_EQ(next.exitCode, 1);
+            EXPECT_NE(next.err.find("already exists"), std::string::npos) << next.err;
+            EXPECT_EQ(OgrDump(out)["count"], step == 1 ? 6 : 7);
+            EXPECT_EQ(fs::exists(dir.Path("out.qix")), step == 1);
         }
-        // The next merge to the output finishes the commit (or removes the temporaries) before its own
-        // work; this one fails on its input, so what stands afterwards is the repaired state.
-        const auto next = Merge({"--overwrite", "-o", out, a, broken});
-        EXPECT_EQ(next.exitCode, 1) << next.err;
-        EXPECT_NE(next.err.find("Record 2 of"), std::string::npos) << next.err;
-        EXPECT_TRUE(Hidden().empty()) << Hidden().front();
-        const int count = OgrDump(out)["count"];
-        EXPECT_EQ(count, step == 1 ? 6 : 7);
-        EXPECT_EQ(fs::exists(dir.Path("out.qix")), step == 1);
+}
+
+// The smaller holes: members that are folders, names too long for the temporaries, oversized companions,
+// usage errors, and a filter that keeps nothing.
+TEST_F(OutputSafety, SmallHolesAreRefusedUpFront) {
+    const std::string a = Layer("a.shp", 3);
+    const std::string b = Layer("b.shp", 3, 10);
+    fs::create_directory(dir.Path("held.dbf"));
+    dir.Write("held.dbf/inside", "kept");
+    const std::string big = Layer("big.shp", 2, 30);
+    fs::resize_file(dir.Write("big.prj", "GEOGCS[]"), 3 << 20);
+    const std::string longName = dir.Path(std::string(221, 'x') + ".shp");
+    struct SCase {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string errPart;
+    };
+    const std::vector<SCase> cases = {
+        {{"--overwrite", "-o", dir.Path("held.shp"), a, b}, 1, dir.Path("held.dbf") + " is a folder"},
+        {{"-o", longName, a, b}, 1, "is 221 bytes long; at most 220 bytes fit"},
+        {{"-o", dir.Path("p.shp"), big, b}, 1, "it is larger than 1 MB"},
+        {{"-o", dir.Path("p.shp"), a}, 2, "two or more input layers are needed"},
+        {{"--where", "NAME=", "-o", dir.Path("p.shp"), a, b}, 2, "--where needs FIELD=VALUES"},
+        {{"-o", dir.Path("p.shp"), "--output", dir.Path("q.shp"), a, b}, 2, "option '--output' given twice"},
+        {{"--where=NAME=x", "--where", "NAME=y", "-o", dir.Path("p.shp"), a, b}, 2, "'--where' given twice"},
+        {{"-q", "--where", "NAME=nothing", "-o", dir.Path("n.shp"), a, b},
+         0,
+         "warning: no record of the inputs matched NAME=nothing"},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.errPart);
+        const auto r = Merge(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+        EXPECT_NE(r.err.find(c.errPart), std::string::npos) << r.err;
+        EXPECT_FALSE(fs::exists(dir.Path("p.shp")));
+        EXPECT_TRUE(Hidden().empty());
     }
+    EXPECT_EQ(CTempDir::Read(dir.Path("held.dbf/inside")), "kept");
 }
 
 // A pipe, a device or a folder among an input's files is refused at once, never waited on.
