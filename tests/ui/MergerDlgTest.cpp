@@ -825,35 +825,23 @@ private slots:
 
     // An output that would replace an input is refused with a warning before any question or any file.
     void anOutputThatIsAnInputIsRefused_data() {
-        QTest::addColumn<QString>("answer");
-        QTest::addColumn<QString>("shown");
-        QTest::addColumn<QString>("input");
-        QTest::newRow("same name") << "a.shp"
-                                   << "a.shp"
-                                   << "a.shp";
-        QTest::newRow("other letter case") << "A.SHP"
-                                           << "A.SHP"
-                                           << "a.shp";
-        QTest::newRow("other extension") << "b.txt"
-                                         << "b.shp"
-                                         << "b.shp";
-        QTest::newRow("through a folder") << "sub/../b.shp"
-                                          << "sub/../b.shp"
-                                          << "b.shp";
+        QTest::addColumn<QStringList>("names"); // the save dialog's answer, the output shown, the input
+        QTest::newRow("same name") << QStringList{"a.shp", "a.shp", "a.shp"};
+        QTest::newRow("other letter case") << QStringList{"A.SHP", "A.SHP", "a.shp"};
+        QTest::newRow("other extension") << QStringList{"b.txt", "b.shp", "b.shp"};
+        QTest::newRow("through a folder") << QStringList{"sub/../b.shp", "sub/../b.shp", "b.shp"};
     }
     void anOutputThatIsAnInputIsRefused() {
-        QFETCH(QString, answer);
-        QFETCH(QString, shown);
-        QFETCH(QString, input);
+        QFETCH(QStringList, names);
         Add({QStringLiteral("a.shp"), QStringLiteral("b.shp")});
         const QStringList before = QDir(m_data).entryList(QDir::Files | QDir::Hidden);
-        m_dlg->saveAnswer = Data(answer);
+        m_dlg->saveAnswer = Data(names[0]);
         m_dlg->replaceAnswer = true;
         ClickButton("IDC_MERGE");
         QCOMPARE(m_dlg->messages.size(), 1);
         QCOMPARE(m_dlg->messages[0].text,
                  QStringLiteral("The output %1 would replace the input %2; choose another name.")
-                     .arg(Data(shown), Data(input)));
+                     .arg(Data(names[1]), Data(names[2])));
         QCOMPARE(int(m_dlg->messages[0].icon), int(QMessageBox::Warning));
         QVERIFY(m_dlg->replaceQuestions.isEmpty());
         QCOMPARE(QDir(m_data).entryList(QDir::Files | QDir::Hidden), before);
