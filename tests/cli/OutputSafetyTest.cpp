@@ -150,7 +150,6 @@ TEST_F(OutputSafety, TheOutputIsNeverAnInput) {
         {"./a.shp", "./a.shp", a, true},
         {"a", "a.shp", a, false},
         {"a.txt", "a.shp", a, true},
-        {"sub/../a.shp", "sub/../a.shp", a, true},
         {up + "/B.shp", up + "/B.shp", b, true},
         {"link.shp", "link.shp", a, true},
         {"twin.shp", "twin.shp", b, true}};
@@ -183,17 +182,15 @@ TEST_F(OutputSafety, AFileThatAppearsMeanwhileIsNeverReplaced) {
             ASSERT_EQ(Merge({"-o", dir.Path("o.shp"), b, b}).exitCode, 0);
             fs::remove(dir.Path("o.cpg"));
         }
-        const auto before = Snapshot(dir.Path());
+        auto expected = Snapshot(dir.Path());
         const std::string name = appear.substr(2);
+        expected[name] = "appeared";
         const auto r = Merge({overwrite ? "--overwrite" : "-q", "-o", dir.Path("o.shp"), a, b},
                              "FENNICK_COMMIT_APPEAR=" + appear);
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_NE(r.err.find(dir.Path(name) + " appeared while the merge was writing"), std::string::npos)
             << r.err;
-        auto after = Snapshot(dir.Path());
-        EXPECT_EQ(after[name], "appeared");
-        after.erase(name);
-        EXPECT_EQ(after, before);
+        EXPECT_EQ(Snapshot(dir.Path()), expected);
     }
 }
 
@@ -219,8 +216,7 @@ TEST_F(OutputSafety, ACrashAtAnyStepOfTheCommitIsRepairedByTheNextMerge) {
                                       "FENNICK_COMMIT_CRASH=" + std::to_string(step));
             EXPECT_EQ(killed.signal, SIGKILL);
             auto now = Snapshot(dir.Path());
-            for (auto it = now.begin(); it != now.end();)
-                it = it->first[0] == '.' ? now.erase(it) : std::next(it);
+            std::erase_if(now, [](const auto& entry) { return entry.first[0] == '.'; });
             // Before the journal the old set stands as it was; a new .shp never shows without its companions.
             EXPECT_TRUE(step > 1 || now == old) << "the set changed";
             EXPECT_TRUE(overOld || !fs::exists(out) ||
@@ -250,28 +246,22 @@ TEST_F(OutputSafety, SmallHolesAreRefusedUpFront) {
     const std::string big = Layer("big.shp", 2, 30);
     fs::resize_file(dir.Write("big.prj", "GEOGCS[]"), 3 << 20);
     const std::string longName = dir.Path(std::string(221, 'x') + ".shp");
-    struct SCase {
-        std::vector<std::string> args;
-        int exitCode;
-        std::string errPart;
+    // The exit status, a part of stderr, the arguments.
+    const std::vector<std::tuple<int, std::string, std::vector<std::string>>> cases = {
+        {1, dir.Path("held.dbf") + " is a folder", {"--overwrite", "-o", dir.Path("held.shp"), a, b}},
+        {1, "is 221 bytes long; at most 220 bytes fit", {"-o", longName, a, b}},
+        {1, "it is larger than 1 MB", {"-o", dir.Path("p.shp"), big, b}},
+        {2, "two or more input layers are needed", {"-o", dir.Path("p.shp"), a}},
+        {2, "--where needs FIELD=VALUES", {"--where", "NAME=", "-o", dir.Path("p.shp"), a, b}},
+        {2, "option '--output' given twice", {"-o", dir.Path("p.shp"), "--output", dir.Path("q.shp"), a, b}},
+        {2, "'--where' given twice", {"--where=NAME=x", "--where", "NAME=y", "-o", dir.Path("p.shp"), a, b}},
+        {0, "no record of the inputs matched NAME=none", {"--where", "NAME=none", "-o", dir.Path("n"), a, b}},
     };
-    const std::vector<SCase> cases = {
-        {{"--overwrite", "-o", dir.Path("held.shp"), a, b}, 1, dir.Path("held.dbf") + " is a folder"},
-        {{"-o", longName, a, b}, 1, "is 221 bytes long; at most 220 bytes fit"},
-        {{"-o", dir.Path("p.shp"), big, b}, 1, "it is larger than 1 MB"},
-        {{"-o", dir.Path("p.shp"), a}, 2, "two or more input layers are needed"},
-        {{"--where", "NAME=", "-o", dir.Path("p.shp"), a, b}, 2, "--where needs FIELD=VALUES"},
-        {{"-o", dir.Path("p.shp"), "--output", dir.Path("q.shp"), a, b}, 2, "option '--output' given twice"},
-        {{"--where=NAME=x", "--where", "NAME=y", "-o", dir.Path("p.shp"), a, b}, 2, "'--where' given twice"},
-        {{"-q", "--where", "NAME=nothing", "-o", dir.Path("n.shp"), a, b},
-         0,
-         "warning: no record of the inputs matched NAME=nothing"},
-    };
-    for (const SCase& c : cases) {
-        SCOPED_TRACE(c.errPart);
-        const auto r = Merge(c.args);
-        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
-        EXPECT_NE(r.err.find(c.errPart), std::string::npos) << r.err;
+    for (const auto& [exitCode, errPart, args] : cases) {
+        SCOPED_TRACE(errPart);
+        const auto r = Merge(args);
+        EXPECT_EQ(r.exitCode, exitCode) << r.err;
+        EXPECT_NE(r.err.find(errPart), std::string::npos) << r.err;
         EXPECT_FALSE(fs::exists(dir.Path("p.shp")));
         EXPECT_TRUE(Hidden().empty());
     }
