@@ -10,6 +10,8 @@
 #include "merge/OpenGeoDS.h"
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
+#include "platform/TextCase.h"
+#include "shp/OutputFiles.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -196,6 +198,13 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    // A merge killed inside its commit may have left this layer half replaced.
+    if (const std::u16string mainPath = COutputFiles::MainFilePath(FromUtf8(layer));
+        !mainPath.empty() && EqualIgnoringAsciiCase(mainPath, FromUtf8(layer)))
+        if (const std::u16string journal = COutputFiles::PendingJournal(mainPath); !journal.empty())
+            PrintText(stderr, u"fennick-info: " + mainPath +
+                                  u": a merge to it was stopped inside its commit (" + journal +
+                                  u" is pending); the next merge to this output finishes or undoes it.\n");
     CRef<IGeoDS> source = OpenLayer(layer);
     if (!source)
         return 1;

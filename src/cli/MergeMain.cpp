@@ -13,6 +13,7 @@
 #include "platform/FileSystem.h"
 #include "shp/OutputFiles.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -29,7 +30,8 @@ namespace {
 const char* const kUsage =
     "Usage: fennick-merge [--check] [--where FIELD=V1,V2,...] [--match-names] [--source-field NAME] "
     "[--reproject]\n"
-    "                     [--skip-bad-records] [--overwrite] [--quiet] -o OUTPUT INPUT INPUT [INPUT...]\n";
+    "                     [--skip-bad-records] [--overwrite] [--no-sync] [--quiet] -o OUTPUT INPUT INPUT "
+    "[INPUT...]\n";
 
 const char* const kHelp =
     "Merges two or more shapefiles or MapInfo TAB tables with the same shape type and column layout into "
@@ -57,6 +59,8 @@ const char* const kHelp =
     "                        stderr and their number follows the success text, e.g.\n"
     "                          fennick-merge --skip-bad-records -o all.shp a.shp b.shp\n"
     "      --overwrite       replace an existing OUTPUT\n"
+    "      --no-sync         do not wait for the new files to reach the disk before they take their names\n"
+    "                        (for scratch work: after a power loss they may be empty)\n"
     "  -q, --quiet           no progress bar\n"
     "  -h, --help            this text\n"
     "      --version         the version\n"
@@ -83,6 +87,7 @@ const char* const kHelp =
 struct SOptions {
     bool check = false;
     bool overwrite = false;
+    bool sync = true;
     bool quiet = false;
     bool reproject = false;
     bool haveWhere = false;
@@ -105,8 +110,17 @@ int UsageError(const std::string& why) {
 // error, all printed), else nothing.
 std::optional<int> ParseArguments(int argc, char** argv, SOptions& options) {
     bool endOfOptions = false;
+    std::vector<std::string> seen;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (!endOfOptions && arg.size() > 1 && arg[0] == '-' && arg != "--") {
+            // Given twice, an option would silently lose one of its values.
+            std::string name = arg.substr(0, arg.find('='));
+            name = name == "-o" ? "--output" : name == "-q" ? "--quiet" : name;
+            if (std::find(seen.begin(), seen.end(), name) != seen.end())
+                return UsageError("option '" + name + "' given twice");
+            seen.push_back(name);
+        }
         if (endOfOptions || arg.empty() || arg[0] != '-' || arg == "-") {
             options.inputs.push_back(arg);
         } else if (arg == "--") {
@@ -123,6 +137,8 @@ std::optional<int> ParseArguments(int argc, char** argv, SOptions& options) {
             options.skipBadRecords = true;
         } else if (arg == "--overwrite") {
             options.overwrite = true;
+        } else if (arg == "--no-sync") {
+            options.sync = false;
         } else if (arg == "--reproject") {
             options.reproject = true;
         } else if (arg == "-q" || arg == "--quiet") {
@@ -144,7 +160,7 @@ std::optional<int> ParseArguments(int argc, char** argv, SOptions& options) {
                 return UsageError("option '" + arg + "' needs a value");
             if (name == "--where") {
                 const auto eq = value.find('=');
-                if (eq == std::string::npos || eq == 0)
+                if (eq == std::string::npos || eq == 0 || eq + 1 == value.size())
                     return UsageError("--where needs FIELD=VALUES");
                 options.haveWhere = true;
                 options.whereField = value.substr(0, eq);
@@ -160,8 +176,9 @@ std::optional<int> ParseArguments(int argc, char** argv, SOptions& options) {
             return UsageError("unknown option '" + arg + "'");
         }
     }
-    if (options.inputs.empty())
-        return UsageError("no input layers given");
+    if (options.inputs.size() < 2)
+        return UsageError(options.inputs.empty() ? "no input layers given"
+                                                 : "two or more input layers are needed");
     if (!options.check && options.output.empty())
         return UsageError("no output given (-o OUTPUT)");
 
@@ -207,7 +224,17 @@ int main(int argc, char** argv) {
     if (!options.check && output.empty())
         return UsageError("'" + options.output +
                           "' names no file for the output (a folder, or no base name)");
-    if (!options.check && !options.overwrite) {
+    CShpMerge engine;
+    for (const std::string& input : options.inputs)
+        engine.AddFile(FromUtf8(input));
+    if (!options.check) {
+        if (const std::u16string why = engine.InputReplacedBy(output); !why.empty()) {
+            PrintText(stderr, why + u"\n");
+            return 2;
+        }
+    }
+    // A commit a killed merge left is finished first, under the lock; only then do the members count.
+    if (!options.check && !options.overwrite && !COutputFiles::HasLeftovers(output)) {
         // Any file of the output's set counts: replacing report.shp would take report.dbf along.
         const std::vector<std::u16string> existing = COutputFiles::ExistingSetMembers(output);
         if (!existing.empty()) {
@@ -216,13 +243,11 @@ int main(int argc, char** argv) {
         }
     }
 
-    CShpMerge engine;
     engine.m_overwrite = options.overwrite;
+    engine.m_sync = options.sync;
     engine.m_matchNames = options.matchNames;
     engine.m_sourceField = FromUtf8(options.sourceField);
     engine.m_reproject = options.reproject;
-    for (const std::string& input : options.inputs)
-        engine.AddFile(FromUtf8(input));
     if (options.haveWhere) {
         engine.m_filterField = FromUtf8(options.whereField);
         engine.m_filterValuesText = FromUtf8(options.whereValues);
@@ -250,10 +275,11 @@ int main(int argc, char** argv) {
             return FinishOutput();
         }
         CTerminalProgress meter(total, show);
+        const std::size_t checkWarnings = engine.Warnings().size();
         engine.Merge(output, &meter);
         meter.Finish();
-        for (const std::u16string& warning : engine.MergeWarnings())
-            PrintText(stderr, u"fennick-merge: warning: " + warning + u"\n");
+        for (std::size_t i = checkWarnings; i < engine.Warnings().size(); ++i)
+            PrintText(stderr, u"fennick-merge: warning: " + engine.Warnings()[i] + u"\n");
     } catch (const CException& e) {
         std::fflush(stdout);
         PrintFailure(stderr, e);

@@ -489,17 +489,31 @@ void CShpMerge::NoteUndeclaredText(const CShpFile& output, std::size_t index) {
     line += u": its table declares no code page; its texts are copied as stored into an output in code page ";
     line += Utf16Number(output.GetCodePage());
     line += u" (a .cpg file beside it can declare its code page).";
-    m_mergeWarnings.push_back(std::move(line));
+    m_warnings.push_back(std::move(line));
+}
+
+std::u16string CShpMerge::InputReplacedBy(const std::u16string& outputPath) const {
+    const std::u16string mainPath = COutputFiles::MainFilePath(outputPath);
+    const std::u16string input = mainPath.empty() ? mainPath : COutputFiles::ReplacedInput(mainPath, m_files);
+    if (input.empty())
+        return {};
+    std::u16string text = u"The output ";
+    text.append(mainPath)
+        .append(u" would replace the input ")
+        .append(input)
+        .append(u"; choose another name.");
+    return text;
 }
 
 void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress) {
     m_recordsWritten = 0;
-    m_mergeWarnings.clear();
     if (!m_validated) {
         if (progress != nullptr)
             progress->Step();
         Check(nullptr);
     }
+    if (const std::u16string why = InputReplacedBy(outputPath); !why.empty())
+        ThrowGenericError(u"Can't create shapefile.", outputPath, why);
     std::u16string reason;
     CRef<IGeoDS> first = OpenLayer(m_files[0], &reason);
     if (!first)
@@ -536,6 +550,7 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
     CShpFile output;
     output.SetCodePage(OutputCodePage(first.Get()));
     output.SetOverwrite(m_overwrite);
+    output.SetSync(m_sync);
     output.SetShapeVariant(m_variant);
     output.SetShapeType(first->GetShapeType());
     if (m_fieldPlan)
@@ -618,6 +633,11 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
     if (!CloseOutput(output))
         ThrowGenericError(u"Can't create shapefile.", outputPath, output.GetLastError());
     m_recordsWritten = output.GetRecordCount();
+    if (!m_filterField.empty() && m_recordsWritten == 0) {
+        std::u16string line = u"no record of the inputs matched ";
+        line.append(m_filterField).append(u"=").append(m_filterValuesText);
+        m_warnings.push_back(std::move(line));
+    }
 }
 
 } // namespace fennick

@@ -52,6 +52,11 @@ public:
     // Whether an existing output is replaced (its whole file set); when not, any existing member of the set
     // fails the merge. The check is made under the output's lock, so two merges never mix their files.
     bool m_overwrite = true;
+    // Whether the new files are written out to the disk before they take their names (CShpFile::SetSync).
+    bool m_sync = true;
+    // Empty when the output may be written, else why not: a member of its set is, or would replace, one of
+    // the inputs' files (COutputFiles::ReplacedInput). Merge refuses such an output with this text as well.
+    std::u16string InputReplacedBy(const std::u16string& outputPath) const;
 
     // Options beyond the positional merge; each is off by default, which keeps the merge as described above.
     // Fields are matched by name, letter case ignored, instead of by position: the output has the first
@@ -67,11 +72,10 @@ public:
     std::function<void(const std::u16string& path, int64_t record, const std::u16string& reason)> m_onSkipped;
 
     // What the last Check found worth saying without failing: one line per input whose coordinate system
-    // differs from the first input's, naming both systems.
+    // differs from the first input's, naming both systems; after a Merge, a line when its filter kept no
+    // record, and one per input whose table declares no code page and whose texts went as their bytes into
+    // an output that declares one.
     const std::vector<std::u16string>& Warnings() const { return m_warnings; }
-    // What the last Merge found worth saying: one line per input whose table declares no code page and
-    // whose texts went as their bytes into an output that declares one.
-    const std::vector<std::u16string>& MergeWarnings() const { return m_mergeWarnings; }
     // Records left out by the last Merge (m_skipBadRecords).
     int64_t SkippedRecords() const { return m_skippedRecords; }
     // Records written by the last Merge; 0 when it failed.
@@ -97,8 +101,7 @@ private:
     std::vector<std::u16string> m_filterValues;
     bool m_validated = false;
     std::vector<std::u16string> m_warnings;
-    std::vector<std::u16string> m_mergeWarnings;
-    // Notes in m_mergeWarnings when input index's texts passed undeclared into the output.
+    // Notes in m_warnings when input index's texts passed undeclared into the output.
     void NoteUndeclaredText(const CShpFile& output, std::size_t index);
     int64_t m_skippedRecords = 0;
     int64_t m_recordsWritten = 0;

@@ -27,6 +27,9 @@ public:
         osWriteThrough = 0x20000,
         osRandomAccess = 0x40000,
         osSequentialScan = 0x80000,
+        // Starts writing the data out to the disk every few MB as it is written, so that a final sync
+        // waits only for the tail.
+        osWriteBehind = 0x100000,
     };
     enum SeekPosition { begin = 0, current = 1, end = 2 };
 
@@ -66,6 +69,8 @@ private:
 
     int m_fd = -1;
     bool m_closeOnDelete = false;
+    bool m_writeBehind = false;
+    uint64_t m_unsubmitted = 0; // bytes written since the last write-out was started
     std::u16string m_path;
 };
 

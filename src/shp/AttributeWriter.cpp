@@ -152,9 +152,9 @@ CAttributeWriter::~CAttributeWriter() = default;
 
 // ---- the table and its fields ----
 
-void CAttributeWriter::Create(const std::u16string& path) {
+void CAttributeWriter::Create(const std::u16string& path, bool writeBehind) {
     CFileException error(CFileException::none, path);
-    m_dbf = CxBaseWriter::Create(path, &error);
+    m_dbf = CxBaseWriter::Create(path, &error, writeBehind);
     if (!m_dbf)
         throw error;
     m_asciiOutput = KeepsAscii(m_codePage);

@@ -60,7 +60,8 @@ public:
     // The code page names and texts are encoded with (rules of CShpFile::SetCodePage); set before Create.
     void SetCodePage(int codePage) { m_codePage = codePage; }
     // Creates the table file at path. Raises on failure.
-    void Create(const std::u16string& path);
+    // With writeBehind, written out to the disk every few MB as it is written.
+    void Create(const std::u16string& path, bool writeBehind = false);
     // Whether a field of this name is left out of the output ("shp_data", "shapedata", any case).
     static bool IsSkippedField(std::u16string_view name);
     // Bytes a field name takes at most; a longer name is cut on a character boundary.

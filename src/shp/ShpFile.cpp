@@ -80,11 +80,12 @@ void CShpFile::Create(const std::u16string& path, IRecset* templateSet) {
     if (templateSet == nullptr)
         ThrowInvalidArg();
     m_files.Begin(path, m_overwrite);
-    m_writer.Create(m_files.TempPath(u".shp"));
+    m_files.SetSync(m_sync);
+    m_writer.Create(m_files.TempPath(u".shp"), m_sync);
     m_files.Place(m_writer.GetShpPath(), u".shp");
     m_files.Place(m_writer.GetShxPath(), u".shx");
     const std::u16string dbfPath = m_files.TempPath(u".dbf");
-    m_attributes.Create(dbfPath);
+    m_attributes.Create(dbfPath, m_sync);
     m_files.Place(dbfPath, u".dbf");
 
     if (m_byLayout) {

@@ -93,6 +93,9 @@ public:
     // Whether an existing output may be replaced (the default). When not, CreateOutput fails if any file of
     // the output's set exists, checked under the output's lock. Set before CreateOutput.
     void SetOverwrite(bool overwrite) { m_overwrite = overwrite; }
+    // Whether the new files reach the disk before they take their names (the default; COutputFiles::SetSync).
+    // Set before CreateOutput.
+    void SetSync(bool sync) { m_sync = sync; }
 
     // Gives the output these fields instead of the template's (set before CreateOutput, which then needs no
     // template record). Each record set appended must then be preceded by SetSourceFields.
@@ -187,6 +190,7 @@ private:
     int m_variant = 0;
     int m_shapeType = SHAPE_NULL;
     bool m_overwrite = true;
+    bool m_sync = true;
     State m_state = State::empty;
     bool m_byLayout = false;
     std::vector<SOutputField> m_layout;

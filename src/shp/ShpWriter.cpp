@@ -68,9 +68,9 @@ void PutRecordHeader(uint8_t* out, int32_t record, int64_t contentBytes, int32_t
 
 // ---- COutput ----
 
-void CShpWriter::COutput::Open(const std::u16string& path, std::size_t capacity) {
+void CShpWriter::COutput::Open(const std::u16string& path, std::size_t capacity, bool writeBehind) {
     CFileException error(CFileException::none, path);
-    if (!m_file.Open(path, CSysFile::kCreateWrite, &error))
+    if (!m_file.Open(path, CSysFile::kCreateWrite | (writeBehind ? CFile::osWriteBehind : 0u), &error))
         throw error;
     if (m_capacity != capacity) {
         m_buffer = std::make_unique_for_overwrite<uint8_t[]>(capacity);
@@ -242,14 +242,14 @@ CShpWriter::~CShpWriter() {
     m_shx.Abort();
 }
 
-void CShpWriter::Create(const std::u16string& path) {
+void CShpWriter::Create(const std::u16string& path, bool writeBehind) {
     const std::u16string dir = GetDirectoryPart(path);
     const std::u16string base = GetFileBaseName(path);
     m_shpPath = JoinPath(dir, base, u".shp");
     m_shxPath = JoinPath(dir, base, u".shx");
     try {
-        m_shp.Open(m_shpPath, kShpBufferSize);
-        m_shx.Open(m_shxPath, kShxBufferSize);
+        m_shp.Open(m_shpPath, kShpBufferSize, writeBehind);
+        m_shx.Open(m_shxPath, kShxBufferSize, writeBehind);
         // Room for the headers, written at close.
         m_shp.PutZeros(kHeaderSize);
         m_shx.PutZeros(kHeaderSize);

@@ -47,7 +47,8 @@ public:
 
     // Creates (or truncates) the .shp and .shx named after path's folder and base name, whatever its
     // extension. Raises when either cannot be created; what was created is then deleted.
-    void Create(const std::u16string& path);
+    // With writeBehind, both files are written out to the disk every few MB as they are written.
+    void Create(const std::u16string& path, bool writeBehind = false);
 
     // The shape type the header states (a .shp shape type), whatever the records written; shpNull (the
     // default) takes the type of the last non-null record written, or a point when there is none.
@@ -109,7 +110,7 @@ private:
     // A sequentially written file with one reusable buffer; bytes already written can still be patched.
     class COutput {
     public:
-        void Open(const std::u16string& path, std::size_t capacity);
+        void Open(const std::u16string& path, std::size_t capacity, bool writeBehind);
         // File offset of the next byte appended.
         uint64_t Position() const { return m_flushed + m_used; }
         // n contiguous bytes at the end of the buffer (n must not exceed the capacity).

@@ -36,9 +36,13 @@ std::u16string CodePageText(int codePage) {
 
 } // namespace
 
-std::unique_ptr<CxBaseWriter> CxBaseWriter::Create(const std::u16string& path, CFileException* error) {
+std::unique_ptr<CxBaseWriter> CxBaseWriter::Create(const std::u16string& path, CFileException* error,
+                                                   bool writeBehind) {
     std::unique_ptr<CxBaseWriter> writer(new CxBaseWriter());
-    if (!writer->m_file.Open(path, CFile::modeCreate | CFile::modeReadWrite | CFile::shareExclusive, error))
+    if (!writer->m_file.Open(path,
+                             CFile::modeCreate | CFile::modeReadWrite | CFile::shareExclusive |
+                                 (writeBehind ? CFile::osWriteBehind : 0u),
+                             error))
         return nullptr;
     writer->m_open = true;
     writer->m_record.assign(1, ' ');

@@ -48,7 +48,10 @@ public:
     };
 
     // Creates (or truncates) the file. Null when it cannot be opened; error then tells why.
-    static std::unique_ptr<CxBaseWriter> Create(const std::u16string& path, CFileException* error = nullptr);
+    // With writeBehind, the data is written out to the disk every few MB as it is written
+    // (CFile::osWriteBehind).
+    static std::unique_ptr<CxBaseWriter> Create(const std::u16string& path, CFileException* error = nullptr,
+                                                bool writeBehind = false);
 
     // Finishes the table when Close was not called, ignoring errors.
     ~CxBaseWriter();

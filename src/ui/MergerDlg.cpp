@@ -468,8 +468,33 @@ void CMergerDlg::OnMaskChange() {
     m_tree->SetMask(m_ui->IDC_MASK->currentData().toString());
 }
 
+namespace {
+
+// The save dialog, refusing a name that would replace an input before it asks its own replace question.
+class COutputDialog : public QFileDialog {
+public:
+    COutputDialog(QWidget* parent, const QString& folder, std::function<QString(const QString&)> refuse)
+        : QFileDialog(parent, QString(), folder, QStringLiteral("Shapefile (*.shp)")),
+          m_refuse(std::move(refuse)) {}
+
+    void accept() override {
+        const QStringList files = selectedFiles();
+        if (m_refuse && !files.isEmpty())
+            if (const QString why = m_refuse(files.first()); !why.isEmpty()) {
+                QMessageBox::warning(this, ApplicationName(), why);
+                return;
+            }
+        QFileDialog::accept();
+    }
+
+private:
+    std::function<QString(const QString&)> m_refuse;
+};
+
+} // namespace
+
 QString CMergerDlg::AskSaveFileName(const QString& startFolder) {
-    QFileDialog dialog(this, QString(), startFolder, QStringLiteral("Shapefile (*.shp)"));
+    COutputDialog dialog(this, startFolder, m_refuseOutput);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(QStringLiteral("shp"));
@@ -480,10 +505,14 @@ QString CMergerDlg::AskSaveFileName(const QString& startFolder) {
     return dialog.selectedFiles().first();
 }
 
-bool CMergerDlg::ConfirmReplace(const QString& existing) {
-    QMessageBox box(QMessageBox::Warning, ApplicationName(),
-                    QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(existing),
-                    QMessageBox::Yes | QMessageBox::No, this);
+bool CMergerDlg::ConfirmReplace(const QStringList& existing) {
+    const QString text =
+        existing.size() == 1
+            ? QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(existing.first())
+            : QStringLiteral(
+                  "These files of the output's set already exist:\n%1\nDo you want to replace them?")
+                  .arg(existing.join(u'\n'));
+    QMessageBox box(QMessageBox::Warning, ApplicationName(), text, QMessageBox::Yes | QMessageBox::No, this);
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
@@ -544,21 +573,31 @@ void CMergerDlg::OnMerge() {
         // The save dialog opens in the output folder; when that cannot be entered, where the last one was.
         if (!m_outputDir.isEmpty())
             QDir::setCurrent(m_outputDir);
+        // An output that would replace an input is refused in the dialog, and again here, before anything
+        // is written or asked.
+        const auto refuse = [&merge](const QString& chosen) {
+            return QString::fromStdU16String(merge.InputReplacedBy(chosen.toStdU16String()));
+        };
+        m_refuseOutput = refuse;
         QString path = AskSaveFileName(QDir::currentPath());
+        m_refuseOutput = nullptr;
         if (path.isEmpty())
             return;
+        if (const QString why = refuse(path); !why.isEmpty()) {
+            ShowMessageBox(why, QMessageBox::Warning);
+            return;
+        }
         // The files written are <folder>/<base>.shp and its set; the save dialog asked about the .shp only,
-        // so any other member of the set that exists is asked about too.
+        // so the other members that exist are named in one question.
         path = QString::fromStdU16String(COutputFiles::MainFilePath(path.toStdU16String()));
         if (path.isEmpty())
             return;
-        for (const std::u16string& member : COutputFiles::ExistingSetMembers(path.toStdU16String())) {
-            if (QString::fromStdU16String(member) == path)
-                continue;
-            if (!ConfirmReplace(QString::fromStdU16String(member)))
-                return;
-            break; // one answer covers the whole set
-        }
+        QStringList others;
+        for (const std::u16string& member : COutputFiles::ExistingSetMembers(path.toStdU16String()))
+            if (QString::fromStdU16String(member) != path)
+                others << QString::fromStdU16String(member);
+        if (!others.isEmpty() && !ConfirmReplace(others))
+            return;
 
         progress.CreateModeless(this);
         // An engine that was not checked yet steps once for the check before the first file.
@@ -567,14 +606,16 @@ void CMergerDlg::OnMerge() {
         progress.SetBarStep(1);
         progress.SetBarPosition(0);
         progress.SetFiles(ListedFiles(), leadingSteps);
+        const std::size_t checkWarnings = merge.Warnings().size();
         merge.Merge(path.toStdU16String(), &progress);
         // Only a folder a merge succeeded in is worth opening the next save dialog in.
         m_outputDir = DirectoryPart(path);
         QString message = LoadResourceString(103).arg(path);
         if (m_options.skipBadRecords)
             message.append(u'\n').append(SkippedRecordsText(merge.SkippedRecords()));
-        for (const std::u16string& warning : merge.MergeWarnings())
-            message.append(u'\n').append(QString::fromStdU16String(warning));
+        // What the merge itself found worth saying (the check's warnings were confirmed before).
+        for (std::size_t i = checkWarnings; i < merge.Warnings().size(); ++i)
+            message.append(u'\n').append(QString::fromStdU16String(merge.Warnings()[i]));
         progress.DestroyWindow();
         ReportSuccess(message, MergeSummaryText(list->GetCount(), merge.RecordsWritten(), path), path);
     } catch (const CException& error) {

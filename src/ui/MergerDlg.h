@@ -29,6 +29,8 @@
 
 #include "ui/MergeOptions.h"
 
+#include <functional>
+
 #include <QDialog>
 #include <QMessageBox>
 #include <QUrl>
@@ -63,6 +65,9 @@ public:
     QString m_sourceDir;
     QString m_outputDir;
     SMergeOptions m_options;
+    // While the save dialog of a merge is open: why a chosen output cannot be written (it would replace an
+    // input), empty when it can.
+    std::function<QString(const QString&)> m_refuseOutput;
 
     CTreeFileCtrl* Tree() const { return m_tree; }
     CHListBox* FileList() const;
@@ -105,11 +110,12 @@ protected:
     // Uses tree in place of the dialog's own (the dialog takes ownership); for tests.
     CMergerDlg(CTreeFileCtrl* tree, QWidget* parent);
 
-    // Seams replaced in tests. The save dialog: the chosen path, empty when cancelled.
+    // Seams replaced in tests. The save dialog: the chosen path, empty when cancelled. A name that
+    // m_refuseOutput refuses is not accepted: its reason is shown and the dialog stays open.
     virtual QString AskSaveFileName(const QString& startFolder);
-    // Asks whether the existing file (a member of the chosen output's set the save dialog did not ask about)
-    // may be replaced with the output's whole set.
-    virtual bool ConfirmReplace(const QString& existing);
+    // Asks, in one question, whether the existing files (the members of the chosen output's set the save
+    // dialog did not ask about) may be replaced or removed with the output's whole set.
+    virtual bool ConfirmReplace(const QStringList& existing);
     // A message box with an OK button; icon Information or Warning (the exclamation).
     // The message as the box's text and, when given, the reason under it as the informative text.
     virtual void ShowMessageBox(const QString& text, QMessageBox::Icon icon,

@@ -99,9 +99,9 @@ TEST_F(MergeTool, FailuresPrintTheEngineTextOnStderr) {
     EXPECT_EQ(FirstLine(r.err), p + ": Different shape types..\n");
     EXPECT_FALSE(std::filesystem::exists(out));
 
-    r = Merge({"-o", out, a});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "Two or more files is required.\n");
+    r = Merge({"-o", out, a}); // a usage error
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(FirstLine(r.err), "fennick-merge: two or more input layers are needed\n");
 
     r = Merge({"-o", out, a, "missing.shp"});
     EXPECT_EQ(FirstLine(r.err), "Can't open file.: missing.shp.\n");
@@ -373,7 +373,7 @@ TEST_F(MergeTool, FailuresSayWhyOnASecondLine) {
          {"-o", dir.Path("none/out.shp"), a, a},
          CantCreate(dir.Path("none/out.shp")),
          {"No such file or directory"}},
-        {"name too long", {"-o", longName, a, a}, CantCreate(longName), {"File name too long"}},
+        {"name too long", {"-o", longName, a, a}, CantCreate(longName), {"is 300 bytes long; at most 220"}},
         {"unknown code page", {"-o", out, odd, a}, CantOpenMain(odd), {"65000"}},
         {"shape types",
          {"-o", out, a, line},

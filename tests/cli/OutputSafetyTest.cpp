@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/file.h>
+#include <tuple>
 #include <unistd.h>
 
 using namespace fennick::test;
@@ -34,10 +35,11 @@ protected:
         WriteOgrLayer(path, "POLYGON", {{"NAME", 'C', 40, 0}}, features);
         return path;
     }
-    SProcessResult Merge(std::vector<std::string> args, const std::string& crashAt = "") {
-        if (crashAt.empty())
+    // A merge, with a test hook's setting (FENNICK_COMMIT_CRASH=N, FENNICK_COMMIT_APPEAR=N:name) when given.
+    SProcessResult Merge(std::vector<std::string> args, const std::string& hook = "") {
+        if (hook.empty())
             return RunProcess(ToolPath("fennick-merge"), args);
-        args.insert(args.begin(), {"FENNICK_COMMIT_CRASH=" + crashAt, ToolPath("fennick-merge")});
+        args.insert(args.begin(), {hook, ToolPath("fennick-merge")});
         return RunProcess("/usr/bin/env", args);
     }
     // The hidden files of the folder: temporaries, journals, locks.
@@ -59,6 +61,7 @@ protected:
 TEST_F(OutputSafety, OneOutputNameAndItsWholeSetAreChecked) {
     const std::string north = Layer("north.shp", 3);
     const std::string centre = Layer("centre.shp", 3, 10);
+    Layer("old.shp", 1);
     dir.Write("report.dbf", "an unrelated table");
     fs::create_directory(dir.Path("o"));
     fs::create_symlink(dir.Path("nowhere"), dir.Path("dangling.shp"));
@@ -69,9 +72,9 @@ TEST_F(OutputSafety, OneOutputNameAndItsWholeSetAreChecked) {
         std::string stderrStart;
     };
     const std::vector<SCase> cases = {
-        {"north", 1, dir.Path("north.shp") + " already exists"},
-        {"north.SHP", 1, dir.Path("north.shp") + " already exists"},
-        {"north.txt", 1, dir.Path("north.shp") + " already exists"},
+        {"old", 1, dir.Path("old.shp") + " already exists"},
+        {"old.SHP", 1, dir.Path("old.shp") + " already exists"},
+        {"old.txt", 1, dir.Path("old.shp") + " already exists"},
         {"report.shp", 1, dir.Path("report.dbf") + " already exists"},
         {"dangling", 1, dir.Path("dangling.shp") + " already exists"},
         {"o/", 2, "fennick-merge: '" + dir.Path("o/") + "' names no file"},
@@ -125,49 +128,144 @@ TEST_F(OutputSafety, ASecondMergeToTheSameOutputIsRefused) {
     EXPECT_NE(SecondLine(r.err).find("Another merge is writing " + dir.Path("m.shp")), std::string::npos)
         << r.err;
     EXPECT_FALSE(fs::exists(dir.Path("m.shp")));
+    // One lock whatever the letter case of the name: M.SHP is the same output.
+    EXPECT_NE(Merge({"-o", dir.Path("M.SHP"), a, b}).err.find("Another merge is writing"), std::string::npos);
     ::close(fd);
     EXPECT_EQ(Merge({"--overwrite", "-o", dir.Path("m.shp"), a, b}).exitCode, 0);
     EXPECT_TRUE(Hidden().empty());
 }
 
-// Killed at every step of the commit over an older output, the process leaves the old set whole, or a state
-// the next merge to the output completes; either way no temporary survives that next merge.
+// The output is never one of the inputs, whatever name leads to it and with or without --overwrite.
+TEST_F(OutputSafety, TheOutputIsNeverAnInput) {
+    const std::string a = Layer("a.shp", 3);
+    const std::string b = Layer("b.shp", 3, 10);
+    fs::create_directory(dir.Path("sub"));
+    fs::create_symlink(a, dir.Path("link.shp"));
+    fs::create_hard_link(dir.Path("b.dbf"), dir.Path("twin.dbf"));
+    const auto before = Snapshot(dir.Path());
+    const std::string up = "sub/../../" + fs::path(dir.Path()).filename().string();
+    // The output typed, as named in the message, the input it would replace, and whether with --overwrite.
+    const std::vector<std::tuple<std::string, std::string, std::string, bool>> cases = {
+        {"A.SHP", "A.SHP", a, true},
+        {"./a.shp", "./a.shp", a, true},
+        {"a", "a.shp", a, false},
+        {"a.txt", "a.shp", a, true},
+        {up + "/B.shp", up + "/B.shp", b, true},
+        {"link.shp", "link.shp", a, true},
+        {"twin.shp", "twin.shp", b, true}};
+    for (const auto& [output, shown, replaced, overwrite] : cases) {
+        SCOPED_TRACE(output);
+        const auto r = Merge(
+            {overwrite ? "--overwrite" : "-q", "--where", "NAME=feature 1", "-o", dir.Path(output), a, b});
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_EQ(r.err, "The output " + dir.Path(shown) + " would replace the input " + replaced +
+                             "; choose another name.\n");
+        EXPECT_EQ(Snapshot(dir.Path()), before);
+    }
+}
+
+// A file that appears in the output's set while the merge writes fails the merge and is left as it is; the
+// files already placed are taken back, and an old set under --overwrite stays the old set.
+TEST_F(OutputSafety, AFileThatAppearsMeanwhileIsNeverReplaced) {
+    const std::string a = Layer("a.shp", 3);
+    const std::string b = Layer("b.shp", 3, 10);
+    // With --overwrite, and FENNICK_COMMIT_APPEAR's step:name. Steps: 1 before the commit, 2.. before each
+    // rename (new names first: .shx, .dbf, .cpg), 5 before the old members are removed, 6 before the .shp.
+    const std::vector<std::pair<bool, std::string>> cases = {
+        {false, "1:o.shp"}, {false, "1:o.qix"}, {false, "3:o.dbf"}, {false, "5:O.SHP"},
+        {true, "1:o.qix"},  {true, "2:o.cpg"},  {true, "3:o.prj"}};
+    for (const auto& [overwrite, appear] : cases) {
+        SCOPED_TRACE(appear);
+        for (const char* name : {"o.shp", "o.shx", "o.dbf", "o.cpg", "o.prj", "o.qix", "O.SHP"})
+            fs::remove(dir.Path(name));
+        if (overwrite) {
+            ASSERT_EQ(Merge({"-o", dir.Path("o.shp"), b, b}).exitCode, 0);
+            fs::remove(dir.Path("o.cpg"));
+        }
+        auto expected = Snapshot(dir.Path());
+        const std::string name = appear.substr(2);
+        expected[name] = "appeared";
+        const auto r = Merge({overwrite ? "--overwrite" : "-q", "-o", dir.Path("o.shp"), a, b},
+                             "FENNICK_COMMIT_APPEAR=" + appear);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_NE(r.err.find(dir.Path(name) + " appeared while the merge was writing"), std::string::npos)
+            << r.err;
+        EXPECT_EQ(Snapshot(dir.Path()), expected);
+    }
+}
+
+// Killed at every step of the commit, to a new output or over an older one, the process never leaves a new
+// .shp without its .shx and .dbf; fennick-info says a commit is pending, and the next merge to the output,
+// without --overwrite, finishes that commit (or removes the temporaries) before its own check.
 TEST_F(OutputSafety, ACrashAtAnyStepOfTheCommitIsRepairedByTheNextMerge) {
     const std::string a = Layer("a.shp", 3);
     const std::string b = Layer("b.shp", 3, 10);
     const std::string c = Layer("c.shp", 4, 20);
-    // Passes the check, fails on its second record: a merge that gets as far as the output and then stops.
-    const std::string broken = Layer("broken.shp", 3, 30);
-    std::string shp = CTempDir::Read(broken);
-    shp.replace(100 + 136 + 8 + 4 + 32, 4, std::string("\x40\x00\x00\x00", 4)); // 64 parts in 5 points
-    dir.Write("broken.shp", shp);
     const std::string out = dir.Path("out.shp");
-    for (int step = 1; step <= 7; ++step) {
-        SCOPED_TRACE(step);
-        for (const char* ext : {"shp", "shx", "dbf", "cpg", "prj", "qix"})
-            fs::remove(dir.Path(std::string("out.") + ext));
-        ASSERT_EQ(Merge({"-o", out, a, b}).exitCode, 0);
-        dir.Write("out.qix", "old index");
-        const auto old = Snapshot(dir.Path());
-        const auto killed = Merge({"--overwrite", "-o", out, a, c}, std::to_string(step));
-        EXPECT_EQ(killed.signal, SIGKILL);
-        if (step == 1) {
-            // Before the journal: the old set stands as it was, beside the dead process's temporaries.
+    for (const bool overOld : {false, true})
+        for (int step = 1; step <= 7; ++step) {
+            SCOPED_TRACE(std::to_string(step) + (overOld ? " over an old set" : ""));
+            for (const char* ext : {"shp", "shx", "dbf", "cpg", "prj", "qix"})
+                fs::remove(dir.Path(std::string("out.") + ext));
+            if (overOld) {
+                ASSERT_EQ(Merge({"-o", out, a, b}).exitCode, 0);
+                dir.Write("out.qix", "old index");
+            }
+            const auto old = Snapshot(dir.Path());
+            const auto killed = Merge({overOld ? "--overwrite" : "-q", "-o", out, a, c},
+                                      "FENNICK_COMMIT_CRASH=" + std::to_string(step));
+            EXPECT_EQ(killed.signal, SIGKILL);
             auto now = Snapshot(dir.Path());
-            for (auto it = now.begin(); it != now.end();)
-                it = it->first[0] == '.' ? now.erase(it) : std::next(it);
-            EXPECT_TRUE(now == old) << "the old set changed";
+            std::erase_if(now, [](const auto& entry) { return entry.first[0] == '.'; });
+            // Before the journal the old set stands as it was; a new .shp never shows without its companions.
+            EXPECT_TRUE(step > 1 || now == old) << "the set changed";
+            EXPECT_TRUE(overOld || !fs::exists(out) ||
+                        (fs::exists(dir.Path("out.shx")) && fs::exists(dir.Path("out.dbf"))));
+            const std::string info = RunProcess(ToolPath("fennick-info"), {out}).err;
+            EXPECT_EQ(info.find("the next merge to this output finishes") != std::string::npos, step > 1)
+                << info;
+
+            // Only a merge killed before its journal leaves the output free for the next one.
+            const auto next = Merge({"-o", out, a, b});
+            const bool free = step == 1 && !overOld;
+            EXPECT_TRUE(Hidden().empty()) << Hidden().front();
+            EXPECT_EQ(next.exitCode, free ? 0 : 1) << next.err;
+            EXPECT_EQ(next.err.find("already exists") != std::string::npos, !free) << next.err;
+            EXPECT_EQ(OgrDump(out)["count"], step == 1 ? 6 : 7);
+            EXPECT_EQ(fs::exists(dir.Path("out.qix")), step == 1 && overOld);
         }
-        // The next merge to the output finishes the commit (or removes the temporaries) before its own
-        // work; this one fails on its input, so what stands afterwards is the repaired state.
-        const auto next = Merge({"--overwrite", "-o", out, a, broken});
-        EXPECT_EQ(next.exitCode, 1) << next.err;
-        EXPECT_NE(next.err.find("Record 2 of"), std::string::npos) << next.err;
-        EXPECT_TRUE(Hidden().empty()) << Hidden().front();
-        const int count = OgrDump(out)["count"];
-        EXPECT_EQ(count, step == 1 ? 6 : 7);
-        EXPECT_EQ(fs::exists(dir.Path("out.qix")), step == 1);
+}
+
+// The smaller holes: members that are folders, names too long for the temporaries, oversized companions,
+// usage errors, and a filter that keeps nothing.
+TEST_F(OutputSafety, SmallHolesAreRefusedUpFront) {
+    const std::string a = Layer("a.shp", 3);
+    const std::string b = Layer("b.shp", 3, 10);
+    fs::create_directory(dir.Path("held.dbf"));
+    dir.Write("held.dbf/inside", "kept");
+    const std::string big = Layer("big.shp", 2, 30);
+    fs::resize_file(dir.Write("big.prj", "GEOGCS[]"), 3 << 20);
+    const std::string longName = dir.Path(std::string(221, 'x') + ".shp");
+    // The exit status, a part of stderr, the arguments.
+    const std::vector<std::tuple<int, std::string, std::vector<std::string>>> cases = {
+        {1, dir.Path("held.dbf") + " is a folder", {"--overwrite", "-o", dir.Path("held.shp"), a, b}},
+        {1, "is 221 bytes long; at most 220 bytes fit", {"-o", longName, a, b}},
+        {1, "it is larger than 1 MB", {"-o", dir.Path("p.shp"), big, b}},
+        {2, "two or more input layers are needed", {"-o", dir.Path("p.shp"), a}},
+        {2, "--where needs FIELD=VALUES", {"--where", "NAME=", "-o", dir.Path("p.shp"), a, b}},
+        {2, "option '--output' given twice", {"-o", dir.Path("p.shp"), "--output", dir.Path("q.shp"), a, b}},
+        {2, "'--where' given twice", {"--where=NAME=x", "--where", "NAME=y", "-o", dir.Path("p.shp"), a, b}},
+        {0, "no record of the inputs matched NAME=none", {"--where", "NAME=none", "-o", dir.Path("n"), a, b}},
+    };
+    for (const auto& [exitCode, errPart, args] : cases) {
+        SCOPED_TRACE(errPart);
+        const auto r = Merge(args);
+        EXPECT_EQ(r.exitCode, exitCode) << r.err;
+        EXPECT_NE(r.err.find(errPart), std::string::npos) << r.err;
+        EXPECT_FALSE(fs::exists(dir.Path("p.shp")));
+        EXPECT_TRUE(Hidden().empty());
     }
+    EXPECT_EQ(CTempDir::Read(dir.Path("held.dbf/inside")), "kept");
 }
 
 // A pipe, a device or a folder among an input's files is refused at once, never waited on.

@@ -364,12 +364,13 @@ TEST_F(ShpMergeTest, FilterSetupMessages) {
     EXPECT_FALSE(std::filesystem::exists(dir.Path("out.shp")));
 }
 
-TEST_F(ShpMergeTest, AnInputNamedAsTheOutputIsReadWholeBeforeItIsReplaced) {
+// An output that is one of the inputs is refused, and the input stays as it was.
+TEST_F(ShpMergeTest, AnInputNamedAsTheOutputIsRefused) {
     const std::string a = Layer("a", {"one", "two"});
     const std::string b = Layer("b", {"three"});
     CShpMerge engine;
-    ASSERT_EQ(Run(Add(engine, {a, b}), a), u"");
-    EXPECT_EQ(Names(a), (std::vector<std::string>{"one", "two", "three"}));
+    EXPECT_EQ(Run(Add(engine, {a, b}), a), u"Can't create shapefile.: " + FromUtf8(a) + u".");
+    EXPECT_EQ(Names(a), (std::vector<std::string>{"one", "two"}));
 }
 
 TEST_F(ShpMergeTest, TextKeepsTheFirstInputsCodePageAndBigIntegersSurvive) {
@@ -523,9 +524,13 @@ TEST_P(ShpMergeStoredBytes, PlainAndOtherRecordsComeOutAsTheOneThreadPathWritesT
                                             "abcdefgh\x80 "};
     const std::vector<std::string> pops = {"    12", "12    ", "  0012", "    -0", "   +12", "      ",
                                            "   1e3", "-12345", "999999", "     0", "  -  1"};
-    const std::vector<std::string> areas = {"   12.50", " 12.50  ", "   -0.00", "    0.10", "  012.30",
-                                            "12345.67", "        ", "   1.234", "    -1.5", " 1234.5 ",
-                                            " 12.3456", "0.00e+00", "  68,500", std::string("1.5\0\0\0\0\0", 8)};
+    const std::vector<std::string> areas = {"   12.50", " 12.50  ",
+                                            "   -0.00", "    0.10",
+                                            "  012.30", "12345.67",
+                                            "        ", "   1.234",
+                                            "    -1.5", " 1234.5 ",
+                                            " 12.3456", "0.00e+00",
+                                            "  68,500", std::string("1.5\0\0\0\0\0", 8)};
     const std::vector<std::string> rates = {"    1.000", "   -2.500", "  0.12345", "         ",
                                             "      1e2", "   12.000", "1.107e+01", "1.3945E02"};
     const int count = CShpFile::kTwoThreadRecords + 1000;
@@ -723,11 +728,11 @@ TEST(ShpMergeTexts, TextsAndNumbersAreKeptOrTheMergeFails) {
         // Bytes of a table without code page that are not ASCII, into an output with one, are said once.
         const bool undeclared = !c.firstCpg.empty() && c.cpg.empty() &&
                                 std::any_of(c.name.begin(), c.name.end(), [](char b) { return b & 0x80; });
-        ASSERT_EQ(engine.MergeWarnings().size(), undeclared ? 1u : 0u);
+        ASSERT_EQ(engine.Warnings().size(), undeclared ? 1u : 0u);
         if (undeclared) {
-            EXPECT_EQ(ToUtf8(engine.MergeWarnings()[0])
-                          .find(dir.Path("b.shp") + ": its table declares no code page"),
-                      0u);
+            EXPECT_EQ(
+                ToUtf8(engine.Warnings()[0]).find(dir.Path("b.shp") + ": its table declares no code page"),
+                0u);
         }
         const std::string dbf = CTempDir::Read(dir.Path("out.dbf"));
         const std::size_t second = 32 * 3 + 1 + 31 + 1;

@@ -106,7 +106,7 @@ protected:
         warningsShown << warnings;
         return warningsAnswer;
     }
-    bool ConfirmReplace(const QString& existing) override {
+    bool ConfirmReplace(const QStringList& existing) override {
         replaceQuestions << existing;
         return replaceAnswer;
     }
@@ -804,20 +804,47 @@ private slots:
         Add({QStringLiteral("a.shp"), QStringLiteral("b.shp")});
         QDir().mkpath(m_dir->path() + QStringLiteral("/out"));
         const QString dbf = m_dir->path() + QStringLiteral("/out/report.dbf");
-        QFile file(dbf);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("an unrelated table");
-        file.close();
+        const QString qix = m_dir->path() + QStringLiteral("/out/REPORT.qix");
+        for (const QString& name : {dbf, qix}) {
+            QFile file(name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("an unrelated table");
+        }
         m_dlg->saveAnswer = m_dir->path() + QStringLiteral("/out/report.shp");
         m_dlg->replaceAnswer = false;
         ClickButton("IDC_MERGE");
-        QCOMPARE(m_dlg->replaceQuestions, QStringList{dbf});
+        QCOMPARE(m_dlg->replaceQuestions, (QStringList{dbf, qix})); // both, in one question
         QVERIFY(!QFile::exists(m_dlg->saveAnswer));
         QCOMPARE(QFileInfo(dbf).size(), qint64(18));
         m_dlg->replaceAnswer = true;
         ClickButton("IDC_MERGE");
         QVERIFY(QFile::exists(m_dlg->saveAnswer));
         QVERIFY(QFileInfo(dbf).size() != 18);
+        QVERIFY(!QFile::exists(qix));
+    }
+
+    // An output that would replace an input is refused with a warning before any question or any file.
+    void anOutputThatIsAnInputIsRefused_data() {
+        QTest::addColumn<QStringList>("names"); // the save dialog's answer, the output shown, the input
+        QTest::newRow("same name") << QStringList{"a.shp", "a.shp", "a.shp"};
+        QTest::newRow("other letter case") << QStringList{"A.SHP", "A.SHP", "a.shp"};
+        QTest::newRow("other extension") << QStringList{"b.txt", "b.shp", "b.shp"};
+        QTest::newRow("through a folder") << QStringList{"sub/../b.shp", "sub/../b.shp", "b.shp"};
+    }
+    void anOutputThatIsAnInputIsRefused() {
+        QFETCH(QStringList, names);
+        Add({QStringLiteral("a.shp"), QStringLiteral("b.shp")});
+        const QStringList before = QDir(m_data).entryList(QDir::Files | QDir::Hidden);
+        m_dlg->saveAnswer = Data(names[0]);
+        m_dlg->replaceAnswer = true;
+        ClickButton("IDC_MERGE");
+        QCOMPARE(m_dlg->messages.size(), 1);
+        QCOMPARE(m_dlg->messages[0].text,
+                 QStringLiteral("The output %1 would replace the input %2; choose another name.")
+                     .arg(Data(names[1]), Data(names[2])));
+        QCOMPARE(int(m_dlg->messages[0].icon), int(QMessageBox::Warning));
+        QVERIFY(m_dlg->replaceQuestions.isEmpty());
+        QCOMPARE(QDir(m_data).entryList(QDir::Files | QDir::Hidden), before);
     }
 
     // Layers in different coordinate systems: the check's warning is shown before the output is asked for;
