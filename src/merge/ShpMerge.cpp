@@ -2,6 +2,7 @@
 
 #include "coordsys/CrsConversion.h"
 #include "data/FindFieldIndex.h"
+#include "data/IDirectAccess.h"
 #include "data/IFieldDesc.h"
 #include "data/IGeoDS.h"
 #include "data/IProgressMeter.h"
@@ -14,6 +15,7 @@
 #include "data/SearchSpec.h"
 #include "merge/LayerCoordSys.h"
 #include "merge/OpenGeoDS.h"
+#include "merge/OutputSize.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 #include "platform/GenericEx.h"
@@ -24,6 +26,7 @@
 #include "shp/XBaseDatabase.h"
 
 #include <algorithm>
+#include <fstream>
 #include <map>
 #include <optional>
 
@@ -106,6 +109,46 @@ void LoadCoordSys(CLayerCoordSys& system, const std::u16string& path, IGeoDS* so
     } catch (const CException& e) {
         ThrowGenericError(first ? u"Can't open main file." : u"Can't open file.", path, e.FullText());
     }
+}
+
+// What an input's headers say of its size: its records and, for a shapefile, its .shp's stated length.
+struct SInputSize {
+    uint64_t records = 0;
+    uint64_t shpBytes = 0;
+    int variant = 0;
+};
+
+SInputSize InputSizeOf(const std::u16string& path, IGeoDS* source) {
+    SInputSize size;
+    size.variant = ShapeVariantOf(source);
+    if (auto* records = dynamic_cast<IDirectAccess*>(source))
+        size.records = static_cast<uint64_t>(std::max(records->GetRecordCount(), 0));
+    if (source->GetSourceKind() == SOURCE_SHAPEFILE) {
+        uint8_t header[28] = {};
+        std::ifstream(ToUtf8(path), std::ios::binary).read(reinterpret_cast<char*>(header), sizeof header);
+        size.shpBytes = 2 * (uint64_t{header[24]} << 24 | uint64_t{header[25]} << 16 |
+                             uint64_t{header[26]} << 8 | header[27]);
+    }
+    return size;
+}
+
+// The output's .dbf layout: its fields' widths as written (a date 8, a logical 1), or the ID field's.
+COutputSize OutputSizeOf(const std::vector<SOutputField>& fields) {
+    uint64_t length = 1;
+    for (const SOutputField& field : fields)
+        length += field.type == FIELD_DATE ? 8 : field.type == FIELD_LOGICAL ? 1 : field.width;
+    const uint64_t count = fields.empty() ? 1 : fields.size();
+    return COutputSize(33 + 32 * count, fields.empty() ? 11 : length);
+}
+
+COutputSize OutputSizeOf(IFieldDesc* fields) {
+    std::vector<SOutputField> written;
+    for (int i = 0; fields != nullptr && i < fields->GetFieldCount(); ++i) {
+        CIString name;
+        if (fields->GetFieldName(i, &name) != 0 && !CAttributeWriter::IsSkippedField(name.Str()))
+            written.push_back({name.Str(), fields->GetFieldType(i), fields->GetFieldWidth(i), 0});
+    }
+    return OutputSizeOf(written);
 }
 
 // The output keeps the first input's text encoding when it is known; otherwise bytes pass through unchanged.
@@ -338,6 +381,7 @@ void CShpMerge::Check(IProgressMeter* progress) {
     }
     // The output takes the widest variant of its inputs, so that no z or m value is lost.
     int variant = ShapeVariantOf(first.Get());
+    std::vector<SInputSize> sizes{InputSizeOf(m_files[0], first.Get())};
     m_warnings.clear();
     m_convertInto.clear();
     m_convertFrom.assign(m_files.size(), std::string());
@@ -352,6 +396,7 @@ void CShpMerge::Check(IProgressMeter* progress) {
                               FromUtf8(ShapeTypeName(first->GetShapeType())) + u" in " + m_files[0] + u", " +
                                   FromUtf8(ShapeTypeName(source->GetShapeType())) + u" in " + m_files[i]);
         variant = std::max(variant, ShapeVariantOf(source.Get()));
+        sizes.push_back(InputSizeOf(m_files[i], source.Get()));
         if (compareFields) {
             const std::u16string difference =
                 LayoutDifference(reference, m_files[0], FieldsOf(source.Get()), m_files[i]);
@@ -371,6 +416,13 @@ void CShpMerge::Check(IProgressMeter* progress) {
     if (planner)
         m_fieldPlan = std::make_unique<SFieldPlan>(SFieldPlan{planner->Finish(m_sourceField)});
     m_variant = variant;
+    // The output's sizes from the headers, before anything is written.
+    COutputSize output = m_fieldPlan ? OutputSizeOf(m_fieldPlan->layout.fields) : OutputSizeOf(reference);
+    for (const SInputSize& input : sizes)
+        output.AddInput(input.records, input.shpBytes, input.variant != variant);
+    if (!m_filterField.empty() || m_skipBadRecords)
+        output.SetBound();
+    output.Judge(m_warnings);
     m_validated = true;
 }
 

@@ -284,3 +284,40 @@ TEST_F(OutputSafety, OnlyRegularFilesAreRead) {
         fs::remove(file);
     }
 }
+
+// The check predicts the output's sizes from the inputs' headers (here a .shp header stating more than the
+// file holds): an exact size past 4 GB refuses the merge before anything is written, a bound past it (records
+// may be left out) or a size past 2 GB warns and goes on.
+TEST_F(OutputSafety, SizesPastTheLimitsAreFoundBeforeWriting) {
+    const std::string layer = Layer("in.shp", 3);
+    const auto stating = [&](const std::string& name, uint32_t words) {
+        std::string shp = CTempDir::Read(layer);
+        for (int i = 0; i < 4; ++i)
+            shp[24 + i] = static_cast<char>(words >> (24 - 8 * i));
+        for (const char* ext : {".shx", ".dbf"})
+            fs::copy_file(dir.Path("in") + ext, dir.Path(name) + ext);
+        return dir.Write(name + ".shp", shp);
+    };
+    const std::string big = stating("big", 0x48000000), mid = stating("mid", 0x24000000);
+    const std::tuple<std::vector<std::string>, int, std::string> rows[] = {
+        {{big, big},
+         1,
+         "The output's .shp: The shapefile would pass the format's size limit of 4 GB..\n  It would take "
+         "4831838108 bytes"},
+        {{"--where", "NAME=feature 1", big, big},
+         0,
+         "warning: the output's .shp may take up to 4831838108 bytes"},
+        {{mid, mid},
+         0,
+         "warning: the output's .shp would take 2415919004 bytes; some programs read no further than 2 GB."},
+    };
+    for (const auto& [inputs, exitCode, err] : rows) {
+        SCOPED_TRACE(err);
+        std::vector<std::string> args = {"--overwrite", "-o", dir.Path("out.shp")};
+        args.insert(args.end(), inputs.begin(), inputs.end());
+        const auto r = Merge(args);
+        EXPECT_EQ(r.exitCode, exitCode) << r.err;
+        EXPECT_NE(r.err.find(err), std::string::npos) << r.err;
+        EXPECT_EQ(fs::exists(dir.Path("out.shp")), exitCode == 0);
+    }
+}
