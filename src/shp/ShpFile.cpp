@@ -11,6 +11,7 @@
 #include "data/Ref.h"
 #include "data/ShapeImpl.h"
 #include "data/ShapeLayout.h"
+#include "platform/Boundary.h"
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
 #include "platform/GenericEx.h"
@@ -38,6 +39,17 @@ namespace {
         reason = u"The " + std::u16string(part) + u" of record " + Utf16Number(record) +
                  u" of the input cannot be read.";
     ThrowGenericError(reason);
+}
+
+// Moves to the next record: false at the end. A walk that fails is reported with the set's own reason, never
+// taken for its end, which would leave the rest of the input out without a word.
+bool MoveToNext(IRecset& records) {
+    ClearFailure();
+    if (records.MoveNext() != 0)
+        return true;
+    if (HasFailure())
+        RethrowKept(CMemoryException());
+    return false;
 }
 
 } // namespace
@@ -295,7 +307,7 @@ void CShpFile::Append(IRecset* recordset) {
             attributes.Reset();
             SkipRecord(mark, *recordset, inputRecord, failure);
         }
-    } while (recordset->MoveNext() != 0);
+    } while (MoveToNext(*recordset));
 }
 
 void CShpFile::SkipRecord(const CShpWriter::SMark& mark, IRecset& records, long long inputRecord,
@@ -354,7 +366,7 @@ bool CShpFile::AppendInTwoThreads(IRecset& records, IRecordNumberWalk& walk, IDi
                 other.Reset();
             }
             ++shapesDone;
-        } while (records.MoveNext() != 0);
+        } while (MoveToNext(records));
     } catch (...) {
         shapeError = std::current_exception();
     }
