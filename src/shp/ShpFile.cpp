@@ -274,6 +274,7 @@ void CShpFile::Append(IRecset* recordset) {
     CRef<IShape> shape;
     CRef<IShapeAttr> attributes;
     const auto appendCurrent = [&] {
+        ClearFailure(); // a reason left by an earlier probe is not this record's
         if (recordset->GetShape(shape.Put(), 0) == 0 || !shape)
             ThrowUnreadable(u"shape", inputRecord);
         WriteShape(shape.Get(), inputRecord);
@@ -360,6 +361,7 @@ bool CShpFile::AppendInTwoThreads(IRecset& records, IRecordNumberWalk& walk, IDi
             if (source.ReadShape(record, own.Get()) != 0) {
                 WriteShape(own.Get(), shapesDone + 1LL);
             } else {
+                ClearFailure(); // the direct read's reason gives way to the set's
                 if (records.GetShape(other.Put(), 0) == 0 || !other)
                     ThrowUnreadable(u"shape", shapesDone + 1LL);
                 WriteShape(other.Get(), shapesDone + 1LL);
@@ -397,6 +399,7 @@ void CShpFile::WriteRelayedAttributes(IDirectAccess& source, IStoredRecords& sto
                 const int32_t output = first + written;
                 if (written == 0 ||
                     !m_attributes.CopyStored(stored, static_cast<uint32_t>(numbers[i]), output)) {
+                    ClearFailure();
                     if (source.GetAttributes(numbers[i], attributes.Put()) == 0 || !attributes)
                         ThrowUnreadable(u"attributes", written + 1LL);
                     if (written == 0) {
