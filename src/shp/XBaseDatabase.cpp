@@ -304,11 +304,12 @@ void CxBaseDatabase::ReadStoredRecord(uint32_t record, uint8_t* buffer) {
 bool CxBaseDatabase::ReadRecordBytes(uint32_t record, uint8_t* buffer) {
     if (!m_open || record >= m_recordCount || !RecordsReadable())
         return false;
-    // The reason stays for the caller that reports the record.
-    return Guarded([&] {
+    try {
         ReadStoredRecord(record, buffer);
         return true;
-    });
+    } catch (const CException&) {
+        return false;
+    }
 }
 
 void CxBaseDatabase::Attach(CxBaseRecord* record) {
