@@ -4,6 +4,7 @@
 #include "coordsys/ProjString.h"
 #include "coordsys/WktReader.h"
 #include "data/IShape.h"
+#include "platform/Boundary.h"
 #include "platform/File.h"
 
 #include <cmath>
@@ -31,20 +32,16 @@ void Extend(CGeoRect& r, const CGeoPoint& p) {
 
 template <class Reader> int CCommonCoordSysImpl::LoadWithRestore(Reader reader) {
     const int previous = GetCode();
-    try {
-        if (reader(m_definition)) {
-            m_native.Free();
-            return 1;
-        }
-    } catch (...) {
+    if (Guarded([&] { return reader(m_definition) ? 1 : 0; })) {
+        m_native.Free();
+        return 1;
     }
+    // The reading's failure is the one the caller hears of, not a failed restoring of the previous one.
+    std::exception_ptr failure = TakeFailure();
     m_native.Free();
-    if (previous > 0) {
-        try {
-            SetFromCatalogue(m_definition, previous);
-        } catch (...) {
-        }
-    }
+    if (previous > 0)
+        Guarded([&] { return SetFromCatalogue(m_definition, previous) ? 1 : 0; });
+    KeepFailure(std::move(failure));
     return 0;
 }
 
@@ -73,15 +70,17 @@ int CCommonCoordSysImpl::LoadFromFile(const char16_t* path) {
     if (path == nullptr)
         return 0;
     return LoadWithRestore([path](CCoordSysDefinition& d) {
+        // A file that cannot be read says why, for the caller that reports it.
         CFile file;
-        if (!file.Open(path, CFile::modeRead | CFile::shareDenyWrite))
-            return 0;
+        CFileException error(CFileException::none, path);
+        if (!file.Open(path, CFile::modeRead | CFile::shareDenyWrite, &error))
+            throw error;
         const uint64_t length = file.GetLength();
         if (length > kMaxFileSize)
-            return 0;
+            ThrowBadFormatBecause(u"it is larger than a coordinate system text can be", path);
         std::string text(static_cast<size_t>(length) + 1, '\0');
         if (file.Read(text.data(), static_cast<unsigned>(length)) < length)
-            return 0;
+            ThrowBadFormatBecause(u"it ends before its length", path);
         file.Close();
         return ReadWktDefinition(d, text.c_str());
     });
@@ -109,7 +108,7 @@ bool CCommonCoordSysImpl::Handles(ICoordSys* source, CNativeProjection** destina
 int CCommonCoordSysImpl::TransformShape(ICoordSys* source, IShape* shape) {
     if (source == nullptr || shape == nullptr)
         return 0;
-    try {
+    return Guarded([&] {
         if (IsEmpty() || source->IsEmpty())
             return 1;
         CNativeProjection* destination = nullptr;
@@ -134,15 +133,13 @@ int CCommonCoordSysImpl::TransformShape(ICoordSys* source, IShape* shape) {
         if (type != SHAPE_POINT && type != SHAPE_NULL)
             shape->SetBounds(bounds);
         return 1;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int CCommonCoordSysImpl::TransformRect(ICoordSys* source, CGeoRect* rect) {
     if (source == nullptr || rect == nullptr)
         return 0;
-    try {
+    return Guarded([&] {
         if (IsEmpty() || source->IsEmpty())
             return 1;
         CNativeProjection* destination = nullptr;
@@ -194,15 +191,13 @@ int CCommonCoordSysImpl::TransformRect(ICoordSys* source, CGeoRect* rect) {
             return 0;
         *rect = result;
         return 1;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int CCommonCoordSysImpl::TransformPoint(ICoordSys* source, CGeoPoint* point) {
     if (source == nullptr || point == nullptr)
         return 0;
-    try {
+    return Guarded([&] {
         if (IsEmpty() || source->IsEmpty())
             return 1;
         CNativeProjection* destination = nullptr;
@@ -210,9 +205,7 @@ int CCommonCoordSysImpl::TransformPoint(ICoordSys* source, CGeoPoint* point) {
         if (!Handles(source, &destination, &from))
             return 0;
         return destination->Transform(*from, point, 1) ? 1 : 0;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int CCommonCoordSysImpl::GetUnitCode() {
@@ -225,16 +218,14 @@ int CCommonCoordSysImpl::ReleaseBuffers() {
 }
 
 CNativeProjection* CCommonCoordSysImpl::GetNativeProjection() {
-    try {
+    return Guarded([&]() -> CNativeProjection* {
         if (!m_native.IsBuilt()) {
             std::string text;
             if (!BuildProjString(m_definition, text) || !m_native.Build(text))
                 return nullptr;
         }
         return &m_native;
-    } catch (...) {
-        return nullptr;
-    }
+    });
 }
 
 int CCommonCoordSysImpl::Clone(ICoordSys** copy) {
@@ -244,13 +235,10 @@ int CCommonCoordSysImpl::Clone(ICoordSys** copy) {
     CCommonCoordSysImpl* object = nullptr;
     if (!CreateCoordSys(&object))
         return 0;
-    try {
-        object->m_definition = m_definition;
-        if (object->GetNativeProjection() == nullptr) {
-            object->Release();
-            return 0;
-        }
-    } catch (...) {
+    if (!Guarded([&] {
+            object->m_definition = m_definition;
+            return object->GetNativeProjection() != nullptr ? 1 : 0;
+        })) {
         object->Release();
         return 0;
     }
@@ -259,11 +247,7 @@ int CCommonCoordSysImpl::Clone(ICoordSys** copy) {
 }
 
 int CCommonCoordSysImpl::GetProjString(std::string& out) const {
-    try {
-        return BuildProjString(m_definition, out);
-    } catch (...) {
-        return 0;
-    }
+    return Guarded([&] { return BuildProjString(m_definition, out); });
 }
 
 int CreateCoordSys(CCommonCoordSysImpl** object) {

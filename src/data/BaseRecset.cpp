@@ -1,13 +1,14 @@
 #include "data/BaseRecset.h"
 
 #include "data/ShapeImpl.h"
+#include "platform/Boundary.h"
 
 namespace fennick {
 
 int CBaseRecset::DeliverShape(int record, CShapeImpl* cached, IShape** shape, int fresh) {
     if (!shape)
         return 0;
-    try {
+    return Guarded([&] {
         CRef<CShapeImpl> target = (fresh || !cached) ? MakeRef<CShapeImpl>() : CRef<CShapeImpl>(cached);
         if (m_access->ReadShape(record, target.Get())) {
             *shape = target.Detach();
@@ -15,9 +16,7 @@ int CBaseRecset::DeliverShape(int record, CShapeImpl* cached, IShape** shape, in
         }
         target.Reset();
         return m_access->CreateShape(record, shape);
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 } // namespace fennick

@@ -2,6 +2,7 @@
 
 #include "data/RecsetBookmark.h"
 #include "data/ShapeImpl.h"
+#include "platform/Boundary.h"
 #include "platform/Variant.h"
 
 #include <algorithm>
@@ -16,19 +17,17 @@ void CQuickRecset::CountSelected() {
 }
 
 int CQuickRecset::MoveFirst() {
-    try {
+    return Guarded([&] {
         if (m_access->GetRecordCount() <= 0)
             return 0;
         m_current = -1;
         m_visited = 0;
         return MoveNext();
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int CQuickRecset::MoveNext() {
-    try {
+    return Guarded([&] {
         if (m_visited >= m_selected)
             return 0;
         // An index may cover more records than the source holds; those records do not exist.
@@ -41,9 +40,7 @@ int CQuickRecset::MoveNext() {
         m_current = next;
         ++m_visited;
         return 1;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int CQuickRecset::ReservedA(int) {
@@ -55,7 +52,7 @@ int CQuickRecset::GetCount() {
 }
 
 int CQuickRecset::MoveToBookmark(const CVariant& bookmark) {
-    try {
+    return Guarded([&] {
         const int value = BookmarkValue(bookmark);
         if (value < 0 || value >= m_access->GetRecordCount())
             return 0;
@@ -63,9 +60,7 @@ int CQuickRecset::MoveToBookmark(const CVariant& bookmark) {
             return 0;
         m_current = value;
         return 1;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int CQuickRecset::ReservedC(int, int) {

@@ -1,6 +1,7 @@
 #include "data/RecordNumberRecset.h"
 
 #include "data/RecsetBookmark.h"
+#include "platform/Boundary.h"
 #include "platform/Variant.h"
 
 namespace fennick {
@@ -9,33 +10,27 @@ CRecordNumberRecset::CRecordNumberRecset(IDirectAccess* access, const CGeoRect& 
     : CBaseRecset(access), m_rect(rect), m_shape(MakeRef<CShapeImpl>()) {}
 
 int CRecordNumberRecset::GetShape(IShape** shape, int fresh) {
-    try {
+    return Guarded([&] {
         if (!InRange(m_access->GetRecordCount()))
             return 0;
         return DeliverShape(m_current, m_shape.Get(), shape, fresh);
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int CRecordNumberRecset::GetAttributes(IShapeAttr** attributes) {
-    try {
+    return Guarded([&] {
         if (!InRange(m_access->GetRecordCount()))
             return 0;
         return m_access->GetAttributes(m_current, attributes);
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int CRecordNumberRecset::GetRecordBounds(CGeoRect* bounds) {
-    try {
+    return Guarded([&] {
         if (!InRange(m_access->GetRecordCount()))
             return 0;
         return m_access->GetRecordBounds(m_current, bounds);
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int CRecordNumberRecset::SetPosition(int position) {
@@ -43,14 +38,12 @@ int CRecordNumberRecset::SetPosition(int position) {
 }
 
 int CRecordNumberRecset::GetBookmark(CVariant* bookmark) {
-    try {
+    return Guarded([&] {
         if (!bookmark || !InRange(m_access->GetRecordCount()))
             return 0;
         SetBookmark(bookmark, m_current);
         return 1;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int CRecordNumberRecset::ReservedB() {

@@ -1,6 +1,7 @@
 #include "data/ShapeImpl.h"
 
 #include "data/Measures.h"
+#include "platform/Boundary.h"
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
 #include "platform/IFile.h"
@@ -221,7 +222,7 @@ int CShapeImpl::CopyFrom(IShape* source, int record) {
         m_record = record;
         return 1;
     }
-    try {
+    return Guarded([&] {
         const int type = source->GetType();
         int n = 0;
         if (!source->GetPointCount(&n) || n < 0)
@@ -301,13 +302,11 @@ int CShapeImpl::CopyFrom(IShape* source, int record) {
         std::swap(m_buffer, m_spare);
         Commit(type, record, shift, static_cast<std::size_t>(size), layout, ShpTypeOf(type, VARIANT_XY));
         return 1;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int CShapeImpl::SetData(int type, int record, const void* bytes, int size) {
-    try {
+    const int done = Guarded([&] {
         const auto* from = static_cast<const uint8_t*>(bytes);
         SLayout layout;
         if (size < 0 || (size > 0 && !from) ||
@@ -328,14 +327,14 @@ int CShapeImpl::SetData(int type, int record, const void* bytes, int size) {
             std::swap(m_buffer, m_spare);
         Commit(type, record, shift, n, layout, ShpTypeOf(type, VARIANT_XY));
         return 1;
-    } catch (...) {
+    });
+    if (!done)
         MakeNull();
-        return 0;
-    }
+    return done;
 }
 
 int CShapeImpl::AttachData(int type, int record, std::unique_ptr<uint8_t[]> bytes, int size) {
-    try {
+    const int done = Guarded([&] {
         SLayout layout;
         if (size < 0 || (size > 0 && !bytes) ||
             !ParseLayout(type, bytes.get(), static_cast<std::size_t>(size), layout)) {
@@ -355,10 +354,10 @@ int CShapeImpl::AttachData(int type, int record, std::unique_ptr<uint8_t[]> byte
             std::memcpy(base + shift, bytes.get(), n);
         Commit(type, record, shift, n, layout, ShpTypeOf(type, VARIANT_XY));
         return 1;
-    } catch (...) {
+    });
+    if (!done)
         MakeNull();
-        return 0;
-    }
+    return done;
 }
 
 CRef<IShapeEx> CreateShapeImpl() {

@@ -3,6 +3,7 @@
 #include "data/RecsetBookmark.h"
 #include "data/RectOperations.h"
 #include "data/ShapeImpl.h"
+#include "platform/Boundary.h"
 #include "platform/Variant.h"
 
 namespace fennick {
@@ -11,18 +12,16 @@ CShapeRecset::CShapeRecset(IDirectAccess* access, bool filter, const CGeoRect& r
     : CRecordNumberRecset(access, rect), m_filter(filter) {}
 
 int CShapeRecset::MoveFirst() {
-    try {
+    return Guarded([&] {
         if (m_access->GetRecordCount() <= 0)
             return 0;
         m_current = -1;
         return MoveNext();
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int CShapeRecset::MoveNext() {
-    try {
+    return Guarded([&] {
         const int count = m_access->GetRecordCount();
         if (m_current >= count)
             return 0;
@@ -36,61 +35,45 @@ int CShapeRecset::MoveNext() {
                 return 1;
         }
         return 0;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int CShapeRecset::ReservedA(int value) {
-    try {
-        return m_access->ReservedA(m_current, value);
-    } catch (...) {
-        return 0;
-    }
+    return Guarded([&] { return m_access->ReservedA(m_current, value); });
 }
 
 int CShapeRecset::GetCount() {
-    try {
-        return m_access->GetRecordCount();
-    } catch (...) {
-        return 0;
-    }
+    return Guarded([&] { return m_access->GetRecordCount(); });
 }
 
 int CShapeRecset::MoveToBookmark(const CVariant& bookmark) {
-    try {
+    return Guarded([&] {
         const int value = BookmarkValue(bookmark);
         if (value < 0 || value >= m_access->GetRecordCount())
             return 0;
         m_current = value;
         return 1;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int CShapeRecset::ReservedC(int a, int b) {
-    try {
+    return Guarded([&] {
         if (m_current >= m_access->GetRecordCount())
             return 0;
         return m_access->ReservedC(m_current, a, b);
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int CShapeRecset::ReservedD() {
-    try {
+    return Guarded([&] {
         if (m_current >= m_access->GetRecordCount())
             return 0;
         return m_access->ReservedD(m_current);
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int CShapeRecset::DeleteCurrent() {
-    try {
+    return Guarded([&] {
         if (m_current < 0 || m_current >= m_access->GetRecordCount())
             return 0;
         if (!m_access->DeleteRecord(m_current))
@@ -98,9 +81,7 @@ int CShapeRecset::DeleteCurrent() {
         if (m_current >= m_access->GetRecordCount())
             --m_current;
         return 1;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 } // namespace fennick

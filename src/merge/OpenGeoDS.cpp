@@ -1,6 +1,7 @@
 #include "merge/OpenGeoDS.h"
 
 #include "data/OpenTabDS.h"
+#include "platform/Boundary.h"
 #include "platform/Exceptions.h"
 #include "platform/PathFunctions.h"
 #include "platform/TextCase.h"
@@ -12,14 +13,14 @@ int OpenGeoDS(const std::u16string& path, const char16_t* password, IGeoDS** sou
     if (source == nullptr)
         return 0;
     *source = nullptr;
-    TakeFailureReason();
+    ClearFailure();
     if (OpenShpDS(path, password, source, errorText))
         return 1;
-    // The shapefile reader's reason stays for OpenFailureReason, whatever the TAB attempt leaves.
-    std::u16string shpReason = TakeFailureReason();
+    // The shapefile reader's failure stays for OpenFailureReason, whatever the TAB attempt leaves.
+    std::exception_ptr shpFailure = TakeFailure();
     if (OpenTabDS(path, source))
         return 1;
-    SetFailureReason(std::move(shpReason));
+    KeepFailure(std::move(shpFailure));
     return 0;
 }
 

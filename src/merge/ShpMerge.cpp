@@ -16,6 +16,7 @@
 #include "merge/LayerCoordSys.h"
 #include "merge/OpenGeoDS.h"
 #include "merge/OutputSize.h"
+#include "platform/Boundary.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 #include "platform/GenericEx.h"
@@ -572,8 +573,9 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
         ThrowGenericError(u"Can't open main file.", m_files[0], reason);
     SetupFilter(first.Get());
     CRef<IRecset> templateSet;
+    ClearFailure();
     if (!first->SelectAll(templateSet.Put()) || !templateSet)
-        ThrowMemory();
+        RethrowKept(CMemoryException());
     // The output's fields come from the first record's attributes. When the first input has a table but that
     // record cannot be read from it, the writer would take the input for one without a table and drop every
     // input's attributes, so the merge fails instead.

@@ -191,25 +191,6 @@ void ThrowBadFormatBecause(std::u16string detail, const std::u16string& path) {
     throw error;
 }
 
-namespace {
-
-thread_local std::u16string t_failureReason;
-
-} // namespace
-
-void SetFailureReason(std::u16string reason) {
-    t_failureReason = std::move(reason);
-}
-
-void SetRecordFailureReason(long long record, const std::u16string& path, const std::u16string& why) {
-    SetFailureReason(u"Record " + Utf16Number(record + 1) + u" of " + path + u" cannot be read: " + why +
-                     u".");
-}
-
-std::u16string TakeFailureReason() {
-    return std::exchange(t_failureReason, std::u16string());
-}
-
 void ThrowNotRegularFile(const std::u16string& path) {
     CFileException error(CFileException::accessDenied, path, EINVAL);
     error.SetDetail(u"not a regular file");

@@ -1,6 +1,7 @@
 #pragma once
 // The exception family every internal failure travels in. Each kind gives the text the user sees through
-// GetErrorMessage; interface operations catch them and return 0, the merge command shows their text.
+// GetErrorMessage; interface operations turn them into 0 through Guarded (platform/Boundary.h), which keeps
+// the exception for the caller, and the merge command shows their text.
 
 #include <cstddef>
 #include <string>
@@ -121,14 +122,6 @@ public:
 // One line that says what failed and why: the message, then the system's text for a file error ("Access to
 // a.dbf was denied. (Permission denied)") or the detail, in parentheses.
 std::u16string DescribeFailure(const CException& failure);
-
-// Interface calls that can only answer 0 leave the reason here, one per thread, for the caller that reports
-// the failure. Set only on a failure, so a success costs nothing.
-void SetFailureReason(std::u16string reason);
-// Leaves "Record N of PATH cannot be read: WHY." for a record counted from 0.
-void SetRecordFailureReason(long long record, const std::u16string& path, const std::u16string& why);
-// The reason left on this thread (empty when none), which is cleared.
-std::u16string TakeFailureReason();
 
 // Raisers for the common cases.
 // A pipe, a device or a folder where a file is to be read: it is refused before anything waits on it.

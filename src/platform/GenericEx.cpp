@@ -1,5 +1,7 @@
 #include "platform/GenericEx.h"
 
+#include "platform/CodePage.h"
+
 #include <new>
 
 namespace fennick {
@@ -43,6 +45,21 @@ void ThrowGenericError(const std::u16string& first, const std::u16string& second
         // The message alone still says what failed.
     }
     throw error;
+}
+
+std::exception_ptr RecordUnreadable(long long record, const std::u16string& path, const std::u16string& why) {
+    try {
+        std::u16string text = u"Record ";
+        text.append(Utf16Number(record + 1))
+            .append(u" of ")
+            .append(path)
+            .append(u" cannot be read: ")
+            .append(why);
+        text += u'.';
+        return std::make_exception_ptr(CGenericEx(std::move(text)));
+    } catch (const std::bad_alloc&) {
+        return std::make_exception_ptr(CMemoryException());
+    }
 }
 
 } // namespace fennick

@@ -3,6 +3,7 @@
 
 #include "platform/Exceptions.h"
 
+#include <exception>
 #include <string>
 
 namespace fennick {
@@ -24,5 +25,9 @@ private:
 // The same with a detail saying why (see CException::Detail); an empty detail adds nothing.
 [[noreturn]] void ThrowGenericError(const std::u16string& first, const std::u16string& second,
                                     const std::u16string& detail);
+
+// "Record N of PATH cannot be read: WHY." for a record counted from 0, for a reader to keep (KeepFailure)
+// when it answers 0 for that record.
+std::exception_ptr RecordUnreadable(long long record, const std::u16string& path, const std::u16string& why);
 
 } // namespace fennick

@@ -2,6 +2,7 @@
 
 #include "data/IShape.h"
 #include "data/RectOperations.h"
+#include "platform/Boundary.h"
 #include "platform/Exceptions.h"
 #include "search/RingRelations.h"
 
@@ -48,7 +49,7 @@ void CBaseSearchRegion::RectRing(const CGeoRect& rect, CGeoPoint ring[5]) {
 }
 
 int CBaseSearchRegion::IntersectsShape(IShape* const& shape) {
-    try {
+    return Guarded([&] {
         int n = 0;
         if (!shape || !shape->GetPointCount(&n) || n <= 0)
             return 0;
@@ -89,9 +90,7 @@ int CBaseSearchRegion::IntersectsShape(IShape* const& shape) {
         default:
             return 0;
         }
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int CBaseSearchRegion::IntersectsPolygonShape(IShape* shape, int parts) {
@@ -142,7 +141,7 @@ int CBaseSearchRegion::IntersectsPolygonShape(IShape* shape, int parts) {
 }
 
 int CBaseSearchRegion::ContainsShape(IShape* const& shape) {
-    try {
+    return Guarded([&] {
         int n = 0;
         if (!shape || !shape->GetPointCount(&n) || n <= 0)
             return 0;
@@ -178,9 +177,7 @@ int CBaseSearchRegion::ContainsShape(IShape* const& shape) {
             return 1;
         }
         return 0;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 } // namespace fennick

@@ -1,6 +1,7 @@
 #include "search/QuadTreeIndex.h"
 
 #include "data/RectOperations.h"
+#include "platform/Boundary.h"
 
 #include <algorithm>
 #include <cstring>
@@ -54,7 +55,7 @@ void CQuadTreeIndex::ReadExact(void* buffer, uint32_t count) {
 
 int CQuadTreeIndex::Open(const std::u16string& path) {
     Close();
-    try {
+    const int opened = Guarded([&] {
         m_file = std::make_unique<CSysFile>();
         if (!m_file->Open(path, CSysFile::kReadDenyWrite)) {
             Close();
@@ -73,22 +74,23 @@ int CQuadTreeIndex::Open(const std::u16string& path) {
         if (m_recordCount < 0 || m_recordCount / 8 > m_fileLength)
             ThrowBadFormat(path);
         return 1;
-    } catch (...) {
+    });
+    if (!opened)
         Close();
-        return 0;
-    }
+    return opened;
 }
 
 int CQuadTreeIndex::Query(const CGeoRect& query, std::vector<bool>& bits, int32_t* found) {
     int32_t count = 0;
     if (found != nullptr)
         *found = 0;
-    try {
-        if (!IsOpen())
-            ThrowNotSupported();
-        bits.assign(static_cast<std::size_t>(m_recordCount), false);
-        Walk(query, bits, count);
-    } catch (...) {
+    if (!Guarded([&] {
+            if (!IsOpen())
+                ThrowNotSupported();
+            bits.assign(static_cast<std::size_t>(m_recordCount), false);
+            Walk(query, bits, count);
+            return 1;
+        })) {
         bits.clear();
         return 0;
     }

@@ -6,6 +6,7 @@
 #include "data/QuickRecset.h"
 #include "data/SearchSpec.h"
 #include "data/ShapeRecset.h"
+#include "platform/Boundary.h"
 #include "platform/Variant.h"
 #include "search/SearchRecset.h"
 
@@ -28,7 +29,7 @@ int SelectRecordsByRect(IGeoDS* source, IDirectAccess* access, const CGeoRect& q
                         const SpatialIndexQuery& index, IRecset** recset) {
     if (!source || !access || !recset)
         return 0;
-    try {
+    return Guarded([&] {
         CGeoRect layer;
         source->GetBounds(&layer);
         CRef<IRecset> result;
@@ -47,15 +48,13 @@ int SelectRecordsByRect(IGeoDS* source, IDirectAccess* access, const CGeoRect& q
         }
         *recset = result.Detach();
         return 1;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int SearchRecords(IGeoDS* source, IDirectAccess* access, CSearchSpec* spec, IRecset** recset) {
     if (!source || !access || !spec || !recset)
         return 0;
-    try {
+    return Guarded([&] {
         ISearchRegion* region = spec->m_region.Get();
         IExpression* expression = spec->m_expression.Get();
         CGeoRect area;
@@ -106,9 +105,7 @@ int SearchRecords(IGeoDS* source, IDirectAccess* access, CSearchSpec* spec, IRec
         found->MoveFirst();
         *recset = found.Detach();
         return 1;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 } // namespace fennick

@@ -3,6 +3,7 @@
 #include "data/RecsetBookmark.h"
 #include "data/RectOperations.h"
 #include "data/ShapeImpl.h"
+#include "platform/Boundary.h"
 #include "platform/Exceptions.h"
 #include "platform/Variant.h"
 #include "search/DistanceToShape.h"
@@ -44,7 +45,7 @@ int CSearchRecset::ReservedA(int value) {
 int CSearchRecset::GetShape(IShape** shape, int) {
     if (!shape)
         return 0;
-    try {
+    return Guarded([&] {
         const int record = ListedRecord();
         CRef<CShapeImpl> fresh = MakeRef<CShapeImpl>();
         if (m_access->ReadShape(record, fresh.Get())) {
@@ -53,9 +54,7 @@ int CSearchRecset::GetShape(IShape** shape, int) {
         }
         fresh.Reset();
         return m_access->CreateShape(record, shape) ? 1 : 0;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int CSearchRecset::GetAttributes(IShapeAttr** attributes) {
@@ -71,16 +70,14 @@ int CSearchRecset::GetCount() {
 }
 
 int CSearchRecset::MoveToBookmark(const CVariant& bookmark) {
-    try {
+    return Guarded([&] {
         const int value = BookmarkValue(bookmark);
         const auto found = std::find(m_records.begin(), m_records.end(), value);
         if (found == m_records.end())
             return 0;
         m_position = static_cast<int>(found - m_records.begin());
         return 1;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int CSearchRecset::SetPosition(int position) {
@@ -102,7 +99,7 @@ int CSearchRecset::ReservedB() {
 }
 
 int CSearchRecset::SortByDistance(CGeoPoint point) {
-    try {
+    return Guarded([&] {
         CRef<CShapeImpl> scratch = MakeRef<CShapeImpl>();
         std::vector<SSortRec> sorted(m_records.size());
         // Records without a measurable distance go after all others, in list order.
@@ -136,9 +133,7 @@ int CSearchRecset::SortByDistance(CGeoPoint point) {
         reordered.insert(reordered.end(), unmeasured.begin(), unmeasured.end());
         m_records.swap(reordered);
         return 1;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int CSearchRecset::GetBounds(CGeoRect* bounds) {

@@ -3,6 +3,7 @@
 #include "data/IShape.h"
 #include "data/Measures.h"
 #include "data/RectOperations.h"
+#include "platform/Boundary.h"
 #include "search/LineSearchRegion.h"
 #include "search/LineShapeSearchRegion.h"
 #include "search/PointSearchRegion.h"
@@ -98,7 +99,7 @@ int CreateSearchRegionFromShape(IShape* shape, ISearchRegion** region) {
     *region = nullptr;
     if (!shape)
         return 0;
-    try {
+    return Guarded([&] {
         CRef<ISearchRegion> made;
         switch (shape->GetType()) {
         case SHAPE_POLYLINE:
@@ -118,9 +119,7 @@ int CreateSearchRegionFromShape(IShape* shape, ISearchRegion** region) {
             return 0;
         *region = made.Detach();
         return 1;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 } // namespace fennick

@@ -4,6 +4,7 @@
 #include "data/IFieldDesc.h"
 #include "data/IShapeAttr.h"
 #include "data/IString.h"
+#include "platform/Boundary.h"
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
 #include "platform/GenericEx.h"

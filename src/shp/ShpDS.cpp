@@ -2,10 +2,12 @@
 
 #include "coordsys/CommonCoordSysImpl.h"
 #include "data/ShapeImpl.h"
+#include "platform/Boundary.h"
 #include "platform/CachedFile.h"
 #include "platform/CodePage.h"
 #include "platform/EncCachedFile.h"
 #include "platform/FileSystem.h"
+#include "platform/GenericEx.h"
 #include "platform/PathFunctions.h"
 #include "shp/XBaseRecord.h"
 
@@ -16,10 +18,10 @@ namespace fennick {
 
 namespace {
 
-// Leaves the reason a record could not be read for the caller that reports it.
+// Keeps the reason a record could not be read for the caller that reports it.
 void NoteReadFailure(int record, const std::u16string& path, const CException& failure) {
     const std::u16string detail = failure.Detail();
-    SetRecordFailureReason(record, path, detail.empty() ? failure.Message() : detail);
+    KeepFailure(RecordUnreadable(record, path, detail.empty() ? failure.Message() : detail));
 }
 
 constexpr uint32_t kFileCode = 9994;
@@ -286,11 +288,12 @@ int OpenShpDS(const std::u16string& path, const char16_t* password, IGeoDS** sou
         return 1;
     } catch (const CException& e) {
         // With the system's own words, for the caller that reports the failure.
-        SetFailureReason(DescribeFailure(e));
+        KeepFailure();
         if (errorText != nullptr) {
             e.GetErrorMessage(errorText, 260);
         }
     } catch (const std::bad_alloc&) {
+        KeepFailure();
         if (errorText != nullptr)
             CMemoryException().GetErrorMessage(errorText, 260);
     }

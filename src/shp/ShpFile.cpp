@@ -11,6 +11,7 @@
 #include "data/Ref.h"
 #include "data/ShapeImpl.h"
 #include "data/ShapeLayout.h"
+#include "platform/Boundary.h"
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
 #include "platform/GenericEx.h"
@@ -38,6 +39,17 @@ namespace {
         reason = u"The " + std::u16string(part) + u" of record " + Utf16Number(record) +
                  u" of the input cannot be read.";
     ThrowGenericError(reason);
+}
+
+// Moves to the next record: false at the end. A walk that fails is reported with the set's own reason, never
+// taken for its end, which would leave the rest of the input out without a word.
+bool MoveToNext(IRecset& records) {
+    ClearFailure();
+    if (records.MoveNext() != 0)
+        return true;
+    if (HasFailure())
+        RethrowKept(CMemoryException());
+    return false;
 }
 
 } // namespace
@@ -262,6 +274,7 @@ void CShpFile::Append(IRecset* recordset) {
     CRef<IShape> shape;
     CRef<IShapeAttr> attributes;
     const auto appendCurrent = [&] {
+        ClearFailure(); // a reason left by an earlier probe is not this record's
         if (recordset->GetShape(shape.Put(), 0) == 0 || !shape)
             ThrowUnreadable(u"shape", inputRecord);
         WriteShape(shape.Get(), inputRecord);
@@ -295,7 +308,7 @@ void CShpFile::Append(IRecset* recordset) {
             attributes.Reset();
             SkipRecord(mark, *recordset, inputRecord, failure);
         }
-    } while (recordset->MoveNext() != 0);
+    } while (MoveToNext(*recordset));
 }
 
 void CShpFile::SkipRecord(const CShpWriter::SMark& mark, IRecset& records, long long inputRecord,
@@ -348,13 +361,14 @@ bool CShpFile::AppendInTwoThreads(IRecset& records, IRecordNumberWalk& walk, IDi
             if (source.ReadShape(record, own.Get()) != 0) {
                 WriteShape(own.Get(), shapesDone + 1LL);
             } else {
+                ClearFailure(); // the direct read's reason gives way to the set's
                 if (records.GetShape(other.Put(), 0) == 0 || !other)
                     ThrowUnreadable(u"shape", shapesDone + 1LL);
                 WriteShape(other.Get(), shapesDone + 1LL);
                 other.Reset();
             }
             ++shapesDone;
-        } while (records.MoveNext() != 0);
+        } while (MoveToNext(records));
     } catch (...) {
         shapeError = std::current_exception();
     }
@@ -385,6 +399,7 @@ void CShpFile::WriteRelayedAttributes(IDirectAccess& source, IStoredRecords& sto
                 const int32_t output = first + written;
                 if (written == 0 ||
                     !m_attributes.CopyStored(stored, static_cast<uint32_t>(numbers[i]), output)) {
+                    ClearFailure();
                     if (source.GetAttributes(numbers[i], attributes.Put()) == 0 || !attributes)
                         ThrowUnreadable(u"attributes", written + 1LL);
                     if (written == 0) {

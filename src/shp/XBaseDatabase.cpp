@@ -2,6 +2,7 @@
 
 #include "data/GeoTypes.h"
 #include "data/IString.h"
+#include "platform/Boundary.h"
 #include "platform/CachedFile.h"
 #include "platform/CodePage.h"
 #include "platform/EncCachedFile.h"
@@ -188,7 +189,7 @@ void CxBaseDatabase::ReadHeader(const std::u16string& path) {
         }
     } catch (const CException&) {
         throw;
-    } catch (...) {
+    } catch (const std::exception&) {
         // An unreadable .cpg leaves the code page as the header gave it.
     }
     m_open = true;
@@ -254,12 +255,10 @@ void CxBaseDatabase::GetFieldInfo(SDbfField& field, int index) {
 int CxBaseDatabase::GetFieldName(int index, IString* name) {
     if (index < 0 || index >= GetFieldCount() || name == nullptr)
         return 0;
-    try {
+    return Guarded([&] {
         name->SetFromMultiByte(m_fields[static_cast<std::size_t>(index)].name, m_codePage);
         return 1;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int CxBaseDatabase::GetFieldWidth(int index) {

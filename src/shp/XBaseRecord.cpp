@@ -2,6 +2,7 @@
 
 #include "data/GeoTypes.h"
 #include "data/IString.h"
+#include "platform/Boundary.h"
 #include "platform/Variant.h"
 #include "shp/XBaseDatabase.h"
 #include "shp/XBaseNumbers.h"
@@ -110,7 +111,7 @@ double CxBaseRecord::ToDouble(int field) const {
 int CxBaseRecord::GetString(int field, IString* value) {
     if (!Valid(field) || value == nullptr)
         return 0;
-    try {
+    return Guarded([&] {
         const SEntry& e = m_entries[static_cast<std::size_t>(field)];
         // A null reads as an empty text, which leaves the string as it was.
         if (IsStoredNull(e.type, GetText(field)))
@@ -128,9 +129,7 @@ int CxBaseRecord::GetString(int field, IString* value) {
             value->SetFromMultiByte(reinterpret_cast<const char*>(m_texts.Data()) + e.text, CodePage());
         }
         return 1;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int CxBaseRecord::GetInteger(int field, int* value) {
@@ -165,7 +164,7 @@ int DatePart(std::string_view text, std::size_t from, std::size_t count) {
 int CxBaseRecord::GetValue(int field, CVariant* value) {
     if (!Valid(field) || value == nullptr)
         return 0;
-    try {
+    return Guarded([&] {
         VariantClear(value);
         const SEntry& e = m_entries[static_cast<std::size_t>(field)];
         const std::string_view text = GetText(field);
@@ -204,9 +203,7 @@ int CxBaseRecord::GetValue(int field, CVariant* value) {
         }
         }
         return 1;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int CxBaseRecord::GetBookmark(CVariant* bookmark) {
@@ -224,12 +221,10 @@ int CxBaseRecord::GetFieldCount() {
 int CxBaseRecord::GetFieldName(int index, IString* name) {
     if (!Valid(index) || name == nullptr || m_table == nullptr)
         return 0;
-    try {
+    return Guarded([&] {
         name->SetFromMultiByte(m_table->Field(index).name, CodePage());
         return 1;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int CxBaseRecord::GetFieldWidth(int index) {

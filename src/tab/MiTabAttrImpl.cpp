@@ -2,8 +2,10 @@
 
 #include "data/GeoTypes.h"
 #include "data/IString.h"
+#include "platform/Boundary.h"
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
+#include "platform/GenericEx.h"
 #include "platform/Sync.h"
 #include "platform/Variant.h"
 
@@ -131,7 +133,7 @@ int CMiTabAttrImpl::TextCodePage() const {
 }
 
 int CMiTabAttrImpl::GetString(int field, IString* value) {
-    try {
+    return Guarded([&] {
         if (!value)
             return 0;
         CTabReaderGuard guard;
@@ -151,9 +153,7 @@ int CMiTabAttrImpl::GetString(int field, IString* value) {
         if (*text == '\0')
             return value->SetText(u"");
         return value->SetFromMultiByte(text, TextCodePage());
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 bool CMiTabAttrImpl::TemporalText(int field, std::string& text) const {
@@ -162,15 +162,16 @@ bool CMiTabAttrImpl::TemporalText(int field, std::string& text) const {
         CIString name;
         if (const OGRFieldDefn* defn = Field(field); defn && defn->GetNameRef())
             name.SetFromMultiByte(defn->GetNameRef(), TextCodePage());
-        SetFailureReason(u"Record " + Utf16Number(static_cast<long long>(m_record) + 1) + u", column " +
-                         name.Str() + u": the value " + FromUtf8(m_feature->GetFieldAsString(field)) +
-                         u" holds a fraction of a second, which its field cannot keep.");
+        KeepFailure(std::make_exception_ptr(
+            CGenericEx(u"Record " + Utf16Number(static_cast<long long>(m_record) + 1) + u", column " +
+                       name.Str() + u": the value " + FromUtf8(m_feature->GetFieldAsString(field)) +
+                       u" holds a fraction of a second, which its field cannot keep.")));
     }
     return result > 0;
 }
 
 int CMiTabAttrImpl::GetInteger(int field, int* value) {
-    try {
+    return Guarded([&] {
         if (!value)
             return 0;
         CTabReaderGuard guard;
@@ -178,13 +179,11 @@ int CMiTabAttrImpl::GetInteger(int field, int* value) {
             return 0;
         *value = m_feature->GetFieldAsInteger(field);
         return 1;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int CMiTabAttrImpl::GetDouble(int field, double* value) {
-    try {
+    return Guarded([&] {
         if (!value)
             return 0;
         CTabReaderGuard guard;
@@ -192,13 +191,11 @@ int CMiTabAttrImpl::GetDouble(int field, double* value) {
             return 0;
         *value = m_feature->GetFieldAsDouble(field);
         return 1;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int CMiTabAttrImpl::GetValue(int field, CVariant* value) {
-    try {
+    return Guarded([&] {
         if (!value)
             return 0;
         CTabReaderGuard guard;
@@ -250,9 +247,7 @@ int CMiTabAttrImpl::GetValue(int field, CVariant* value) {
         VariantClear(value);
         *value = std::move(result);
         return 1;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int CMiTabAttrImpl::GetBookmark(CVariant* bookmark) {
@@ -269,14 +264,12 @@ int CMiTabAttrImpl::GetFieldCount() {
 }
 
 int CMiTabAttrImpl::GetFieldName(int index, IString* name) {
-    try {
+    return Guarded([&] {
         const OGRFieldDefn* field = Field(index);
         if (!field || !name || !field->GetNameRef())
             return 0;
         return name->SetFromMultiByte(field->GetNameRef(), TextCodePage());
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 int CMiTabAttrImpl::GetFieldWidth(int index) {

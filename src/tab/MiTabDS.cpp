@@ -3,9 +3,11 @@
 #include "coordsys/CommonCoordSysImpl.h"
 #include "data/IShape.h"
 #include "data/IString.h"
+#include "platform/Boundary.h"
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
+#include "platform/GenericEx.h"
 #include "platform/PathFunctions.h"
 #include "platform/TextCase.h"
 #include "tab/MiTabAttrImpl.h"
@@ -716,7 +718,7 @@ int CMiTabDS::ReadShape(int record, IShapeEx* shape) {
         return 1;
     } catch (const CException& e) {
         return NoteReadFailure(record, e.Message().c_str());
-    } catch (...) {
+    } catch (const std::exception&) {
         return NoteReadFailure(record, u"its object cannot be read");
     }
 }
@@ -730,7 +732,7 @@ int CMiTabDS::NoteReadFailure(int record, const std::u16string& what) {
     else if (gdal != nullptr && *gdal != '\0')
         why = FromUtf8(gdal);
     m_fetchError.clear();
-    SetRecordFailureReason(record, m_path, why);
+    KeepFailure(RecordUnreadable(record, m_path, why));
     return 0;
 }
 
@@ -744,7 +746,7 @@ int CMiTabDS::GetAttributes(int record, IShapeAttr** attributes) {
             return NoteReadFailure(record, u"its row cannot be read");
         *attributes = MakeRef<CMiTabAttrImpl>(std::move(feature), record, GetCodePage(), m_utf8).Detach();
         return 1;
-    } catch (...) {
+    } catch (const std::exception&) {
         return NoteReadFailure(record, u"its row cannot be read");
     }
 }
@@ -752,7 +754,7 @@ int CMiTabDS::GetAttributes(int record, IShapeAttr** attributes) {
 int CMiTabDS::GetRecordBounds(int record, CGeoRect* bounds) {
     if (!bounds)
         return 0;
-    try {
+    return Guarded([&] {
         CTabReaderGuard guard;
         const OGRFeature* feature = Kept(record);
         const OGRGeometry* geometry = feature ? feature->GetGeometryRef() : nullptr;
@@ -762,9 +764,7 @@ int CMiTabDS::GetRecordBounds(int record, CGeoRect* bounds) {
         geometry->getEnvelope(&envelope);
         *bounds = RectFromEnvelope(envelope);
         return 1;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 bool CMiTabDS::HasSpatialIndex() {

@@ -3,6 +3,7 @@
 #include "data/IShape.h"
 #include "data/Ref.h"
 #include "data/RefCounted.h"
+#include "platform/Boundary.h"
 #include "platform/CodePage.h"
 
 #include "TempDir.h"
@@ -205,6 +206,13 @@ TEST(CoordSysObject, FailedLoadRestoresThePreviousCode) {
     EXPECT_EQ(cs->GetCode(), 32632);
     EXPECT_EQ(cs->IsProjected(), 1);
     EXPECT_NE(cs->GetNativeProjection(), nullptr);
+    // A text that cannot be read keeps the system's words for the caller.
+    ClearFailure();
+    EXPECT_EQ(cs->LoadFromFile(u"/nonexistent/a.prj"), 0);
+    EXPECT_EQ(cs->GetCode(), 32632);
+    const std::u16string reason = TakeFailureReason();
+    EXPECT_NE(reason.find(u"/nonexistent/a.prj"), std::u16string::npos);
+    EXPECT_NE(reason.find(u"No such file or directory"), std::u16string::npos);
 
     // Without a code to go back to, a LOCAL_CS leaves the object empty.
     auto plain = FromWkt(kWgs84Wkt);

@@ -4,6 +4,7 @@
 #include "RecsetTestHelpers.h"
 
 #include "data/ShapeRecset.h"
+#include "platform/Boundary.h"
 
 #include <gtest/gtest.h>
 
@@ -69,6 +70,19 @@ TEST(ShapeRecset, FilterSkipsRecordsWhoseBoundsCannotBeRead) {
     CRef<IShape> shape;
     ASSERT_EQ(unfiltered->GetShape(shape.Put(), 0), 1);
     EXPECT_EQ(shape->GetType(), SHAPE_NULL);
+}
+
+// A walk that fails ends with 0 like the end of the set, but keeps why for the caller, which can tell them
+// apart.
+TEST(ShapeRecset, AFailedWalkKeepsItsReason) {
+    CRef<CMemoryGeoDS> ds = MakeMemoryGeoDS(Lines(3), {.failingBounds = 1});
+    CRef<CShapeRecset> filtered =
+        MakeRef<CShapeRecset>(ds->AsDirectAccess(), true, CGeoRect{-10, 10, 10, -10});
+    ClearFailure();
+    ASSERT_EQ(filtered->MoveFirst(), 1);
+    EXPECT_FALSE(HasFailure());
+    EXPECT_EQ(filtered->MoveNext(), 0);
+    EXPECT_EQ(TakeFailureReason(), u"memory.shp has a bad format. (its record header is cut short)");
 }
 
 TEST(ShapeRecset, UnreadableShapeFallsBackToCreateShapeWhichFails) {

@@ -11,6 +11,7 @@
 #include "data/IShapeAttr.h"
 #include "data/IString.h"
 #include "data/ShapeImpl.h"
+#include "platform/Boundary.h"
 #include "platform/CodePage.h"
 #include "shp/ShpFile.h"
 

@@ -235,6 +235,20 @@ TEST(ShpFile, FailedAppendLeavesAnExistingOutputUntouched) {
     EXPECT_EQ(CTempDir::Read(dir.Path("keep.dbf")), "old dbf");
 }
 
+// A walk that fails is reported with its own reason, never taken for the end of the input.
+TEST(ShpFile, FailedWalkFailsTheAppendWithItsReason) {
+    CTempDir dir;
+    auto set = CFakeTable(CityFields())
+                   .Add(test::Point(1, 1), {Text(u"a"), Int(1), Real(1), Text(u"T"), Text(u"")})
+                   .Add(test::Point(2, 2), {Text(u"b"), Int(2), Real(2), Text(u"F"), Text(u"")})
+                   .Build();
+    set->FailWalkAt(1);
+    CShpFile out;
+    ASSERT_EQ(CreateOutput(dir.WPath("out.shp"), out, set.Get()), 1);
+    EXPECT_EQ(AppendRecordset(out, set.Get()), 0) << "the input ended short without a word";
+    EXPECT_EQ(out.GetLastError(), u"fake.shp has a bad format. (its index is cut short)");
+}
+
 TEST(ShpFile, SuccessfulCloseReplacesAnExistingOutputAndItsStaleCodePageFile) {
     CTempDir dir;
     dir.Write("again.shp", "old");

@@ -5,6 +5,7 @@
 #include "data/IString.h"
 #include "data/RectOperations.h"
 #include "data/RefCounted.h"
+#include "platform/Exceptions.h"
 #include "platform/Variant.h"
 
 #include <algorithm>
@@ -188,6 +189,8 @@ int CMemoryGeoDS::GetRecordBounds(int record, CGeoRect* bounds) {
     ++recordBoundsCalls;
     if (!bounds || !ValidRecord(record))
         return 0;
+    if (record == m_options.failingBounds)
+        ThrowBadFormatBecause(u"its record header is cut short", u"memory.shp");
     const CGeoRect& r = m_recordBounds[static_cast<std::size_t>(record)];
     if (r.IsEmpty())
         return 0;

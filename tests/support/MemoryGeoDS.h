@@ -34,6 +34,7 @@ struct SMemoryOptions {
     int indexSize = -1;              // bit set size the index reports; -1: the record count
     bool supportsDelete = false;
     std::vector<int> unreadable{}; // records whose ReadShape fails
+    int failingBounds = -1;        // a record whose bounds raise a bad format, as a damaged file would
     bool* destroyed = nullptr;     // set when the data source is destroyed
     int codePage = 0;
 };

@@ -1,6 +1,8 @@
 #include "WriterFakes.h"
 
 #include "data/IString.h"
+#include "platform/Boundary.h"
+#include "platform/Exceptions.h"
 
 #include <algorithm>
 #include <bit>
@@ -173,10 +175,14 @@ int CFakeRecset::MoveFirst() {
 }
 
 int CFakeRecset::MoveNext() {
-    if (m_position + 1 >= m_records.size())
-        return 0;
-    ++m_position;
-    return 1;
+    return Guarded([&] {
+        if (m_position + 1 >= m_records.size())
+            return 0;
+        if (static_cast<int>(m_position) + 1 == m_failWalkAt)
+            ThrowBadFormatBecause(u"its index is cut short", u"fake.shp");
+        ++m_position;
+        return 1;
+    });
 }
 
 int CFakeRecset::GetShape(IShape** shape, int) {

@@ -95,6 +95,8 @@ public:
 
     // Makes GetShape fail at that record (0-based); -1 for never.
     void FailShapeAt(int record) { m_failShapeAt = record; }
+    // Makes MoveNext onto that record fail, as a damaged file would, keeping the reason.
+    void FailWalkAt(int record) { m_failWalkAt = record; }
 
     int MoveFirst() override;
     int MoveNext() override;
@@ -117,6 +119,7 @@ private:
     std::vector<SRecord> m_records;
     std::size_t m_position = 0;
     int m_failShapeAt = -1;
+    int m_failWalkAt = -1;
 };
 
 // Builds a record set of the given fields from rows of values, one shape per row.

@@ -12,6 +12,7 @@
 #include "data/IString.h"
 #include "data/OpenTabDS.h"
 #include "data/ShapeImpl.h"
+#include "platform/Boundary.h"
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
 #include "platform/Sync.h"
