@@ -216,37 +216,27 @@ TEST(ShpFile, NothingAppearsUntilClosedAndAbandonedOutputIsRemoved) {
     EXPECT_TRUE(Listing(dir).empty());
 }
 
+// A failed append leaves an existing output untouched; a walk that fails is reported with its own reason,
+// never taken for the end of the input.
 TEST(ShpFile, FailedAppendLeavesAnExistingOutputUntouched) {
-    CTempDir dir;
-    dir.Write("keep.shp", "old shp");
-    dir.Write("keep.shx", "old shx");
-    dir.Write("keep.dbf", "old dbf");
-    auto set = CFakeTable(CityFields())
-                   .Add(test::Point(1, 1), {Text(u"a"), Int(1), Real(1), Text(u"T"), Text(u"")})
-                   .Add(test::Point(2, 2), {Text(u"b"), Int(2), Real(2), Text(u"F"), Text(u"")})
-                   .Build();
-    set->FailShapeAt(1);
-    CShpFile out;
-    ASSERT_EQ(CreateOutput(dir.WPath("keep.shp"), out, set.Get()), 1);
-    EXPECT_EQ(AppendRecordset(out, set.Get()), 0);
-    EXPECT_EQ(CloseOutput(out), 0); // a failed append cannot give a whole output
-    EXPECT_EQ(Listing(dir), (std::vector<std::string>{"keep.dbf", "keep.shp", "keep.shx"}));
-    EXPECT_EQ(CTempDir::Read(dir.Path("keep.shp")), "old shp");
-    EXPECT_EQ(CTempDir::Read(dir.Path("keep.dbf")), "old dbf");
-}
-
-// A walk that fails is reported with its own reason, never taken for the end of the input.
-TEST(ShpFile, FailedWalkFailsTheAppendWithItsReason) {
-    CTempDir dir;
-    auto set = CFakeTable(CityFields())
-                   .Add(test::Point(1, 1), {Text(u"a"), Int(1), Real(1), Text(u"T"), Text(u"")})
-                   .Add(test::Point(2, 2), {Text(u"b"), Int(2), Real(2), Text(u"F"), Text(u"")})
-                   .Build();
-    set->FailWalkAt(1);
-    CShpFile out;
-    ASSERT_EQ(CreateOutput(dir.WPath("out.shp"), out, set.Get()), 1);
-    EXPECT_EQ(AppendRecordset(out, set.Get()), 0) << "the input ended short without a word";
-    EXPECT_EQ(out.GetLastError(), u"fake.shp has a bad format. (its index is cut short)");
+    for (const bool walk : {false, true}) {
+        CTempDir dir;
+        for (const char* ext : {"shp", "shx", "dbf"})
+            dir.Write(std::string("keep.") + ext, std::string("old ") + ext);
+        auto set = CFakeTable(CityFields())
+                       .Add(test::Point(1, 1), {Text(u"a"), Int(1), Real(1), Text(u"T"), Text(u"")})
+                       .Add(test::Point(2, 2), {Text(u"b"), Int(2), Real(2), Text(u"F"), Text(u"")})
+                       .Build();
+        walk ? set->FailWalkAt(1) : set->FailShapeAt(1);
+        CShpFile out;
+        ASSERT_EQ(CreateOutput(dir.WPath("keep.shp"), out, set.Get()), 1);
+        EXPECT_EQ(AppendRecordset(out, set.Get()), 0) << "the input ended short without a word";
+        EXPECT_EQ(out.GetLastError() == u"fake.shp has a bad format. (its index is cut short)", walk);
+        EXPECT_EQ(CloseOutput(out), 0); // a failed append cannot give a whole output
+        EXPECT_EQ(Listing(dir), (std::vector<std::string>{"keep.dbf", "keep.shp", "keep.shx"}));
+        EXPECT_EQ(CTempDir::Read(dir.Path("keep.shp")), "old shp");
+        EXPECT_EQ(CTempDir::Read(dir.Path("keep.dbf")), "old dbf");
+    }
 }
 
 TEST(ShpFile, SuccessfulCloseReplacesAnExistingOutputAndItsStaleCodePageFile) {

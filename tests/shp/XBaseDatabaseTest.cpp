@@ -398,32 +398,26 @@ TEST(XBaseDatabase, BadHeadersFailTheOpenWithAFormatError) {
 
 // Tables GDAL reads whose headers other writers end differently, or which hold no fields.
 TEST(XBaseDatabase, HeaderQuirksThatOtherReadersTakeOpen) {
-    struct Case {
-        const char* what;
-        DbfBytes bytes;
-        int fields;
-    };
-    DbfBytes noFields;
-    noFields.records = {"", "", ""};
-    std::vector<Case> cases = {{"no fields", noFields, 0}};
-    for (const char terminator : {'\x0A', '\0'}) {
+    // No fields; a header ended by 0x0A or a zero byte; a trailing (backlink) area inside the header length.
+    const auto quirk = [](bool fields, char terminator, std::size_t trailer) {
         DbfBytes b = Sample();
+        if (!fields) {
+            b.fields.clear();
+            b.records.assign(3, "");
+        }
         b.terminator = terminator;
-        cases.push_back({"another terminator", b, 7});
-    }
-    DbfBytes trailing = Sample();
-    trailing.trailer.assign(263, '\0'); // a backlink area inside the header length
-    trailing.headerLengthOverride = 33 + 32 * 7 + 263;
-    cases.push_back({"trailing area", trailing, 7});
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        Table t(c.bytes);
+        b.trailer.assign(trailer, '\0');
+        b.headerLengthOverride = trailer > 0 ? 33 + 32 * 7 + static_cast<int>(trailer) : -1;
+        return b;
+    };
+    for (const DbfBytes& b :
+         {quirk(false, '\r', 0), quirk(true, '\n', 0), quirk(true, '\0', 0), quirk(true, '\r', 263)}) {
+        Table t(b);
         ASSERT_NO_THROW(t.Open());
-        EXPECT_EQ(t.db.GetFieldCount(), c.fields);
-        ASSERT_EQ(t.db.GetRecordCount(), c.bytes.records.size());
-        CRef<CxBaseRecord> last = t.db.GetRecord(static_cast<uint32_t>(c.bytes.records.size() - 1));
-        EXPECT_EQ(last->GetStoredBytes(0),
-                  c.fields > 0 ? std::string_view("Z\xFCrich  ") : std::string_view());
+        EXPECT_EQ(t.db.GetFieldCount(), static_cast<int>(b.fields.size()));
+        ASSERT_EQ(t.db.GetRecordCount(), 3u);
+        EXPECT_EQ(t.db.GetRecord(2)->GetStoredBytes(0),
+                  b.fields.empty() ? "" : std::string_view("Z\xFCrich  "));
     }
 }
 
