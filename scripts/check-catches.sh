@@ -12,7 +12,6 @@ allowed=(
   "platform/Boundary.h 1"          # Guarded itself
   "platform/Boundary.cpp 1"        # a foreign exception has no text to give
   "tab/GdalModuleEntries.cpp 1"    # the module's C entry: GDAL's own words are reported instead
-  "shp/ShpFile.cpp 1"              # CShpFile::Guard, which keeps what it can in m_lastError
   "shp/ShpDS.cpp 1"                # bounds that cannot be read leave a record out of a region
   "tab/MiTabFiles.cpp 1"           # a .map header that cannot be read leaves the type to the table
   "shp/XBaseDatabase.cpp 1"        # the fast copy's probe: the record is read again the slow way, which says why

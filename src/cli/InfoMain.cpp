@@ -8,6 +8,7 @@
 #include "data/Ref.h"
 #include "merge/LayerCoordSys.h"
 #include "merge/OpenGeoDS.h"
+#include "platform/Boundary.h"
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
 #include "platform/TextCase.h"
@@ -121,15 +122,14 @@ std::optional<int> ParseArguments(int argc, char** argv, SOptions& options) {
 // Opens a layer, or prints why it cannot be opened.
 CRef<IGeoDS> OpenLayer(const std::string& layer) {
     CRef<IGeoDS> source;
-    char16_t error[260] = {};
-    if (OpenGeoDS(FromUtf8(layer), nullptr, source.Put(), error) && source)
+    if (OpenGeoDS(FromUtf8(layer), nullptr, source.Put(), nullptr) && source)
         return source;
-    const std::u16string why(error);
+    const std::u16string why = KeptMessage();
     const std::u16string message =
         FromUtf8(layer) + u": " +
         (why.empty() ? std::u16string(u"not a shapefile or MapInfo TAB table.") : why);
     // The second line only when it says more than the first.
-    const std::u16string reason = OpenFailureReason(FromUtf8(layer), error);
+    const std::u16string reason = OpenFailureReason(FromUtf8(layer));
     PrintFailure(stderr, message, reason == why ? std::u16string() : reason);
     return CRef<IGeoDS>();
 }

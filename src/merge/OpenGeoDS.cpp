@@ -24,13 +24,11 @@ int OpenGeoDS(const std::u16string& path, const char16_t* password, IGeoDS** sou
     return 0;
 }
 
-std::u16string OpenFailureReason(const std::u16string& path, const char16_t* errorText) {
+std::u16string OpenFailureReason(const std::u16string& path) {
     std::u16string reason = TakeFailureReason(); // the shapefile reader's, left by OpenGeoDS
     const std::u16string name = path.substr(GetDirectoryPart(path).size());
     if (name.size() > 4 && EqualIgnoringCase(std::u16string_view(name).substr(name.size() - 4), u".tab"))
         reason = TabOpenError();
-    else if (reason.empty() && errorText != nullptr)
-        reason = errorText;
     return reason.empty() ? u"Not a shapefile or MapInfo TAB table that can be read." : reason;
 }
 

@@ -8,11 +8,12 @@ namespace fennick {
 class IGeoDS;
 
 // Delivers the data source with one reference and returns 1; returns 0 when neither source accepts the path.
-// Never raises. When errorText (260 units) is given, a failed shapefile attempt leaves its message there,
-// even when the TAB attempt then succeeds.
+// Never raises: on failure the shapefile reader's exception is kept for the caller (platform/Boundary.h).
+// When errorText (kErrorTextSize units) is given, a failed shapefile attempt leaves its message there, even
+// when the TAB attempt then succeeds.
 int OpenGeoDS(const std::u16string& path, const char16_t* password, IGeoDS** source, char16_t* errorText);
-// Why OpenGeoDS failed on path, given the errorText it left: the MapInfo reader's reason for a .tab path, the
-// shapefile reader's for any other.
-std::u16string OpenFailureReason(const std::u16string& path, const char16_t* errorText);
+// Why OpenGeoDS just failed on path, taking the kept failure: the MapInfo reader's reason for a .tab path,
+// the shapefile reader's for any other.
+std::u16string OpenFailureReason(const std::u16string& path);
 
 } // namespace fennick

@@ -38,11 +38,10 @@ namespace {
 // Opens an input; on failure, reason says why when that is known.
 CRef<IGeoDS> OpenLayer(const std::u16string& path, std::u16string* reason = nullptr) {
     CRef<IGeoDS> source;
-    char16_t error[260] = {};
-    if (!OpenGeoDS(path, nullptr, source.Put(), error))
+    if (!OpenGeoDS(path, nullptr, source.Put(), nullptr))
         source.Reset();
     if (!source && reason != nullptr)
-        *reason = OpenFailureReason(path, error);
+        *reason = OpenFailureReason(path);
     return source;
 }
 
@@ -614,29 +613,29 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
         if (m_fieldPlan &&
             !output.SetSourceFields(m_fieldPlan->layout.sources[i], m_fieldPlan->layout.fileNames[i]))
             ThrowGenericError(u"An error occurred while adding data from file.", m_files[i],
-                              output.GetLastError());
+                              TakeFailureReason());
     };
     if (!CreateOutput(outputPath, output, templateSet.Get()))
-        ThrowGenericError(u"Can't create shapefile.", outputPath, output.GetLastError());
+        ThrowGenericError(u"Can't create shapefile.", outputPath, TakeFailureReason());
     // The first input's companions travel with the output and appear with it.
     const std::u16string prjPath = FirstCompanion(m_files[0], u"prj");
     const bool hasPrj = !prjPath.empty();
     // A projection that cannot travel with the data fails the merge: data without it cannot be placed.
     if (hasPrj && !output.AddCompanionCopy(prjPath, u".prj"))
-        ThrowGenericError(u"Can't create shapefile.", outputPath, output.GetLastError());
+        ThrowGenericError(u"Can't create shapefile.", outputPath, TakeFailureReason());
     // A MapInfo table states its system inside itself.
     std::string wkt;
     if (IProjectionText* projection = QueryProjectionText(first.Get());
         !hasPrj && projection != nullptr && projection->GetProjectionText(wkt) &&
         !output.AddCompanionText(wkt, u".prj"))
-        ThrowGenericError(u"Can't create shapefile.", outputPath, output.GetLastError());
+        ThrowGenericError(u"Can't create shapefile.", outputPath, TakeFailureReason());
     const std::u16string cpgPath = FirstCompanion(m_files[0], u"cpg");
     if (output.GetCodePage() > 0 && first->GetSourceKind() == SOURCE_SHAPEFILE && !cpgPath.empty()) {
         // Only a .cpg that names the code page actually written is copied as it stands.
         const auto line = ReadFirstLine(cpgPath);
         if (line && CxBaseDatabase::CodePageOfCpgText(*line) == output.GetCodePage())
             if (!output.AddCompanionCopy(cpgPath, u".cpg"))
-                ThrowGenericError(u"Can't create shapefile.", outputPath, output.GetLastError());
+                ThrowGenericError(u"Can't create shapefile.", outputPath, TakeFailureReason());
     }
 
     if (selected)
@@ -644,7 +643,7 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
     SkipBadRecordsOf(output, m_files[0]);
     if (selected && !AppendRecordset(output, selected.Get()))
         ThrowGenericError(u"An error occurred while adding data from file.", m_files[0],
-                          output.GetLastError());
+                          TakeFailureReason());
     if (selected)
         NoteUndeclaredText(output, 0);
     selected.Reset();
@@ -673,7 +672,7 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
         output.SetPointConversion(nullptr);
         if (!appended)
             ThrowGenericError(u"An error occurred while adding data from file.", m_files[i],
-                              output.GetLastError());
+                              TakeFailureReason());
         if (records)
             NoteUndeclaredText(output, i);
         if (progress != nullptr) {
@@ -685,7 +684,7 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
     first.Reset();
 
     if (!CloseOutput(output))
-        ThrowGenericError(u"Can't create shapefile.", outputPath, output.GetLastError());
+        ThrowGenericError(u"Can't create shapefile.", outputPath, TakeFailureReason());
     m_recordsWritten = output.GetRecordCount();
     if (!m_filterField.empty() && m_recordsWritten == 0) {
         std::u16string line = u"no record of the inputs matched ";

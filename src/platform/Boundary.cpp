@@ -35,14 +35,16 @@ bool HasFailure() noexcept {
     return static_cast<bool>(t_kept);
 }
 
-std::u16string TakeFailureReason() {
-    std::exception_ptr kept = TakeFailure();
-    if (!kept)
+namespace {
+
+// The text of a failure: its message, with its detail in parentheses when asked.
+std::u16string TextOf(const std::exception_ptr& failure, bool withDetail) {
+    if (!failure)
         return {};
     try {
-        std::rethrow_exception(std::move(kept));
+        std::rethrow_exception(failure);
     } catch (const CException& e) {
-        return DescribeFailure(e);
+        return withDetail ? DescribeFailure(e) : e.Message();
     } catch (const std::bad_alloc&) {
         return CMemoryException().Message();
     } catch (const std::exception& e) {
@@ -50,6 +52,16 @@ std::u16string TakeFailureReason() {
     } catch (...) { // a foreign exception without text
         return {};
     }
+}
+
+} // namespace
+
+std::u16string TakeFailureReason() {
+    return TextOf(TakeFailure(), true);
+}
+
+std::u16string KeptMessage() {
+    return TextOf(t_kept, false);
 }
 
 } // namespace fennick

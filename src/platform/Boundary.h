@@ -23,6 +23,9 @@ bool HasFailure() noexcept;
 // The kept exception as one line (message, then its detail or system text in parentheses; empty when none is
 // kept), which is cleared.
 std::u16string TakeFailureReason();
+// The kept exception's message alone, without its detail (empty when none is kept); it stays kept. For a
+// caller that fills a fixed message buffer, as the interfaces' error-text parameters ask.
+std::u16string KeptMessage();
 
 // Runs body and returns what it returns; an exception is kept and the result is the type's zero.
 template <class Body> auto Guarded(Body&& body) noexcept -> decltype(body()) {

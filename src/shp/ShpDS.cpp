@@ -281,23 +281,19 @@ int CShpDS::QuerySpatialIndex(const CGeoRect& query, std::vector<bool>& bits) {
 int OpenShpDS(const std::u16string& path, const char16_t* password, IGeoDS** source, char16_t* errorText) {
     if (source == nullptr)
         return 0;
-    try {
+    const int opened = Guarded([&] {
         CRef<CShpDS> ds = MakeRef<CShpDS>();
         ds->Open(path, password != nullptr ? std::u16string_view(password) : std::u16string_view(), true);
         *source = ds.Detach()->AsGeoDS();
         return 1;
-    } catch (const CException& e) {
-        // With the system's own words, for the caller that reports the failure.
-        KeepFailure();
-        if (errorText != nullptr) {
-            e.GetErrorMessage(errorText, 260);
-        }
-    } catch (const std::bad_alloc&) {
-        KeepFailure();
-        if (errorText != nullptr)
-            CMemoryException().GetErrorMessage(errorText, 260);
+    });
+    // The kept exception stays for the caller that reports it; the text is for callers that pass a buffer.
+    if (opened == 0 && errorText != nullptr) {
+        const std::u16string message = KeptMessage().substr(0, kErrorTextSize - 1);
+        message.copy(errorText, message.size());
+        errorText[message.size()] = u'\0';
     }
-    return 0;
+    return opened;
 }
 
 } // namespace fennick

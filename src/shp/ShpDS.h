@@ -105,8 +105,12 @@ private:
     std::u16string m_pendingPrj; // the .prj not read yet
 };
 
-// Opens a shapefile as a data source holding one reference for the caller. On failure returns 0 and, when
-// errorText is given, writes the error's message into it (cut to 259 units and terminated).
+// The size of the error text buffers of OpenShpDS and OpenGeoDS, terminator included.
+inline constexpr std::size_t kErrorTextSize = 260;
+
+// Opens a shapefile as a data source holding one reference for the caller. On failure returns 0, keeps the
+// exception for the caller (platform/Boundary.h) and, when errorText is given, writes the error's message
+// into it (cut to kErrorTextSize - 1 units and terminated).
 int OpenShpDS(const std::u16string& path, const char16_t* password, IGeoDS** source, char16_t* errorText);
 
 } // namespace fennick

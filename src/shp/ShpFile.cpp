@@ -420,41 +420,43 @@ void CShpFile::WriteRelayedAttributes(IDirectAccess& source, IStoredRecords& sto
 }
 
 bool CShpFile::SetSourceFields(const std::vector<int>& sources, std::u16string_view constant) {
-    return Guard(State::created, [&] { m_attributes.SetSourceFields(sources, constant); }) != 0;
+    return Run(State::created, [&] { m_attributes.SetSourceFields(sources, constant); }) != 0;
 }
 
 // ---- closing ----
 
 bool CShpFile::AddCompanionCopy(const std::u16string& sourcePath, const std::u16string& extension) {
-    if (m_state != State::created)
-        return false;
-    const std::u16string ext = COutputFiles::CompanionExtension(extension);
-    if (ext.empty())
-        return false;
-    std::u16string why;
-    if (!m_files.PlaceCopy(sourcePath, ext, &why)) {
-        m_lastError = u"Could not copy " + sourcePath + u" as the output's " + ext + u" (" + why + u").";
-        return false;
-    }
-    return true;
+    return Guarded([&] {
+        const std::u16string ext = CompanionToAdd(extension);
+        std::u16string why;
+        if (!m_files.PlaceCopy(sourcePath, ext, &why))
+            ThrowGenericError(u"Could not copy " + sourcePath + u" as the output's " + ext + u" (" + why + u").");
+        return true;
+    });
 }
 
 bool CShpFile::AddCompanionText(const std::string& bytes, const std::u16string& extension) {
+    return Guarded([&] {
+        const std::u16string ext = CompanionToAdd(extension);
+        const std::u16string temp = m_files.TempPath(ext);
+        try {
+            // Placed first, so that a half-written file is removed with the other temporaries.
+            m_files.Place(temp, ext);
+            WriteText(temp, bytes);
+        } catch (const CException& e) {
+            ThrowGenericError(u"Could not write the output's " + ext + u" (" + DescribeFailure(e) + u").");
+        }
+        return true;
+    });
+}
+
+std::u16string CShpFile::CompanionToAdd(const std::u16string& extension) const {
     if (m_state != State::created)
-        return false;
-    const std::u16string ext = COutputFiles::CompanionExtension(extension);
+        ThrowGenericError(u"The output is not open for its companion files.");
+    std::u16string ext = COutputFiles::CompanionExtension(extension);
     if (ext.empty())
-        return false;
-    const std::u16string temp = m_files.TempPath(ext);
-    try {
-        // Placed first, so that a half-written file is removed with the other temporaries.
-        m_files.Place(temp, ext);
-        WriteText(temp, bytes);
-    } catch (const CException& e) {
-        m_lastError = u"Could not write the output's " + ext + u" (" + DescribeFailure(e) + u").";
-        return false;
-    }
-    return true;
+        ThrowGenericError(u"\"" + extension + u"\" is not a companion file of a shapefile.");
+    return ext;
 }
 
 void CShpFile::WriteCpg(const std::u16string& path) const {
@@ -488,38 +490,44 @@ void CShpFile::Close() {
 
 // ---- entry points ----
 
-template <class Body> int CShpFile::Guard(State required, Body&& body) {
-    if (m_state != required) {
-        m_lastError.clear();
-        return 0; // out of order: the output is left as it is
-    }
-    m_lastError.clear();
-    try {
-        body();
-        return 1;
-    } catch (const CException& e) {
-        // The user knows the output by its name, not by the temporary one being written.
-        m_lastError = m_files.WithFinalNames(DescribeFailure(e));
-    } catch (const std::bad_alloc&) {
-        m_lastError = CMemoryException().Message();
-    } catch (...) {
-        m_lastError.clear();
-    }
+template <class Body> int CShpFile::Run(State required, Body&& body) {
+    return Guarded([&] {
+        // Out of order, the output is left as it is.
+        if (m_state != required)
+            ThrowGenericError(m_state == State::failed ? u"The output was given up after an earlier failure."
+                                                       : u"The output is not open for this step.");
+        try {
+            body();
+            return 1;
+        } catch (const CException& e) {
+            GiveUp();
+            // The user knows the output by its name, not by the temporary one being written.
+            const std::u16string text = DescribeFailure(e);
+            if (std::u16string named = m_files.WithFinalNames(text); named != text)
+                throw CGenericEx(std::move(named));
+            throw;
+        } catch (...) {
+            GiveUp();
+            throw;
+        }
+    });
+}
+
+void CShpFile::GiveUp() {
     m_state = State::failed;
     RemoveTemporaries();
-    return 0;
 }
 
 int CreateOutput(const std::u16string& path, CShpFile& file, IRecset* templateSet, int /*reserved*/) {
-    return file.Guard(CShpFile::State::empty, [&] { file.Create(path, templateSet); });
+    return file.Run(CShpFile::State::empty, [&] { file.Create(path, templateSet); });
 }
 
 int AppendRecordset(CShpFile& file, IRecset* recordset) {
-    return file.Guard(CShpFile::State::created, [&] { file.Append(recordset); });
+    return file.Run(CShpFile::State::created, [&] { file.Append(recordset); });
 }
 
 int CloseOutput(CShpFile& file) {
-    return file.Guard(CShpFile::State::created, [&] { file.Close(); });
+    return file.Run(CShpFile::State::created, [&] { file.Close(); });
 }
 
 } // namespace fennick

@@ -104,8 +104,8 @@ public:
         m_byLayout = true;
     }
     // For the next record set, after SetFieldLayout: which of its fields feeds each output field, or
-    // CAttributeWriter::kNoSource (a null) or kConstant (the text constant). False, with the reason as the
-    // last error, when the constant cannot be written into its field.
+    // CAttributeWriter::kNoSource (a null) or kConstant (the text constant). False, with the failure kept
+    // for the caller (platform/Boundary.h), when the constant cannot be written into its field.
     bool SetSourceFields(const std::vector<int>& sources, std::u16string_view constant);
     // Converts the points of the records appended from now on, as SetPointConversion(nullptr) (the default)
     // ends it. The caller keeps the object alive while it is set. A record with a point that cannot be
@@ -122,7 +122,8 @@ public:
 
     // Copies a file byte for byte to a temporary file that CloseOutput renames to the output's name with the
     // given extension (".prj", ".cpg"; the dot may be left out). Only after a successful CreateOutput and
-    // before CloseOutput. False when it cannot be copied; the output is not affected then.
+    // before CloseOutput. False, with the failure kept for the caller, when it cannot be copied; the output
+    // is not affected then.
     bool AddCompanionCopy(const std::u16string& sourcePath, const std::u16string& extension);
     // The same for a companion whose bytes are given (a ".prj" from a coordinate system text).
     bool AddCompanionText(const std::string& bytes, const std::u16string& extension);
@@ -132,10 +133,6 @@ public:
     // Whether the last record set appended came from a table that declares no code page and brought texts
     // that are not ASCII into an output that declares one (they pass as their bytes).
     bool UndeclaredTextPassed() const { return m_attributes.UndeclaredTextPassed(); }
-
-    // The message of the last failure of CreateOutput, AppendRecordset, CloseOutput or AddCompanion*;
-    // empty when the failure carried no text.
-    const std::u16string& GetLastError() const { return m_lastError; }
 
     // The .cpg text declaring a code page, in the form GDAL and this program's .cpg reader both accept where
     // one exists ("UTF-8" for 65001, the number for Windows and DOS code pages, ESRI's "8859N" names for
@@ -177,8 +174,13 @@ private:
     void WriteCpg(const std::u16string& path) const;
     static void WriteText(const std::u16string& path, const std::string& text);
     // Runs one entry point's work when the writer is in the required state: 1 on success; 0 after an error,
-    // which is kept as the last error and removes the temporary files for good.
-    template <class Body> int Guard(State required, Body&& body);
+    // which gives the output up and is kept for the caller (platform/Boundary.h), naming the output's files
+    // by their final names.
+    template <class Body> int Run(State required, Body&& body);
+    // Marks the output failed and removes its temporary files for good.
+    void GiveUp();
+    // The extension of a companion to add now; raises when the output is not open or it is no companion.
+    std::u16string CompanionToAdd(const std::u16string& extension) const;
     void RemoveTemporaries();
 
     COutputFiles m_files; // first, so that it goes last
@@ -194,7 +196,6 @@ private:
     State m_state = State::empty;
     bool m_byLayout = false;
     std::vector<SOutputField> m_layout;
-    std::u16string m_lastError;
     std::function<void(long long record, const std::u16string& reason)> m_onSkipped;
     std::vector<int32_t> m_partCounts; // of the shape being written; reused for every record
     CByteBuffer m_content;             // a record converted to the output's variant; reused likewise
@@ -203,6 +204,9 @@ private:
     std::vector<double> m_heights;   // and their z values
 };
 
+// The entry points answer 1, or 0 with the failure kept for the caller (platform/Boundary.h: RethrowKept,
+// TakeFailureReason), naming the output's files by their final names.
+//
 // Creates the output files from the fields of the template's first attribute record. The fourth argument
 // is not used. 1, or 0 on any failure (nothing then remains on disk).
 int CreateOutput(const std::u16string& path, CShpFile& file, IRecset* templateSet, int reserved = 0);

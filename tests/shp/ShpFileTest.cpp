@@ -5,6 +5,7 @@
 #include "WriterFakes.h"
 #include "data/IRecset.h"
 #include "data/Ref.h"
+#include "platform/Boundary.h"
 #include "platform/CodePage.h"
 #include "shp/ShpDS.h"
 
@@ -231,7 +232,7 @@ TEST(ShpFile, FailedAppendLeavesAnExistingOutputUntouched) {
         CShpFile out;
         ASSERT_EQ(CreateOutput(dir.WPath("keep.shp"), out, set.Get()), 1);
         EXPECT_EQ(AppendRecordset(out, set.Get()), 0) << "the input ended short without a word";
-        EXPECT_EQ(out.GetLastError() == u"fake.shp has a bad format. (its index is cut short)", walk);
+        EXPECT_EQ(TakeFailureReason() == u"fake.shp has a bad format. (its index is cut short)", walk);
         EXPECT_EQ(CloseOutput(out), 0); // a failed append cannot give a whole output
         EXPECT_EQ(Listing(dir), (std::vector<std::string>{"keep.dbf", "keep.shp", "keep.shx"}));
         EXPECT_EQ(CTempDir::Read(dir.Path("keep.shp")), "old shp");
@@ -251,7 +252,7 @@ TEST(ShpFile, SuccessfulCloseReplacesAnExistingOutputAndItsStaleCodePageFile) {
     ASSERT_EQ(AppendRecordset(out, set.Get()), 1);
     EXPECT_TRUE(out.AddCompanionCopy(dir.WPath("source.prj"), u"prj"));
     EXPECT_FALSE(out.AddCompanionCopy(dir.WPath("absent.prj"), u".prj"));
-    ASSERT_EQ(CloseOutput(out), 1) << ToUtf8(out.GetLastError());
+    ASSERT_EQ(CloseOutput(out), 1) << ToUtf8(TakeFailureReason());
     EXPECT_EQ(Listing(dir),
               (std::vector<std::string>{"again.dbf", "again.prj", "again.shp", "again.shx", "source.prj"}));
     EXPECT_EQ(CTempDir::Read(dir.Path("again.prj")), "GEOGCS[\"x\"]\r\n");
@@ -278,7 +279,7 @@ TEST(ShpFile, WriteErrorsFailTheOutputAndLeaveNothing) {
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(closed, 0);
-    EXPECT_NE(out.GetLastError().find(u"Disk full"), std::u16string::npos);
+    EXPECT_NE(TakeFailureReason().find(u"Disk full"), std::u16string::npos);
     EXPECT_TRUE(Listing(dir).empty());
 }
 
@@ -347,7 +348,7 @@ TEST(ShpFile, CharacterTheCodePageCannotHoldFailsTheAppend) {
         ASSERT_EQ(CreateOutput(dir.WPath("w.shp"), out, latin.Get()), 1);
         ASSERT_EQ(AppendRecordset(out, latin.Get()), 1);
         EXPECT_EQ(AppendRecordset(out, cyrillic.Get()), 0) << codePage;
-        EXPECT_NE(out.GetLastError().find(u"Москва"), std::u16string::npos);
+        EXPECT_NE(TakeFailureReason().find(u"Москва"), std::u16string::npos);
     }
     EXPECT_TRUE(Listing(dir).empty());
     // A field name as well.
@@ -459,7 +460,7 @@ std::u16string FirstFailure(int textRecord, int shapeRecord) {
     EXPECT_EQ(AppendRecordset(out, records.Get()), 0);
     for (const std::string& name : Listing(dir))
         EXPECT_EQ(name.rfind("in.", 0), 0u) << name << " was left behind";
-    return out.GetLastError();
+    return TakeFailureReason();
 }
 
 TEST(ShpFile, TwoThreadAppendReportsTheFailureOfTheEarlierRecord) {
