@@ -430,7 +430,8 @@ bool CShpFile::AddCompanionCopy(const std::u16string& sourcePath, const std::u16
         const std::u16string ext = CompanionToAdd(extension);
         std::u16string why;
         if (!m_files.PlaceCopy(sourcePath, ext, &why))
-            ThrowGenericError(u"Could not copy " + sourcePath + u" as the output's " + ext + u" (" + why + u").");
+            ThrowGenericError(u"Could not copy " + sourcePath + u" as the output's " + ext + u" (" + why +
+                              u").");
         return true;
     });
 }
