@@ -1,7 +1,7 @@
 #include "cli/CliText.h"
 
 #include "coordsys/ProjModule.h"
-#include "data/GdalModule.h"
+#include "coordsys/GdalModule.h"
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
 

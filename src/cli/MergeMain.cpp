@@ -3,7 +3,7 @@
 #include "cli/CliText.h"
 #include "cli/LayerReport.h"
 #include "cli/TerminalProgress.h"
-#include "data/GdalModule.h"
+#include "coordsys/GdalModule.h"
 #include "data/IGeoDS.h"
 #include "data/Ref.h"
 #include "merge/OpenGeoDS.h"

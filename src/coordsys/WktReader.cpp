@@ -1,6 +1,6 @@
 #include "coordsys/WktReader.h"
 
-#include "data/GdalModule.h"
+#include "coordsys/GdalModule.h"
 
 namespace fennick {
 

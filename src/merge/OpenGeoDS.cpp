@@ -1,6 +1,6 @@
 #include "merge/OpenGeoDS.h"
 
-#include "data/OpenTabDS.h"
+#include "merge/OpenTabDS.h"
 #include "platform/Boundary.h"
 #include "platform/Exceptions.h"
 #include "platform/PathFunctions.h"

@@ -111,9 +111,9 @@ int Iso8859Part(std::string_view text) {
 }
 
 // One converter per code page and direction, opened once per thread and reused.
-class IconvCache {
+class CIconvCache {
 public:
-    ~IconvCache() {
+    ~CIconvCache() {
         for (auto& [key, cd] : m_handles)
             if (cd != reinterpret_cast<iconv_t>(-1))
                 iconv_close(cd);
@@ -135,8 +135,8 @@ private:
     std::unordered_map<long long, iconv_t> m_handles;
 };
 
-IconvCache& Cache() {
-    thread_local IconvCache cache;
+CIconvCache& Cache() {
+    thread_local CIconvCache cache;
     return cache;
 }
 

@@ -1,6 +1,6 @@
 // The GDAL module's entry point: what the program reaches through GdalModule().
 
-#include "data/GdalModule.h"
+#include "coordsys/GdalModule.h"
 #include "data/RefCounted.h"
 #include "platform/BuildStamp.h"
 #include "platform/CodePage.h"

@@ -52,7 +52,7 @@ bool Save(QWidget* widget, const QString& path) {
 } // namespace
 
 // The main window as the merge command drives it: the save dialog answers with a file in a scratch folder.
-class CShotMergerDlg : public CMergerDlg {
+class CScreenshotMergerDlg : public CMergerDlg {
 public:
     QString output;
 
@@ -85,7 +85,7 @@ bool ShootMainWindow(const QString& samples, const QString& folder, const QStrin
         if (file.suffix() == QLatin1String("shp"))
             names << file.fileName();
     }
-    CShotMergerDlg dialog;
+    CScreenshotMergerDlg dialog;
     dialog.m_sourceDir = folder;
     dialog.resize(900, 560);
     dialog.show();

@@ -10,7 +10,7 @@
 #include "data/IShape.h"
 #include "data/IShapeAttr.h"
 #include "data/IString.h"
-#include "data/OpenTabDS.h"
+#include "merge/OpenTabDS.h"
 #include "data/ShapeImpl.h"
 #include "platform/Boundary.h"
 #include "platform/CodePage.h"

@@ -4,7 +4,7 @@
 #include "TabFixtures.h"
 
 #include "data/IGeoDS.h"
-#include "data/OpenTabDS.h"
+#include "merge/OpenTabDS.h"
 #include "platform/CodePage.h"
 
 namespace fennick::test {

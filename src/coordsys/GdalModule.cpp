@@ -1,4 +1,4 @@
-#include "data/GdalModule.h"
+#include "coordsys/GdalModule.h"
 
 #include "data/ModuleLoader.h"
 

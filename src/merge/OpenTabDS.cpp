@@ -1,6 +1,6 @@
-#include "data/OpenTabDS.h"
+#include "merge/OpenTabDS.h"
 
-#include "data/GdalModule.h"
+#include "coordsys/GdalModule.h"
 #include "platform/CodePage.h"
 
 namespace fennick {
