@@ -188,7 +188,8 @@ int main(int argc, char** argv) {
                                             : cs->SetFromCode(static_cast<int>(code)));
         if (!ok) {
             if (epsg.empty())
-                std::fprintf(stderr, "%s: the coordinate system cannot be read.\n", wkt.c_str());
+                PrintFailure(stderr, FromUtf8(wkt) + u": the coordinate system cannot be read.",
+                             TakeFailureReason());
             else
                 std::fprintf(stderr, "EPSG %s: unknown coordinate system code.\n", epsg.c_str());
             return 1;
@@ -208,7 +209,13 @@ int main(int argc, char** argv) {
     CRef<IGeoDS> source = OpenLayer(layer);
     if (!source)
         return 1;
-    const nlohmann::json description = DescribeLayer(source.Get(), layer, records);
+    nlohmann::json description;
+    try {
+        description = DescribeLayer(source.Get(), layer, records);
+    } catch (const CException& e) {
+        PrintFailure(stderr, FromUtf8(layer) + u": " + e.Message(), e.Detail());
+        return 1;
+    }
     Emit(description, asJson, LayerText(description));
     return 0;
 }

@@ -11,7 +11,9 @@
 #include "data/IString.h"
 #include "data/Ref.h"
 #include "data/ShapeLayout.h"
+#include "platform/Boundary.h"
 #include "platform/CodePage.h"
+#include "platform/GenericEx.h"
 #include "platform/Variant.h"
 
 #include <cstdio>
@@ -58,11 +60,13 @@ json Values(IShapeAttr* attributes, int fieldCount) {
     CVariant value;
     for (int f = 0; f < fieldCount; ++f) {
         CIString text;
-        // A stored null shows as null, apart from an empty text.
+        // A stored null shows as null, apart from an empty text; a value that cannot be read says why.
         if (attributes != nullptr && attributes->GetValue(f, &value) && value.vt == VT_NULL)
             values.push_back(nullptr);
         else if (attributes != nullptr && attributes->GetString(f, &text))
             values.push_back(ToUtf8(text.Str()));
+        else if (HasFailure())
+            RethrowKept(CGenericEx(u"A value cannot be read."));
         else
             values.push_back(nullptr);
     }
@@ -121,14 +125,25 @@ json DescribeLayer(IGeoDS* source, const std::string& path, bool withRecords) {
                               {"decimals", desc->GetFieldDecimals(f)}});
     }
     layer["fields"] = std::move(fields);
-    layer["coordsys"] = DescribeCoordSys(source->GetCoordSys());
+    ClearFailure();
+    ICoordSys* coordSys = source->GetCoordSys();
+    layer["coordsys"] = DescribeCoordSys(coordSys);
+    // A stated system that cannot be read says why, rather than passing for none.
+    if (coordSys == nullptr && HasFailure())
+        layer["coordsys_error"] = ToUtf8(TakeFailureReason());
 
     if (withRecords) {
         json records = json::array();
+        // A record that cannot be read, or a walk that breaks off, fails the listing with the reader's
+        // reason: neither may pass for a null record or the end of the layer.
+        ClearFailure();
         for (int ok = all ? all->MoveFirst() : 0; ok; ok = all->MoveNext()) {
             json record;
             CRef<IShape> shape;
-            if (all->GetShape(shape.Put(), 1) && shape) {
+            const bool hasShape = all->GetShape(shape.Put(), 1) && shape;
+            if (HasFailure())
+                RethrowKept(CGenericEx(u"A record cannot be read."));
+            if (hasShape) {
                 record["shape_type"] = shape->GetType();
                 const IStoredShape* stored = QueryStoredShape(shape.Get());
                 record["shape_variant"] =
@@ -140,18 +155,21 @@ json DescribeLayer(IGeoDS* source, const std::string& path, bool withRecords) {
                 record["parts"] = json::array();
             }
             CRef<IShapeAttr> attributes;
-            all->GetAttributes(attributes.Put());
+            if (!all->GetAttributes(attributes.Put()) && HasFailure())
+                RethrowKept(CGenericEx(u"A record cannot be read."));
             record["values"] = Values(attributes.Get(), fieldCount);
             records.push_back(std::move(record));
         }
+        if (HasFailure())
+            RethrowKept(CGenericEx(u"The records cannot be read to the end."));
         layer["records"] = std::move(records);
     }
     return layer;
 }
 
-std::string CoordSysText(const json& cs) {
+std::string CoordSysText(const json& cs, const std::string& error) {
     if (cs.is_null())
-        return "none\n";
+        return error.empty() ? "none\n" : "unknown (" + error + ")\n";
     std::ostringstream out;
     const int code = cs["code"].get<int>();
     out << (cs["projected"].get<bool>() ? "projected" : "geographic");
@@ -171,7 +189,7 @@ std::string LayerText(const json& layer) {
     out << "Bounds:      left " << Number(b[0].get<double>()) << ", top " << Number(b[1].get<double>())
         << ", right " << Number(b[2].get<double>()) << ", bottom " << Number(b[3].get<double>()) << "\n";
     out << "Code page:   " << layer["code_page"].get<int>() << "\n";
-    out << "Coordinates: " << CoordSysText(layer["coordsys"]);
+    out << "Coordinates: " << CoordSysText(layer["coordsys"], layer.value("coordsys_error", std::string()));
     out << "Fields:      " << layer["fields"].size() << "\n";
     for (const auto& f : layer["fields"])
         out << "  " << f["name"].get<std::string>() << "  " << FieldTypeName(f["type"].get<int>()) << "("

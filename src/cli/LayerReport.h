@@ -9,8 +9,9 @@ class IGeoDS;
 class ICoordSys;
 
 // {"path", "kind", "shape_type", "shape_variant", "record_count", "bounds", "code_page", "fields",
-// "coordsys"} and, when withRecords, "records": [{"shape_type", "shape_variant", "parts", "values"}].
-// shape_variant: 0 x and y only, 1 with m, 2 with z and m (ShapeVariant).
+// "coordsys"} ("coordsys_error" too when a stated system cannot be read) and, when withRecords, "records":
+// [{"shape_type", "shape_variant", "parts", "values"}]. shape_variant: 0 x and y only, 1 with m, 2 with z
+// and m (ShapeVariant). Raises, with the reader's reason, when a record cannot be read.
 nlohmann::json DescribeLayer(IGeoDS* source, const std::string& path, bool withRecords);
 // {"code", "projected", "proj"}; null for a null system.
 nlohmann::json DescribeCoordSys(ICoordSys* coordSys);
@@ -18,6 +19,7 @@ nlohmann::json DescribeCoordSys(ICoordSys* coordSys);
 std::string LayerText(const nlohmann::json& layer);
 // One line for a layer: shape type, records, fields, code page and coordinate system in short.
 std::string LayerSummary(const nlohmann::json& layer);
-std::string CoordSysText(const nlohmann::json& coordSys);
+// A system's text form; a null one with an error is unknown, with why.
+std::string CoordSysText(const nlohmann::json& coordSys, const std::string& error = {});
 
 } // namespace fennick

@@ -82,7 +82,9 @@ int CCommonCoordSysImpl::LoadFromFile(const char16_t* path) {
         if (file.Read(text.data(), static_cast<unsigned>(length)) < length)
             ThrowBadFormatBecause(u"it ends before its length", path);
         file.Close();
-        return ReadWktDefinition(d, text.c_str());
+        if (!ReadWktDefinition(d, text.c_str()))
+            ThrowBadFormatBecause(u"its text is not a coordinate system that can be read", path);
+        return 1;
     });
 }
 

@@ -141,9 +141,11 @@ ICoordSys* CShpDS::GetCoordSys() {
         m_pendingPrj.clear();
         try {
             CRef<ICoordSys> coordSys;
+            // A .prj that cannot be read leaves the failure kept for the caller that asks why.
             if (LoadCoordSys(path.c_str(), coordSys.Put()) && coordSys)
                 CGeoDataSource::SetCoordSys(coordSys.Get());
         } catch (const CException&) {
+            KeepFailure();
         }
     }
     return CGeoDataSource::GetCoordSys();

@@ -2,6 +2,7 @@
 
 #include "OgrLayer.h"
 #include "Process.h"
+#include "TabFixtures.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -98,6 +99,26 @@ TEST(InfoTool, FailuresAndUsage) {
     EXPECT_EQ(Info({"--records", "--epsg", "4326"}).exitCode, 2);
     EXPECT_EQ(Info({"a.shp", "b.shp"}).exitCode, 2);
     EXPECT_EQ(Info({"--help"}).exitCode, 0);
+
+    // What cannot be read says why, rather than passing for no system or for the end of the records.
+    const std::string point = dir.Path("point.shp");
+    WriteOgrLayer(point, "POINT", {{"N", 'N', 5, 0}}, {{"POINT (1 1)", {"1"}}});
+    const std::string prj = dir.Write("point.prj", "GEOGCS[\"x\", junk");
+    const std::string damaged = WriteTableDamagedMidway(dir.Path("damaged.tab"));
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string says;
+    } unreadable[] = {
+        {{"--wkt", prj}, 1, "  " + prj + " has a bad format. (its text is not a coordinate system"},
+        {{point}, 0, "Coordinates: unknown (" + prj + " has a bad format."},
+        {{"--records", damaged}, 1, "cannot be read: InitBlockFromData()"},
+    };
+    for (const auto& row : unreadable) {
+        const auto r = Info(row.args);
+        EXPECT_EQ(r.exitCode, row.exitCode) << r.err;
+        EXPECT_NE((r.out + r.err).find(row.says), std::string::npos) << r.out << r.err;
+    }
 }
 
 TEST(InfoTool, NamesTheZAndMVariantsOfShapeTypes) {

@@ -333,6 +333,7 @@ TEST_F(MergeTool, FailuresSayWhyOnASecondLine) {
                                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     const std::string odd = Layer("odd", 4);
     dir.Write("odd.cpg", "65000");
+    const std::string damaged = WriteTableDamagedMidway(dir.Path("damaged.tab"));
     std::filesystem::permissions(dir.Path(), std::filesystem::perms::all, std::filesystem::perm_options::add);
 
     struct SCase {
@@ -387,6 +388,10 @@ TEST_F(MergeTool, FailuresSayWhyOnASecondLine) {
          {"-o", out, a, broken},
          AppendFailed(broken),
          {"Record 2 of " + broken, "counts do not fit"}},
+        {"walk broken off in a MapInfo table",
+         {"-o", out, damaged, damaged},
+         AppendFailed(damaged),
+         {"of " + damaged + " cannot be read: InitBlockFromData()"}},
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.what);

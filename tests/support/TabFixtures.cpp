@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -139,6 +140,27 @@ void WriteTabTable(const std::string& path, const STabTableSpec& spec) {
         GDALDatasetReleaseResultSet(update, result);
     if (CPLGetLastErrorType() >= CE_Failure)
         Fail("cannot run " + sql + ": " + CPLGetLastErrorMsg());
+}
+
+std::string WriteTableDamagedMidway(const std::string& path) {
+    STabTableSpec spec;
+    spec.fields = {{"NAME", 4, 10}};
+    for (int i = 0; i < 2000; ++i) {
+        const std::string x = std::to_string(i % 900);
+        spec.features.push_back(
+            {"POLYGON ((" + x + " 0," + x + " 1," + std::to_string(i % 900 + 1) + " 1," + x + " 0))",
+             {"n" + std::to_string(i)}});
+    }
+    WriteTabTable(path, spec);
+    const std::string map = path.substr(0, path.size() - 4) + ".map";
+    std::fstream file(map, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekg(0, std::ios::end);
+    const std::streamoff middle = file.tellg() / 2 / 512 * 512;
+    file.seekp(middle);
+    file.write(std::string(512, '\xff').data(), 512);
+    if (!file)
+        throw std::runtime_error("cannot damage " + map);
+    return path;
 }
 
 STabTableSpec TabSpecFromLayer(const SLayerSpec& layer) {

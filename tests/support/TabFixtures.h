@@ -46,6 +46,10 @@ void WriteTabTable(const std::string& path, const STabTableSpec& spec);
 // have no geometry. Multipoints are written as MULTIPOINT.
 STabTableSpec TabSpecFromLayer(const SLayerSpec& layer);
 
+// A table of 2,000 small regions whose middle block of the .map is overwritten: it opens and its first
+// records read, but the walk breaks off part-way with GDAL's reason.
+std::string WriteTableDamagedMidway(const std::string& path);
+
 // Sets a file's modification time (seconds since the epoch). Throws std::runtime_error on failure.
 void SetModificationTime(const std::string& path, int64_t seconds);
 // A file's modification time in whole seconds.
