@@ -9,6 +9,7 @@
 #include "platform/FileSystem.h"
 #include "platform/GenericEx.h"
 #include "platform/PathFunctions.h"
+#include "platform/SysFile.h"
 #include "platform/TextCase.h"
 #include "tab/MiTabAttrImpl.h"
 #include "tab/MiTabFiles.h"
@@ -371,6 +372,13 @@ void CMiTabDS::Open(const std::u16string& path, bool useIndex) {
         const std::u16string file = ext == std::u16string(u".tab") ? path : ReplaceExtension(path, ext);
         if (PathExists(file) && !IsRegularFile(file))
             ThrowNotRegularFile(file);
+    }
+    // A table that is missing or cannot be read says so in the system's words, which GDAL does not give.
+    {
+        CSysFile probe;
+        CFileException error(CFileException::none, path);
+        if (!probe.Open(path, CSysFile::kReadDenyNone, &error))
+            throw error;
     }
     {
         CTabReaderGuard guard;
