@@ -14,25 +14,29 @@ thread_local std::exception_ptr t_kept;
 
 } // namespace
 
+namespace boundary_detail {
+
+thread_local constinit bool t_failureKept __attribute__((tls_model("initial-exec"))) = false;
+
+void ForgetKept() noexcept {
+    t_kept = nullptr;
+    t_failureKept = false;
+}
+
+} // namespace boundary_detail
+
 void KeepFailure() noexcept {
-    t_kept = std::current_exception();
+    KeepFailure(std::current_exception());
 }
 
 void KeepFailure(std::exception_ptr failure) noexcept {
     t_kept = std::move(failure);
+    boundary_detail::t_failureKept = static_cast<bool>(t_kept);
 }
 
 std::exception_ptr TakeFailure() noexcept {
+    boundary_detail::t_failureKept = false;
     return std::exchange(t_kept, nullptr);
-}
-
-void ClearFailure() noexcept {
-    if (t_kept)
-        t_kept = nullptr;
-}
-
-bool HasFailure() noexcept {
-    return static_cast<bool>(t_kept);
 }
 
 namespace {

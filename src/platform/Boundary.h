@@ -15,10 +15,22 @@ void KeepFailure() noexcept;
 void KeepFailure(std::exception_ptr failure) noexcept;
 // The exception kept on this thread (null when none), which is cleared.
 std::exception_ptr TakeFailure() noexcept;
+namespace boundary_detail {
+// Whether an exception is kept on this thread. Asked on every record a merge walks, so it is a plain flag in
+// the thread's static block, read without a call (the core library is loaded with the program, never later).
+extern thread_local constinit bool t_failureKept __attribute__((tls_model("initial-exec")));
+void ForgetKept() noexcept;
+} // namespace boundary_detail
+
 // Forgets a kept exception, before a call whose 0 may mean either an end or a failure.
-void ClearFailure() noexcept;
+inline void ClearFailure() noexcept {
+    if (boundary_detail::t_failureKept)
+        boundary_detail::ForgetKept();
+}
 // Whether an exception is kept on this thread.
-bool HasFailure() noexcept;
+inline bool HasFailure() noexcept {
+    return boundary_detail::t_failureKept;
+}
 
 // The kept exception as one line (message, then its detail or system text in parentheses; empty when none is
 // kept), which is cleared.
@@ -27,8 +39,9 @@ std::u16string TakeFailureReason();
 // caller that fills a fixed message buffer, as the interfaces' error-text parameters ask.
 std::u16string KeptMessage();
 
-// Runs body and returns what it returns; an exception is kept and the result is the type's zero.
-template <class Body> auto Guarded(Body&& body) noexcept -> decltype(body()) {
+// Runs body and returns what it returns; an exception is kept and the result is the type's zero. Inlined:
+// record getters run through it once per record.
+template <class Body> [[gnu::always_inline]] inline auto Guarded(Body&& body) noexcept -> decltype(body()) {
     try {
         return std::forward<Body>(body)();
     } catch (...) {

@@ -43,13 +43,16 @@ namespace {
 
 // Moves to the next record: false at the end. A walk that fails is reported with the set's own reason, never
 // taken for its end, which would leave the rest of the input out without a word.
-bool MoveToNext(IRecset& records) {
-    ClearFailure();
-    if (records.MoveNext() != 0)
-        return true;
+// The end of a walk, or the failure that broke it off; out of the per-record path.
+[[gnu::cold, gnu::noinline]] bool EndOfWalk() {
     if (HasFailure())
         RethrowKept(CMemoryException());
     return false;
+}
+
+inline bool MoveToNext(IRecset& records) {
+    ClearFailure();
+    return records.MoveNext() != 0 || EndOfWalk();
 }
 
 } // namespace
