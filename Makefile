@@ -12,7 +12,7 @@ TSAN_TESTS = shp_ShpFileTest shp_ShpWriterTest merge_ShpMergeTest tab_MiTabDSTes
 # The make targets build with warnings as errors; a plain cmake build (a user's compiler) does not.
 WERROR = -DFENNICK_WERROR=ON
 
-.PHONY: all deps configure build test test-fast asan tsan release demo clean fuzz-smoke
+.PHONY: all deps configure build test test-fast asan tsan release package demo clean fuzz-smoke
 
 all: build
 
@@ -32,6 +32,8 @@ test: build
 	@$(MAKE) --no-print-directory asan
 	@$(MAKE) --no-print-directory tsan
 	@$(MAKE) --no-print-directory release
+	@$(MAKE) --no-print-directory package
+	@scripts/test-package.sh $(BUILD)
 	@$(MAKE) --no-print-directory fuzz-smoke
 
 # Each fuzz target for about 20 s when clang's libFuzzer is installed.
@@ -59,9 +61,18 @@ tsan: deps
 	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -R '^($(subst $() ,|,$(strip $(TSAN_TESTS))))$$'
 
 # Every target built as Release, where the optimiser finds warnings that the other builds do not.
+# Installed under /usr, as the package installs it.
 release: deps
-	@cmake -S . -B $(RELEASE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release $(WERROR) >/dev/null
+	@cmake -S . -B $(RELEASE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+	  $(WERROR) >/dev/null
 	@cmake --build $(RELEASE_BUILD) -j $(JOBS)
+
+# The Debian package from the Release build, written into $(BUILD): fennick_<version>_<arch>.deb.
+package: release
+	@mkdir -p $(BUILD)
+	@cd $(RELEASE_BUILD) && cpack -G DEB -B $(CURDIR)/$(BUILD) >/dev/null
+	@rm -rf $(BUILD)/_CPack_Packages
+	@ls $(BUILD)/fennick_*.deb
 
 demo: build
 	@scripts/demo.sh $(BUILD)

@@ -14,6 +14,8 @@ packages=(
   # recommended packages are not installed here.
   clang libclang-rt-dev
   xvfb xauth x11-utils time
+  # make package: the package tools, its check, and the manual pages' renderer
+  dpkg-dev lintian groff-base man-db
 )
 
 missing=()
