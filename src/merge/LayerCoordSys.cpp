@@ -30,7 +30,7 @@ std::string ReadTargetCrs(const std::u16string& name) {
             fail(u"An EPSG code is a number.");
         const SEsriWktRow* row = FindEsriWkt(std::stoi(digits));
         if (row == nullptr)
-            fail(u"The EPSG catalogue has no such system.");
+            fail(u"The EPSG catalogue holds no ESRI text for it; name its .prj file instead.");
         return row->wkt;
     }
     const std::optional<std::string> text = ReadSmallFile(name, kMaxPrjBytes);

@@ -169,11 +169,14 @@ void CMergeReport::Succeeded(const CShpMerge& engine, const std::u16string& outp
 }
 
 void CMergeReport::Failed(const CShpMerge& engine, const CException& failure) {
+    Failed(engine, failure.Message(), failure.Detail());
+}
+
+void CMergeReport::Failed(const CShpMerge& engine, const std::u16string& message, const std::u16string& reason) {
     m_json = nlohmann::ordered_json::object();
-    const std::u16string message = failure.Message();
     m_json["outcome"] = message == u"The action has been cancelled." ? "cancelled" : "failure";
     m_json["message"] = Utf8(message);
-    m_json["reason"] = Utf8(failure.Detail());
+    m_json["reason"] = Utf8(reason);
     Fill(engine, true);
     m_json["output"] = nullptr;
 }

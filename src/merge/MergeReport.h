@@ -34,6 +34,7 @@ public:
     // The outcome words: "success", "failure" or "cancelled" (a failure whose text is the cancel's).
     void Succeeded(const CShpMerge& engine, const std::u16string& outputPath);
     void Failed(const CShpMerge& engine, const CException& failure);
+    void Failed(const CShpMerge& engine, const std::u16string& message, const std::u16string& reason);
     const nlohmann::ordered_json& Report() const { return m_json; }
     // Writes the report (two-space indents); false with the system's reason when it cannot be written.
     bool Write(const std::u16string& path, std::u16string& why) const;
