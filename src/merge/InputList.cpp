@@ -115,8 +115,7 @@ std::string ReadList(const std::u16string& argument) {
     if (!in.good() && !in.eof())
         ThrowGenericError(u"The list of inputs cannot be read.", argument.substr(1));
     if (!in.is_open())
-        ThrowGenericError(u"The list of inputs cannot be read.", argument.substr(1),
-                          u"It cannot be opened.");
+        ThrowGenericError(u"The list of inputs cannot be read.", argument.substr(1), u"It cannot be opened.");
     return text;
 }
 
@@ -155,7 +154,8 @@ std::vector<std::u16string> ParseInputList(std::string_view text) {
 }
 
 std::vector<std::u16string> ExpandInputs(const std::vector<std::u16string>& arguments, bool recursive,
-                                         const std::u16string& outputMain, std::vector<SInputSource>* sources) {
+                                         const std::u16string& outputMain,
+                                         std::vector<SInputSource>* sources) {
     std::vector<std::u16string> inputs;
     for (const std::u16string& argument : arguments) {
         const std::size_t before = inputs.size();

@@ -98,12 +98,12 @@ Json InputsJson(const CShpMerge& engine, bool merged) {
             if (IsAbout(warning, facts.path))
                 warnings.push_back(Utf8(warning.substr(facts.path.size() + 2)));
         nlohmann::ordered_json input = {{"path", Utf8(facts.path)},
-                      {"shape_type", ShapeTypeName(facts.shapeType, facts.variant)},
-                      {"records", facts.records},
-                      {"code_page", CodePageJson(facts.codePage)},
-                      {"code_page_declared", facts.codePageDeclared},
-                      {"coordinate_system", Utf8(facts.coordSys)},
-                      {"converted", facts.converted}};
+                                        {"shape_type", ShapeTypeName(facts.shapeType, facts.variant)},
+                                        {"records", facts.records},
+                                        {"code_page", CodePageJson(facts.codePage)},
+                                        {"code_page_declared", facts.codePageDeclared},
+                                        {"coordinate_system", Utf8(facts.coordSys)},
+                                        {"converted", facts.converted}};
         if (merged) {
             nlohmann::ordered_json skipped = nlohmann::ordered_json::array();
             for (const auto& [record, reason] : facts.skipped)
@@ -172,7 +172,8 @@ void CMergeReport::Failed(const CShpMerge& engine, const CException& failure) {
     Failed(engine, failure.Message(), failure.Detail());
 }
 
-void CMergeReport::Failed(const CShpMerge& engine, const std::u16string& message, const std::u16string& reason) {
+void CMergeReport::Failed(const CShpMerge& engine, const std::u16string& message,
+                          const std::u16string& reason) {
     m_json = nlohmann::ordered_json::object();
     m_json["outcome"] = message == u"The action has been cancelled." ? "cancelled" : "failure";
     m_json["message"] = Utf8(message);

@@ -854,7 +854,9 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
         ThrowGenericError(u"Can't create shapefile.", outputPath, TakeFailureReason());
     AddOutputPrj(output, first.Get(), outputPath);
     const std::u16string cpgPath = FirstCompanion(m_files[0], u"cpg");
-    if (output.GetCodePage() > 0 && first->GetSourceKind() == SOURCE_SHAPEFILE && !cpgPath.empty()) {
+    // A chosen code page gets the .cpg GDAL writes for it; else the first input's may travel.
+    if (m_outputCodePage < 0 && output.GetCodePage() > 0 && first->GetSourceKind() == SOURCE_SHAPEFILE &&
+        !cpgPath.empty()) {
         // Only a .cpg that names the code page actually written is copied as it stands.
         const auto line = ReadFirstLine(cpgPath);
         if (line && CxBaseDatabase::CodePageOfCpgText(*line) == output.GetCodePage())
