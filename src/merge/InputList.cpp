@@ -119,9 +119,10 @@ std::string ReadList(const std::u16string& argument) {
     return text;
 }
 
+// A folder named as a layer (roads.shp) stays a layer path, which fails as any unreadable layer does.
 bool IsFolder(const std::u16string& path) {
     std::error_code error;
-    return !path.empty() && fs::is_directory(fs::path(ToUtf8(path)), error);
+    return !path.empty() && !IsLayerName(path) && fs::is_directory(fs::path(ToUtf8(path)), error);
 }
 
 } // namespace

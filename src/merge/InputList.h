@@ -29,10 +29,10 @@ struct SInputSource {
     std::size_t layers = 0;
 };
 
-// Expands arguments in order: a folder into LayersInFolder, "@FILE" into the paths its lines name (a folder
-// among them expanded too), "@-" reading standard input; anything else is taken as it is. sources, when
-// given, receives one entry per argument. Raises CGenericEx when a folder or list cannot be read or yields no
-// layer.
+// Expands arguments in order: a folder (unless named as a layer, roads.shp) into LayersInFolder, "@FILE" into
+// the paths its lines name (a folder among them expanded too), "@-" reading standard input; anything else is
+// taken as it is. sources, when given, receives one entry per argument. Raises CGenericEx when a folder or
+// list cannot be read or yields no layer.
 std::vector<std::u16string> ExpandInputs(const std::vector<std::u16string>& arguments, bool recursive,
                                          const std::u16string& outputMain,
                                          std::vector<SInputSource>* sources = nullptr);

@@ -28,10 +28,14 @@ std::string ReadTargetCrs(const std::u16string& name) {
         const std::string digits = ToUtf8(name.substr(prefix.size()));
         if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos)
             fail(u"An EPSG code is a number.");
-        const SEsriWktRow* row = FindEsriWkt(std::stoi(digits));
-        if (row == nullptr)
-            fail(u"The EPSG catalogue holds no ESRI text for it; name its .prj file instead.");
-        return row->wkt;
+        if (const SEsriWktRow* row = FindEsriWkt(std::stoi(digits)))
+            return row->wkt;
+        // Codes PROJ writes in ESRI's WKT itself.
+        CProjCrs system;
+        std::string wkt = system.Read("EPSG:" + digits) ? system.EsriWkt() : std::string();
+        if (wkt.empty())
+            fail(u"PROJ knows no system of that code.");
+        return wkt;
     }
     const std::optional<std::string> text = ReadSmallFile(name, kMaxPrjBytes);
     if (!text || text->empty())

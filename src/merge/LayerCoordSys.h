@@ -10,7 +10,7 @@ namespace fennick {
 
 class IGeoDS;
 
-// The text of a system named as "EPSG:CODE" (ESRI's WKT from the EPSG catalogue) or as the path of a .prj
+// The text of a system named as "EPSG:CODE" (ESRI's WKT, from the EPSG catalogue or PROJ) or as the path of a .prj
 // file (its bytes). Raises CGenericEx naming it when there is none.
 std::string ReadTargetCrs(const std::u16string& name);
 

@@ -100,6 +100,12 @@ Json InputsJson(const CShpMerge& engine, bool merged) {
         nlohmann::ordered_json input = {{"path", Utf8(facts.path)},
                                         {"shape_type", ShapeTypeName(facts.shapeType, facts.variant)},
                                         {"records", facts.records},
+                                        {"bounds", facts.bounds.IsEmpty()
+                                                       ? nlohmann::ordered_json(nullptr)
+                                                       : nlohmann::ordered_json{{"minx", facts.bounds.left},
+                                                                                {"miny", facts.bounds.bottom},
+                                                                                {"maxx", facts.bounds.right},
+                                                                                {"maxy", facts.bounds.top}}},
                                         {"code_page", CodePageJson(facts.codePage)},
                                         {"code_page_declared", facts.codePageDeclared},
                                         {"coordinate_system", Utf8(facts.coordSys)},

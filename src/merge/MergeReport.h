@@ -19,7 +19,8 @@ std::u16string FieldPlanText(const std::vector<SPlannedField>& plan);
 nlohmann::ordered_json CodePageJson(int codePage);
 // [{"name", "type", "letter", "width", "decimals", "notes"}].
 nlohmann::ordered_json FieldPlanJson(const std::vector<SPlannedField>& plan);
-// One entry per input the check reached: "path", "shape_type", "records", "code_page",
+// One entry per input the check reached: "path", "shape_type", "records", "bounds" ({"minx", "miny", "maxx",
+// "maxy"}, null when empty), "code_page",
 // "code_page_declared", "coordinate_system", "converted", "warnings", and after a merge "records_written"
 // and "records_skipped" [{"record", "reason"}].
 nlohmann::ordered_json InputsJson(const CShpMerge& engine, bool merged);

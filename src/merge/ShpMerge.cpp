@@ -463,6 +463,7 @@ SInputFacts FactsOf(const std::u16string& path, IGeoDS* source, bool declared, C
     facts.variant = ShapeVariantOf(source);
     if (auto* records = dynamic_cast<IDirectAccess*>(source))
         facts.records = std::max(records->GetRecordCount(), 0);
+    source->GetBounds(&facts.bounds);
     facts.codePage = std::max(source->GetCodePage(), 0);
     facts.codePageDeclared = declared;
     facts.coordSys = system.ShortName();
@@ -481,10 +482,11 @@ void CShpMerge::Check(IProgressMeter* progress) {
     CRef<IGeoDS> first = OpenLayer(m_files[0], &reason);
     if (!first)
         ThrowGenericError(u"Can't open main file.", m_files[0], reason);
+    // A first input that declares no code page has the one named for such inputs, which the output keeps.
     const bool firstDeclared = first->GetCodePage() > 0;
-    m_codePage = CodePageForOutput(first.Get(), m_outputCodePage);
     if (m_inputCodePage > 0 && !firstDeclared)
         first->SetCodePage(m_inputCodePage);
+    m_codePage = CodePageForOutput(first.Get(), m_outputCodePage);
     IFieldDesc* reference = FieldsOf(first.Get());
     // A first input without attributes gives the output none: a later input with columns would lose them.
     // Fields matched by name need no common layout.

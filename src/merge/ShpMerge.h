@@ -3,6 +3,7 @@
 // and merges them, input after input, into one new shapefile. Every failure raises CGenericEx with the text
 // the user sees. The engine is also the attribute filter (IExpression) its own searches evaluate.
 
+#include "data/GeoTypes.h"
 #include "data/IExpression.h"
 #include "data/Ref.h"
 
@@ -39,6 +40,7 @@ struct SInputFacts {
     int shapeType = 0;
     int variant = 0;
     int64_t records = 0;  // as its header states
+    CGeoRect bounds;      // as its header states
     int codePage = 0;     // as its texts are read: declared, or named for inputs that declare none
     bool codePageDeclared = false;
     std::u16string coordSys; // in short, as PROJ names it

@@ -101,6 +101,9 @@ TEST_F(MergePlanTool, ThePlanSaysWhereEachFieldComesFrom) {
     const json refused = CheckJson({a, c});
     EXPECT_EQ(refused["verdict"]["mergeable"], false);
     EXPECT_EQ(refused["verdict"]["reason"], "2 columns in " + a + ", 3 in " + c);
+    const json extent = OgrDump(a)["extent"];
+    EXPECT_EQ(refused["inputs"][0]["bounds"],
+              (json{{"minx", extent[0]}, {"miny", extent[2]}, {"maxx", extent[1]}, {"maxy", extent[3]}}));
     const SProcessResult verbose = Merge({"-v", "--match-names", "-o", dir.Path("v.shp"), a, c});
     EXPECT_EQ(verbose.out.rfind("Fields of the output:\n  NAME       C(10)\n", 0), 0u) << verbose.out;
 }
@@ -200,6 +203,7 @@ TEST_F(MergePlanTool, CodePagesAreChosenNeverGuessed) {
         {{"--encoding", "windows-1252", w, w2}, 0, "", "", "1252", 3, "Zürich"},
         {{"--encoding", "UTF8", w, u}, 0, "", "", "UTF-8", 0, "Zürich"},
         {{"--input-encoding", "1251", u, n}, 0, "", "", "UTF-8", 0, "Москва"},
+        {{"--input-encoding", "1251", n, u}, 0, "", "", "1251", 0, "Москва"},
         {{"--encoding", "KLINGON", w, u}, 2, "", "names no code page known here", "", 0, ""},
     };
     for (const SRow& row : rows) {
@@ -251,6 +255,7 @@ TEST_F(MergePlanTool, ATargetSystemAndAReportWhateverTheOutcome) {
     };
     const std::vector<SRow> rows = {
         {{"--target-crs", utm, a, b}, 0, "success", "", true},
+        {{"--target-crs", "EPSG:32632", a, b}, 0, "success", "", true},
         {{a, b}, 0, "success", "", false},
         {{a, p}, 1, "failure", p + ": Different shape types..", false},
         {{"--target-crs", "EPSG:x", a, b},
