@@ -385,6 +385,8 @@ int Run(const SOptions& options, CShpMerge& engine, std::optional<CMergeReport>&
         } catch (const CException& e) {
             if (options.json) {
                 PrintFailure(stderr, e);
+                if (report)
+                    report->Failed(engine, e);
                 return PrintCheckJson(engine, &e, {}, 0);
             }
             throw;
@@ -395,8 +397,14 @@ int Run(const SOptions& options, CShpMerge& engine, std::optional<CMergeReport>&
         if (options.check) {
             std::vector<SUnwritableText> texts;
             const int64_t textCount = engine.FindUnwritableTexts(kListedTexts, texts, &checkMeter);
-            if (options.json)
+            if (options.json) {
+                if (report && textCount > 0)
+                    report->Failed(engine, u"The output's code page cannot hold every text.",
+                                   Utf16Number(textCount) + (textCount == 1 ? u" text" : u" texts"));
+                else if (report)
+                    report->Succeeded(engine, {});
                 return PrintCheckJson(engine, nullptr, texts, textCount);
+            }
             if (textCount > 0) {
                 std::printf("Texts the output's code page cannot hold:\n");
                 PrintUnwritableTexts(texts, textCount);
@@ -404,6 +412,8 @@ int Run(const SOptions& options, CShpMerge& engine, std::optional<CMergeReport>&
                 return fail(u"The output's code page cannot hold every text.",
                             Utf16Number(textCount) + (textCount == 1 ? u" text" : u" texts"), 1);
             }
+            if (report)
+                report->Succeeded(engine, {});
             std::printf("The files can be merged.\n");
             if (!options.quiet)
                 PrintLayerSummaries(inputs);

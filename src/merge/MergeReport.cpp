@@ -156,7 +156,7 @@ void CMergeReport::Fill(const CShpMerge& engine, bool merged) {
 void CMergeReport::Succeeded(const CShpMerge& engine, const std::u16string& outputPath) {
     m_json = nlohmann::ordered_json::object();
     m_json["outcome"] = "success";
-    Fill(engine, true);
+    Fill(engine, !outputPath.empty());
     nlohmann::ordered_json files = nlohmann::ordered_json::array();
     const std::u16string main = COutputFiles::MainFilePath(outputPath);
     const std::u16string base = main.substr(0, main.size() - 4);
@@ -166,6 +166,10 @@ void CMergeReport::Succeeded(const CShpMerge& engine, const std::u16string& outp
         const auto bytes = std::filesystem::file_size(path, error);
         if (!error)
             files.push_back({{"path", path}, {"bytes", bytes}});
+    }
+    if (outputPath.empty()) {
+        m_json["output"] = nullptr; // a check writes none
+        return;
     }
     m_json["output"] = {{"path", Utf8(main)},
                         {"records", engine.RecordsWritten()},

@@ -33,6 +33,7 @@ class CMergeReport {
 public:
     explicit CMergeReport(std::vector<std::string> command);
     // The outcome words: "success", "failure" or "cancelled" (a failure whose text is the cancel's).
+    // An empty outputPath: a check that passed, which writes no output.
     void Succeeded(const CShpMerge& engine, const std::u16string& outputPath);
     void Failed(const CShpMerge& engine, const CException& failure);
     void Failed(const CShpMerge& engine, const std::u16string& message, const std::u16string& reason);

@@ -242,6 +242,7 @@ TEST_F(MergePlanTool, ATargetSystemAndAReportWhateverTheOutcome) {
     prj("a.prj", 4326);
     prj("b.prj", 4326);
     const std::string utm = prj("utm.prj", 32632);
+    const std::string cyrillic = Layer("c.shp", kNamePop9, {"Ж", "3"});
     const std::string p = dir.Path("p.shp");
     WriteOgrLayer(p, "LINESTRING", kNamePop9, {{"LINESTRING (0 0,1 1)", {"z", "3"}}});
     const std::string out = dir.Path("out.shp");
@@ -257,6 +258,7 @@ TEST_F(MergePlanTool, ATargetSystemAndAReportWhateverTheOutcome) {
         {{"--target-crs", utm, a, b}, 0, "success", "", true},
         {{"--target-crs", "EPSG:32632", a, b}, 0, "success", "", true},
         {{a, b}, 0, "success", "", false},
+        {{"--skip-bad-records", "--encoding", "1252", a, cyrillic}, 0, "success", "", false},
         {{a, p}, 1, "failure", p + ": Different shape types..", false},
         {{"--target-crs", "EPSG:x", a, b},
          1,
@@ -278,9 +280,19 @@ TEST_F(MergePlanTool, ATargetSystemAndAReportWhateverTheOutcome) {
             continue;
         }
         ASSERT_EQ(report["inputs"].size(), 2u);
-        EXPECT_EQ(report["inputs"][1]["records_written"], 3);
-        EXPECT_EQ(report["inputs"][1]["converted"], row.converted);
-        EXPECT_EQ(report["output"]["records"], 6);
+        // Code page 1252 holds no Cyrillic: each record of that input is left out, named with its reason.
+        const json& second = report["inputs"][1];
+        const int skipped = row.args.back() == cyrillic ? 3 : 0;
+        EXPECT_EQ(second["records_read"], 3);
+        EXPECT_EQ(second["records_written"], 3 - skipped);
+        ASSERT_EQ(second["records_skipped"].size(), static_cast<std::size_t>(skipped));
+        for (int i = 0; i < skipped; ++i) {
+            EXPECT_EQ(second["records_skipped"][i]["record"], i + 1);
+            EXPECT_NE(second["records_skipped"][i]["reason"].get<std::string>().find("field NAME"),
+                      std::string::npos);
+        }
+        EXPECT_EQ(second["converted"], row.converted);
+        EXPECT_EQ(report["output"]["records"], 6 - skipped);
         for (const json& file : report["output"]["files"])
             EXPECT_EQ(file["bytes"], std::filesystem::file_size(file["path"].get<std::string>()));
         EXPECT_EQ(report["fields"][1]["name"], "POP");
