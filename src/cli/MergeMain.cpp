@@ -104,6 +104,9 @@ const char* const kHelp =
     "    fennick-merge: warning: nad27.shp: its coordinate system (NAD27) differs from the first input's\n"
     "    (WGS 84); its coordinates are merged unconverted.\n"
     "  fennick-merge --reproject -o all.shp wgs84.shp nad27.shp     (nad27.shp's records in WGS 84)\n"
+    "  fennick-merge --recursive --match-names -o all.shp districts/    (every layer under districts/)\n"
+    "  fennick-merge --encoding UTF-8 --report merge.json -o all.shp @layers.txt\n"
+    "  fennick-merge --check --json --target-crs EPSG:2056 a.shp b.tab\n"
     "\n"
     "Exit status: 0 success, 1 the check or the merge failed (the reason is printed), 2 wrong usage.\n"
     "Ctrl+C cancels the merge after the input being copied; no output is left.\n";
