@@ -36,6 +36,11 @@ std::string CProjCrs::Name() const {
     return name != nullptr ? name : "";
 }
 
+std::string CProjCrs::EsriWkt() const {
+    const char* text = m_crs ? ProjModule()->asWkt(m_context.get(), m_crs.get(), PJ_WKT1_ESRI, nullptr) : nullptr;
+    return text != nullptr ? text : "";
+}
+
 bool CProjCrs::IsEquivalentTo(const CProjCrs& other) const {
     return m_crs && other.m_crs &&
            ProjModule()->isEquivalentToWithCtx(m_context.get(), m_crs.get(), other.m_crs.get(),

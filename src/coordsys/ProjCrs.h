@@ -20,6 +20,8 @@ public:
 
     // PROJ's name of the system ("NAD27", "WGS 84 / UTM zone 15N"); empty when nothing is held.
     std::string Name() const;
+    // The system in ESRI's WKT, the text of a .prj; empty when nothing is held or PROJ cannot write it so.
+    std::string EsriWkt() const;
     // Whether both hold the same system, whatever their texts say it with; the axis order of geographic
     // systems is not compared (a .prj states none). False when either holds nothing.
     bool IsEquivalentTo(const CProjCrs& other) const;

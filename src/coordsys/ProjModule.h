@@ -26,9 +26,10 @@ struct SProjModuleEntries {
     decltype(&proj_get_name) getName;
     decltype(&proj_is_equivalent_to_with_ctx) isEquivalentToWithCtx;
     decltype(&proj_normalize_for_visualization) normalizeForVisualization;
+    decltype(&proj_as_wkt) asWkt;
 };
 
-inline constexpr int kProjModuleVersion = 2;
+inline constexpr int kProjModuleVersion = 3;
 // The module's file name and the symbol that hands out its entries.
 inline constexpr const char* kProjModuleFile = "libfennick_proj.so";
 inline constexpr const char* kProjModuleSymbol = "FennickProjModuleEntries";

@@ -1,9 +1,12 @@
 #include "merge/LayerCoordSys.h"
 
+#include "coordsys/EpsgCatalogue.h"
 #include "data/IProjectionText.h"
+#include "platform/GenericEx.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 #include "platform/PathFunctions.h"
+#include "platform/TextCase.h"
 
 #include <optional>
 
@@ -15,6 +18,37 @@ namespace {
 constexpr std::size_t kMaxPrjBytes = 1 << 20;
 
 } // namespace
+
+std::string ReadTargetCrs(const std::u16string& name) {
+    const std::u16string_view prefix = u"EPSG:";
+    const auto fail = [&](const std::u16string& why) {
+        ThrowGenericError(u"The target coordinate system cannot be read.", name, why);
+    };
+    if (name.size() > prefix.size() && EqualIgnoringAsciiCase(std::u16string_view(name).substr(0, prefix.size()), prefix)) {
+        const std::string digits = ToUtf8(name.substr(prefix.size()));
+        if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos)
+            fail(u"An EPSG code is a number.");
+        if (const SEsriWktRow* row = FindEsriWkt(std::stoi(digits)))
+            return row->wkt;
+        // Codes PROJ writes in ESRI's WKT itself.
+        CProjCrs system;
+        std::string wkt = system.Read("EPSG:" + digits) ? system.EsriWkt() : std::string();
+        if (wkt.empty())
+            fail(u"PROJ knows no system of that code.");
+        return wkt;
+    }
+    const std::optional<std::string> text = ReadSmallFile(name, kMaxPrjBytes);
+    if (!text || text->empty())
+        fail(u"It is neither EPSG:CODE nor a readable .prj file.");
+    return *text;
+}
+
+void CLayerCoordSys::LoadText(const std::string& text) {
+    m_stated = !text.empty();
+    m_fileReadable = true;
+    m_text = text;
+    m_read = false;
+}
 
 void CLayerCoordSys::Load(const std::u16string& path, IGeoDS* source) {
     m_stated = false;

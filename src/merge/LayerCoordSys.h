@@ -10,11 +10,17 @@ namespace fennick {
 
 class IGeoDS;
 
+// The text of a system named as "EPSG:CODE" (ESRI's WKT, from the EPSG catalogue or PROJ) or as the path of a .prj
+// file (its bytes). Raises CGenericEx naming it when there is none.
+std::string ReadTargetCrs(const std::u16string& name);
+
 class CLayerCoordSys {
 public:
     // Takes what the layer at path (open as source) states. Two .prj files differing only in letter case
     // raise the generic error of FindCompanion. A .prj that cannot be read states a system PROJ cannot read.
     void Load(const std::u16string& path, IGeoDS* source);
+    // Takes a system given as its text (a target system).
+    void LoadText(const std::string& text);
 
     bool IsStated() const { return m_stated; }
     // False when its .prj is there but cannot be read (not a regular file, too large, no permission).

@@ -151,8 +151,11 @@ COutputSize OutputSizeOf(IFieldDesc* fields) {
     return OutputSizeOf(written);
 }
 
-// The output keeps the first input's text encoding when it is known; otherwise bytes pass through unchanged.
-int OutputCodePage(IGeoDS* first) {
+// The output keeps the first input's text encoding when it is known and none is chosen; otherwise bytes
+// pass through unchanged.
+int CodePageForOutput(IGeoDS* first, int chosen) {
+    if (chosen >= 0)
+        return chosen;
     const int codePage = first->GetCodePage();
     return codePage > 0 ? codePage : 0;
 }
@@ -172,9 +175,10 @@ class CFieldPlanner {
 public:
     CFieldPlanner(bool byName, int codePage) : m_byName(byName), m_codePage(codePage) {}
 
-    void AddInput(const std::u16string& path, IFieldDesc* fields) {
+    void AddInput(const std::u16string& path, IFieldDesc* fields, bool mapInfo) {
         const std::size_t input = m_paths.size();
         m_paths.push_back(path);
+        m_mapInfo.push_back(mapInfo);
         m_layout.fileNames.push_back(path.substr(GetDirectoryPart(path).size()));
         std::vector<int>& sources = m_layout.sources.emplace_back();
         const int count = fields != nullptr ? fields->GetFieldCount() : 0;
@@ -196,6 +200,7 @@ public:
                 j = m_layout.fields.size();
                 m_layout.fields.push_back(declared);
                 m_origins.push_back(input);
+                m_formOrigins.push_back(input);
             } else if (m_byName) {
                 if (j < sources.size() && sources[j] != CAttributeWriter::kNoSource) {
                     CIString earlier;
@@ -209,14 +214,69 @@ public:
         }
     }
 
-    // After the inputs: adds the source field (none when name is empty) and checks the names as written.
-    SFieldLayout Finish(const std::u16string& name) {
+    // After the inputs: adds the source field (none when name is empty) and checks the names as written;
+    // plan receives the fields as written and what happened to each.
+    SFieldLayout Finish(const std::u16string& name, std::vector<SPlannedField>& plan) {
         if (!name.empty())
             AddSourceField(name);
         for (std::vector<int>& sources : m_layout.sources)
             sources.resize(m_layout.fields.size(), CAttributeWriter::kNoSource);
-        CheckWrittenNames();
+        const std::vector<std::u16string> written = CheckWrittenNames();
+        plan.clear();
+        for (std::size_t j = 0; j < m_layout.fields.size(); ++j) {
+            const SOutputField& field = m_layout.fields[j];
+            SPlannedField& planned = plan.emplace_back();
+            planned.name = written[j];
+            planned.type = field.type;
+            planned.width = field.type == FIELD_DATE ? 8 : field.type == FIELD_LOGICAL ? 1 : field.width;
+            planned.decimals = field.type == FIELD_REAL ? field.decimals : 0;
+            planned.letter = Letter(field);
+            planned.notes = j < m_notes.size() ? std::move(m_notes[j]) : std::vector<std::u16string>();
+            if (m_origins[j] == kSourceField) {
+                planned.notes.push_back(u"the file name of each record's input");
+                continue;
+            }
+            if (written[j] != field.name)
+                planned.notes.push_back((m_mapInfo[m_origins[j]] ? u"cut from MapInfo column "
+                                                                 : u"cut from column ") +
+                                        field.name);
+            std::size_t having = 0;
+            for (const std::vector<int>& sources : m_layout.sources)
+                having += sources[j] >= 0 ? 1 : 0;
+            if (m_byName && having == 1 && m_paths.size() > 1)
+                planned.notes.push_back(u"only in " + m_paths[m_origins[j]] + u": null elsewhere");
+            else if (m_byName && having < m_paths.size())
+                planned.notes.push_back(u"only in " + Utf16Number(static_cast<long long>(having)) + u" of " +
+                                        Utf16Number(static_cast<long long>(m_paths.size())) +
+                                        u" inputs: null elsewhere");
+        }
         return std::move(m_layout);
+    }
+
+    // A field's form as the notes show it: N(10), N(12.2), C(30).
+    static std::u16string Form(const SOutputField& field) {
+        std::u16string text(1, static_cast<char16_t>(Letter(field)));
+        text += u'(';
+        text += Utf16Number(field.width);
+        if (field.type == FIELD_REAL && field.decimals > 0) {
+            text += u'.';
+            text += Utf16Number(field.decimals);
+        }
+        text += u')';
+        return text;
+    }
+
+    static char Letter(const SOutputField& field) {
+        switch (field.type) {
+        case FIELD_CHARACTER:
+            return 'C';
+        case FIELD_DATE:
+            return 'D';
+        case FIELD_LOGICAL:
+            return 'L';
+        default:
+            return field.letter == 'F' ? 'F' : 'N';
+        }
     }
 
 private:
@@ -259,7 +319,22 @@ private:
                    : '\0';
     }
 
+    // Widens output field j for input, noting a change of its form.
     void Widen(std::size_t j, const SOutputField& declared, std::size_t input) {
+        const std::u16string before = Form(m_layout.fields[j]);
+        WidenField(j, declared, input);
+        const std::u16string after = Form(m_layout.fields[j]);
+        if (after == before)
+            return;
+        m_notes.resize(m_layout.fields.size());
+        std::u16string note = u"widened from " + before;
+        note.append(u" in ").append(m_paths[m_formOrigins[j]]).append(u" to ").append(after);
+        note.append(u" for ").append(m_paths[input]);
+        m_notes[j].push_back(std::move(note));
+        m_formOrigins[j] = input;
+    }
+
+    void WidenField(std::size_t j, const SOutputField& declared, std::size_t input) {
         SOutputField& field = m_layout.fields[j];
         if (field.letter != declared.letter)
             field.letter = '\0';
@@ -309,6 +384,7 @@ private:
         }
         m_layout.fields.push_back({name, FIELD_CHARACTER, width, 0});
         m_origins.push_back(kSourceField);
+        m_formOrigins.push_back(kSourceField);
         for (std::vector<int>& sources : m_layout.sources) {
             sources.resize(m_layout.fields.size() - 1, CAttributeWriter::kNoSource);
             sources.push_back(CAttributeWriter::kConstant);
@@ -318,7 +394,8 @@ private:
     // Names are written cut to the format's length, and readers find fields by name without regard to case:
     // two that become the same fail. By position, only the source field is compared with the others, as
     // the first input's own names are written as they always were.
-    void CheckWrittenNames() const {
+    // Returns the names as written, read back.
+    std::vector<std::u16string> CheckWrittenNames() const {
         const std::size_t count = m_layout.fields.size();
         std::vector<std::string> written(count);
         for (std::size_t j = 0; j < count; ++j)
@@ -334,6 +411,11 @@ private:
                                       u"Two field names are the same when cut to " +
                                           Utf16Number(CAttributeWriter::kNameBytes) + u" bytes",
                                       Named(j) + u", " + Named(k));
+        std::vector<std::u16string> names(count);
+        for (std::size_t j = 0; j < count; ++j)
+            MultiByteToWideChar(m_codePage > 0 ? m_codePage : 28591, written[j].data(),
+                                static_cast<int>(written[j].size()), names[j]);
+        return names;
     }
 
     static constexpr std::size_t kWhole = static_cast<std::size_t>(-1);
@@ -344,6 +426,9 @@ private:
     SFieldLayout m_layout;
     std::vector<std::size_t> m_origins;               // per output field: the input it first came from
     std::map<std::size_t, std::size_t> m_typeOrigins; // output fields made real by a later input
+    std::vector<std::size_t> m_formOrigins;           // per output field: the input its form came from
+    std::vector<std::vector<std::u16string>> m_notes; // per output field: what happened to it
+    std::vector<bool> m_mapInfo;                      // per input: a MapInfo table
 };
 
 } // namespace
@@ -361,36 +446,85 @@ void CShpMerge::AddFile(const std::u16string& path) {
     m_validated = false;
 }
 
+CRef<IGeoDS> CShpMerge::OpenInput(std::size_t index, std::u16string& reason) const {
+    CRef<IGeoDS> source = OpenLayer(m_files[index], &reason);
+    if (source && m_inputCodePage > 0 && source->GetCodePage() <= 0)
+        source->SetCodePage(m_inputCodePage);
+    return source;
+}
+
+namespace {
+
+// The facts of an input the check reads: what its headers state and how its texts are read.
+SInputFacts FactsOf(const std::u16string& path, IGeoDS* source, bool declared, CLayerCoordSys& system) {
+    SInputFacts facts;
+    facts.path = path;
+    facts.shapeType = source->GetShapeType();
+    facts.variant = ShapeVariantOf(source);
+    if (auto* records = dynamic_cast<IDirectAccess*>(source))
+        facts.records = std::max(records->GetRecordCount(), 0);
+    source->GetBounds(&facts.bounds);
+    facts.codePage = std::max(source->GetCodePage(), 0);
+    facts.codePageDeclared = declared;
+    facts.coordSys = system.ShortName();
+    return facts;
+}
+
+} // namespace
+
 void CShpMerge::Check(IProgressMeter* progress) {
     m_validated = false;
     if (m_files.size() < 2)
         ThrowGenericError(u"Two or more files is required.");
+    if (m_outputCodePage > 0 && !IsCodePageSupported(m_outputCodePage))
+        ThrowGenericError(u"The output's code page is not known here.", Utf16Number(m_outputCodePage));
     std::u16string reason;
     CRef<IGeoDS> first = OpenLayer(m_files[0], &reason);
     if (!first)
         ThrowGenericError(u"Can't open main file.", m_files[0], reason);
+    // A first input that declares no code page has the one named for such inputs, which the output keeps.
+    const bool firstDeclared = first->GetCodePage() > 0;
+    if (m_inputCodePage > 0 && !firstDeclared)
+        first->SetCodePage(m_inputCodePage);
+    m_codePage = CodePageForOutput(first.Get(), m_outputCodePage);
     IFieldDesc* reference = FieldsOf(first.Get());
     // A first input without attributes gives the output none: a later input with columns would lose them.
     // Fields matched by name need no common layout.
     const bool compareFields = reference != nullptr && !m_matchNames;
     m_fieldPlan.reset();
-    std::optional<CFieldPlanner> planner;
-    if (m_matchNames || !m_sourceField.empty()) {
-        planner.emplace(m_matchNames, OutputCodePage(first.Get()));
-        planner->AddInput(m_files[0], reference);
-    }
+    // The planner also gives the plan people read; its layout drives the writer only when fields are
+    // matched by name or a source field is added.
+    CFieldPlanner planner(m_matchNames, m_codePage);
+    planner.AddInput(m_files[0], reference, first->GetSourceKind() == SOURCE_MAPINFO_TAB);
+    const bool planned = m_matchNames || !m_sourceField.empty();
     // The output takes the widest variant of its inputs, so that no z or m value is lost.
     int variant = ShapeVariantOf(first.Get());
     std::vector<SInputSize> sizes{InputSizeOf(m_files[0], first.Get())};
     m_warnings.clear();
     m_convertInto.clear();
     m_convertFrom.assign(m_files.size(), std::string());
+    m_facts.clear();
     CLayerCoordSys firstSystem;
     LoadCoordSys(firstSystem, m_files[0], first.Get(), true);
+    m_facts.push_back(FactsOf(m_files[0], first.Get(), firstDeclared, firstSystem));
+    // With a target system, every input (the first too) is compared with it and converted into it.
+    CLayerCoordSys targetSystem;
+    if (!m_targetCrs.empty()) {
+        m_targetText = ReadTargetCrs(m_targetCrs);
+        targetSystem.LoadText(m_targetText);
+        if (targetSystem.Crs() == nullptr)
+            ThrowGenericError(u"The target coordinate system cannot be read.", m_targetCrs,
+                              u"PROJ cannot read it.");
+        CheckCoordSys(targetSystem, firstSystem, 0);
+    }
+    CLayerCoordSys& referenceSystem = m_targetCrs.empty() ? firstSystem : targetSystem;
     for (std::size_t i = 1; i < m_files.size(); ++i) {
         CRef<IGeoDS> source = OpenLayer(m_files[i], &reason);
         if (!source)
             ThrowGenericError(u"Can't open file.", m_files[i], reason);
+        const bool declared = source->GetCodePage() > 0;
+        if (m_inputCodePage > 0 && !declared)
+            source->SetCodePage(m_inputCodePage);
         if (source->GetShapeType() != first->GetShapeType())
             ThrowGenericError(m_files[i], u"Different shape types.",
                               FromUtf8(ShapeTypeName(first->GetShapeType())) + u" in " + m_files[0] + u", " +
@@ -403,18 +537,19 @@ void CShpMerge::Check(IProgressMeter* progress) {
             if (!difference.empty())
                 ThrowGenericError(m_files[i], u"Different column definitions.", difference);
         }
-        if (planner)
-            planner->AddInput(m_files[i], FieldsOf(source.Get()));
+        planner.AddInput(m_files[i], FieldsOf(source.Get()), source->GetSourceKind() == SOURCE_MAPINFO_TAB);
         CLayerCoordSys system;
         LoadCoordSys(system, m_files[i], source.Get(), false);
-        CheckCoordSys(firstSystem, system, i);
+        m_facts.push_back(FactsOf(m_files[i], source.Get(), declared, system));
+        CheckCoordSys(referenceSystem, system, i);
         if (progress != nullptr) {
             RaiseIfCancelled(progress);
             progress->Step();
         }
     }
-    if (planner)
-        m_fieldPlan = std::make_unique<SFieldPlan>(SFieldPlan{planner->Finish(m_sourceField)});
+    SFieldLayout layout = planner.Finish(m_sourceField, m_plan);
+    if (planned)
+        m_fieldPlan = std::make_unique<SFieldPlan>(SFieldPlan{std::move(layout)});
     m_variant = variant;
     // The output's sizes from the headers, before anything is written.
     COutputSize output = m_fieldPlan ? OutputSizeOf(m_fieldPlan->layout.fields) : OutputSizeOf(reference);
@@ -432,9 +567,9 @@ void CShpMerge::CheckCoordSys(CLayerCoordSys& reference, CLayerCoordSys& system,
         return;
     const std::u16string& path = m_files[index];
     std::u16string line = path + u": its coordinate system (" + system.ShortName();
-    line += u") differs from the first input's (";
+    line += m_targetCrs.empty() ? u") differs from the first input's (" : u") differs from the target's (";
     line += reference.ShortName();
-    if (!m_reproject) {
+    if (!m_reproject && m_targetCrs.empty()) {
         m_warnings.push_back(line + u"); its coordinates are merged unconverted.");
         return;
     }
@@ -442,6 +577,8 @@ void CShpMerge::CheckCoordSys(CLayerCoordSys& reference, CLayerCoordSys& system,
     CCrsConversion conversion;
     if (!reference.IsStated())
         why = u"The first input states no coordinate system to convert into.";
+    else if (!system.IsStated() && !m_targetCrs.empty())
+        why = u"It states no coordinate system (no .prj) to convert from into the target system.";
     else if (!system.IsStated())
         why = u"It states no coordinate system (no .prj) to convert from.";
     else if (system.Crs() == nullptr)
@@ -460,6 +597,8 @@ void CShpMerge::CheckCoordSys(CLayerCoordSys& reference, CLayerCoordSys& system,
     m_warnings.push_back(line + u"); its records are converted.");
     m_convertInto = reference.Text();
     m_convertFrom[index] = system.Text();
+    if (index < m_facts.size())
+        m_facts[index].converted = true;
 }
 
 void CShpMerge::SetupFilter(IGeoDS* first) {
@@ -503,11 +642,14 @@ IRecset* CShpMerge::SelectRecords(IGeoDS* source) {
     return records.Detach();
 }
 
-void CShpMerge::SkipBadRecordsOf(CShpFile& output, const std::u16string& path) {
+void CShpMerge::SkipBadRecordsOf(CShpFile& output, std::size_t index) {
     if (!m_skipBadRecords)
         return;
-    output.SetSkipBadRecords([this, &path](long long record, const std::u16string& reason) {
+    const std::u16string& path = m_files[index];
+    output.SetSkipBadRecords([this, &path, index](long long record, const std::u16string& reason) {
         ++m_skippedRecords;
+        if (index < m_facts.size())
+            m_facts[index].skipped.emplace_back(record, reason);
         if (m_onSkipped)
             m_onSkipped(path, record, reason);
     });
@@ -532,6 +674,99 @@ int CShpMerge::Evaluate(IShapeAttr* attributes, int* result) {
         }
     }
     return 1;
+}
+
+void CShpMerge::AddOutputPrj(CShpFile& output, IGeoDS* first, const std::u16string& outputPath) const {
+    if (!m_targetCrs.empty()) {
+        if (!output.AddCompanionText(m_targetText, u".prj"))
+            ThrowGenericError(u"Can't create shapefile.", outputPath, TakeFailureReason());
+        return;
+    }
+    // The first input's companions travel with the output and appear with it.
+    const std::u16string prjPath = FirstCompanion(m_files[0], u"prj");
+    const bool hasPrj = !prjPath.empty();
+    // A projection that cannot travel with the data fails the merge: data without it cannot be placed.
+    if (hasPrj && !output.AddCompanionCopy(prjPath, u".prj"))
+        ThrowGenericError(u"Can't create shapefile.", outputPath, TakeFailureReason());
+    // A MapInfo table states its system inside itself.
+    std::string wkt;
+    if (IProjectionText* projection = QueryProjectionText(first);
+        !hasPrj && projection != nullptr && projection->GetProjectionText(wkt) &&
+        !output.AddCompanionText(wkt, u".prj"))
+        ThrowGenericError(u"Can't create shapefile.", outputPath, TakeFailureReason());
+}
+
+int64_t CShpMerge::FindUnwritableTexts(std::size_t limit, std::vector<SUnwritableText>& found,
+                                       IProgressMeter* progress) {
+    if (!m_validated)
+        Check(nullptr);
+    found.clear();
+    int64_t count = 0;
+    std::string bytes;
+    std::u16string wide;
+    for (std::size_t i = 0; i < m_files.size(); ++i) {
+        const int codePage = m_facts[i].codePage;
+        // Undeclared bytes pass as they are, except into UTF-8, where they must be UTF-8.
+        const bool undeclared = codePage <= 0;
+        if (codePage == m_codePage || (undeclared && m_codePage != 65001))
+            continue;
+        std::u16string reason;
+        CRef<IGeoDS> source = OpenInput(i, reason);
+        IFieldDesc* fields = source ? FieldsOf(source.Get()) : nullptr;
+        if (!source)
+            ThrowGenericError(u"Can't open file.", m_files[i], reason);
+        // Each text field and the width its output field gives it.
+        std::vector<std::pair<int, int>> texts;
+        for (int f = 0; fields != nullptr && f < fields->GetFieldCount(); ++f) {
+            if (fields->GetFieldType(f) != FIELD_CHARACTER)
+                continue;
+            int width = fields->GetFieldWidth(f);
+            if (m_fieldPlan) {
+                const std::vector<int>& sources = m_fieldPlan->layout.sources[i];
+                const auto at = std::find(sources.begin(), sources.end(), f);
+                if (at == sources.end())
+                    continue;
+                width = m_fieldPlan->layout.fields[static_cast<std::size_t>(at - sources.begin())].width;
+            }
+            texts.emplace_back(f, width);
+        }
+        CRef<IRecset> records;
+        if (texts.empty() || !source->SelectAll(records.Put()) || !records)
+            continue;
+        int64_t record = 0;
+        for (bool more = records->MoveFirst() != 0; more; more = records->MoveNext() != 0) {
+            ++record;
+            CRef<IShapeAttr> values;
+            if (!records->GetAttributes(values.Put()) || !values)
+                continue; // the merge names a record it cannot read
+            for (const auto& [f, width] : texts) {
+                CIString text;
+                if (!values->GetString(f, &text) || text.Str().empty())
+                    continue;
+                std::u16string why;
+                if (undeclared) {
+                    CShpFile::EncodeText(0, text.Str(), std::u16string::npos, bytes);
+                    if (MultiByteToWideChar(65001, bytes.data(), static_cast<int>(bytes.size()), wide) == 0)
+                        why = u"its bytes are not UTF-8";
+                } else if (!CShpFile::EncodeText(m_codePage, text.Str(), std::u16string::npos, bytes)) {
+                    why = u"code page " + Utf16Number(m_codePage) + u" cannot hold it";
+                } else if (bytes.size() > static_cast<std::size_t>(width)) {
+                    why = u"it takes " + Utf16Number(static_cast<long long>(bytes.size())) +
+                          u" bytes in code page " + Utf16Number(m_codePage) + u", its field " +
+                          Utf16Number(width);
+                }
+                if (why.empty())
+                    continue;
+                if (++count <= static_cast<int64_t>(limit)) {
+                    CIString name;
+                    fields->GetFieldName(f, &name);
+                    found.push_back({m_files[i], record, name.Str(), text.Str(), why});
+                }
+            }
+        }
+        RaiseIfCancelled(progress);
+    }
+    return count;
 }
 
 void CShpMerge::NoteUndeclaredText(const CShpFile& output, std::size_t index) {
@@ -567,7 +802,7 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
     if (const std::u16string why = InputReplacedBy(outputPath); !why.empty())
         ThrowGenericError(u"Can't create shapefile.", outputPath, why);
     std::u16string reason;
-    CRef<IGeoDS> first = OpenLayer(m_files[0], &reason);
+    CRef<IGeoDS> first = OpenInput(0, reason);
     if (!first)
         ThrowGenericError(u"Can't open main file.", m_files[0], reason);
     SetupFilter(first.Get());
@@ -601,7 +836,9 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
 
     m_skippedRecords = 0;
     CShpFile output;
-    output.SetCodePage(OutputCodePage(first.Get()));
+    output.SetCodePage(m_codePage);
+    // A code page chosen for the output is declared in the .dbf's header too, where a byte names it.
+    output.SetLanguageDriver(m_outputCodePage > 0);
     output.SetOverwrite(m_overwrite);
     output.SetSync(m_sync);
     output.SetShapeVariant(m_variant);
@@ -617,20 +854,11 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
     };
     if (!CreateOutput(outputPath, output, templateSet.Get()))
         ThrowGenericError(u"Can't create shapefile.", outputPath, TakeFailureReason());
-    // The first input's companions travel with the output and appear with it.
-    const std::u16string prjPath = FirstCompanion(m_files[0], u"prj");
-    const bool hasPrj = !prjPath.empty();
-    // A projection that cannot travel with the data fails the merge: data without it cannot be placed.
-    if (hasPrj && !output.AddCompanionCopy(prjPath, u".prj"))
-        ThrowGenericError(u"Can't create shapefile.", outputPath, TakeFailureReason());
-    // A MapInfo table states its system inside itself.
-    std::string wkt;
-    if (IProjectionText* projection = QueryProjectionText(first.Get());
-        !hasPrj && projection != nullptr && projection->GetProjectionText(wkt) &&
-        !output.AddCompanionText(wkt, u".prj"))
-        ThrowGenericError(u"Can't create shapefile.", outputPath, TakeFailureReason());
+    AddOutputPrj(output, first.Get(), outputPath);
     const std::u16string cpgPath = FirstCompanion(m_files[0], u"cpg");
-    if (output.GetCodePage() > 0 && first->GetSourceKind() == SOURCE_SHAPEFILE && !cpgPath.empty()) {
+    // A chosen code page gets the .cpg GDAL writes for it; else the first input's may travel.
+    if (m_outputCodePage < 0 && output.GetCodePage() > 0 && first->GetSourceKind() == SOURCE_SHAPEFILE &&
+        !cpgPath.empty()) {
         // Only a .cpg that names the code page actually written is copied as it stands.
         const auto line = ReadFirstLine(cpgPath);
         if (line && CxBaseDatabase::CodePageOfCpgText(*line) == output.GetCodePage())
@@ -638,24 +866,13 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
                 ThrowGenericError(u"Can't create shapefile.", outputPath, TakeFailureReason());
     }
 
-    if (selected)
-        mapFields(0);
-    SkipBadRecordsOf(output, m_files[0]);
-    if (selected && !AppendRecordset(output, selected.Get()))
-        ThrowGenericError(u"An error occurred while adding data from file.", m_files[0],
-                          TakeFailureReason());
-    if (selected)
-        NoteUndeclaredText(output, 0);
-    selected.Reset();
-    if (progress != nullptr)
-        progress->Step();
-
-    // Inputs in another coordinate system are converted into the first input's (Check chose them).
+    // Inputs in another coordinate system are converted into the target, the first input's unless one is
+    // named (Check chose them).
     CProjCrs target;
     CProjCrs system;
     CCrsConversion conversion;
-    for (std::size_t i = 1; i < m_files.size(); ++i) {
-        CRef<IGeoDS> source = OpenLayer(m_files[i], &reason);
+    for (std::size_t i = 0; i < m_files.size(); ++i) {
+        CRef<IGeoDS> source = i == 0 ? first : OpenInput(i, reason);
         if (!source)
             ThrowGenericError(u"Can't open file.", m_files[i], reason);
         const bool convert = i < m_convertFrom.size() && !m_convertFrom[i].empty();
@@ -663,10 +880,12 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
                         !conversion.Build(system, target)))
             ThrowGenericError(u"An error occurred while adding data from file.", m_files[i],
                               u"Its coordinate system cannot be converted.");
-        CRef<IRecset> records = CRef<IRecset>::Adopt(select(source.Get()));
+        CRef<IRecset> records =
+            i == 0 ? std::move(selected) : CRef<IRecset>::Adopt(select(source.Get()));
+        const int64_t before = output.GetRecordCount();
         if (records)
             mapFields(i);
-        SkipBadRecordsOf(output, m_files[i]);
+        SkipBadRecordsOf(output, i);
         output.SetPointConversion(convert ? &conversion : nullptr);
         const bool appended = !records || AppendRecordset(output, records.Get());
         output.SetPointConversion(nullptr);
@@ -675,8 +894,11 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
                               TakeFailureReason());
         if (records)
             NoteUndeclaredText(output, i);
+        if (i < m_facts.size())
+            m_facts[i].written = output.GetRecordCount() - before;
         if (progress != nullptr) {
-            RaiseIfCancelled(progress);
+            if (i > 0)
+                RaiseIfCancelled(progress);
             progress->Step();
         }
     }

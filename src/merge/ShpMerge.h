@@ -3,12 +3,15 @@
 // and merges them, input after input, into one new shapefile. Every failure raises CGenericEx with the text
 // the user sees. The engine is also the attribute filter (IExpression) its own searches evaluate.
 
+#include "data/GeoTypes.h"
 #include "data/IExpression.h"
+#include "data/Ref.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace fennick {
@@ -18,6 +21,42 @@ class IGeoDS;
 class IRecset;
 class IProgressMeter;
 class CLayerCoordSys;
+
+// One field of the output as the check plans it: its name as written (cut to the format's 10 bytes), its
+// type (FieldType), width and decimals, its letter as written (C, N, F, D, L), and what happened to it on the
+// way, in words ("widened from N(9) in a.shp to N(10) for b.shp").
+struct SPlannedField {
+    std::u16string name;
+    int type = 0;
+    int width = 0;
+    int decimals = 0;
+    char letter = 'C';
+    std::vector<std::u16string> notes;
+};
+
+// What an input is and what became of it: its facts from the check, its counts from the merge.
+struct SInputFacts {
+    std::u16string path;
+    int shapeType = 0;
+    int variant = 0;
+    int64_t records = 0;  // as its header states
+    CGeoRect bounds;      // as its header states
+    int codePage = 0;     // as its texts are read: declared, or named for inputs that declare none
+    bool codePageDeclared = false;
+    std::u16string coordSys; // in short, as PROJ names it
+    bool converted = false;  // its points are converted into the target system
+    int64_t written = 0;
+    std::vector<std::pair<int64_t, std::u16string>> skipped; // record (from 1) and why
+};
+
+// A text of an input the output's code page cannot hold, or that does not fit its field once encoded.
+struct SUnwritableText {
+    std::u16string path;
+    int64_t record = 0; // from 1
+    std::u16string field;
+    std::u16string value;
+    std::u16string why;
+};
 
 class CShpMerge : public IExpression {
 public:
@@ -71,6 +110,26 @@ public:
     // Called for each record left out: the input's path, the record's number in it (from 1) and why.
     std::function<void(const std::u16string& path, int64_t record, const std::u16string& reason)> m_onSkipped;
 
+    // The output's code page: a Windows code page number, or -1 (the default) for the first input's when it
+    // declares one (else the byte-preserving rule). Set before Check.
+    int m_outputCodePage = -1;
+    // The code page of inputs whose table declares none; 0 (the default) passes their bytes unconverted.
+    int m_inputCodePage = 0;
+    // When not empty, the system every input is converted into and whose .prj the output gets:
+    // "EPSG:CODE" or the path of a .prj file. Empty keeps the first input's system as the target.
+    std::u16string m_targetCrs;
+
+    // After Check: the output's fields, the inputs' facts (their counts after Merge), and the output's code
+    // page.
+    const std::vector<SPlannedField>& FieldPlan() const { return m_plan; }
+    const std::vector<SInputFacts>& InputFacts() const { return m_facts; }
+    int OutputCodePage() const { return m_codePage; }
+    // After Check: reads every text of the inputs whose code page differs from the output's and collects
+    // (up to limit) those the output cannot hold or whose field cannot take them once encoded. Returns how
+    // many there are in all. Raises when an input cannot be read.
+    int64_t FindUnwritableTexts(std::size_t limit, std::vector<SUnwritableText>& found,
+                                IProgressMeter* progress);
+
     // What the last Check found worth saying without failing: one line per input whose coordinate system
     // differs from the first input's, naming both systems; after a Merge, a line when its filter kept no
     // record, and one per input whose table declares no code page and whose texts went as their bytes into
@@ -92,9 +151,9 @@ private:
     // Compares input index's system with the first input's: a difference is a warning, and with
     // m_reproject a conversion, which fails the check when it cannot be made.
     void CheckCoordSys(CLayerCoordSys& reference, CLayerCoordSys& system, std::size_t index);
-    // With m_skipBadRecords: the output leaves out the bad records of the input at path, counted and
+    // With m_skipBadRecords: the output leaves out the bad records of input index, counted and
     // reported.
-    void SkipBadRecordsOf(CShpFile& output, const std::u16string& path);
+    void SkipBadRecordsOf(CShpFile& output, std::size_t index);
 
     std::vector<std::u16string> m_files;
     int m_filterFieldIndex = -1;
@@ -110,6 +169,15 @@ private:
     // its own (empty for inputs taken as they are).
     std::string m_convertInto;
     std::vector<std::string> m_convertFrom;
+
+    // Opens input index with the code page named for inputs that declare none.
+    CRef<IGeoDS> OpenInput(std::size_t index, std::u16string& reason) const;
+    // Adds the output's .prj: the target system's, else the first input's own.
+    void AddOutputPrj(CShpFile& output, IGeoDS* first, const std::u16string& outputPath) const;
+    std::vector<SPlannedField> m_plan;
+    std::vector<SInputFacts> m_facts;
+    int m_codePage = 0;
+    std::string m_targetText; // of m_targetCrs, read by Check
 };
 
 } // namespace fennick

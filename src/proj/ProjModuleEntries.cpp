@@ -24,6 +24,7 @@ const SProjModuleEntries kEntries = {
     .getName = &proj_get_name,
     .isEquivalentToWithCtx = &proj_is_equivalent_to_with_ctx,
     .normalizeForVisualization = &proj_normalize_for_visualization,
+    .asWkt = &proj_as_wkt,
 };
 
 } // namespace

@@ -158,6 +158,7 @@ void CAttributeWriter::Create(const std::u16string& path, bool writeBehind) {
     m_dbf = CxBaseWriter::Create(path, &error, writeBehind);
     if (!m_dbf)
         throw error;
+    m_dbf->SetLanguageDriver(m_languageDriver);
     m_asciiOutput = KeepsAscii(m_codePage);
 }
 

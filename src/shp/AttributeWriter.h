@@ -59,6 +59,8 @@ public:
 
     // The code page names and texts are encoded with (rules of CShpFile::SetCodePage); set before Create.
     void SetCodePage(int codePage) { m_codePage = codePage; }
+    // The language driver byte the table's header declares (0: none); set before Create.
+    void SetLanguageDriver(uint8_t id) { m_languageDriver = id; }
     // Creates the table file at path. Raises on failure.
     // With writeBehind, written out to the disk every few MB as it is written.
     void Create(const std::u16string& path, bool writeBehind = false);
@@ -159,6 +161,7 @@ private:
 
     std::unique_ptr<CxBaseWriter> m_dbf;
     int m_codePage = 0;
+    uint8_t m_languageDriver = 0;
     int m_skipped = 0;
     bool m_idField = false;
     std::vector<int> m_outputWidths;

@@ -1,5 +1,7 @@
 #include "shp/ShpFile.h"
 
+#include "shp/XBaseDatabase.h"
+
 #include "data/GeoTypes.h"
 #include "data/IPointConversion.h"
 #include "data/IRecordNumberWalk.h"
@@ -461,6 +463,10 @@ std::u16string CShpFile::CompanionToAdd(const std::u16string& extension) const {
     if (ext.empty())
         ThrowGenericError(u"\"" + extension + u"\" is not a companion file of a shapefile.");
     return ext;
+}
+
+void CShpFile::SetLanguageDriver(bool declare) {
+    m_attributes.SetLanguageDriver(declare ? CxBaseDatabase::LanguageDriverOf(m_codePage) : 0);
 }
 
 void CShpFile::WriteCpg(const std::u16string& path) const {

@@ -81,6 +81,9 @@ public:
         m_attributes.SetCodePage(codePage);
     }
     int GetCodePage() const { return m_codePage; }
+    // Whether the .dbf's header declares the code page too, in its language driver byte, where one stands
+    // for it (not for UTF-8). Set after SetCodePage, before CreateOutput.
+    void SetLanguageDriver(bool declare);
 
     // The variant (ShapeVariant) of every shape written: VARIANT_XY (the default), VARIANT_M or VARIANT_Z.
     // Set before the first append.

@@ -111,6 +111,8 @@ public:
     static int FieldTypeOf(char type, int decimals);
     // The code page a language driver byte stands for; 0 when it names none.
     static int CodePageOfLanguageDriver(uint8_t id);
+    // The first language driver byte that stands for the code page; 0 when none does (UTF-8).
+    static uint8_t LanguageDriverOf(int codePage);
     // The code page the first line of a .cpg file names (CodePageOfName); 0 for an empty line, -1 for a text
     // that names no code page known here.
     static int CodePageOfCpgText(std::string_view line);

@@ -142,6 +142,7 @@ void CxBaseWriter::WriteHeader() {
     m_headerPending = false;
     uint8_t header[32] = {};
     header[0] = 0x03;
+    header[29] = m_languageDriver;
     PutLe16(header + 8, m_headerLength);
     PutLe16(header + 10, m_recordLength);
     m_file.Seek(0, CFile::begin);
@@ -420,6 +421,7 @@ void CxBaseWriter::Close() {
             header[1] = 95;
             header[2] = 7;
             header[3] = 26;
+            header[29] = m_languageDriver;
             PutLe32(header + 4, static_cast<uint32_t>(m_recordCount));
             PutLe16(header + 8, m_headerLength);
             PutLe16(header + 10, m_recordLength);

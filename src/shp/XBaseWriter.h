@@ -63,6 +63,8 @@ public:
     // The default is -1.
     void SetCodePage(int codePage) { m_codePage = codePage; }
     int GetCodePage() const { return m_codePage; }
+    // The language driver byte the header declares its code page with (0, the default, declares none).
+    void SetLanguageDriver(uint8_t id) { m_languageDriver = id; }
 
     // Adds a field; returns its index, or -1 when refused: a record or the header already exists, a kind
     // other than typeReal with decimals, an unknown kind, a date not 8 wide, or a width or decimal count the
@@ -147,6 +149,7 @@ private:
     CSysFile m_file;
     bool m_open = false;
     int m_codePage = -1;
+    uint8_t m_languageDriver = 0;
     int32_t m_recordCount = 0;
     uint32_t m_recordLength = 1;
     uint32_t m_headerLength = 33;
