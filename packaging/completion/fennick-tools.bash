@@ -20,6 +20,16 @@ _fennick() {
     case $prev in
         -o | --output) _fennick_files "$cur" 'shp|SHP'; return ;;
         --wkt) _fennick_files "$cur" 'prj|PRJ|tpj|TPJ|wkt|WKT'; return ;;
+        --target-crs)
+            [[ $cur == EPSG:* ]] && return
+            _fennick_files "$cur" 'prj|PRJ'
+            COMPREPLY+=($(compgen -W 'EPSG:' -- "$cur"))
+            return ;;
+        --report) _fennick_files "$cur" 'json|JSON'; return ;;
+        --encoding | --input-encoding)
+            COMPREPLY=($(compgen -W 'UTF-8 1250 1251 1252 1253 1254 1255 1256 1257 1258 437 850 852 866 874
+                ISO-8859-1 ISO-8859-2 ISO-8859-5 ISO-8859-7 ISO-8859-15 932 936 949 950' -- "$cur"))
+            return ;;
         --where | --source-field | --epsg) return ;; # free values
     esac
     if [[ $cur == -* ]]; then

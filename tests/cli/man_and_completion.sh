@@ -43,6 +43,7 @@ check() { # expected-lines words...
 }
 check "--match-names " fennick-merge --match
 check "--records " fennick-info --rec
+check "ISO-8859-1 ISO-8859-15 ISO-8859-2 ISO-8859-5 ISO-8859-7 " fennick-merge --encoding ISO
 check "$scratch/more $scratch/parks.TAB $scratch/roads.shp " fennick-merge -o out.shp "$scratch/"
 check "$scratch/more $scratch/roads.shp " fennick-merge -o "$scratch/"
 exit $failed
