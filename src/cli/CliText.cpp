@@ -1,7 +1,8 @@
 #include "cli/CliText.h"
 
-#include "coordsys/ProjModule.h"
 #include "coordsys/GdalModule.h"
+#include "coordsys/ProjModule.h"
+#include "platform/BuildStamp.h"
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
 
@@ -29,6 +30,21 @@ void PrintFailure(std::FILE* stream, const std::u16string& message, const std::u
 
 void PrintFailure(std::FILE* stream, const CException& failure) {
     PrintFailure(stream, failure.Message(), failure.Detail());
+}
+
+void PrintVersion(const char* tool) {
+    std::string stamp = kBuildStamp;
+    const std::size_t plus = stamp.find('+');
+    const std::string revision = plus == std::string::npos ? "unknown" : stamp.substr(plus + 1);
+    std::printf("%s (Fennick) %s, revision %s\n", tool, kFennickVersion, revision.c_str());
+    if (const SGdalModuleEntries* gdal = GdalModule())
+        std::printf("GDAL %s\n", gdal->libraryVersion());
+    else
+        std::printf("GDAL: not loaded (%s)\n", GdalModuleError().c_str());
+    if (const SProjModuleEntries* proj = ProjModule())
+        std::printf("PROJ %s\n", proj->info().version);
+    else
+        std::printf("PROJ: not loaded (%s)\n", ProjModuleError().c_str());
 }
 
 void SilenceLibraryDiagnostics() {

@@ -10,6 +10,9 @@ class CException;
 
 extern const char* const kFennickVersion;
 
+// Prints the tool's version line: Fennick's version and revision, and the GDAL and PROJ versions it runs
+// with (their modules are loaded for this alone).
+void PrintVersion(const char* tool);
 // Writes UTF-16 text to a stream as UTF-8.
 void PrintText(std::FILE* stream, const std::u16string& text);
 // Writes a failure: its fixed message on the first line, and the reason, when there is one, on a second line

@@ -16,6 +16,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 
@@ -85,7 +87,7 @@ std::optional<int> ParseArguments(int argc, char** argv, SOptions& options) {
             std::printf("%s\n%s", kUsage, kHelp);
             return 0;
         } else if (arg == "--version") {
-            std::printf("fennick-info (Fennick) %s\n", kFennickVersion);
+            PrintVersion("fennick-info");
             return 0;
         } else if (arg == "--json") {
             options.asJson = true;
@@ -194,7 +196,13 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "EPSG %s: unknown coordinate system code.\n", epsg.c_str());
             return 1;
         }
-        const nlohmann::json description = DescribeCoordSys(cs.Get());
+        // The file's own text, as a layer's description gives its .prj.
+        std::string text;
+        if (!wkt.empty()) {
+            std::ifstream file(wkt, std::ios::binary);
+            text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        }
+        const nlohmann::json description = DescribeCoordSys(cs.Get(), text);
         Emit(description, asJson, CoordSysText(description));
         return 0;
     }

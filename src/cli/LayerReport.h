@@ -8,13 +8,12 @@ namespace fennick {
 class IGeoDS;
 class ICoordSys;
 
-// {"path", "kind", "shape_type", "shape_variant", "record_count", "bounds", "code_page", "fields",
-// "coordsys"} ("coordsys_error" too when a stated system cannot be read) and, when withRecords, "records":
-// [{"shape_type", "shape_variant", "parts", "values"}]. shape_variant: 0 x and y only, 1 with m, 2 with z
-// and m (ShapeVariant). Raises, with the reader's reason, when a record cannot be read.
+// The layer as docs/fennick-info-json.md describes it: kinds and types in words, bounds as minx/miny/maxx/
+// maxy, values as JSON numbers, booleans and dates, records counted from 1 ("coordsys_error" when a stated
+// system cannot be read). Raises, with the reader's reason, when a record cannot be read.
 nlohmann::json DescribeLayer(IGeoDS* source, const std::string& path, bool withRecords);
-// {"code", "projected", "proj"}; null for a null system.
-nlohmann::json DescribeCoordSys(ICoordSys* coordSys);
+// {"epsg", "projected", "proj", "wkt"}; null for a null system. wkt is the stated text, else the catalogue's.
+nlohmann::json DescribeCoordSys(ICoordSys* coordSys, const std::string& wkt = {});
 // The text form of either description.
 std::string LayerText(const nlohmann::json& layer);
 // One line for a layer: shape type, records, fields, code page and coordinate system in short.

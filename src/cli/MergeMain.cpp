@@ -86,7 +86,8 @@ const char* const kHelp =
     "named in a warning on stderr, with both systems; without --reproject its coordinates are merged as\n"
     "they are.\n"
     "\n"
-    "An INPUT may be a folder, standing for every layer (.shp, .tab) in it in natural order (b2 before b10),\n"
+    "An INPUT may be a folder, standing for every layer (.shp, .tab) in it in natural order (b2 before "
+    "b10),\n"
     "or @FILE, a list of input paths, one a line (blank lines and lines starting with # are left out; @-\n"
     "reads the list from standard input).\n"
     "\n"
@@ -108,8 +109,9 @@ const char* const kHelp =
     "  fennick-merge --encoding UTF-8 --report merge.json -o all.shp @layers.txt\n"
     "  fennick-merge --check --json --target-crs EPSG:2056 a.shp b.tab\n"
     "\n"
-    "Exit status: 0 success, 1 the check or the merge failed (the reason is printed), 2 wrong usage.\n"
-    "Ctrl+C cancels the merge after the input being copied; no output is left.\n";
+    "Exit status: 0 success, 1 the check or the merge failed (the reason is printed) or was cancelled,\n"
+    "2 wrong usage. Ctrl+C cancels the merge after the input being copied; no output is left. A second\n"
+    "Ctrl+C ends the program at once, as the signal does (the shell shows 130).\n";
 
 struct SOptions {
     bool check = false;
@@ -169,7 +171,7 @@ std::optional<int> ParseArguments(int argc, char** argv, SOptions& options) {
             std::printf("%s\n%s", kUsage, kHelp);
             return 0;
         } else if (arg == "--version") {
-            std::printf("fennick-merge (Fennick) %s\n", kFennickVersion);
+            PrintVersion("fennick-merge");
             return 0;
         } else if (arg == "--check") {
             options.check = true;
@@ -273,12 +275,13 @@ void PrintUnwritableTexts(const std::vector<SUnwritableText>& texts, int64_t cou
         PrintText(stdout, line);
     }
     if (count > static_cast<int64_t>(texts.size()))
-        std::printf("  ... and %lld more\n", static_cast<long long>(count) - static_cast<long long>(texts.size()));
+        std::printf("  ... and %lld more\n",
+                    static_cast<long long>(count) - static_cast<long long>(texts.size()));
 }
 
 // --check --json: the verdict, the inputs' facts, the plan and the texts the output cannot hold.
-int PrintCheckJson(const CShpMerge& engine, const CException* failure, const std::vector<SUnwritableText>& texts,
-                   int64_t textCount) {
+int PrintCheckJson(const CShpMerge& engine, const CException* failure,
+                   const std::vector<SUnwritableText>& texts, int64_t textCount) {
     nlohmann::ordered_json verdict = {{"mergeable", failure == nullptr && textCount == 0}};
     if (failure != nullptr) {
         verdict["message"] = ToUtf8(failure->Message());

@@ -23,9 +23,11 @@ struct SGdalModuleEntries {
     void (*quiet)();
     // Why the last openTab on the calling thread failed (GDAL's text where it gave one); empty after success.
     const char* (*openError)();
+    // The version of the GDAL the module runs with ("3.6.2").
+    const char* (*libraryVersion)();
 };
 
-inline constexpr int kGdalModuleVersion = 2;
+inline constexpr int kGdalModuleVersion = 3;
 // The module's file name and the symbol that hands out its entries.
 inline constexpr const char* kGdalModuleFile = "libfennick_gdal.so";
 inline constexpr const char* kGdalModuleSymbol = "FennickGdalModuleEntries";

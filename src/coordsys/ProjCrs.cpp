@@ -1,5 +1,7 @@
 #include "coordsys/ProjCrs.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <string_view>
 
 namespace fennick {
@@ -37,8 +39,38 @@ std::string CProjCrs::Name() const {
 }
 
 std::string CProjCrs::EsriWkt() const {
-    const char* text = m_crs ? ProjModule()->asWkt(m_context.get(), m_crs.get(), PJ_WKT1_ESRI, nullptr) : nullptr;
+    const char* text =
+        m_crs ? ProjModule()->asWkt(m_context.get(), m_crs.get(), PJ_WKT1_ESRI, nullptr) : nullptr;
     return text != nullptr ? text : "";
+}
+
+int CProjCrs::EpsgCode() const {
+    if (!m_crs)
+        return 0;
+    const SProjModuleEntries* proj = ProjModule();
+    const auto codeOf = [proj](PJ* object) {
+        const char* authority = proj->getIdAuthName(object, 0);
+        const char* code = proj->getIdCode(object, 0);
+        return authority != nullptr && code != nullptr && std::strcmp(authority, "EPSG") == 0
+                   ? std::atoi(code)
+                   : 0;
+    };
+    if (const int own = codeOf(m_crs.get()); own > 0)
+        return own;
+    int* confidence = nullptr;
+    PJ_OBJ_LIST* matches = proj->identify(m_context.get(), m_crs.get(), "EPSG", nullptr, &confidence);
+    int code = 0;
+    if (matches != nullptr && proj->listGetCount(matches) > 0 && confidence != nullptr &&
+        confidence[0] >= 70) {
+        PJ* best = proj->listGet(m_context.get(), matches, 0);
+        code = best != nullptr ? codeOf(best) : 0;
+        if (best != nullptr)
+            proj->destroy(best);
+    }
+    proj->intListDestroy(confidence);
+    if (matches != nullptr)
+        proj->listDestroy(matches);
+    return code;
 }
 
 bool CProjCrs::IsEquivalentTo(const CProjCrs& other) const {

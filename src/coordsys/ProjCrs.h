@@ -22,6 +22,9 @@ public:
     std::string Name() const;
     // The system in ESRI's WKT, the text of a .prj; empty when nothing is held or PROJ cannot write it so.
     std::string EsriWkt() const;
+    // The EPSG code PROJ finds for the system: its own, or its best match when PROJ rates it 70 % or more
+    // (equivalent but for names such as "unnamed"); 0 when there is none.
+    int EpsgCode() const;
     // Whether both hold the same system, whatever their texts say it with; the axis order of geographic
     // systems is not compared (a .prj states none). False when either holds nothing.
     bool IsEquivalentTo(const CProjCrs& other) const;

@@ -27,9 +27,17 @@ struct SProjModuleEntries {
     decltype(&proj_is_equivalent_to_with_ctx) isEquivalentToWithCtx;
     decltype(&proj_normalize_for_visualization) normalizeForVisualization;
     decltype(&proj_as_wkt) asWkt;
+    decltype(&proj_identify) identify;
+    decltype(&proj_list_get_count) listGetCount;
+    decltype(&proj_list_get) listGet;
+    decltype(&proj_list_destroy) listDestroy;
+    decltype(&proj_int_list_destroy) intListDestroy;
+    decltype(&proj_get_id_auth_name) getIdAuthName;
+    decltype(&proj_get_id_code) getIdCode;
+    decltype(&proj_info) info;
 };
 
-inline constexpr int kProjModuleVersion = 3;
+inline constexpr int kProjModuleVersion = 4;
 // The module's file name and the symbol that hands out its entries.
 inline constexpr const char* kProjModuleFile = "libfennick_proj.so";
 inline constexpr const char* kProjModuleSymbol = "FennickProjModuleEntries";

@@ -25,6 +25,14 @@ const SProjModuleEntries kEntries = {
     .isEquivalentToWithCtx = &proj_is_equivalent_to_with_ctx,
     .normalizeForVisualization = &proj_normalize_for_visualization,
     .asWkt = &proj_as_wkt,
+    .identify = &proj_identify,
+    .listGetCount = &proj_list_get_count,
+    .listGet = &proj_list_get,
+    .listDestroy = &proj_list_destroy,
+    .intListDestroy = &proj_int_list_destroy,
+    .getIdAuthName = &proj_get_id_auth_name,
+    .getIdCode = &proj_get_id_code,
+    .info = &proj_info,
 };
 
 } // namespace

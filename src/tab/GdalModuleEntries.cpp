@@ -9,6 +9,7 @@
 #include "tab/WktParser.h"
 
 #include <cpl_error.h>
+#include <gdal.h>
 
 #include <string>
 
@@ -49,8 +50,13 @@ void Quiet() {
     CPLSetErrorHandler(CPLQuietErrorHandler);
 }
 
+const char* LibraryVersion() {
+    return GDALVersionInfo("RELEASE_NAME");
+}
+
 const SGdalModuleEntries kEntries = {kGdalModuleVersion,  kBuildStamp, &OpenMiTabTable,
-                                     &ParseWktDefinition, &Quiet,      &OpenError};
+                                     &ParseWktDefinition, &Quiet,      &OpenError,
+                                     &LibraryVersion};
 
 } // namespace
 

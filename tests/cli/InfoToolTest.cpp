@@ -5,7 +5,10 @@
 #include "TabFixtures.h"
 #include "TempDir.h"
 
+#include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <nlohmann/json.hpp>
 
 using namespace fennick::test;
@@ -39,25 +42,67 @@ TEST(InfoTool, DescribesAShapefileWithItsRecords) {
     const json layer = InfoJson({"--json", "--records", path});
     ASSERT_TRUE(layer.is_object());
     EXPECT_EQ(layer["path"], path);
-    EXPECT_EQ(layer["kind"], 1);
-    EXPECT_EQ(layer["shape_type"], 1);
+    EXPECT_EQ(layer["kind"], "shapefile");
+    EXPECT_EQ(layer["shape_type"], "polyline");
+    EXPECT_EQ(layer["shape_type_code"], 3);
     EXPECT_EQ(layer["record_count"], 2);
-    EXPECT_EQ(layer["bounds"], (json{0.1, 7.0, 6.0, 0.2}));
+    EXPECT_EQ(layer["bounds"], (json{{"minx", 0.1}, {"miny", 0.2}, {"maxx", 6.0}, {"maxy", 7.0}}));
     EXPECT_EQ(layer["code_page"], 65001);
-    EXPECT_EQ(layer["fields"][0], (json{{"name", "NAME"}, {"type", 1}, {"width", 12}, {"decimals", 0}}));
-    EXPECT_EQ(layer["fields"][2], (json{{"name", "WIDTH"}, {"type", 3}, {"width", 10}, {"decimals", 2}}));
-    EXPECT_EQ(layer["coordsys"]["code"], 4326);
+    EXPECT_EQ(
+        layer["fields"][0],
+        (json{{"name", "NAME"}, {"type", "character"}, {"letter", "C"}, {"width", 12}, {"decimals", 0}}));
+    EXPECT_EQ(layer["fields"][2],
+              (json{{"name", "WIDTH"}, {"type", "real"}, {"letter", "N"}, {"width", 10}, {"decimals", 2}}));
+    EXPECT_EQ(layer["coordsys"]["epsg"], 4326);
     EXPECT_EQ(layer["coordsys"]["projected"], false);
     EXPECT_NE(layer["coordsys"]["proj"].get<std::string>().find("+proj=longlat"), std::string::npos);
+    EXPECT_EQ(layer["coordsys"]["wkt"], CTempDir::Read(dir.Path("roads.prj")));
     ASSERT_EQ(layer["records"].size(), 2u);
-    EXPECT_EQ(layer["records"][0]["shape_type"], 1);
+    EXPECT_EQ(layer["records"][0]["record"], 1);
+    EXPECT_EQ(layer["records"][0]["shape_type"], "polyline");
     EXPECT_EQ(layer["records"][0]["parts"], (json{{{0.1, 0.2}, {1.0, 1.0}}, {{2.0, 2.0}, {3.0, 3.0}}}));
-    EXPECT_EQ(layer["records"][0]["values"], (json{"Hauptstraße", "4", "12.50"}));
+    EXPECT_EQ(layer["records"][0]["values"], (json{"Hauptstraße", 4, 12.5}));
+    EXPECT_EQ(layer["records"][1]["values"], (json{"", nullptr, nullptr}));
     // The text form is for people but names the same facts.
-    const auto text = Info({path});
+    const auto text = Info({"--records", path});
     EXPECT_EQ(text.exitCode, 0);
     EXPECT_NE(text.out.find("Records:     2"), std::string::npos);
     EXPECT_NE(text.out.find("EPSG 4326"), std::string::npos);
+    EXPECT_NE(text.out.find("Record 1: polyline"), std::string::npos);
+}
+
+// The document's example and the tool's output have the same shape: the same keys, each holding the same
+// kind of JSON value, down to the records' values.
+TEST(InfoTool, JsonHasTheShapeItsDocumentShows) {
+    std::ifstream doc(std::string(FENNICK_SOURCE_DIR) + "/docs/fennick-info-json.md");
+    const std::string text((std::istreambuf_iterator<char>(doc)), std::istreambuf_iterator<char>());
+    const std::size_t begin = text.find("```json\n");
+    ASSERT_NE(begin, std::string::npos);
+    const json example = json::parse(text.substr(begin + 8, text.find("```", begin + 8) - begin - 8));
+
+    CTempDir dir;
+    const std::string path = dir.Path("parks.shp");
+    WriteOgrLayer(path, "POLYGON",
+                  {{"NAME", 'C', 20, 0},
+                   {"VISITORS", 'N', 9, 0},
+                   {"AREA_HA", 'N', 12, 2},
+                   {"OPEN", 'L', 1, 0},
+                   {"SINCE", 'D', 8, 0}},
+                  {{"POLYGON ((10 53.5,10 53.6,10.1 53.6,10 53.5))",
+                    {"Stadtpark", "125000", "14.25", "T", "1998-05-01"}}});
+    dir.Write("parks.prj", example["coordsys"]["wkt"].get<std::string>());
+    const std::function<void(const json&, const json&, const std::string&)> sameShape =
+        [&](const json& want, const json& got, const std::string& where) {
+            ASSERT_EQ(got.type_name(), std::string(want.type_name())) << where;
+            if (want.is_object())
+                for (const auto& [key, value] : want.items()) {
+                    ASSERT_TRUE(got.contains(key)) << where << "." << key;
+                    sameShape(value, got[key], where + "." + key);
+                }
+            else if (want.is_array() && !want.empty() && !got.empty())
+                sameShape(want[0], got[0], where + "[0]");
+        };
+    sameShape(example, InfoJson({"--json", "--records", path}), "layer");
 }
 
 TEST(InfoTool, LayerWithoutProjectionHasNullCoordsys) {
@@ -71,7 +116,7 @@ TEST(InfoTool, LayerWithoutProjectionHasNullCoordsys) {
 
 TEST(InfoTool, DescribesCoordinateSystemsByCodeAndFile) {
     const json utm = InfoJson({"--json", "--epsg", "32632"});
-    EXPECT_EQ(utm["code"], 32632);
+    EXPECT_EQ(utm["epsg"], 32632);
     EXPECT_EQ(utm["projected"], true);
     EXPECT_NE(utm["proj"].get<std::string>().find("+proj=utm +zone=32"), std::string::npos);
 
@@ -126,17 +171,19 @@ TEST(InfoTool, NamesTheZAndMVariantsOfShapeTypes) {
     const struct {
         const char* type;
         const char* wkt;
-        int variant;
+        const char* variant;
+        int code;
         const char* name;
-    } cases[] = {{"LINESTRINGZM", "LINESTRING ZM (0 0 1 2,1 1 3 4)", 2, "polyline Z"},
-                 {"POINTM", "POINT M (1 2 3)", 1, "point M"},
-                 {"MULTIPOINTZ", "MULTIPOINT Z ((1 2 3))", 2, "multipoint Z"}};
+    } cases[] = {{"LINESTRINGZM", "LINESTRING ZM (0 0 1 2,1 1 3 4)", "z", 13, "polyline Z"},
+                 {"POINTM", "POINT M (1 2 3)", "m", 21, "point M"},
+                 {"MULTIPOINTZ", "MULTIPOINT Z ((1 2 3))", "z", 18, "multipoint Z"}};
     for (const auto& c : cases) {
         const std::string path = dir.Path(std::string(c.type) + ".shp");
         WriteOgrLayer(path, c.type, {{"ID", 'N', 4, 0}}, {{c.wkt, {"1"}}});
         const json layer = InfoJson({"--json", "--records", path});
-        EXPECT_EQ(layer["shape_variant"], c.variant) << c.type;
-        EXPECT_EQ(layer["records"][0]["shape_variant"], c.variant) << c.type;
+        EXPECT_EQ(layer["variant"], c.variant) << c.type;
+        EXPECT_EQ(layer["shape_type_code"], c.code) << c.type;
+        EXPECT_EQ(layer["records"][0]["variant"], c.variant) << c.type;
         EXPECT_NE(Info({path}).out.find(std::string("Shape type:  ") + c.name + "\n"), std::string::npos)
             << c.type;
     }

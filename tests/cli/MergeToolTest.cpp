@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <ogr_api.h>
 #include <ogr_spatialref.h>
+#include <proj.h>
 
 #include <algorithm>
 #include <array>
@@ -60,7 +61,12 @@ TEST_F(MergeTool, HelpVersionAndUsageErrors) {
     const auto help = Merge({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("Usage: fennick-merge"), std::string::npos);
-    EXPECT_EQ(Merge({"--version"}).out, "fennick-merge (Fennick) 1.0.1.0\n");
+    // The version, and the libraries' versions the tool runs with.
+    const std::string version = Merge({"--version"}).out;
+    EXPECT_EQ(version.rfind("fennick-merge (Fennick) 1.0.1.0, revision ", 0), 0u) << version;
+    EXPECT_NE(version.find(std::string("\nGDAL ") + GDALVersionInfo("RELEASE_NAME") + "\n"),
+              std::string::npos);
+    EXPECT_NE(version.find(std::string("\nPROJ ") + proj_info().version + "\n"), std::string::npos);
 
     for (const auto& args : std::vector<std::vector<std::string>>{{},
                                                                   {"--bogus", "a", "b"},
