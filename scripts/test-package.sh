@@ -34,6 +34,9 @@ got=$(ogrinfo -ro -so -al "$out/all.shp" | sed -n 's/^Feature Count: //p')
 echo "test-package: the unpacked programs merged $got records"
 
 if command -v lintian >/dev/null; then
-  lintian --fail-on error --no-tag-display-limit "$deb"
+  status=0
+  report=$(lintian --fail-on error --tag-display-limit 0 "$deb" 2>&1) || status=$?
+  printf '%s\n' "$report" | grep -v '^running with root privileges' || true
+  [ "$status" -eq 0 ] || { echo "test-package: lintian reports errors" >&2; exit 1; }
   echo "test-package: lintian reports no error"
 fi
