@@ -2,6 +2,9 @@
 
 #include "merge/ShpMerge.h"
 #include "ui/OXRegistryItem.h"
+#include "ui/OutputChoices.h"
+
+#include <algorithm>
 
 namespace fennick {
 
@@ -11,6 +14,12 @@ namespace {
 bool ReadChoice(COXRegistryItem& settings, const char16_t* name, bool fallback) {
     const std::u16string text = settings.ReadStringValue(name, true, true, fallback ? u"1" : u"0");
     return text == u"1" ? true : text == u"0" ? false : fallback;
+}
+
+// A text value; a missing one, or one that check refuses, leaves the default.
+QString ReadText(COXRegistryItem& settings, const char16_t* name, bool (*check)(const QString&)) {
+    const QString text = QString::fromStdU16String(settings.ReadStringValue(name, false, false, u""));
+    return check(text) ? text : QString();
 }
 
 } // namespace
@@ -25,6 +34,12 @@ SMergeOptions SMergeOptions::Read(COXRegistryItem& settings) {
         options.sourceField = QString::fromStdU16String(field);
     options.reproject = ReadChoice(settings, kReprojectValue, options.reproject);
     options.skipBadRecords = ReadChoice(settings, kSkipBadRecordsValue, options.skipBadRecords);
+    const auto codePage = [](const QString& name) { return CodePageOfChoice(name) >= 0; };
+    options.outputEncoding = ReadText(settings, kOutputEncodingValue, codePage);
+    options.inputEncoding = ReadText(settings, kInputEncodingValue, codePage);
+    // A .prj file that has gone since is still shown, so that the dialog can say so.
+    options.targetCrs = ReadText(settings, kTargetCrsValue, [](const QString&) { return true; });
+    options.includeSubfolders = ReadChoice(settings, kIncludeSubfoldersValue, options.includeSubfolders);
     return options;
 }
 
@@ -35,6 +50,10 @@ void SMergeOptions::Write(COXRegistryItem& settings) const {
     settings.WriteStringValue(sourceField.toStdU16String(), kSourceFieldValue);
     settings.WriteStringValue(choice(reproject), kReprojectValue);
     settings.WriteStringValue(choice(skipBadRecords), kSkipBadRecordsValue);
+    settings.WriteStringValue(outputEncoding.toStdU16String(), kOutputEncodingValue);
+    settings.WriteStringValue(inputEncoding.toStdU16String(), kInputEncodingValue);
+    settings.WriteStringValue(targetCrs.toStdU16String(), kTargetCrsValue);
+    settings.WriteStringValue(choice(includeSubfolders), kIncludeSubfoldersValue);
 }
 
 void SMergeOptions::ApplyTo(CShpMerge& merge) const {
@@ -42,6 +61,11 @@ void SMergeOptions::ApplyTo(CShpMerge& merge) const {
     merge.m_sourceField = addSourceField ? sourceField.trimmed().toStdU16String() : std::u16string();
     merge.m_reproject = reproject;
     merge.m_skipBadRecords = skipBadRecords;
+    // As fennick-merge's --encoding, --input-encoding and --target-crs.
+    const int output = CodePageOfChoice(outputEncoding);
+    merge.m_outputCodePage = output > 0 ? output : -1;
+    merge.m_inputCodePage = std::max(CodePageOfChoice(inputEncoding), 0);
+    merge.m_targetCrs = targetCrs.trimmed().toStdU16String();
 }
 
 QString SkippedRecordsText(int64_t count) {

@@ -19,6 +19,13 @@ struct SMergeOptions {
     QString sourceField = QStringLiteral("SOURCE"); // kept while the field is turned off
     bool reproject = false;
     bool skipBadRecords = false;
+    // The output's code page and that of inputs declaring none, by name (empty: the defaults), and the
+    // target coordinate system (EPSG:CODE or a .prj file; empty: the first input's).
+    QString outputEncoding;
+    QString inputEncoding;
+    QString targetCrs;
+    // Whether "Add Folder..." and a dropped folder take the layers of subfolders too.
+    bool includeSubfolders = false;
 
     // Values of the settings key.
     static constexpr const char16_t* kMatchNamesValue = u"MatchNames";
@@ -26,6 +33,10 @@ struct SMergeOptions {
     static constexpr const char16_t* kSourceFieldValue = u"SourceField";
     static constexpr const char16_t* kReprojectValue = u"Reproject";
     static constexpr const char16_t* kSkipBadRecordsValue = u"SkipBadRecords";
+    static constexpr const char16_t* kOutputEncodingValue = u"OutputEncoding";
+    static constexpr const char16_t* kInputEncodingValue = u"InputEncoding";
+    static constexpr const char16_t* kTargetCrsValue = u"TargetCrs";
+    static constexpr const char16_t* kIncludeSubfoldersValue = u"IncludeSubfolders";
 
     // From the settings; a missing or unreadable value keeps its default.
     static SMergeOptions Read(COXRegistryItem& settings);

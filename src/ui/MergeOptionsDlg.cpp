@@ -1,5 +1,6 @@
 #include "ui/MergeOptionsDlg.h"
 
+#include "ui/OutputOptionsPane.h"
 #include "ui_MergeOptionsDlg.h"
 
 #include <QPushButton>
@@ -16,6 +17,11 @@ CMergeOptionsDlg::CMergeOptionsDlg(const SMergeOptions& options, QWidget* parent
     m_ui->IDC_SKIP_BAD_RECORDS->setChecked(options.skipBadRecords);
     connect(m_ui->IDC_ADD_SOURCE_FIELD, &QCheckBox::toggled, this, &CMergeOptionsDlg::UpdateControls);
     connect(m_ui->IDC_SOURCE_FIELD, &QLineEdit::textChanged, this, &CMergeOptionsDlg::UpdateControls);
+    // The output's code pages and system sit above the buttons.
+    m_output = new COutputOptionsPane(this);
+    m_ui->optionsLayout->insertWidget(m_ui->optionsLayout->indexOf(m_ui->buttonBox), m_output);
+    m_output->SetChoices(options);
+    connect(m_output, &COutputOptionsPane::Changed, this, &CMergeOptionsDlg::UpdateControls);
     UpdateControls();
 }
 
@@ -28,6 +34,7 @@ SMergeOptions CMergeOptionsDlg::Options() const {
     options.sourceField = m_ui->IDC_SOURCE_FIELD->text().trimmed();
     options.reproject = m_ui->IDC_REPROJECT->isChecked();
     options.skipBadRecords = m_ui->IDC_SKIP_BAD_RECORDS->isChecked();
+    m_output->TakeChoices(options);
     return options;
 }
 
@@ -35,7 +42,8 @@ void CMergeOptionsDlg::UpdateControls() {
     const bool withField = m_ui->IDC_ADD_SOURCE_FIELD->isChecked();
     m_ui->IDC_SOURCE_FIELD->setEnabled(withField);
     m_ui->buttonBox->button(QDialogButtonBox::Ok)
-        ->setEnabled(!withField || !m_ui->IDC_SOURCE_FIELD->text().trimmed().isEmpty());
+        ->setEnabled((!withField || !m_ui->IDC_SOURCE_FIELD->text().trimmed().isEmpty()) &&
+                     (!m_output || m_output->Problem().isEmpty()));
 }
 
 } // namespace fennick

@@ -1,7 +1,8 @@
 #pragma once
 // CMergeOptionsDlg: the small modal dialog behind the main window's "Options..." button, where the user
 // turns the merge options on and off. It edits a copy: the caller takes Options() only when it was closed
-// with OK. OK is unavailable while the source field is turned on without a name.
+// with OK. OK is unavailable while the source field is turned on without a name, or while a code page or
+// target system names nothing usable.
 
 #include "ui/MergeOptions.h"
 
@@ -14,6 +15,8 @@ class CMergeOptionsDlg;
 }
 
 namespace fennick {
+
+class COutputOptionsPane;
 
 class CMergeOptionsDlg : public QDialog {
     Q_OBJECT
@@ -30,6 +33,7 @@ private:
 
     std::unique_ptr<Ui::CMergeOptionsDlg> m_ui;
     SMergeOptions m_options;
+    COutputOptionsPane* m_output = nullptr; // code pages and target system
 };
 
 } // namespace fennick

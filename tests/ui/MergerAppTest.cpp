@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
@@ -206,6 +207,8 @@ private slots:
                     options->findChild<QCheckBox*>(QLatin1String(name))->setChecked(true);
                 options->findChild<QLineEdit*>(QStringLiteral("IDC_SOURCE_FIELD"))
                     ->setText(QStringLiteral("FROM"));
+                options->findChild<QComboBox*>(QStringLiteral("IDC_ENCODING"))->setEditText("UTF-8");
+                options->findChild<QComboBox*>(QStringLiteral("IDC_INPUT_ENCODING"))->setEditText("CP850");
                 QTest::mouseClick(options->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok),
                                   Qt::LeftButton);
             });
@@ -217,6 +220,7 @@ private slots:
         for (const char* name : {"MatchNames", "AddSourceField", "Reproject", "SkipBadRecords"})
             QCOMPARE(Text(key, name), std::string("1"));
         QCOMPARE(Text(key, "SourceField"), std::string("FROM"));
+        QCOMPARE(Text(key, "OutputEncoding"), std::string("UTF-8"));
 
         const QString output = m_dir->path() + QStringLiteral("/merged.shp");
         CRootedDlg::saveAnswer = output;
@@ -230,7 +234,8 @@ private slots:
             dialog.reject();
         };
         QVERIFY(!second.InitInstance());
-        QCOMPARE(restored, (SMergeOptions{true, true, QStringLiteral("FROM"), true, true}));
+        QCOMPARE(restored, (SMergeOptions{true, true, QStringLiteral("FROM"), true, true, "UTF-8", "CP850",
+                                          "", false}));
         CShpMerge engine;
         restored.ApplyTo(engine);
         QVERIFY(engine.m_matchNames && engine.m_reproject && engine.m_skipBadRecords);
@@ -241,6 +246,8 @@ private slots:
                                        "2 files, 5 records merged into %1")
                             .arg(output)});
         QVERIFY(QFile::exists(output));
+        QFile cpg(QString(output).replace(".shp", ".cpg")); // the output's code page as chosen
+        QVERIFY(cpg.open(QIODevice::ReadOnly) && cpg.readAll().startsWith("UTF-8"));
     }
 
     // Files named at the start are listed when the window shows, in natural order, relative ones taken from
