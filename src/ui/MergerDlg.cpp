@@ -1,14 +1,19 @@
 #include "ui/MergerDlg.h"
 
+#include "merge/MergeReport.h"
 #include "merge/ShpMerge.h"
 #include "platform/Exceptions.h"
 #include "platform/PathFunctions.h"
 #include "shp/OutputFiles.h"
 #include "ui/AboutDlg.h"
+#include "ui/AddFolderDlg.h"
 #include "ui/BuildProgress.h"
 #include "ui/FennickIcon.h"
+#include "ui/FieldPlanDlg.h"
 #include "ui/FileTreeRules.h"
+#include "ui/FolderLayers.h"
 #include "ui/HListBox.h"
+#include "ui/MergeCommand.h"
 #include "ui/MergeOptionsDlg.h"
 #include "ui/StringResources.h"
 #include "ui/TreeFileCtrl.h"
@@ -143,6 +148,8 @@ void CMergerDlg::Setup(CTreeFileCtrl* tree) {
     connect(m_ui->IDC_MASK, &QComboBox::activated, this, &CMergerDlg::OnMaskChange);
     connect(m_ui->IDC_MERGE, &QPushButton::clicked, this, &CMergerDlg::OnMerge);
     connect(m_ui->IDC_OPTIONS, &QPushButton::clicked, this, &CMergerDlg::OnOptions);
+    connect(m_ui->IDC_FIELDS, &QPushButton::clicked, this, &CMergerDlg::OnShowFields);
+    connect(m_ui->IDC_ADD_FOLDER, &QPushButton::clicked, this, &CMergerDlg::OnAddFolder);
     connect(m_ui->IDM_ABOUTBOX, &QPushButton::clicked, this, [this] { OnSysCommand(kIdmAboutBox); });
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
     connect(help, &QShortcut::activated, this, [this] { OnSysCommand(kIdmAboutBox); });
@@ -366,6 +373,10 @@ void CMergerDlg::AddPaths(QStringList paths) {
     // Stable, so that names equal but for case keep the order they came in.
     std::stable_sort(paths.begin(), paths.end(),
                      [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
+    AppendPaths(paths);
+}
+
+void CMergerDlg::AppendPaths(const QStringList& paths) {
     CHListBox* list = m_ui->IDC_FILES;
     for (const QString& path : paths) {
         if (IsListed(path))
@@ -382,15 +393,21 @@ void CMergerDlg::AddOutsideFiles(const QStringList& paths) {
 }
 
 void CMergerDlg::AddLayersRefusingOthers(const QStringList& paths, QStringList refused) {
-    QStringList layers;
+    QStringList layers, folders, problems;
     for (const QString& path : paths)
-        (IsLayerFile(path) ? layers : refused) << path;
+        (QFileInfo(path).isDir() ? folders : IsLayerFile(path) ? layers : refused) << path;
     AddPaths(layers);
-    if (refused.isEmpty())
+    // A folder stands for its layers, as in "Add Folder...".
+    for (const QString& folder : folders)
+        if (const QString problem = AddFolderLayers(folder, m_options.includeSubfolders); !problem.isEmpty())
+            problems << problem;
+    if (!refused.isEmpty())
+        problems.prepend(
+            QStringLiteral("Only shapefiles (.shp) and MapInfo tables (.tab) can be merged. Not added:\n%1")
+                .arg(refused.join(u'\n')));
+    if (problems.isEmpty())
         return;
-    const QString text =
-        QStringLiteral("Only shapefiles (.shp) and MapInfo tables (.tab) can be merged. Not added:\n%1")
-            .arg(refused.join(u'\n'));
+    const QString text = problems.join(QStringLiteral("\n\n"));
     if (isVisible())
         ShowMessageBox(text, QMessageBox::Warning);
     else // files from the command line: the message follows the window
@@ -525,7 +542,13 @@ void CMergerDlg::ShowMessageBox(const QString& text, QMessageBox::Icon icon, con
     QMessageBox box(icon, ApplicationName(), text, QMessageBox::Ok, this);
     if (!reason.isEmpty())
         box.setInformativeText(reason);
+    QPushButton* save = std::exchange(m_offerReport, false) && m_report
+                            ? box.addButton(QStringLiteral("Save Report..."), QMessageBox::ActionRole)
+                            : nullptr;
+    box.setDefaultButton(QMessageBox::Ok);
     box.exec();
+    if (save && box.clickedButton() == save)
+        SaveReport();
 }
 
 bool CMergerDlg::ConfirmWarnings(const QStringList& warnings) {
@@ -545,17 +568,25 @@ void CMergerDlg::OnOptions() {
 
 void CMergerDlg::OnMerge() {
     CBuildProgress progress(104);
-    auto fail = [&](const QString& text, const QString& reason) {
+    CShpMerge merge;
+    // What the merge did, as fennick-merge reports it: the check's command until an output is chosen.
+    m_report = std::make_unique<CMergeReport>(MergeCommandOf(ListedFiles(), m_options, QString()));
+    auto fail = [&](const QString& text, const QString& reason, const CException* failure) {
         progress.DestroyWindow();
+        if (failure)
+            m_report->Failed(merge, *failure);
+        else
+            m_report->Failed(merge, text.toStdU16String(), reason.toStdU16String());
         // The user's own cancel is no fault.
         const QMessageBox::Icon icon =
             progress.CancelDelivered() ? QMessageBox::Information : QMessageBox::Warning;
+        m_offerReport = true;
         if (!text.isEmpty())
             ShowMessageBox(text, icon, reason);
+        m_offerReport = false;
     };
     try {
         const CHListBox* list = m_ui->IDC_FILES;
-        CShpMerge merge;
         for (int i = 0; i < list->GetCount(); ++i)
             merge.AddFile(list->GetText(i).toStdU16String());
         m_options.ApplyTo(merge);
@@ -599,6 +630,7 @@ void CMergerDlg::OnMerge() {
         if (!others.isEmpty() && !ConfirmReplace(others))
             return;
 
+        m_report = std::make_unique<CMergeReport>(MergeCommandOf(ListedFiles(), m_options, path));
         progress.CreateModeless(this);
         // An engine that was not checked yet steps once for the check before the first file.
         const int leadingSteps = merge.IsValidated() ? 0 : 1;
@@ -617,13 +649,16 @@ void CMergerDlg::OnMerge() {
         for (std::size_t i = checkWarnings; i < merge.Warnings().size(); ++i)
             message.append(u'\n').append(QString::fromStdU16String(merge.Warnings()[i]));
         progress.DestroyWindow();
+        m_report->Succeeded(merge, path.toStdU16String());
+        m_offerReport = true;
         ReportSuccess(message, MergeSummaryText(list->GetCount(), merge.RecordsWritten(), path), path);
+        m_offerReport = false;
     } catch (const CException& error) {
         char16_t buffer[520];
         fail(error.GetErrorMessage(buffer, 520) ? QString::fromUtf16(buffer) : QString(),
-             QString::fromStdU16String(error.Detail()));
+             QString::fromStdU16String(error.Detail()), &error);
     } catch (const std::bad_alloc&) {
-        fail(QString::fromStdU16String(CMemoryException().Message()), QString());
+        fail(QString::fromStdU16String(CMemoryException().Message()), QString(), nullptr);
     }
 }
 
@@ -648,9 +683,14 @@ void CMergerDlg::ShowSuccessBox(const QString& text, const QString& summary, con
     box.setInformativeText(summary);
     QPushButton* open = box.addButton(QStringLiteral("Open Folder"), QMessageBox::ActionRole);
     QPushButton* copy = box.addButton(QStringLiteral("Copy Path"), QMessageBox::ActionRole);
+    QPushButton* save = std::exchange(m_offerReport, false) && m_report
+                            ? box.addButton(QStringLiteral("Save Report..."), QMessageBox::ActionRole)
+                            : nullptr;
     box.setDefaultButton(QMessageBox::Ok);
     box.exec();
-    if (box.clickedButton() == copy) {
+    if (save && box.clickedButton() == save) {
+        SaveReport();
+    } else if (box.clickedButton() == copy) {
         QGuiApplication::clipboard()->setText(outputPath);
     } else if (box.clickedButton() == open) {
         ShowFolder(QFileInfo(outputPath).absolutePath());
@@ -672,6 +712,87 @@ QString MergeSummaryText(int files, int64_t records, const QString& outputPath) 
     const QString recordCount =
         records == 1 ? QStringLiteral("1 record") : QStringLiteral("%1 records").arg(records);
     return QStringLiteral("%1, %2 merged into %3").arg(fileCount, recordCount, outputPath);
+}
+
+// ---- folders, the field plan and the report ----
+
+QString CMergerDlg::AddFolderLayers(const QString& folder, bool includeSubfolders) {
+    QString problem;
+    QStringList layers;
+    {
+        CWaitCursor wait;
+        layers = FolderLayers(folder, includeSubfolders, problem);
+    }
+    AppendPaths(layers);
+    return problem;
+}
+
+void CMergerDlg::OnAddFolder() {
+    // The folder the tree shows selected, else the one last picked from.
+    QString folder = m_tree->SelectedItemPath();
+    if (!folder.isEmpty() && !QFileInfo(folder).isDir())
+        folder = QFileInfo(folder).absolutePath();
+    if (folder.isEmpty())
+        folder = m_sourceDir;
+    bool includeSubfolders = m_options.includeSubfolders;
+    if (!AskFolder(folder, includeSubfolders))
+        return;
+    m_options.includeSubfolders = includeSubfolders;
+    if (const QString problem = AddFolderLayers(folder, includeSubfolders); !problem.isEmpty())
+        ShowMessageBox(problem, QMessageBox::Warning);
+}
+
+bool CMergerDlg::AskFolder(QString& folder, bool& includeSubfolders) {
+    CAddFolderDlg dialog(folder, includeSubfolders, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    folder = dialog.Folder();
+    includeSubfolders = dialog.IncludeSubfolders();
+    return true;
+}
+
+void CMergerDlg::OnShowFields() {
+    SFieldPlanView view;
+    {
+        CWaitCursor wait;
+        view = PlanFields(ListedFiles(), m_options);
+    }
+    ShowFieldPlan(view);
+}
+
+void CMergerDlg::ShowFieldPlan(const SFieldPlanView& view) {
+    CFieldPlanDlg dialog(view, this);
+    dialog.exec();
+}
+
+void CMergerDlg::SaveReport() {
+    if (!m_report)
+        return;
+    // Beside the output, named after it; after a failure, in the output folder.
+    const nlohmann::ordered_json& output = m_report->Report().value("output", nlohmann::ordered_json());
+    QString suggested = QDir(m_outputDir.isEmpty() ? QDir::currentPath() : m_outputDir)
+                            .filePath(QStringLiteral("merge-report.json"));
+    if (output.is_object()) {
+        const QString main = QString::fromStdString(output.value("path", std::string()));
+        suggested = main.left(main.size() - 4) + QStringLiteral("-report.json");
+    }
+    const QString path = AskReportFileName(suggested);
+    if (path.isEmpty())
+        return;
+    std::u16string why;
+    if (!m_report->Write(path.toStdU16String(), why))
+        ShowMessageBox(QStringLiteral("The report cannot be written."), QMessageBox::Warning,
+                       path + QStringLiteral(": ") + QString::fromStdU16String(why));
+}
+
+QString CMergerDlg::AskReportFileName(const QString& suggested) {
+    QFileDialog dialog(this, QStringLiteral("Save Report"), suggested, QStringLiteral("JSON (*.json)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("json"));
+    dialog.selectFile(suggested);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().first();
 }
 
 } // namespace fennick

@@ -25,7 +25,13 @@
 //
 // "Options..." edits m_options (SMergeOptions), which every check and merge uses. When the check warns
 // (coordinate systems that differ), the warnings are shown before the output is asked for, and the merge
-// goes on only when the user says so.
+// goes on only when the user says so. "Fields..." shows the output's fields as the merge would write them
+// under those options, before anything is written.
+//
+// "Add Folder..." adds the layers of a folder (with its subfolders' when asked), found as fennick-merge finds
+// a folder's; a folder dropped on the list or named on the command line adds its layers the same way, with
+// subfolders as last chosen. The merge's result box, success or failure, offers "Save Report...", which
+// writes the JSON report fennick-merge --report writes.
 
 #include "ui/MergeOptions.h"
 
@@ -49,6 +55,8 @@ class CMergerDlg;
 namespace fennick {
 
 class CHListBox;
+class CMergeReport;
+struct SFieldPlanView;
 class CTreeFileCtrl;
 class CTreePathBar;
 
@@ -105,6 +113,14 @@ public slots:
     void OnMerge();
     // Runs the options dialog; its choices replace m_options when it is closed with OK.
     void OnOptions();
+    // Asks for a folder and adds its layers.
+    void OnAddFolder();
+    // Shows the field plan of the listed files.
+    void OnShowFields();
+
+public:
+    // Asks where to save the last merge's report and writes it; a failure to write is shown.
+    void SaveReport();
 
 protected:
     // Uses tree in place of the dialog's own (the dialog takes ownership); for tests.
@@ -137,6 +153,12 @@ protected:
     virtual QAction* ExecWindowMenu(QMenu& menu, const QPoint& globalPos);
     // Shows the list's context menu and returns the chosen action (null for none).
     virtual QAction* ExecListMenu(QMenu& menu, const QPoint& globalPos);
+    // The Add Folder dialog: false when cancelled, else the folder and whether subfolders count.
+    virtual bool AskFolder(QString& folder, bool& includeSubfolders);
+    // Shows the field plan in its dialog.
+    virtual void ShowFieldPlan(const SFieldPlanView& view);
+    // The report's save dialog, starting at suggested: the chosen path, empty when cancelled.
+    virtual QString AskReportFileName(const QString& suggested);
 
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -152,6 +174,10 @@ private:
     void SetupList();
     // Appends the paths not listed yet in natural order and selects the last one added.
     void AddPaths(QStringList paths);
+    // Appends the paths not listed yet in the order given and selects the last one added.
+    void AppendPaths(const QStringList& paths);
+    // Appends a folder's layers; why none were added, empty when some were.
+    QString AddFolderLayers(const QString& folder, bool includeSubfolders);
     // Adds the layer files among the absolute paths and names the others, with refused, in one warning.
     void AddLayersRefusingOthers(const QStringList& paths, QStringList refused);
     void ShowListMenu(const QPoint& viewportPos);
@@ -174,6 +200,8 @@ private:
     std::unique_ptr<CTreePathBar> m_pathBar;
     bool m_initialised = false;
     QString m_successOutput; // while ReportSuccess runs: the output the report is about
+    std::unique_ptr<CMergeReport> m_report;
+    bool m_offerReport = false; // while the merge's result box is shown
 };
 
 // The caption of the program's message boxes: the program file's name without its extension.

@@ -275,11 +275,13 @@ private slots:
         QVERIFY(labels.contains(QStringLiteral("File Mask:")));
         QVERIFY(labels.contains(QStringLiteral("Files to Merge:")));
 
-        // Tab order: tree, mask box, ">>", list, merge, remove, remove all, options, "?", the path box, home,
-        // refresh, and round again. The order buttons, after the list, are disabled while it is empty.
-        const QStringList order = {"IDC_TREE",   "IDC_MASK",       "IDC_ADD",     "IDC_FILES",    "IDC_MERGE",
-                                   "IDC_REMOVE", "IDC_REMOVE_ALL", "IDC_OPTIONS", "IDM_ABOUTBOX", "IDC_PATH",
-                                   "IDC_HOME",   "IDC_REFRESH",    "IDC_TREE"};
+        // Tab order: tree, mask box, ">>", add folder, list, merge, remove, remove all, fields, options, "?",
+        // the path box, home, refresh, and round again. The order buttons, after the list, are disabled while
+        // it is empty.
+        const QStringList order = {"IDC_TREE",   "IDC_MASK",    "IDC_ADD",      "IDC_ADD_FOLDER",
+                                   "IDC_FILES",  "IDC_MERGE",   "IDC_REMOVE",   "IDC_REMOVE_ALL",
+                                   "IDC_FIELDS", "IDC_OPTIONS", "IDM_ABOUTBOX", "IDC_PATH",
+                                   "IDC_HOME",   "IDC_REFRESH", "IDC_TREE"};
         m_dlg->Tree()->setFocus();
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(m_dlg->Tree()));
         for (int i = 1; i < order.size(); ++i) {
@@ -537,8 +539,8 @@ private slots:
         QTest::addColumn<QStringList>("refused");
         QTest::newRow("layers in any case")
             << QStringList{"b.shp", "PLAN.TAB", "a.shp"} << QStringList{"a", "b", "PLAN"} << QStringList{};
-        QTest::newRow("a text file and a folder") << QStringList{"notes.txt", "a.shp", "sub"}
-                                                  << QStringList{"a"} << QStringList{"notes.txt", "sub"};
+        QTest::newRow("a text file") << QStringList{"notes.txt", "a.shp"} << QStringList{"a"}
+                                     << QStringList{"notes.txt"};
         QTest::newRow("a web address") << QStringList{"https://example.com/x.shp"} << QStringList{}
                                        << QStringList{"https://example.com/x.shp"};
     }
