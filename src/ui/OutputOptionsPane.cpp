@@ -47,7 +47,11 @@ void COutputOptionsPane::SetChoices(const SMergeOptions& options) {
 void COutputOptionsPane::TakeChoices(SMergeOptions& options) const {
     options.outputEncoding = m_ui->IDC_ENCODING->currentText().trimmed();
     options.inputEncoding = m_ui->IDC_INPUT_ENCODING->currentText().trimmed();
-    options.targetCrs = m_ui->IDC_TARGET_CRS->text().trimmed();
+    // A .prj file is kept by its full path: the program's current folder changes as it runs.
+    const QString target = m_ui->IDC_TARGET_CRS->text().trimmed();
+    options.targetCrs = target.startsWith(QStringLiteral("EPSG:"), Qt::CaseInsensitive) || target.isEmpty()
+                            ? target
+                            : QFileInfo(target).absoluteFilePath();
 }
 
 QString COutputOptionsPane::Problem() const {

@@ -157,8 +157,7 @@ private slots:
         QFETCH(int, outputPage);
         QFETCH(int, inputPage);
         QVERIFY(QFile(Path("t.prj")).open(QIODevice::WriteOnly));
-        if (target.endsWith(".prj"))
-            target = Path(target);
+        QDir::setCurrent(m_dir->path()); // a .prj named relative to it is kept by its full path
         CMergeOptionsDlg dialog(SMergeOptions{});
         dialog.findChild<QComboBox*>("IDC_ENCODING")->setEditText(encoding);
         dialog.findChild<QComboBox*>("IDC_INPUT_ENCODING")->setEditText(inputEncoding);
@@ -171,7 +170,8 @@ private slots:
         dialog.Options().ApplyTo(engine);
         QCOMPARE(engine.m_outputCodePage, outputPage);
         QCOMPARE(engine.m_inputCodePage, inputPage);
-        QCOMPARE(QString::fromStdU16String(engine.m_targetCrs), target);
+        QCOMPARE(QString::fromStdU16String(engine.m_targetCrs),
+                 target.endsWith(".prj") ? Path(target) : target);
         for (const QString& name : CodePageChoices())
             QVERIFY2(CodePageOfChoice(name) > 0, qPrintable(name));
     }
