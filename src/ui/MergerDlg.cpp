@@ -378,11 +378,13 @@ void CMergerDlg::AddPaths(QStringList paths) {
 
 void CMergerDlg::AppendPaths(const QStringList& paths) {
     CHListBox* list = m_ui->IDC_FILES;
-    for (const QString& path : paths) {
-        if (IsListed(path))
-            continue;
-        list->SetCurSel(list->AddString(path));
-    }
+    // Selected once, at the end: selecting each entry as it comes makes a folder of thousands slow.
+    int last = -1;
+    for (const QString& path : paths)
+        if (!IsListed(path))
+            last = list->AddString(path);
+    if (last >= 0)
+        list->SetCurSel(last);
 }
 
 void CMergerDlg::AddOutsideFiles(const QStringList& paths) {
