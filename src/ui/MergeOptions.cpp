@@ -3,6 +3,8 @@
 #include "merge/ShpMerge.h"
 #include "ui/OXRegistryItem.h"
 
+#include <QStringList>
+
 namespace fennick {
 
 namespace {
@@ -42,6 +44,19 @@ void SMergeOptions::ApplyTo(CShpMerge& merge) const {
     merge.m_sourceField = addSourceField ? sourceField.trimmed().toStdU16String() : std::u16string();
     merge.m_reproject = reproject;
     merge.m_skipBadRecords = skipBadRecords;
+}
+
+QString OptionsText(const SMergeOptions& options) {
+    QStringList named;
+    if (options.matchNames)
+        named << QStringLiteral("fields matched by name");
+    if (options.addSourceField)
+        named << QStringLiteral("file names in field %1").arg(options.sourceField.trimmed());
+    if (options.reproject)
+        named << QStringLiteral("coordinates converted");
+    if (options.skipBadRecords)
+        named << QStringLiteral("bad records skipped");
+    return QStringLiteral("Options: %1").arg(named.isEmpty() ? QStringLiteral("none") : named.join(u", "));
 }
 
 QString SkippedRecordsText(int64_t count) {

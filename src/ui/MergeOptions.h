@@ -37,6 +37,10 @@ struct SMergeOptions {
     bool operator==(const SMergeOptions&) const = default;
 };
 
+// The options in force in one line for the main window: "Options: fields matched by name, ..." or
+// "Options: none".
+QString OptionsText(const SMergeOptions& options);
+
 // The line the success message adds for records left out: "1 record was skipped." / "N records were ...".
 QString SkippedRecordsText(int64_t count);
 

@@ -6,6 +6,7 @@
 #include "shp/OutputFiles.h"
 #include "ui/AboutDlg.h"
 #include "ui/BuildProgress.h"
+#include "ui/FactsReader.h"
 #include "ui/FennickIcon.h"
 #include "ui/FileTreeRules.h"
 #include "ui/HListBox.h"
@@ -148,6 +149,31 @@ void CMergerDlg::Setup(CTreeFileCtrl* tree) {
     connect(help, &QShortcut::activated, this, [this] { OnSysCommand(kIdmAboutBox); });
     SetupList();
     SetupTreePane();
+    // Enter presses no button here: a button clicked once would otherwise become the window's lasting
+    // default, and Enter typed in the path box or the list would press it again (moving, removing or
+    // merging). Space still presses the button that has the focus.
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+    m_tree->installEventFilter(this);
+}
+
+bool CMergerDlg::eventFilter(QObject* watched, QEvent* event) {
+    // Enter on files in the tree adds them; on a folder the tree opens or closes it as before.
+    if (watched == m_tree && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier) {
+            QStringList marked;
+            m_tree->SelectedFilePaths(marked);
+            if (!marked.isEmpty()) {
+                OnAddFiles();
+                return true;
+            }
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void CMergerDlg::SetupTreePane() {
@@ -169,14 +195,7 @@ void CMergerDlg::setVisible(bool visible) {
         m_initialised = true;
         InitDialog();
     }
-    // Showing a dialog makes its first auto-default button the default one, which Enter would press from
-    // anywhere; this dialog has none. Enter still presses a button that has the focus.
-    const QList<QPushButton*> buttons = findChildren<QPushButton*>();
-    for (QPushButton* button : buttons)
-        button->setAutoDefault(false);
     QDialog::setVisible(visible);
-    for (QPushButton* button : buttons)
-        button->setAutoDefault(true);
 }
 
 void CMergerDlg::InitDialog() {
@@ -196,6 +215,8 @@ void CMergerDlg::InitDialog() {
     m_ui->IDM_ABOUTBOX->setVisible(aboutEntry);
     const QIcon icon = FennickIcon();
     setWindowIcon(icon);
+    // The options as the program's settings gave them.
+    UpdateOptionsLine();
 }
 
 void CMergerDlg::accept() {
@@ -236,7 +257,13 @@ void CMergerDlg::keyPressEvent(QKeyEvent* event) {
             accept();
             return;
         }
-        if (focus == m_ui->IDC_MASK) {
+        // A button with the focus is pressed, as Space presses it.
+        if (auto* button = qobject_cast<QPushButton*>(focus)) {
+            button->click();
+            return;
+        }
+        // The path box has gone to its path; Enter means nothing more.
+        if (focus == m_ui->IDC_MASK || focus == m_ui->IDC_PATH) {
             event->accept();
             return;
         }
@@ -329,7 +356,11 @@ void CMergerDlg::SetupList() {
     connect(m_ui->IDC_MOVE_DOWN, &QPushButton::clicked, this, &CMergerDlg::OnMoveDown);
     connect(list, &CHListBox::MenuRequested, this, &CMergerDlg::ShowListMenu);
     connect(list, &CHListBox::UrlsDropped, this, &CMergerDlg::OnUrlsDropped);
-    connect(list, &QListWidget::itemSelectionChanged, this, &CMergerDlg::UpdateListCommands);
+    connect(list, &CHListBox::SelectionChanged, this, &CMergerDlg::UpdateListCommands);
+    connect(list, &CHListBox::SelectionChanged, this, &CMergerDlg::UpdateStatusLine);
+    connect(list->Model(), &CFileFactsModel::FitsChanged, this, &CMergerDlg::UpdateStatusLine);
+    m_reader = std::make_unique<CFactsReader>(*list->Model());
+    m_reader->Serve();
     connect(list->model(), &QAbstractItemModel::rowsInserted, this, &CMergerDlg::UpdateListCommands);
     connect(list->model(), &QAbstractItemModel::rowsRemoved, this, &CMergerDlg::UpdateListCommands);
     connect(list->model(), &QAbstractItemModel::modelReset, this, &CMergerDlg::UpdateListCommands);
@@ -355,7 +386,18 @@ void CMergerDlg::SetupList() {
     UpdateListCommands();
 }
 
-void CMergerDlg::AddPaths(QStringList paths) {
+void CMergerDlg::AddPaths(QStringList paths, bool keepOrder) {
+    if (!keepOrder)
+        SortNaturally(paths);
+    CHListBox* list = m_ui->IDC_FILES;
+    for (const QString& path : paths) {
+        if (IsListed(path))
+            continue;
+        list->SetCurSel(list->AddString(path));
+    }
+}
+
+void SortNaturally(QStringList& paths) {
     // The C locale's collator compares code points and ignores the numeric mode.
     QLocale locale;
     if (locale.language() == QLocale::C)
@@ -366,26 +408,20 @@ void CMergerDlg::AddPaths(QStringList paths) {
     // Stable, so that names equal but for case keep the order they came in.
     std::stable_sort(paths.begin(), paths.end(),
                      [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
-    CHListBox* list = m_ui->IDC_FILES;
-    for (const QString& path : paths) {
-        if (IsListed(path))
-            continue;
-        list->SetCurSel(list->AddString(path));
-    }
 }
 
 void CMergerDlg::AddOutsideFiles(const QStringList& paths) {
     QStringList absolute;
     for (const QString& path : paths)
         absolute << QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-    AddLayersRefusingOthers(absolute, {});
+    AddLayersRefusingOthers(absolute, {}, true);
 }
 
-void CMergerDlg::AddLayersRefusingOthers(const QStringList& paths, QStringList refused) {
+void CMergerDlg::AddLayersRefusingOthers(const QStringList& paths, QStringList refused, bool keepOrder) {
     QStringList layers;
     for (const QString& path : paths)
         (IsLayerFile(path) ? layers : refused) << path;
-    AddPaths(layers);
+    AddPaths(layers, keepOrder);
     if (refused.isEmpty())
         return;
     const QString text =
@@ -402,7 +438,7 @@ void CMergerDlg::OnUrlsDropped(const QList<QUrl>& urls) {
     for (const QUrl& url : urls)
         (url.isLocalFile() ? paths : remote)
             << (url.isLocalFile() ? url.toLocalFile() : url.toDisplayString());
-    AddLayersRefusingOthers(paths, remote);
+    AddLayersRefusingOthers(paths, remote, false);
 }
 
 void CMergerDlg::OnMoveUp() {
@@ -415,6 +451,15 @@ void CMergerDlg::OnMoveDown() {
     UpdateListCommands();
 }
 
+void CMergerDlg::UpdateStatusLine() {
+    m_ui->IDC_FIT_STATUS->setText(m_ui->IDC_FILES->Model()->StatusText(m_ui->IDC_FILES->GetCurSel()));
+}
+
+void CMergerDlg::UpdateOptionsLine() {
+    m_ui->IDC_FILES->Model()->SetOptions(m_options);
+    m_ui->IDC_OPTIONS_LINE->setText(OptionsText(m_options));
+}
+
 void CMergerDlg::UpdateListCommands() {
     m_ui->IDC_MOVE_UP->setEnabled(m_ui->IDC_FILES->CanMoveSelection(-1));
     m_ui->IDC_MOVE_DOWN->setEnabled(m_ui->IDC_FILES->CanMoveSelection(1));
@@ -422,10 +467,11 @@ void CMergerDlg::UpdateListCommands() {
 
 void CMergerDlg::ShowListMenu(const QPoint& viewportPos) {
     CHListBox* list = m_ui->IDC_FILES;
-    const QListWidgetItem* pointed = list->itemAt(viewportPos);
-    if (!pointed)
-        pointed = list->currentItem();
-    const QString folder = pointed ? QFileInfo(pointed->text()).absolutePath() : QString();
+    QModelIndex pointed = list->indexAt(viewportPos);
+    if (!pointed.isValid())
+        pointed = list->currentIndex();
+    const QString folder =
+        pointed.isValid() ? QFileInfo(list->GetText(pointed.row())).absolutePath() : QString();
     const auto label = [](const char* text, const QKeySequence& keys) {
         return QLatin1String(text) + u'\t' + keys.toString(QKeySequence::NativeText);
     };
@@ -541,6 +587,7 @@ void CMergerDlg::OnOptions() {
     CMergeOptionsDlg dialog(m_options, this);
     if (dialog.exec() == QDialog::Accepted)
         m_options = dialog.Options();
+    UpdateOptionsLine();
 }
 
 void CMergerDlg::OnMerge() {
@@ -559,8 +606,18 @@ void CMergerDlg::OnMerge() {
         for (int i = 0; i < list->GetCount(); ++i)
             merge.AddFile(list->GetText(i).toStdU16String());
         m_options.ApplyTo(merge);
-        {
+        const QStringList files = ListedFiles();
+        if (files.size() >= 2) {
+            // The check opens every input: the progress window names each as it goes.
             CWaitCursor wait;
+            progress.CreateModeless(this);
+            progress.SetBarRange(0, static_cast<int>(files.size()) - 1);
+            progress.SetBarStep(1);
+            progress.SetBarPosition(0);
+            progress.SetFiles(files, 0, CBuildProgress::EPhase::Checking);
+            merge.Check(&progress);
+            progress.DestroyWindow();
+        } else {
             merge.Check(nullptr);
         }
         if (!merge.Warnings().empty()) {
@@ -602,10 +659,16 @@ void CMergerDlg::OnMerge() {
         progress.CreateModeless(this);
         // An engine that was not checked yet steps once for the check before the first file.
         const int leadingSteps = merge.IsValidated() ? 0 : 1;
-        progress.SetBarRange(0, list->GetCount() + leadingSteps);
-        progress.SetBarStep(1);
+        // Each step (a file) takes an equal share of the bar, which the records appended move through.
+        const int steps = list->GetCount() + leadingSteps;
+        const int span = std::max(1, 60000 / steps);
+        progress.SetBarRange(0, steps * span);
+        progress.SetBarStep(span);
         progress.SetBarPosition(0);
-        progress.SetFiles(ListedFiles(), leadingSteps);
+        progress.SetFiles(files, leadingSteps);
+        merge.m_onRecords = [&progress](std::size_t input, int64_t done, int64_t total) {
+            progress.ShowRecords(static_cast<int>(input), done, total);
+        };
         const std::size_t checkWarnings = merge.Warnings().size();
         merge.Merge(path.toStdU16String(), &progress);
         // Only a folder a merge succeeded in is worth opening the next save dialog in.

@@ -7,16 +7,19 @@
 // It keeps the two folder settings while it runs: m_sourceDir (the path the tree selects on opening and the
 // folder of the last file picked) and m_outputDir (where the save dialog opens, the folder of the last
 // output). Enter in the file list closes the dialog and stores the tree's selected path in m_sourceDir;
-// Escape and the close box close it without. Enter on the mask box closes nothing. While the list holds
-// files, closing asks first, so that one key does not throw the collected list away.
+// Escape and the close box close it without. Enter on the mask box closes nothing, Enter in the path box
+// only goes to the path, and Enter on files in the tree adds them. No button is ever pressed by Enter (none
+// is the default), so a button clicked earlier is never pressed again by it. While the list holds files,
+// closing asks first, so that one key does not throw the collected list away.
 //
 // The about box is on the window menu (a right click on the dialog), on F1, and on the "?" button.
 //
 // The list: several entries can be selected; Delete, Backspace and "Remove File" remove them, Move Up and
 // Move Down (Alt+Up, Alt+Down) move them one place, and its context menu offers these with Remove All and
 // Open Containing Folder. The first entry is marked, as the one whose fields, coordinate system and code
-// page the output takes. Files added at once come in natural order (b1, b2, b10). Layers dropped from a
-// file manager or named on the command line are added; other files are refused with one message.
+// page the output takes. Files picked or dropped together come in natural order (b1, b2, b10); files named
+// on the command line (as a file manager's Open With names them) keep the order they were named in, as
+// fennick-merge keeps it. Other files are refused with one message.
 // Ctrl+Right or Insert adds the tree's marked files, Ctrl+M merges.
 //
 // While the merge runs, the progress window names the file being appended. A merge the user cancelled is
@@ -48,6 +51,7 @@ class CMergerDlg;
 
 namespace fennick {
 
+class CFactsReader;
 class CHListBox;
 class CTreeFileCtrl;
 class CTreePathBar;
@@ -85,8 +89,8 @@ public:
     // Runs the initialisation before the dialog is first shown.
     void setVisible(bool visible) override;
 
-    // Adds files from outside the tree (a drop, the command line): layer files (.shp, .tab in any case,
-    // regular files) as ">>" adds them; the others are named in one warning, shown once the dialog is.
+    // Adds files named on the command line: layer files (.shp, .tab in any case, regular files) in the
+    // order given; the others are named in one warning, shown once the dialog is.
     void AddOutsideFiles(const QStringList& paths);
 
 public slots:
@@ -138,7 +142,11 @@ protected:
     // Shows the list's context menu and returns the chosen action (null for none).
     virtual QAction* ExecListMenu(QMenu& menu, const QPoint& globalPos);
 
+    // The background reader of the list's facts; for tests.
+    CFactsReader& FactsReader() const { return *m_reader; }
+
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
@@ -150,12 +158,16 @@ private:
 
     // The list's keys, menu, drops and order buttons.
     void SetupList();
-    // Appends the paths not listed yet in natural order and selects the last one added.
-    void AddPaths(QStringList paths);
+    // Appends the paths not listed yet (in natural order unless keepOrder) and selects the last one added.
+    void AddPaths(QStringList paths, bool keepOrder = false);
     // Adds the layer files among the absolute paths and names the others, with refused, in one warning.
-    void AddLayersRefusingOthers(const QStringList& paths, QStringList refused);
+    void AddLayersRefusingOthers(const QStringList& paths, QStringList refused, bool keepOrder);
     void ShowListMenu(const QPoint& viewportPos);
     void UpdateListCommands();
+    // The line under the list: the current file's fit, or how the files fit as a whole.
+    void UpdateStatusLine();
+    // The options line, and the fits judged under the options.
+    void UpdateOptionsLine();
     void OnUrlsDropped(const QList<QUrl>& urls);
     // True when the dialog may close: the list is empty or the user agreed to forget it.
     bool MayClose();
@@ -174,6 +186,8 @@ private:
     std::unique_ptr<CTreePathBar> m_pathBar;
     bool m_initialised = false;
     QString m_successOutput; // while ReportSuccess runs: the output the report is about
+    // Reads the listed files' facts in the background; ends before the list's model goes.
+    std::unique_ptr<CFactsReader> m_reader;
 };
 
 // The caption of the program's message boxes: the program file's name without its extension.
@@ -181,5 +195,8 @@ QString ApplicationName();
 
 // The summary under a successful merge's message: "2 files, 7 records merged into /data/out.shp".
 QString MergeSummaryText(int files, int64_t records, const QString& outputPath);
+
+// Sorts paths in natural order (b1, b2, b10), letter case ignored; equal names keep their order.
+void SortNaturally(QStringList& paths);
 
 } // namespace fennick

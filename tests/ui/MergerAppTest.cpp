@@ -243,8 +243,9 @@ private slots:
         QVERIFY(QFile::exists(output));
     }
 
-    // Files named at the start are listed when the window shows, in natural order, relative ones taken from
-    // the folder the program started in; other files are named in one warning.
+    // Files named at the start are listed when the window shows, in the order named (as fennick-merge takes
+    // them), relative ones taken from the folder the program started in; other files are named in one
+    // warning.
     void startFilesAreListedWhenTheWindowShows() {
         for (const char* name : {"b10.shp", "b2.shp", "notes.txt"}) {
             QFile file(m_data + u'/' + QLatin1String(name));
@@ -265,7 +266,7 @@ private slots:
         };
         QVERIFY(!app.InitInstance());
         QCOMPARE(listed,
-                 (QStringList{m_data + QStringLiteral("/b2.shp"), m_data + QStringLiteral("/b10.shp")}));
+                 (QStringList{m_data + QStringLiteral("/b10.shp"), m_data + QStringLiteral("/b2.shp")}));
         QCOMPARE(
             CRootedDlg::messages,
             QStringList{QStringLiteral("Only shapefiles (.shp) and MapInfo tables (.tab) can be merged. Not "

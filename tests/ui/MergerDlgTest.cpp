@@ -4,6 +4,7 @@
 
 #include "ui/MergerDlg.h"
 #include "ui/BuildProgress.h"
+#include "ui/FactsReader.h"
 #include "ui/HListBox.h"
 #include "ui/TreeFileCtrl.h"
 
@@ -29,9 +30,11 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QWindow>
 
+#include <atomic>
 #include <functional>
 
 #include <unistd.h>
@@ -59,6 +62,7 @@ struct SMessage {
 
 class CTestMergerDlg : public CMergerDlg {
 public:
+    using CMergerDlg::FactsReader;
     explicit CTestMergerDlg(const QString& root) : CMergerDlg(new CRootedTree(root), nullptr) {}
 
     QString saveAnswer;            // what the save dialog returns; empty: cancelled
@@ -437,7 +441,7 @@ private:
         List()->SetCurSel(-1);
         for (int i = 0; i < indexes.size(); ++i)
             QTest::mouseClick(List()->viewport(), Qt::LeftButton, i ? Qt::ControlModifier : Qt::NoModifier,
-                              List()->visualItemRect(List()->item(indexes[i])).center());
+                              List()->visualRect(List()->Model()->index(indexes[i], 0)).center());
     }
     // The entries' file names without extension.
     QStringList Names() const {
@@ -503,14 +507,19 @@ private slots:
         QCOMPARE(m_dlg->findChild<QPushButton*>("IDC_MOVE_UP")->isEnabled(), movesEnabled.contains("up"));
         QCOMPARE(m_dlg->findChild<QPushButton*>("IDC_MOVE_DOWN")->isEnabled(), movesEnabled.contains("down"));
         for (int i = 0; i < List()->GetCount(); ++i)
-            QCOMPARE(List()->IsMarked(i) && !List()->item(i)->toolTip().isEmpty(), i == 0);
+            QCOMPARE(List()->IsMarked(i) && List()
+                                                ->Model()
+                                                ->data(List()->Model()->index(i, 0), Qt::ToolTipRole)
+                                                .toString()
+                                                .contains(QStringLiteral("sets the output")),
+                     i == 0);
     }
 
     // The list's own menu, by a right click or the Menu key; commands that cannot apply are disabled.
     void listContextMenu() {
         ListLayers({"a.shp", "b.shp"});
         SelectEntries({1});
-        const QPoint onB = List()->visualItemRect(List()->item(1)).center();
+        const QPoint onB = List()->visualRect(List()->Model()->index(1, 0)).center();
         QContextMenuEvent click(QContextMenuEvent::Mouse, onB, List()->viewport()->mapToGlobal(onB));
         m_dlg->listChoice = QStringLiteral("Open Containing Folder");
         QApplication::sendEvent(List()->viewport(), &click);
@@ -618,7 +627,7 @@ private slots:
         QCOMPARE(m_dlg->messages.size(), messages);
     }
 
-    // QListWidget draws no focus without an entry: the empty list shows it all the same.
+    // The view draws no focus without an entry: the empty list shows it all the same.
     void emptyListShowsItsFocus() {
         m_dlg->MaskBox()->setFocus();
         QTRY_VERIFY(!List()->hasFocus());
@@ -626,32 +635,6 @@ private slots:
         List()->setFocus();
         QTRY_VERIFY(List()->hasFocus());
         QVERIFY(List()->grab().toImage() != unfocused);
-    }
-
-    void horizontalExtentFollowsTheWidestEntry() {
-        CHListBox* list = List();
-        const QString longest = QStringLiteral("/very/long/path/").repeated(12) + QStringLiteral("x.shp");
-        const QString longer = QStringLiteral("/long/path/").repeated(10) + QStringLiteral("y.shp");
-        const QFontMetrics metrics(list->font());
-        auto width = [&](const QString& text) { return metrics.horizontalAdvance(text) + 3; };
-        list->AddString(QStringLiteral("short.shp"));
-        // The first entry is in bold.
-        QFont bold = list->font();
-        bold.setBold(true);
-        QCOMPARE(list->HorizontalExtent(),
-                 QFontMetrics(bold).horizontalAdvance(QStringLiteral("short.shp")) + 3);
-        list->AddString(longest);
-        list->AddString(longer);
-        QCOMPARE(list->HorizontalExtent(), width(longest));
-        QCOMPARE(list->horizontalScrollBar()->maximum(), width(longest) - list->viewport()->width());
-        QCOMPARE(list->DeleteString(1), 2);
-        QCOMPARE(list->HorizontalExtent(), width(longer));
-        QCOMPARE(list->DeleteString(7), -1);
-        ClickButton("IDC_REMOVE_ALL");
-        QCOMPARE(list->GetCount(), 0);
-        QCOMPARE(list->HorizontalExtent(), 0);
-        QCOMPARE(list->horizontalScrollBar()->maximum(), 0);
-        QTRY_VERIFY(!list->horizontalScrollBar()->isVisible());
     }
 
     void cancelledSaveDialogChangesNothing() {
@@ -712,8 +695,8 @@ private slots:
         QCOMPARE(List()->GetCount(), 2);
     }
 
-    // The progress window names each file as the engine reaches it; the success reports files, records and
-    // the output, and its box opens the output's folder or copies its path.
+    // The progress window names each file as the engine checks it and as it merges it; the success reports
+    // files, records and the output, and its box opens the output's folder or copies its path.
     void successReportsTheCountsAndOffersTheFolderAndThePath() {
         WritePoints(Data(QStringLiteral("c.shp")), 1);
         m_dlg->Tree()->SetMask(QStringLiteral("*.shp"));
@@ -731,7 +714,9 @@ private slots:
         sampler.start(0);
         ClickButton("IDC_MERGE");
         sampler.stop();
-        QCOMPARE(labels, (QStringList{QStringLiteral("Merging file 1 of 3: a.shp"),
+        QCOMPARE(labels, (QStringList{QStringLiteral("Checking file 2 of 3: b.shp"),
+                                      QStringLiteral("Checking file 3 of 3: c.shp"),
+                                      QStringLiteral("Merging file 1 of 3: a.shp"),
                                       QStringLiteral("Merging file 2 of 3: b.shp"),
                                       QStringLiteral("Merging file 3 of 3: c.shp")}));
         QCOMPARE(m_dlg->messages.size(), 1);
@@ -1117,6 +1102,79 @@ private slots:
         if (closedAs != kStaysOpen)
             QCOMPARE(m_dlg->result(), closedAs);
         QCOMPARE(Entries(), before);
+    }
+
+    // Enter presses no button clicked earlier: after a click on each button in turn, Enter in the path box
+    // goes to the path (one that exists, one that does not) and leaves the list and its order as they were.
+    void enterNeverPressesARememberedButton_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("typed");
+        for (const char* button : {"IDC_ADD", "IDC_MOVE_UP", "IDC_MOVE_DOWN", "IDC_REMOVE", "IDC_REMOVE_ALL",
+                                   "IDC_MERGE", "IDC_OPTIONS", "IDM_ABOUTBOX", "IDC_HOME", "IDC_REFRESH"})
+            for (const char* typed : {"sub", "nope"})
+                QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(QLatin1String(button), typed)))
+                    << QString::fromLatin1(button) << QString::fromLatin1(typed);
+    }
+    void enterNeverPressesARememberedButton() {
+        QFETCH(QString, button);
+        QFETCH(QString, typed);
+        const QStringList files = {Data(QStringLiteral("b.shp")), Data(QStringLiteral("a.shp")),
+                                   Data(QStringLiteral("line.shp"))};
+        m_dlg->AddOutsideFiles(files);
+        List()->SetCurSel(1);
+        m_dlg->Tree()->ApplyClick(Child(m_dlg->Tree()->SelectPath(m_data, true), QStringLiteral("a.shp")),
+                                  {});
+        // The options dialog closes as it opens.
+        QObject guard;
+        QTimer::singleShot(0, &guard, [] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                dialog->reject();
+        });
+        ClickButton(qPrintable(button));
+        // The list as a user would have it again, the middle entry selected so that either move would show.
+        m_dlg->AddOutsideFiles(files);
+        List()->SetCurSel(1);
+        const QStringList before = Entries();
+        const int messages = m_dlg->messages.size(), saves = m_dlg->saveStarts.size();
+        PathBox()->setFocus();
+        PathBox()->setText(Data(typed));
+        QTest::keyClick(PathBox(), Qt::Key_Return);
+        QVERIFY(m_dlg->isVisible());
+        QCOMPARE(Entries(), before);
+        QCOMPARE(m_dlg->messages.size(), messages);
+        QCOMPARE(m_dlg->saveStarts.size(), saves);
+        for (QPushButton* each : m_dlg->findChildren<QPushButton*>())
+            QVERIFY2(!each->isDefault() && !each->autoDefault(), qPrintable(each->objectName()));
+    }
+
+    // A file that is slow to read leaves the window answering: another file is added meanwhile, and the
+    // rows fill in with their facts and marks once read.
+    void aSlowFileLeavesTheWindowAnswering() {
+        std::atomic<bool> release{false};
+        const auto releaseAtEnd = qScopeGuard([&] { release = true; });
+        m_dlg->FactsReader().m_read = [&release](const std::u16string& path) {
+            while (!release)
+                QThread::msleep(5);
+            return ReadLayerFacts(path);
+        };
+        m_dlg->AddOutsideFiles({Data(QStringLiteral("b.shp"))});
+        int ticks = 0;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+        timer.start(10);
+        QTest::qWait(400);
+        QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+        Add({QStringLiteral("a.shp")});
+        QCOMPARE(Entries(), (QStringList{Data(QStringLiteral("b.shp")), Data(QStringLiteral("a.shp"))}));
+        const CFileFactsModel* model = List()->Model();
+        QCOMPARE(model->data(model->index(0, CFileFactsModel::kShapeType), Qt::DisplayRole).toString(),
+                 QStringLiteral("reading..."));
+        release = true;
+        QTRY_COMPARE(model->data(model->index(1, CFileFactsModel::kRecords), Qt::DisplayRole).toString(),
+                     QStringLiteral("3"));
+        QCOMPARE(model->data(model->index(0, CFileFactsModel::kRecords), Qt::DisplayRole).toString(),
+                 QStringLiteral("4"));
+        QTRY_COMPARE(model->Fit(1), EFileFit::Fits);
     }
 
     void enterOnAButtonPressesIt() {
