@@ -8,6 +8,7 @@
 #include "ui/BuildProgress.h"
 #include "ui/FactsReader.h"
 #include "ui/FennickIcon.h"
+#include "ui/FileFactsModel.h"
 #include "ui/FileTreeRules.h"
 #include "ui/HListBox.h"
 #include "ui/MergeOptionsDlg.h"
@@ -20,6 +21,7 @@
 #include <QClipboard>
 #include <QCollator>
 #include <QContextMenuEvent>
+#include <QDataStream>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -180,6 +182,23 @@ void CMergerDlg::SetupTreePane() {
     m_pathBar = std::make_unique<CTreePathBar>(*m_tree, *m_ui->IDC_PATH, *m_ui->IDC_HOME, *m_ui->IDC_REFRESH);
     // The tree gets three parts of the width and the list four; the splitter scales these to the window.
     m_ui->IDC_SPLITTER->setSizes({300, 400});
+}
+
+QByteArray CMergerDlg::SaveLayout() const {
+    QByteArray layout;
+    QDataStream out(&layout, QIODevice::WriteOnly);
+    out << saveGeometry() << m_ui->IDC_SPLITTER->saveState();
+    return layout;
+}
+
+void CMergerDlg::RestoreLayout(const QByteArray& layout) {
+    QDataStream in(layout);
+    QByteArray geometry, splitter;
+    in >> geometry >> splitter;
+    if (in.status() != QDataStream::Ok)
+        return;
+    restoreGeometry(geometry);
+    m_ui->IDC_SPLITTER->restoreState(splitter);
 }
 
 CHListBox* CMergerDlg::FileList() const {
@@ -574,13 +593,27 @@ void CMergerDlg::ShowMessageBox(const QString& text, QMessageBox::Icon icon, con
     box.exec();
 }
 
-bool CMergerDlg::ConfirmWarnings(const QStringList& warnings) {
+CMergerDlg::EWarningAnswer CMergerDlg::ConfirmWarnings(const QStringList& warnings, bool offerConvert) {
+    if (!offerConvert) {
+        QMessageBox box(QMessageBox::Warning, ApplicationName(),
+                        QStringLiteral("The files can be merged, but:\n%1\n\nDo you want to merge them?")
+                            .arg(warnings.join(u'\n')),
+                        QMessageBox::Yes | QMessageBox::No, this);
+        box.setDefaultButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes ? EWarningAnswer::Merge : EWarningAnswer::Cancel;
+    }
     QMessageBox box(QMessageBox::Warning, ApplicationName(),
-                    QStringLiteral("The files can be merged, but:\n%1\n\nDo you want to merge them?")
+                    QStringLiteral("The files can be merged, but:\n%1\n\nConvert their coordinates into the "
+                                   "first file's coordinate system, or merge them as they are?")
                         .arg(warnings.join(u'\n')),
-                    QMessageBox::Yes | QMessageBox::No, this);
-    box.setDefaultButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
+                    QMessageBox::Cancel, this);
+    QPushButton* convert = box.addButton(QStringLiteral("Convert"), QMessageBox::AcceptRole);
+    QPushButton* keep = box.addButton(QStringLiteral("Keep Coordinates"), QMessageBox::AcceptRole);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.exec();
+    return box.clickedButton() == convert ? EWarningAnswer::Convert
+           : box.clickedButton() == keep  ? EWarningAnswer::Merge
+                                          : EWarningAnswer::Cancel;
 }
 
 void CMergerDlg::OnOptions() {
@@ -591,22 +624,84 @@ void CMergerDlg::OnOptions() {
 }
 
 void CMergerDlg::OnMerge() {
+    // This merge's options: a fix the user accepts after a failure changes them and the merge runs again,
+    // into the output already chosen.
+    SMergeOptions options = m_options;
+    QString output;
+    bool warningsConfirmed = false;
+    for (;;) {
+        const EMergeFix fix = RunMerge(options, output, warningsConfirmed);
+        if (fix == EMergeFix::None)
+            break;
+        if (fix == EMergeFix::MatchNames)
+            m_options.matchNames = options.matchNames = true;
+        else if (fix == EMergeFix::Convert)
+            m_options.reproject = options.reproject = true;
+        else if (fix == EMergeFix::SkipBadRecords)
+            options.skipBadRecords = true;
+        UpdateOptionsLine();
+    }
+    // Skipping bad records is for one merge unless the user keeps it.
+    if (!m_options.keepSkipBadRecords && m_options.skipBadRecords) {
+        m_options.skipBadRecords = false;
+        UpdateOptionsLine();
+    }
+}
+
+namespace {
+
+// Why the listed files fail the check with fields matched by name; empty when they pass it.
+std::u16string ByNameFailure(const QStringList& files, SMergeOptions options) {
+    options.matchNames = true;
+    try {
+        CShpMerge merge;
+        for (const QString& file : files)
+            merge.AddFile(file.toStdU16String());
+        options.ApplyTo(merge);
+        merge.Check(nullptr);
+        return {};
+    } catch (const CException& error) {
+        return error.FullText();
+    } catch (const std::bad_alloc&) {
+        return CMemoryException().Message();
+    }
+}
+
+} // namespace
+
+CMergerDlg::EMergeFix CMergerDlg::RunMerge(const SMergeOptions& options, QString& path,
+                                           bool& warningsConfirmed) {
     CBuildProgress progress(104);
+    const QStringList files = ListedFiles();
+    bool checked = false;
     auto fail = [&](const QString& text, const QString& reason) {
         progress.DestroyWindow();
+        SelectFailingFile(text + u'\n' + reason);
         // The user's own cancel is no fault.
-        const QMessageBox::Icon icon =
-            progress.CancelDelivered() ? QMessageBox::Information : QMessageBox::Warning;
+        if (progress.CancelDelivered()) {
+            if (!text.isEmpty())
+                ShowMessageBox(text, QMessageBox::Information, reason);
+            return EMergeFix::None;
+        }
+        if (!checked && !options.matchNames &&
+            text.contains(QStringLiteral("Different column definitions.")) &&
+            ByNameFailure(files, options).empty())
+            return AskFix(text, reason, QStringLiteral("Merge by Field Name")) ? EMergeFix::MatchNames
+                                                                               : EMergeFix::None;
+        if (checked && !options.skipBadRecords &&
+            text.contains(QStringLiteral("An error occurred while adding data from file.")))
+            return AskFix(text, reason, QStringLiteral("Skip Bad Records and Merge"))
+                       ? EMergeFix::SkipBadRecords
+                       : EMergeFix::None;
         if (!text.isEmpty())
-            ShowMessageBox(text, icon, reason);
+            ShowMessageBox(text, QMessageBox::Warning, reason);
+        return EMergeFix::None;
     };
     try {
-        const CHListBox* list = m_ui->IDC_FILES;
         CShpMerge merge;
-        for (int i = 0; i < list->GetCount(); ++i)
-            merge.AddFile(list->GetText(i).toStdU16String());
-        m_options.ApplyTo(merge);
-        const QStringList files = ListedFiles();
+        for (const QString& file : files)
+            merge.AddFile(file.toStdU16String());
+        options.ApplyTo(merge);
         if (files.size() >= 2) {
             // The check opens every input: the progress window names each as it goes.
             CWaitCursor wait;
@@ -620,47 +715,60 @@ void CMergerDlg::OnMerge() {
         } else {
             merge.Check(nullptr);
         }
-        if (!merge.Warnings().empty()) {
+        if (!merge.Warnings().empty() && !warningsConfirmed) {
             QStringList warnings;
             for (const std::u16string& warning : merge.Warnings())
                 warnings << QString::fromStdU16String(warning);
-            if (!ConfirmWarnings(warnings))
-                return;
+            switch (ConfirmWarnings(warnings, !options.reproject)) {
+            case EWarningAnswer::Cancel:
+                return EMergeFix::None;
+            case EWarningAnswer::Convert:
+                warningsConfirmed = true;
+                return EMergeFix::Convert;
+            case EWarningAnswer::Merge:
+                warningsConfirmed = true;
+                break;
+            }
         }
-        // The save dialog opens in the output folder; when that cannot be entered, where the last one was.
-        if (!m_outputDir.isEmpty())
-            QDir::setCurrent(m_outputDir);
-        // An output that would replace an input is refused in the dialog, and again here, before anything
-        // is written or asked.
-        const auto refuse = [&merge](const QString& chosen) {
-            return QString::fromStdU16String(merge.InputReplacedBy(chosen.toStdU16String()));
-        };
-        m_refuseOutput = refuse;
-        QString path = AskSaveFileName(QDir::currentPath());
-        m_refuseOutput = nullptr;
-        if (path.isEmpty())
-            return;
-        if (const QString why = refuse(path); !why.isEmpty()) {
-            ShowMessageBox(why, QMessageBox::Warning);
-            return;
+        if (path.isEmpty()) {
+            // The save dialog opens in the output folder; when that cannot be entered, where the last one
+            // was.
+            if (!m_outputDir.isEmpty())
+                QDir::setCurrent(m_outputDir);
+            // An output that would replace an input is refused in the dialog, and again here, before anything
+            // is written or asked.
+            const auto refuse = [&merge](const QString& chosen) {
+                return QString::fromStdU16String(merge.InputReplacedBy(chosen.toStdU16String()));
+            };
+            m_refuseOutput = refuse;
+            QString chosen = AskSaveFileName(QDir::currentPath());
+            m_refuseOutput = nullptr;
+            if (chosen.isEmpty())
+                return EMergeFix::None;
+            if (const QString why = refuse(chosen); !why.isEmpty()) {
+                ShowMessageBox(why, QMessageBox::Warning);
+                return EMergeFix::None;
+            }
+            // The files written are <folder>/<base>.shp and its set; the save dialog asked about the .shp
+            // only, so the other members that exist are named in one question.
+            chosen = QString::fromStdU16String(COutputFiles::MainFilePath(chosen.toStdU16String()));
+            if (chosen.isEmpty())
+                return EMergeFix::None;
+            QStringList others;
+            for (const std::u16string& member : COutputFiles::ExistingSetMembers(chosen.toStdU16String()))
+                if (QString::fromStdU16String(member) != chosen)
+                    others << QString::fromStdU16String(member);
+            if (!others.isEmpty() && !ConfirmReplace(others))
+                return EMergeFix::None;
+            path = chosen;
         }
-        // The files written are <folder>/<base>.shp and its set; the save dialog asked about the .shp only,
-        // so the other members that exist are named in one question.
-        path = QString::fromStdU16String(COutputFiles::MainFilePath(path.toStdU16String()));
-        if (path.isEmpty())
-            return;
-        QStringList others;
-        for (const std::u16string& member : COutputFiles::ExistingSetMembers(path.toStdU16String()))
-            if (QString::fromStdU16String(member) != path)
-                others << QString::fromStdU16String(member);
-        if (!others.isEmpty() && !ConfirmReplace(others))
-            return;
+        checked = true;
 
         progress.CreateModeless(this);
         // An engine that was not checked yet steps once for the check before the first file.
         const int leadingSteps = merge.IsValidated() ? 0 : 1;
         // Each step (a file) takes an equal share of the bar, which the records appended move through.
-        const int steps = list->GetCount() + leadingSteps;
+        const int steps = static_cast<int>(files.size()) + leadingSteps;
         const int span = std::max(1, 60000 / steps);
         progress.SetBarRange(0, steps * span);
         progress.SetBarStep(span);
@@ -674,20 +782,60 @@ void CMergerDlg::OnMerge() {
         // Only a folder a merge succeeded in is worth opening the next save dialog in.
         m_outputDir = DirectoryPart(path);
         QString message = LoadResourceString(103).arg(path);
-        if (m_options.skipBadRecords)
+        m_successDetails.clear();
+        if (options.skipBadRecords) {
             message.append(u'\n').append(SkippedRecordsText(merge.SkippedRecords()));
+            // Which records: the first few in the message, every one in the details.
+            int shown = 0;
+            for (const SInputFacts& input : merge.InputFacts())
+                for (const auto& [record, why] : input.skipped) {
+                    const QString line = QStringLiteral("%1, record %2: %3")
+                                             .arg(QFileInfo(QString::fromStdU16String(input.path)).fileName(),
+                                                  CountText(record), QString::fromStdU16String(why));
+                    if (++shown <= kSkippedShown)
+                        message.append(u'\n').append(line);
+                    m_successDetails.append(line).append(u'\n');
+                }
+            if (shown <= kSkippedShown)
+                m_successDetails.clear();
+        }
         // What the merge itself found worth saying (the check's warnings were confirmed before).
         for (std::size_t i = checkWarnings; i < merge.Warnings().size(); ++i)
             message.append(u'\n').append(QString::fromStdU16String(merge.Warnings()[i]));
         progress.DestroyWindow();
-        ReportSuccess(message, MergeSummaryText(list->GetCount(), merge.RecordsWritten(), path), path);
+        ReportSuccess(message, MergeSummaryText(static_cast<int>(files.size()), merge.RecordsWritten(), path),
+                      path);
+        m_successDetails.clear();
+        return EMergeFix::None;
     } catch (const CException& error) {
         char16_t buffer[520];
-        fail(error.GetErrorMessage(buffer, 520) ? QString::fromUtf16(buffer) : QString(),
-             QString::fromStdU16String(error.Detail()));
+        return fail(error.GetErrorMessage(buffer, 520) ? QString::fromUtf16(buffer) : QString(),
+                    QString::fromStdU16String(error.Detail()));
     } catch (const std::bad_alloc&) {
-        fail(QString::fromStdU16String(CMemoryException().Message()), QString());
+        return fail(QString::fromStdU16String(CMemoryException().Message()), QString());
     }
+}
+
+void CMergerDlg::SelectFailingFile(const QString& message) {
+    // The engine names the input it failed on; the first file is named too when the difference is with
+    // it, so a later file named wins.
+    CHListBox* list = m_ui->IDC_FILES;
+    int named = -1;
+    for (int i = 0; i < list->GetCount(); ++i)
+        if (message.contains(list->GetText(i)) && (named <= 0 || i > 0))
+            named = i;
+    if (named >= 0)
+        list->SetCurSel(named);
+}
+
+bool CMergerDlg::AskFix(const QString& text, const QString& reason, const QString& fix) {
+    QMessageBox box(QMessageBox::Warning, ApplicationName(), text, QMessageBox::Cancel, this);
+    if (!reason.isEmpty())
+        box.setInformativeText(reason);
+    QPushButton* apply = box.addButton(fix, QMessageBox::AcceptRole);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.exec();
+    return box.clickedButton() == apply;
 }
 
 // ---- the merge's outcome ----
@@ -709,6 +857,8 @@ void CMergerDlg::ReportSuccess(const QString& text, const QString& summary, cons
 void CMergerDlg::ShowSuccessBox(const QString& text, const QString& summary, const QString& outputPath) {
     QMessageBox box(QMessageBox::Information, ApplicationName(), text, QMessageBox::Ok, this);
     box.setInformativeText(summary);
+    if (!m_successDetails.isEmpty())
+        box.setDetailedText(m_successDetails);
     QPushButton* open = box.addButton(QStringLiteral("Open Folder"), QMessageBox::ActionRole);
     QPushButton* copy = box.addButton(QStringLiteral("Copy Path"), QMessageBox::ActionRole);
     box.setDefaultButton(QMessageBox::Ok);

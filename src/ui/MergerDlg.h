@@ -77,6 +77,11 @@ public:
     CHListBox* FileList() const;
     QComboBox* MaskBox() const;
 
+    // The window's geometry and the splitter's position, for the settings; RestoreLayout ignores what it
+    // cannot read.
+    QByteArray SaveLayout() const;
+    void RestoreLayout(const QByteArray& layout);
+
     // A window menu command: the about box for kIdmAboutBox (ignoring the low four bits); others do nothing.
     void OnSysCommand(int id);
     // The window menu, as the right click and the keyboard open it.
@@ -124,9 +129,13 @@ protected:
     // The message as the box's text and, when given, the reason under it as the informative text.
     virtual void ShowMessageBox(const QString& text, QMessageBox::Icon icon,
                                 const QString& reason = QString());
-    // Shows the check's warnings and asks whether to merge all the same; false stops before the output is
-    // asked for.
-    virtual bool ConfirmWarnings(const QStringList& warnings);
+    // Shows the check's warnings and asks whether to merge all the same (Merge), or, with offerConvert
+    // (coordinates are not converted yet), whether to convert them or keep them; Cancel stops before the
+    // output is asked for.
+    enum class EWarningAnswer { Cancel, Merge, Convert };
+    virtual EWarningAnswer ConfirmWarnings(const QStringList& warnings, bool offerConvert);
+    // Shows a failure with a button offering the option that mends it; true when the user chose it.
+    virtual bool AskFix(const QString& text, const QString& reason, const QString& fix);
     // Asks whether to close and forget the count files in the list; the default answer is No.
     virtual bool ConfirmClose(int count);
     // Reports a successful merge through ShowMessageBox: text as the message and summary (the counts) under
@@ -155,6 +164,16 @@ private:
     // True when path is already listed: the same text, or a differently cased name of the same file.
     bool IsListed(const QString& path) const;
     void RememberSourceFolder();
+
+    // What a failed merge offers the user to mend it, when chosen.
+    enum class EMergeFix { None, MatchNames, Convert, SkipBadRecords };
+    // One check and merge under options into path (asked for when empty, and set); warningsConfirmed is set
+    // once the check's warnings were accepted. Returns the fix the user chose after a failure.
+    EMergeFix RunMerge(const SMergeOptions& options, QString& path, bool& warningsConfirmed);
+    // Selects the listed file a failure message names.
+    void SelectFailingFile(const QString& message);
+    // The skipped records named in the success message; the rest go into its details.
+    static constexpr int kSkippedShown = 5;
 
     // The list's keys, menu, drops and order buttons.
     void SetupList();
@@ -185,7 +204,8 @@ private:
     CTreeFileCtrl* m_tree = nullptr;
     std::unique_ptr<CTreePathBar> m_pathBar;
     bool m_initialised = false;
-    QString m_successOutput; // while ReportSuccess runs: the output the report is about
+    QString m_successOutput;  // while ReportSuccess runs: the output the report is about
+    QString m_successDetails; // while ReportSuccess runs: every skipped record, when there are many
     // Reads the listed files' facts in the background; ends before the list's model goes.
     std::unique_ptr<CFactsReader> m_reader;
 };

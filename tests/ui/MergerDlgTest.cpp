@@ -62,6 +62,7 @@ struct SMessage {
 
 class CTestMergerDlg : public CMergerDlg {
 public:
+    using CMergerDlg::EWarningAnswer;
     using CMergerDlg::FactsReader;
     explicit CTestMergerDlg(const QString& root) : CMergerDlg(new CRootedTree(root), nullptr) {}
 
@@ -74,7 +75,9 @@ public:
     bool replaceAnswer = false;
     QStringList menuTexts;
     QStringList warningsShown; // the check's warnings the dialog asked about
-    bool warningsAnswer = false;
+    EWarningAnswer warningsAnswer = EWarningAnswer::Cancel;
+    QStringList fixesOffered; // the fixes failures offered
+    bool fixAnswer = false;
     bool realCloseBox = false; // ask the closing question with the real message box
     bool closeAnswer = true;   // the answer when the real box is not used
     QList<int> closeQuestions; // the file counts the closing question named
@@ -106,9 +109,14 @@ protected:
         if (realBoxes)
             CMergerDlg::ShowMessageBox(text, icon, reason);
     }
-    bool ConfirmWarnings(const QStringList& warnings) override {
+    EWarningAnswer ConfirmWarnings(const QStringList& warnings, bool) override {
         warningsShown << warnings;
         return warningsAnswer;
+    }
+    bool AskFix(const QString& text, const QString& reason, const QString& fix) override {
+        messages.append({text, QMessageBox::Warning, reason});
+        fixesOffered << fix;
+        return fixAnswer;
     }
     bool ConfirmReplace(const QStringList& existing) override {
         replaceQuestions << existing;
@@ -852,7 +860,8 @@ private slots:
         m_dlg->saveAnswer = output;
         for (const bool goOn : {false, true}) {
             m_dlg->warningsShown.clear();
-            m_dlg->warningsAnswer = goOn;
+            m_dlg->warningsAnswer =
+                goOn ? CTestMergerDlg::EWarningAnswer::Merge : CTestMergerDlg::EWarningAnswer::Cancel;
             ClickButton("IDC_MERGE");
             QCOMPARE(m_dlg->warningsShown.size(), 1);
             QCOMPARE(m_dlg->saveStarts.size(), goOn ? 1 : 0);
@@ -861,6 +870,61 @@ private slots:
             QCOMPARE(List()->GetCount(), 2);
         }
         QCOMPARE(FeatureCount(output), 4LL);
+        // Convert turns the option on (shown on the window) and merges with the coordinates converted.
+        QVERIFY(!m_dlg->m_options.reproject);
+        m_dlg->warningsAnswer = CTestMergerDlg::EWarningAnswer::Convert;
+        m_dlg->replaceAnswer = true;
+        QFile::remove(output);
+        ClickButton("IDC_MERGE");
+        QVERIFY(m_dlg->m_options.reproject);
+        QVERIFY(m_dlg->findChild<QLabel*>(QStringLiteral("IDC_OPTIONS_LINE"))
+                    ->text()
+                    .contains(QStringLiteral("converted")));
+        QCOMPARE(FeatureCount(output), 4LL);
+    }
+
+    // A failure that an option mends offers it: fields matched by name for a column difference they
+    // resolve, skipping for a bad record (for that merge only). The failing file is selected afterwards, and
+    // the success names the records skipped.
+    void failuresOfferTheirFix_data() {
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<bool>("accept");
+        QTest::addColumn<QString>("fix");
+        QTest::addColumn<long long>("merged"); // records in the output, -1 for none
+        QTest::newRow("wider column, by name") << "wide.shp" << true << "Merge by Field Name" << 4LL;
+        QTest::newRow("wider column, cancelled") << "wide.shp" << false << "Merge by Field Name" << -1LL;
+        QTest::newRow("bad record, skipped") << "bad.shp" << true << "Skip Bad Records and Merge" << 5LL;
+        QTest::newRow("bad record, cancelled") << "bad.shp" << false << "Skip Bad Records and Merge" << -1LL;
+    }
+    void failuresOfferTheirFix() {
+        QFETCH(QString, second);
+        QFETCH(bool, accept);
+        QFETCH(QString, fix);
+        QFETCH(long long, merged);
+        test::WriteOgrLayer(Data(QStringLiteral("wide.shp")).toStdString(), "POINT",
+                            {{"NAME", 'C', 30, 0}, {"POP", 'N', 9, 0}}, {{"POINT (5 5)", {"w", "5"}}});
+        WritePoints(Data(QStringLiteral("bad.shp")), 3);
+        {
+            // Record 2 claims to be a multipoint, which its 20 bytes cannot hold.
+            QFile shp(Data(QStringLiteral("bad.shp")));
+            QVERIFY(shp.open(QIODevice::ReadWrite) && shp.seek(100 + 28 + 8));
+            const char multipoint[4] = {8, 0, 0, 0};
+            QCOMPARE(shp.write(multipoint, 4), 4LL);
+        }
+        m_dlg->AddOutsideFiles({Data(QStringLiteral("a.shp")), Data(second)});
+        List()->SetCurSel(0);
+        const QString output = m_dir->path() + QStringLiteral("/out/fixed.shp");
+        m_dlg->saveAnswer = output;
+        m_dlg->fixAnswer = accept;
+        ClickButton("IDC_MERGE");
+        QCOMPARE(m_dlg->fixesOffered, QStringList{fix});
+        QCOMPARE(List()->GetCurSel(), 1);
+        QCOMPARE(FeatureCount(output), merged);
+        QCOMPARE(m_dlg->m_options.matchNames, accept && second == QStringLiteral("wide.shp"));
+        QVERIFY(!m_dlg->m_options.skipBadRecords);
+        if (merged > 0 && second == QStringLiteral("bad.shp"))
+            QVERIFY2(m_dlg->messages.last().text.contains(QStringLiteral("bad.shp, record 2: ")),
+                     qPrintable(m_dlg->messages.last().text));
     }
 
     void differentShapeTypesFailBeforeTheSaveDialog() {
