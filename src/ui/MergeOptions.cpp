@@ -3,6 +3,7 @@
 #include "merge/ShpMerge.h"
 #include "ui/OXRegistryItem.h"
 
+#include <QLocale>
 #include <QStringList>
 
 namespace fennick {
@@ -26,7 +27,10 @@ SMergeOptions SMergeOptions::Read(COXRegistryItem& settings) {
     if (!field.empty())
         options.sourceField = QString::fromStdU16String(field);
     options.reproject = ReadChoice(settings, kReprojectValue, options.reproject);
-    options.skipBadRecords = ReadChoice(settings, kSkipBadRecordsValue, options.skipBadRecords);
+    options.keepSkipBadRecords = ReadChoice(settings, kKeepSkipBadRecordsValue, options.keepSkipBadRecords);
+    options.skipBadRecords =
+        options.keepSkipBadRecords && ReadChoice(settings, kSkipBadRecordsValue, options.skipBadRecords);
+    options.restoreList = ReadChoice(settings, kRestoreListValue, options.restoreList);
     return options;
 }
 
@@ -36,7 +40,9 @@ void SMergeOptions::Write(COXRegistryItem& settings) const {
     settings.WriteStringValue(choice(addSourceField), kAddSourceFieldValue);
     settings.WriteStringValue(sourceField.toStdU16String(), kSourceFieldValue);
     settings.WriteStringValue(choice(reproject), kReprojectValue);
-    settings.WriteStringValue(choice(skipBadRecords), kSkipBadRecordsValue);
+    settings.WriteStringValue(choice(skipBadRecords && keepSkipBadRecords), kSkipBadRecordsValue);
+    settings.WriteStringValue(choice(keepSkipBadRecords), kKeepSkipBadRecordsValue);
+    settings.WriteStringValue(choice(restoreList), kRestoreListValue);
 }
 
 void SMergeOptions::ApplyTo(CShpMerge& merge) const {
@@ -61,7 +67,7 @@ QString OptionsText(const SMergeOptions& options) {
 
 QString SkippedRecordsText(int64_t count) {
     return count == 1 ? QStringLiteral("1 record was skipped.")
-                      : QStringLiteral("%1 records were skipped.").arg(count);
+                      : QStringLiteral("%1 records were skipped.").arg(QLocale().toString(qlonglong(count)));
 }
 
 } // namespace fennick

@@ -19,6 +19,10 @@ struct SMergeOptions {
     QString sourceField = QStringLiteral("SOURCE"); // kept while the field is turned off
     bool reproject = false;
     bool skipBadRecords = false;
+    // Skipping is for one merge unless kept; only a kept choice is stored.
+    bool keepSkipBadRecords = false;
+    // The list of the last run is listed again at start.
+    bool restoreList = false;
 
     // Values of the settings key.
     static constexpr const char16_t* kMatchNamesValue = u"MatchNames";
@@ -26,6 +30,8 @@ struct SMergeOptions {
     static constexpr const char16_t* kSourceFieldValue = u"SourceField";
     static constexpr const char16_t* kReprojectValue = u"Reproject";
     static constexpr const char16_t* kSkipBadRecordsValue = u"SkipBadRecords";
+    static constexpr const char16_t* kKeepSkipBadRecordsValue = u"KeepSkipBadRecords";
+    static constexpr const char16_t* kRestoreListValue = u"RestoreList";
 
     // From the settings; a missing or unreadable value keeps its default.
     static SMergeOptions Read(COXRegistryItem& settings);

@@ -18,6 +18,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -201,8 +202,8 @@ private slots:
             QTimer::singleShot(0, [] {
                 auto* options = qobject_cast<CMergeOptionsDlg*>(QApplication::activeModalWidget());
                 QVERIFY(options);
-                for (const char* name :
-                     {"IDC_MATCH_NAMES", "IDC_ADD_SOURCE_FIELD", "IDC_REPROJECT", "IDC_SKIP_BAD_RECORDS"})
+                for (const char* name : {"IDC_MATCH_NAMES", "IDC_ADD_SOURCE_FIELD", "IDC_REPROJECT",
+                                         "IDC_SKIP_BAD_RECORDS", "IDC_KEEP_SKIP"})
                     options->findChild<QCheckBox*>(QLatin1String(name))->setChecked(true);
                 options->findChild<QLineEdit*>(QStringLiteral("IDC_SOURCE_FIELD"))
                     ->setText(QStringLiteral("FROM"));
@@ -214,7 +215,8 @@ private slots:
         };
         QVERIFY(!first.InitInstance());
         const Json key = Stored();
-        for (const char* name : {"MatchNames", "AddSourceField", "Reproject", "SkipBadRecords"})
+        for (const char* name :
+             {"MatchNames", "AddSourceField", "Reproject", "SkipBadRecords", "KeepSkipBadRecords"})
             QCOMPARE(Text(key, name), std::string("1"));
         QCOMPARE(Text(key, "SourceField"), std::string("FROM"));
 
@@ -230,16 +232,20 @@ private slots:
             dialog.reject();
         };
         QVERIFY(!second.InitInstance());
-        QCOMPARE(restored, (SMergeOptions{true, true, QStringLiteral("FROM"), true, true}));
+        QCOMPARE(restored, (SMergeOptions{true, true, QStringLiteral("FROM"), true, true, true, false}));
         CShpMerge engine;
         restored.ApplyTo(engine);
         QVERIFY(engine.m_matchNames && engine.m_reproject && engine.m_skipBadRecords);
         QCOMPARE(engine.m_sourceField, std::u16string(u"FROM"));
-        QCOMPARE(
-            CRootedDlg::messages,
-            QStringList{QStringLiteral("The files have been merged successfully.\n%1\n1 record was skipped."
-                                       "2 files, 5 records merged into %1")
-                            .arg(output)});
+        // The success names the record skipped.
+        QCOMPARE(CRootedDlg::messages.size(), 1);
+        QVERIFY2(CRootedDlg::messages[0].startsWith(
+                     QStringLiteral("The files have been merged successfully.\n%1\n1 record was skipped.\n"
+                                    "bad.shp, record 2: ")
+                         .arg(output)),
+                 qPrintable(CRootedDlg::messages[0]));
+        QVERIFY(CRootedDlg::messages[0].endsWith(
+            QStringLiteral("2 files, 5 records merged into %1").arg(output)));
         QVERIFY(QFile::exists(output));
     }
 
@@ -272,6 +278,46 @@ private slots:
             QStringList{QStringLiteral("Only shapefiles (.shp) and MapInfo tables (.tab) can be merged. Not "
                                        "added:\n%1/notes.txt")
                             .arg(m_data)});
+    }
+
+    // The window's size and the splitter are back at the next start; the list too (in its order, without
+    // files gone since) when the options say so, and not otherwise.
+    void layoutAndListAreRestored_data() {
+        QTest::addColumn<bool>("restoreList");
+        QTest::newRow("list restored") << true;
+        QTest::newRow("list not restored") << false;
+    }
+    void layoutAndListAreRestored() {
+        QFETCH(bool, restoreList);
+        QStringList files;
+        for (const char* name : {"z.shp", "a.shp", "gone.shp"}) {
+            files << m_data + u'/' + QLatin1String(name);
+            QFile file(files.last());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QList<int> sizes;
+        CTestApp first(m_dir->path());
+        first.action = [&](CMergerDlg& dialog) {
+            dialog.m_options.restoreList = restoreList;
+            dialog.AddOutsideFiles(files);
+            dialog.resize(1000, 640);
+            auto* splitter = dialog.findChild<QSplitter*>(QStringLiteral("IDC_SPLITTER"));
+            splitter->setSizes({200, 700});
+            sizes = splitter->sizes();
+            dialog.reject();
+        };
+        QVERIFY(!first.InitInstance());
+        QVERIFY(QFile::remove(files.last()));
+        QStringList listed;
+        CTestApp second(m_dir->path());
+        second.action = [&](CMergerDlg& dialog) {
+            QCOMPARE(dialog.size(), QSize(1000, 640));
+            QCOMPARE(dialog.findChild<QSplitter*>(QStringLiteral("IDC_SPLITTER"))->sizes(), sizes);
+            listed = dialog.FileList()->Model()->Paths();
+            dialog.reject();
+        };
+        QVERIFY(!second.InitInstance());
+        QCOMPARE(listed, restoreList ? files.mid(0, 2) : QStringList());
     }
 
     void unwritableSettingsDoNotStopTheProgram() {
