@@ -3,11 +3,33 @@
 #include "merge/ShpMerge.h"
 #include "platform/Exceptions.h"
 
+#include <QFileInfo>
+
 #include <new>
 
 namespace fennick {
 
+namespace {
+
+// The engine's text with the two files named by their names alone, the row saying which folder; without
+// the leading name of the file the row is about.
+QString Shortened(QString text, const QString& first, const QString& path) {
+    const QString pathName = QFileInfo(path).fileName();
+    for (const QString& file :
+         first.size() > path.size() ? QStringList{first, path} : QStringList{path, first})
+        text.replace(file, QFileInfo(file).fileName());
+    const QString lead = pathName + QStringLiteral(": ");
+    if (text.startsWith(lead))
+        text.remove(0, lead.size());
+    return text.trimmed();
+}
+
+} // namespace
+
 SFitAnswer CheckFit(const QString& first, const QString& path, const SMergeOptions& options) {
+    const auto answer = [&](EFileFit fit, const QString& reason) {
+        return SFitAnswer{fit, Shortened(reason, first, path)};
+    };
     try {
         CShpMerge merge;
         merge.AddFile(first.toStdU16String());
@@ -16,13 +38,13 @@ SFitAnswer CheckFit(const QString& first, const QString& path, const SMergeOptio
         merge.Check(nullptr);
         if (merge.Warnings().empty())
             return {EFileFit::Fits, QString()};
-        return {EFileFit::Warns, QString::fromStdU16String(merge.Warnings().front())};
+        return answer(EFileFit::Warns, QString::fromStdU16String(merge.Warnings().front()));
     } catch (const CException& error) {
         char16_t buffer[520];
         QString reason = error.GetErrorMessage(buffer, 520) ? QString::fromUtf16(buffer) : QString();
         if (const std::u16string detail = error.Detail(); !detail.empty())
             reason += u' ' + QString::fromStdU16String(detail);
-        return {EFileFit::Unfit, reason.trimmed()};
+        return answer(EFileFit::Unfit, reason);
     } catch (const std::bad_alloc&) {
         return {EFileFit::Unfit, QString::fromStdU16String(CMemoryException().Message())};
     }

@@ -480,6 +480,8 @@ void CMergerDlg::UpdateOptionsLine() {
 }
 
 void CMergerDlg::UpdateListCommands() {
+    // Merge is offered once there is something to merge; with one file it says that two are needed.
+    m_ui->IDC_MERGE->setEnabled(m_ui->IDC_FILES->GetCount() > 0);
     m_ui->IDC_MOVE_UP->setEnabled(m_ui->IDC_FILES->CanMoveSelection(-1));
     m_ui->IDC_MOVE_DOWN->setEnabled(m_ui->IDC_FILES->CanMoveSelection(1));
 }
@@ -530,7 +532,25 @@ QAction* CMergerDlg::ExecListMenu(QMenu& menu, const QPoint& globalPos) {
 }
 
 void CMergerDlg::OnMaskChange() {
+    // The tree is listed anew; the caret's folder comes back at the top, with the marked files the mask
+    // still shows marked again.
+    const QString caret = m_tree->SelectedItemPath();
+    QStringList marked;
+    m_tree->SelectedFilePaths(marked);
     m_tree->SetMask(m_ui->IDC_MASK->currentData().toString());
+    if (caret.isEmpty())
+        return;
+    const QFileInfo caretInfo(caret);
+    QTreeWidgetItem* folder =
+        m_tree->SelectPath(caretInfo.isDir() ? caret : caretInfo.absolutePath(), !caretInfo.isDir());
+    QList<QTreeWidgetItem*> items;
+    for (const QString& path : marked)
+        if (QTreeWidgetItem* item = m_tree->SelectPath(path, false))
+            items << item;
+    for (qsizetype i = 0; i < items.size(); ++i)
+        m_tree->ApplyClick(items[i], {false, i > 0});
+    if (folder)
+        m_tree->scrollToItem(folder, QAbstractItemView::PositionAtTop);
 }
 
 namespace {
@@ -881,9 +901,10 @@ bool CMergerDlg::OpenFolder(const QString& folder) {
 }
 
 QString MergeSummaryText(int files, int64_t records, const QString& outputPath) {
-    const QString fileCount = files == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(files);
+    const QString fileCount =
+        files == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(CountText(files));
     const QString recordCount =
-        records == 1 ? QStringLiteral("1 record") : QStringLiteral("%1 records").arg(records);
+        records == 1 ? QStringLiteral("1 record") : QStringLiteral("%1 records").arg(CountText(records));
     return QStringLiteral("%1, %2 merged into %3").arg(fileCount, recordCount, outputPath);
 }
 

@@ -288,10 +288,11 @@ private slots:
         QVERIFY(labels.contains(QStringLiteral("Files to Merge:")));
 
         // Tab order: tree, mask box, ">>", list, merge, remove, remove all, options, "?", the path box, home,
-        // refresh, and round again. The order buttons, after the list, are disabled while it is empty.
-        const QStringList order = {"IDC_TREE",   "IDC_MASK",       "IDC_ADD",     "IDC_FILES",    "IDC_MERGE",
-                                   "IDC_REMOVE", "IDC_REMOVE_ALL", "IDC_OPTIONS", "IDM_ABOUTBOX", "IDC_PATH",
-                                   "IDC_HOME",   "IDC_REFRESH",    "IDC_TREE"};
+        // refresh, and round again. The order buttons, after the list, and merge are disabled while it is
+        // empty.
+        const QStringList order = {"IDC_TREE",   "IDC_MASK",       "IDC_ADD",     "IDC_FILES",
+                                   "IDC_REMOVE", "IDC_REMOVE_ALL", "IDC_OPTIONS", "IDM_ABOUTBOX",
+                                   "IDC_PATH",   "IDC_HOME",       "IDC_REFRESH", "IDC_TREE"};
         m_dlg->Tree()->setFocus();
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(m_dlg->Tree()));
         for (int i = 1; i < order.size(); ++i) {
@@ -300,7 +301,10 @@ private slots:
         }
     }
 
+    // Merge waits for a file; with one it says that two are needed.
     void mergeOfAnEmptyListAsksForTwoFiles() {
+        QVERIFY(!m_dlg->findChild<QPushButton*>(QStringLiteral("IDC_MERGE"))->isEnabled());
+        Add({QStringLiteral("a.shp")});
         ClickButton("IDC_MERGE");
         QCOMPARE(m_dlg->saveStarts.size(), 0);
         QCOMPARE(m_dlg->messages.size(), 1);
@@ -1069,6 +1073,26 @@ private slots:
         for (int i = 0; i < folder->childCount(); ++i)
             names << m_dlg->Tree()->ItemRecord(folder->child(i))->name;
         QCOMPARE(names, shown);
+    }
+
+    // A new mask lists the tree anew, keeping the marked files it still shows and the folder at the top.
+    void maskChangeKeepsTheMarksAndTheFolderAtTheTop() {
+        // Enough folders below it that the tree can scroll it to the top.
+        for (int i = 0; i < 60; ++i)
+            QVERIFY(QDir().mkpath(m_dir->path() + QStringLiteral("/z%1").arg(i)));
+        ClickButton("IDC_REFRESH");
+        CTreeFileCtrl* tree = m_dlg->Tree();
+        QTreeWidgetItem* folder = tree->SelectPath(m_data, true);
+        tree->ApplyClick(Child(folder, QStringLiteral("a.shp")), {});
+        tree->ApplyClick(Child(folder, QStringLiteral("line.shp")), {false, true});
+        m_dlg->MaskBox()->setFocus();
+        QTest::keyClick(m_dlg->MaskBox(), Qt::Key_Down);
+        QCOMPARE(tree->Mask(), QStringLiteral("*.SHP"));
+        QStringList marked;
+        tree->SelectedFilePaths(marked);
+        QCOMPARE(marked, (QStringList{Data(QStringLiteral("a.shp")), Data(QStringLiteral("line.shp"))}));
+        folder = tree->SelectPath(m_data, false);
+        QTRY_COMPARE(tree->visualItemRect(folder).top(), 0);
     }
 
     void enterInTheListClosesWithTheTreePath() {
