@@ -180,8 +180,9 @@ bool CMergerDlg::eventFilter(QObject* watched, QEvent* event) {
 
 void CMergerDlg::SetupTreePane() {
     m_pathBar = std::make_unique<CTreePathBar>(*m_tree, *m_ui->IDC_PATH, *m_ui->IDC_HOME, *m_ui->IDC_REFRESH);
-    // The tree gets three parts of the width and the list four; the splitter scales these to the window.
-    m_ui->IDC_SPLITTER->setSizes({300, 400});
+    // The tree starts narrower than it may grow: the bar has room to move both ways at the window's first
+    // size, as far as the list's buttons leave it.
+    m_ui->IDC_SPLITTER->setSizes({330, 650});
 }
 
 QByteArray CMergerDlg::SaveLayout() const {
