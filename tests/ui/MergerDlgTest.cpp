@@ -1210,7 +1210,8 @@ private slots:
                                    Data(QStringLiteral("line.shp"))};
         m_dlg->AddOutsideFiles(files);
         List()->SetCurSel(1);
-        m_dlg->Tree()->ApplyClick(Child(m_dlg->Tree()->SelectPath(m_data, true), QStringLiteral("a.shp")),
+        // A file not listed is marked, so that ">>" pressed by Enter would show.
+        m_dlg->Tree()->ApplyClick(Child(m_dlg->Tree()->SelectPath(m_data, true), QStringLiteral("roads.tab")),
                                   {});
         // The options dialog closes as it opens.
         QObject guard;
@@ -1218,6 +1219,8 @@ private slots:
             if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
                 dialog->reject();
         });
+        // A click gives the button the focus, as the mouse does.
+        m_dlg->findChild<QPushButton*>(button)->setFocus(Qt::MouseFocusReason);
         ClickButton(qPrintable(button));
         // The list as a user would have it again, the middle entry selected so that either move would show.
         m_dlg->AddOutsideFiles(files);
