@@ -605,7 +605,8 @@ private slots:
         QCOMPARE(List()->GetCurSel(), 5);
     }
 
-    // Ctrl+Right and Insert add the tree's marked files from anywhere in the window; Ctrl+M merges.
+    // Ctrl+Right and Insert add the tree's marked files from anywhere in the window, Enter from the tree;
+    // Ctrl+M merges.
     void keyboardShortcuts_data() {
         QTest::addColumn<QString>("focus");
         QTest::addColumn<QString>("keys");
@@ -619,6 +620,8 @@ private slots:
                                                 << "Ins" << 1 << 0;
         QTest::newRow("Ctrl+Right in the list") << "IDC_FILES"
                                                 << "Ctrl+Right" << 1 << 0;
+        QTest::newRow("Enter on a file in the tree") << "IDC_TREE"
+                                                     << "Return" << 1 << 0;
         QTest::newRow("Ctrl+M merges") << "IDC_TREE"
                                        << "Ctrl+M" << 0 << 1;
         QTest::newRow("Insert in the path box edits") << "IDC_PATH"
