@@ -1,6 +1,7 @@
 #!/bin/sh
 # Under a virtual X server: starts fennick and checks that its window is titled "Fennick", then renders the
-# main window as it opens at the sample layers' folder (startup.png), with them ready to merge (main.png) and
+# main window as it opens at the sample layers' folder (startup.png), with them listed with their facts and a
+# layer of lines marked as not fitting (main.png; ogr2ogr from gdal-bin makes it), and
 # with the success report of their merge (success.png), the about box, the file tree and the progress dialog
 # (about.png, tree.png, progress.png, screen.png). The README's pictures are startup, main, progress and
 # success, from `scripts/screenshots.sh build docs/screenshots`.
@@ -37,5 +38,11 @@ else
     echo "fennick: title not checked (xwininfo is missing; it is in x11-utils)"
 fi
 
+# The sample layers and one that does not fit them (lines, not regions), for the list's marks.
+layers="$scratch/layers"
+mkdir -p "$layers"
+cp "$root"/samples/*.* "$layers"/
+rm -f "$layers/README.md"
+ogr2ogr -f "ESRI Shapefile" -nlt MULTILINESTRING "$layers/north outline.shp" "$root/samples/north.shp"
 xvfb-run -a -s "-screen 0 1024x768x24" env TMPDIR="$scratch" XDG_RUNTIME_DIR="$config" \
-    "$build/src/ui/fennick_screenshots" "$out" "$root/samples"
+    "$build/src/ui/fennick_screenshots" "$out" "$layers"

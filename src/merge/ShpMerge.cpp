@@ -886,6 +886,10 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
         if (records)
             mapFields(i);
         SkipBadRecordsOf(output, i);
+        if (m_onRecords) {
+            const int64_t total = i < m_facts.size() ? m_facts[i].records : 0;
+            output.SetRecordProgress([this, i, total](long long done) { m_onRecords(i, done, total); });
+        }
         output.SetPointConversion(convert ? &conversion : nullptr);
         const bool appended = !records || AppendRecordset(output, records.Get());
         output.SetPointConversion(nullptr);

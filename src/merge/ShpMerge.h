@@ -107,6 +107,10 @@ public:
     bool m_reproject = false;
     // A record that cannot be read or written is left out and reported instead of failing its input.
     bool m_skipBadRecords = false;
+    // When set, called as Merge appends the records of input index (from 0), every few thousand records:
+    // the records of it done so far and its record count as its header states. A channel beside the
+    // progress meter, whose steps come once per input.
+    std::function<void(std::size_t input, int64_t done, int64_t total)> m_onRecords;
     // Called for each record left out: the input's path, the record's number in it (from 1) and why.
     std::function<void(const std::u16string& path, int64_t record, const std::u16string& reason)> m_onSkipped;
 

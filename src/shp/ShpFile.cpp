@@ -299,6 +299,8 @@ void CShpFile::Append(IRecset* recordset) {
         first = false;
     };
     do {
+        if (m_onRecords && inputRecord > 0 && inputRecord % kProgressRecords == 0)
+            m_onRecords(inputRecord);
         ++m_record;
         ++inputRecord;
         if (!m_onSkipped) {
@@ -373,6 +375,8 @@ bool CShpFile::AppendInTwoThreads(IRecset& records, IRecordNumberWalk& walk, IDi
                 other.Reset();
             }
             ++shapesDone;
+            if (m_onRecords && shapesDone % kProgressRecords == 0)
+                m_onRecords(shapesDone);
         } while (MoveToNext(records));
     } catch (...) {
         shapeError = std::current_exception();

@@ -122,6 +122,12 @@ public:
     void SetSkipBadRecords(std::function<void(long long record, const std::u16string& reason)> onSkipped) {
         m_onSkipped = std::move(onSkipped);
     }
+    // When set, called on the calling thread every kProgressRecords records of each append with the number
+    // of its records done so far, so that a progress display can follow records within an input.
+    void SetRecordProgress(std::function<void(long long done)> onRecords) {
+        m_onRecords = std::move(onRecords);
+    }
+    static constexpr long long kProgressRecords = 4096;
 
     // Copies a file byte for byte to a temporary file that CloseOutput renames to the output's name with the
     // given extension (".prj", ".cpg"; the dot may be left out). Only after a successful CreateOutput and
@@ -200,6 +206,7 @@ private:
     bool m_byLayout = false;
     std::vector<SOutputField> m_layout;
     std::function<void(long long record, const std::u16string& reason)> m_onSkipped;
+    std::function<void(long long done)> m_onRecords;
     std::vector<int32_t> m_partCounts; // of the shape being written; reused for every record
     CByteBuffer m_content;             // a record converted to the output's variant; reused likewise
     IPointConversion* m_conversion = nullptr;

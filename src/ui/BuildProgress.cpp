@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QLocale>
 #include <QWindow>
 
 #include <algorithm>
@@ -96,12 +97,38 @@ int CBuildProgress::SetBarPosition(int position) {
 
 int CBuildProgress::Step() {
     PumpEvents();
-    const int previous = m_state.Advance();
+    int previous = m_state.Position();
+    if (m_snapSteps) {
+        const int span = m_state.StepSize();
+        const int stepsDone = span > 0 ? (previous - m_state.Lower()) / span + 1 : 0;
+        m_state.SetPosition(m_state.Lower() + stepsDone * span);
+        ShowPercent(m_state.Position());
+        m_stepsTaken = stepsDone - 1; // the records showed which file the engine was at
+    } else {
+        previous = m_state.Advance();
+        ShowPercent(previous + m_state.StepSize());
+    }
     UpdateBar();
-    ShowPercent(previous + m_state.StepSize());
     ++m_stepsTaken;
     ShowFile();
+    // What changed is painted now, while the engine works on the next file.
+    PumpEvents();
     return previous;
+}
+
+void CBuildProgress::ShowRecords(int file, int64_t done, int64_t total) {
+    if (m_recordsShown.isValid() && m_recordsShown.elapsed() < kRecordsInterval)
+        return;
+    m_recordsShown.start();
+    m_snapSteps = true;
+    const int span = m_state.StepSize();
+    const int64_t part = total > 0 ? std::clamp<int64_t>(done, 0, total) * span / total : 0;
+    const int position = m_state.Lower() + (m_leadingSteps + file) * span + static_cast<int>(part);
+    m_state.SetPosition(position);
+    UpdateBar();
+    ShowPercent(m_state.Position());
+    ShowFileAt(file);
+    PumpEvents();
 }
 
 int CBuildProgress::IsCancelled() {
@@ -153,10 +180,13 @@ void CBuildProgress::PumpEvents() {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
-void CBuildProgress::SetFiles(const QStringList& paths, int leadingSteps) {
+void CBuildProgress::SetFiles(const QStringList& paths, int leadingSteps, EPhase phase) {
     m_files = paths;
     m_leadingSteps = leadingSteps;
+    m_phase = phase;
     m_stepsTaken = 0;
+    m_snapSteps = false;
+    m_recordsShown.invalidate();
     m_ui->IDC_FILE->setVisible(!m_files.isEmpty());
     ShowFile();
 }
@@ -170,13 +200,20 @@ void CBuildProgress::ShowFile() {
         return;
     // The engine steps after each file is appended; once the last is in, it stays named while the output is
     // finished.
+    const int checking = m_phase == EPhase::Checking ? 1 : 0;
+    ShowFileAt(m_stepsTaken - m_leadingSteps + checking);
+}
+
+void CBuildProgress::ShowFileAt(int index) {
+    if (m_files.isEmpty())
+        return;
     const int count = static_cast<int>(m_files.size());
-    const int index = std::clamp(m_stepsTaken - m_leadingSteps, 0, count - 1);
+    index = std::clamp(index, 0, count - 1);
     const QString& path = m_files[index];
-    m_ui->IDC_FILE->setText(QStringLiteral("Merging file %1 of %2: %3")
-                                .arg(index + 1)
-                                .arg(count)
-                                .arg(QFileInfo(path).fileName()));
+    const QString text = m_phase == EPhase::Checking ? QStringLiteral("Checking file %1 of %2: %3")
+                                                     : QStringLiteral("Merging file %1 of %2: %3");
+    m_ui->IDC_FILE->setText(
+        text.arg(QLocale().toString(index + 1), QLocale().toString(count), QFileInfo(path).fileName()));
     m_ui->IDC_FILE->setToolTip(path);
 }
 

@@ -4,8 +4,11 @@
 // processing pending events whenever the engine steps it or asks about cancellation. While it is open, the
 // window that owns it is disabled.
 //
-// Given the list of files the engine appends, a label above the bar names the one being appended
-// ("Merging file 2 of 5: roads.shp"), moving on with each of the engine's steps.
+// Given the list of files the engine checks or appends, a label above the bar names the one at hand
+// ("Checking file 2 of 5: roads.shp", "Merging file 2 of 5: roads.shp"), moving on with each of the engine's
+// steps; the label, bar and percentage are painted as they change, not at the next step. Beside the meter,
+// ShowRecords moves the bar within a file's step as its records are appended, a few times a second at most;
+// the percentage is always the bar's.
 //
 // When no window could be opened, the meter still counts and answers cancellation (which then only comes
 // from CancelRequest), so the caller may go on without a display.
@@ -14,9 +17,11 @@
 #include "ui/ProgressMeterState.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QStringList>
 
+#include <cstdint>
 #include <memory>
 
 namespace Ui {
@@ -59,7 +64,14 @@ public:
 
     // The files the engine appends, in order, and the steps it takes before appending the first (an engine
     // that checks its inputs inside the merge steps once for the check). Shows the label naming the first.
-    void SetFiles(const QStringList& paths, int leadingSteps = 0);
+    enum class EPhase { Checking, Merging };
+    // Checking: the engine steps after each file it compares with the first, so the second file is named
+    // first.
+    void SetFiles(const QStringList& paths, int leadingSteps = 0, EPhase phase = EPhase::Merging);
+    // The records done of file (from 0, in SetFiles' list) out of total: the bar moves that far into the
+    // file's step, and the label names the file. Shown at most every kRecordsInterval ms.
+    void ShowRecords(int file, int64_t done, int64_t total);
+    static constexpr int kRecordsInterval = 250;
     QString FileLabelText() const;
 
     const CProgressMeterState& State() const { return m_state; }
@@ -80,6 +92,7 @@ private:
     void UpdateBar();
     void PumpEvents();
     void ShowFile();
+    void ShowFileAt(int index);
 
     std::unique_ptr<Ui::CBuildProgress> m_ui;
     unsigned m_captionId;
@@ -91,6 +104,10 @@ private:
     QStringList m_files;
     int m_leadingSteps = 0;
     int m_stepsTaken = 0; // since SetFiles
+    EPhase m_phase = EPhase::Merging;
+    // Once records were shown, a step ends at its file's end rather than a step past the bar's position.
+    bool m_snapSteps = false;
+    QElapsedTimer m_recordsShown;
 };
 
 } // namespace fennick

@@ -1,39 +1,43 @@
 #pragma once
-// CHListBox: the list of files to merge. Several entries can be selected; the horizontal scroll range
-// follows the widest entry, so that long paths can be scrolled into view: adding a wider entry widens it,
-// deleting recomputes it from the remaining entries, emptying the list removes it.
+// CHListBox: the list of files to merge, shown as a table of each file's facts (CFileFactsModel): name,
+// shape type, records, fields, coordinate system, code page and folder, the full path as tooltip, and a
+// mark telling whether the file fits the first one. Several entries can be selected.
 //
 // With a first-entry mark set, the entry at the top is shown in bold with the mark's tooltip, whatever
 // the changes of order. Files dropped from outside and the context menu are passed on as signals; the list
 // itself adds nothing. An empty list that has the focus draws a focus frame, as no entry can show it.
 
-#include <QListWidget>
+#include "ui/FileFactsModel.h"
+
+#include <QTreeView>
 #include <QUrl>
 
 #include <vector>
 
 namespace fennick {
 
-class CHListBox : public QListWidget {
+class CHListBox : public QTreeView {
     Q_OBJECT
 
 public:
     explicit CHListBox(QWidget* parent = nullptr);
 
-    // Appends text; returns its index.
+    CFileFactsModel* Model() const { return m_model; }
+
+    // Appends text (a path); returns its index.
     int AddString(const QString& text);
     // Removes the entry; returns the number left, or -1 when index names no entry.
     int DeleteString(int index);
-    // Removes every entry and the horizontal extent.
+    // Removes every entry.
     void ResetContent();
 
-    int GetCount() const { return count(); }
+    int GetCount() const { return m_model->rowCount(); }
     // The current entry's index when it is selected, else the first selected entry's, -1 for none.
     int GetCurSel() const;
     // Selects only that entry and makes it current (-1 or an index outside the list: no selection);
     // returns index, or -1.
     int SetCurSel(int index);
-    QString GetText(int index) const;
+    QString GetText(int index) const { return m_model->Path(index); }
 
     // The selected entries' indexes, ascending.
     std::vector<int> SelectedIndexes() const;
@@ -48,19 +52,15 @@ public:
     void SetFirstEntryMark(const QString& toolTip);
     bool IsMarked(int index) const;
 
-    // The widest entry's width in pixels: the horizontal scroll extent.
-    int HorizontalExtent() const { return m_widest; }
-    // The width an entry's text takes: its extent in the list's font plus three border widths.
-    int TextWidth(const QString& text) const;
-
 signals:
     // Local files or other URLs were dropped on the list.
     void UrlsDropped(const QList<QUrl>& urls);
     // The context menu is asked for at pos (viewport coordinates), by the mouse or the Menu key.
     void MenuRequested(const QPoint& pos);
+    // The selection or the current entry changed.
+    void SelectionChanged();
 
 protected:
-    void updateGeometries() override;
     void paintEvent(QPaintEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
@@ -71,14 +71,10 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    void SetHorizontalExtent(int extent);
-    // The width entry index takes in its own font.
-    int EntryWidth(int index) const;
-    // Puts the mark on the first entry and recomputes the extent from every entry.
-    void Refresh();
+    bool IsSelected(int row) const;
+    void SelectRows(const std::vector<bool>& selected);
 
-    int m_widest = 0;
-    QString m_markTip;
+    CFileFactsModel* m_model;
 };
 
 } // namespace fennick

@@ -6,6 +6,10 @@
 
 #include <algorithm>
 
+#include <QFileInfo>
+#include <QLocale>
+#include <QStringList>
+
 namespace fennick {
 
 namespace {
@@ -33,7 +37,10 @@ SMergeOptions SMergeOptions::Read(COXRegistryItem& settings) {
     if (!field.empty())
         options.sourceField = QString::fromStdU16String(field);
     options.reproject = ReadChoice(settings, kReprojectValue, options.reproject);
-    options.skipBadRecords = ReadChoice(settings, kSkipBadRecordsValue, options.skipBadRecords);
+    options.keepSkipBadRecords = ReadChoice(settings, kKeepSkipBadRecordsValue, options.keepSkipBadRecords);
+    options.skipBadRecords =
+        options.keepSkipBadRecords && ReadChoice(settings, kSkipBadRecordsValue, options.skipBadRecords);
+    options.restoreList = ReadChoice(settings, kRestoreListValue, options.restoreList);
     const auto codePage = [](const QString& name) { return CodePageOfChoice(name) >= 0; };
     options.outputEncoding = ReadText(settings, kOutputEncodingValue, codePage);
     options.inputEncoding = ReadText(settings, kInputEncodingValue, codePage);
@@ -49,7 +56,9 @@ void SMergeOptions::Write(COXRegistryItem& settings) const {
     settings.WriteStringValue(choice(addSourceField), kAddSourceFieldValue);
     settings.WriteStringValue(sourceField.toStdU16String(), kSourceFieldValue);
     settings.WriteStringValue(choice(reproject), kReprojectValue);
-    settings.WriteStringValue(choice(skipBadRecords), kSkipBadRecordsValue);
+    settings.WriteStringValue(choice(skipBadRecords && keepSkipBadRecords), kSkipBadRecordsValue);
+    settings.WriteStringValue(choice(keepSkipBadRecords), kKeepSkipBadRecordsValue);
+    settings.WriteStringValue(choice(restoreList), kRestoreListValue);
     settings.WriteStringValue(outputEncoding.toStdU16String(), kOutputEncodingValue);
     settings.WriteStringValue(inputEncoding.toStdU16String(), kInputEncodingValue);
     settings.WriteStringValue(targetCrs.toStdU16String(), kTargetCrsValue);
@@ -68,9 +77,28 @@ void SMergeOptions::ApplyTo(CShpMerge& merge) const {
     merge.m_targetCrs = targetCrs.trimmed().toStdU16String();
 }
 
+QString OptionsText(const SMergeOptions& options) {
+    QStringList named;
+    if (options.matchNames)
+        named << QStringLiteral("fields matched by name");
+    if (options.addSourceField)
+        named << QStringLiteral("file names in field %1").arg(options.sourceField.trimmed());
+    if (options.reproject)
+        named << QStringLiteral("coordinates converted");
+    if (options.skipBadRecords)
+        named << QStringLiteral("bad records skipped");
+    if (!options.targetCrs.trimmed().isEmpty())
+        named << QStringLiteral("converted into %1").arg(QFileInfo(options.targetCrs.trimmed()).fileName());
+    if (!options.outputEncoding.trimmed().isEmpty())
+        named << QStringLiteral("output code page %1").arg(options.outputEncoding.trimmed());
+    if (!options.inputEncoding.trimmed().isEmpty())
+        named << QStringLiteral("undeclared inputs read as %1").arg(options.inputEncoding.trimmed());
+    return QStringLiteral("Options: %1").arg(named.isEmpty() ? QStringLiteral("none") : named.join(u", "));
+}
+
 QString SkippedRecordsText(int64_t count) {
     return count == 1 ? QStringLiteral("1 record was skipped.")
-                      : QStringLiteral("%1 records were skipped.").arg(count);
+                      : QStringLiteral("%1 records were skipped.").arg(QLocale().toString(qlonglong(count)));
 }
 
 } // namespace fennick

@@ -26,6 +26,10 @@ struct SMergeOptions {
     QString targetCrs;
     // Whether "Add Folder..." and a dropped folder take the layers of subfolders too.
     bool includeSubfolders = false;
+    // Skipping is for one merge unless kept; only a kept choice is stored.
+    bool keepSkipBadRecords = false;
+    // The list of the last run is listed again at start.
+    bool restoreList = false;
 
     // Values of the settings key.
     static constexpr const char16_t* kMatchNamesValue = u"MatchNames";
@@ -37,6 +41,8 @@ struct SMergeOptions {
     static constexpr const char16_t* kInputEncodingValue = u"InputEncoding";
     static constexpr const char16_t* kTargetCrsValue = u"TargetCrs";
     static constexpr const char16_t* kIncludeSubfoldersValue = u"IncludeSubfolders";
+    static constexpr const char16_t* kKeepSkipBadRecordsValue = u"KeepSkipBadRecords";
+    static constexpr const char16_t* kRestoreListValue = u"RestoreList";
 
     // From the settings; a missing or unreadable value keeps its default.
     static SMergeOptions Read(COXRegistryItem& settings);
@@ -47,6 +53,10 @@ struct SMergeOptions {
 
     bool operator==(const SMergeOptions&) const = default;
 };
+
+// The options in force in one line for the main window: "Options: fields matched by name, ..." or
+// "Options: none".
+QString OptionsText(const SMergeOptions& options);
 
 // The line the success message adds for records left out: "1 record was skipped." / "N records were ...".
 QString SkippedRecordsText(int64_t count);

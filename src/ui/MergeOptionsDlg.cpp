@@ -15,6 +15,9 @@ CMergeOptionsDlg::CMergeOptionsDlg(const SMergeOptions& options, QWidget* parent
     m_ui->IDC_SOURCE_FIELD->setText(options.sourceField);
     m_ui->IDC_REPROJECT->setChecked(options.reproject);
     m_ui->IDC_SKIP_BAD_RECORDS->setChecked(options.skipBadRecords);
+    m_ui->IDC_KEEP_SKIP->setChecked(options.keepSkipBadRecords);
+    m_ui->IDC_RESTORE_LIST->setChecked(options.restoreList);
+    connect(m_ui->IDC_SKIP_BAD_RECORDS, &QCheckBox::toggled, this, &CMergeOptionsDlg::UpdateControls);
     connect(m_ui->IDC_ADD_SOURCE_FIELD, &QCheckBox::toggled, this, &CMergeOptionsDlg::UpdateControls);
     connect(m_ui->IDC_SOURCE_FIELD, &QLineEdit::textChanged, this, &CMergeOptionsDlg::UpdateControls);
     // The output's code pages and system sit above the buttons.
@@ -35,12 +38,15 @@ SMergeOptions CMergeOptionsDlg::Options() const {
     options.reproject = m_ui->IDC_REPROJECT->isChecked();
     options.skipBadRecords = m_ui->IDC_SKIP_BAD_RECORDS->isChecked();
     m_output->TakeChoices(options);
+    options.keepSkipBadRecords = m_ui->IDC_KEEP_SKIP->isChecked();
+    options.restoreList = m_ui->IDC_RESTORE_LIST->isChecked();
     return options;
 }
 
 void CMergeOptionsDlg::UpdateControls() {
     const bool withField = m_ui->IDC_ADD_SOURCE_FIELD->isChecked();
     m_ui->IDC_SOURCE_FIELD->setEnabled(withField);
+    m_ui->IDC_KEEP_SKIP->setEnabled(m_ui->IDC_SKIP_BAD_RECORDS->isChecked());
     m_ui->buttonBox->button(QDialogButtonBox::Ok)
         ->setEnabled((!withField || !m_ui->IDC_SOURCE_FIELD->text().trimmed().isEmpty()) &&
                      (!m_output || m_output->Problem().isEmpty()));

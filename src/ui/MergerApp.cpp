@@ -1,5 +1,6 @@
 #include "ui/MergerApp.h"
 
+#include "ui/HListBox.h"
 #include "ui/MergerDlg.h"
 #include "ui/OXRegistryItem.h"
 
@@ -35,12 +36,30 @@ bool CMergerApp::InitInstance() {
     dialog->m_outputDir =
         QString::fromStdU16String(settings.ReadStringValue(kOutputDirValue, true, true, u""));
     dialog->m_options = SMergeOptions::Read(settings);
-    if (!m_startFiles.isEmpty())
+    dialog->RestoreLayout(QByteArray::fromBase64(
+        QString::fromStdU16String(settings.ReadStringValue(kLayoutValue, false, false, u"")).toLatin1()));
+    if (!m_startFiles.isEmpty()) {
         dialog->AddOutsideFiles(m_startFiles);
+    } else if (dialog->m_options.restoreList) {
+        // The last list, without the files that have gone since.
+        const QString last =
+            QString::fromStdU16String(settings.ReadStringValue(kLastListValue, false, false, u""));
+        QStringList present;
+        for (const QString& path : last.split(u'\n', Qt::SkipEmptyParts))
+            if (QFileInfo(path).isFile())
+                present << path;
+        dialog->AddOutsideFiles(present);
+    }
     RunModal(*dialog);
     settings.WriteStringValue(dialog->m_sourceDir.toStdU16String(), kSourceDirValue, false);
     settings.WriteStringValue(dialog->m_outputDir.toStdU16String(), kOutputDirValue, false);
     dialog->m_options.Write(settings);
+    settings.WriteStringValue(QString::fromLatin1(dialog->SaveLayout().toBase64()).toStdU16String(),
+                              kLayoutValue, false);
+    settings.WriteStringValue(
+        (dialog->m_options.restoreList ? dialog->FileList()->Model()->Paths().join(u'\n') : QString())
+            .toStdU16String(),
+        kLastListValue, false);
     return false;
 }
 

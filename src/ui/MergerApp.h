@@ -3,7 +3,8 @@
 // the main dialog modally, and stores them again however the dialog was closed. Settings that cannot be read
 // give empty folders, and settings that cannot be written are left as they were; neither is reported.
 // Files named at the start (the command line, "Open With" in a file manager) are in the list when the dialog
-// shows.
+// shows; without them, the last run's list is, when the options say so. The window's size and the
+// splitter's position are restored too.
 
 #include <QStringList>
 
@@ -29,6 +30,8 @@ public:
     static constexpr const char16_t* kSettingsKey = u"\\Software\\Orlenta\\Fennick\\";
     static constexpr const char16_t* kSourceDirValue = u"SourceDir";
     static constexpr const char16_t* kOutputDirValue = u"OutputDir";
+    static constexpr const char16_t* kLayoutValue = u"WindowLayout";
+    static constexpr const char16_t* kLastListValue = u"LastList";
 
 protected:
     // Seams for tests: the main dialog, and how it is run.

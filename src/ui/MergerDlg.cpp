@@ -8,8 +8,10 @@
 #include "ui/AboutDlg.h"
 #include "ui/AddFolderDlg.h"
 #include "ui/BuildProgress.h"
+#include "ui/FactsReader.h"
 #include "ui/FennickIcon.h"
 #include "ui/FieldPlanDlg.h"
+#include "ui/FileFactsModel.h"
 #include "ui/FileTreeRules.h"
 #include "ui/FolderLayers.h"
 #include "ui/HListBox.h"
@@ -24,6 +26,7 @@
 #include <QClipboard>
 #include <QCollator>
 #include <QContextMenuEvent>
+#include <QDataStream>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -155,12 +158,55 @@ void CMergerDlg::Setup(CTreeFileCtrl* tree) {
     connect(help, &QShortcut::activated, this, [this] { OnSysCommand(kIdmAboutBox); });
     SetupList();
     SetupTreePane();
+    // Enter presses no button here: a button clicked once would otherwise become the window's lasting
+    // default, and Enter typed in the path box or the list would press it again (moving, removing or
+    // merging). Space still presses the button that has the focus.
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+    m_tree->installEventFilter(this);
+}
+
+bool CMergerDlg::eventFilter(QObject* watched, QEvent* event) {
+    // Enter on files in the tree adds them; on a folder the tree opens or closes it as before.
+    if (watched == m_tree && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier) {
+            QStringList marked;
+            m_tree->SelectedFilePaths(marked);
+            if (!marked.isEmpty()) {
+                OnAddFiles();
+                return true;
+            }
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void CMergerDlg::SetupTreePane() {
     m_pathBar = std::make_unique<CTreePathBar>(*m_tree, *m_ui->IDC_PATH, *m_ui->IDC_HOME, *m_ui->IDC_REFRESH);
-    // The tree gets three parts of the width and the list four; the splitter scales these to the window.
-    m_ui->IDC_SPLITTER->setSizes({300, 400});
+    // The tree starts narrower than it may grow: the bar has room to move both ways at the window's first
+    // size, as far as the list's buttons leave it.
+    m_ui->IDC_SPLITTER->setSizes({330, 650});
+}
+
+QByteArray CMergerDlg::SaveLayout() const {
+    QByteArray layout;
+    QDataStream out(&layout, QIODevice::WriteOnly);
+    out << saveGeometry() << m_ui->IDC_SPLITTER->saveState();
+    return layout;
+}
+
+void CMergerDlg::RestoreLayout(const QByteArray& layout) {
+    QDataStream in(layout);
+    QByteArray geometry, splitter;
+    in >> geometry >> splitter;
+    if (in.status() != QDataStream::Ok)
+        return;
+    restoreGeometry(geometry);
+    m_ui->IDC_SPLITTER->restoreState(splitter);
 }
 
 CHListBox* CMergerDlg::FileList() const {
@@ -176,14 +222,7 @@ void CMergerDlg::setVisible(bool visible) {
         m_initialised = true;
         InitDialog();
     }
-    // Showing a dialog makes its first auto-default button the default one, which Enter would press from
-    // anywhere; this dialog has none. Enter still presses a button that has the focus.
-    const QList<QPushButton*> buttons = findChildren<QPushButton*>();
-    for (QPushButton* button : buttons)
-        button->setAutoDefault(false);
     QDialog::setVisible(visible);
-    for (QPushButton* button : buttons)
-        button->setAutoDefault(true);
 }
 
 void CMergerDlg::InitDialog() {
@@ -203,6 +242,8 @@ void CMergerDlg::InitDialog() {
     m_ui->IDM_ABOUTBOX->setVisible(aboutEntry);
     const QIcon icon = FennickIcon();
     setWindowIcon(icon);
+    // The options as the program's settings gave them.
+    UpdateOptionsLine();
 }
 
 void CMergerDlg::accept() {
@@ -243,7 +284,13 @@ void CMergerDlg::keyPressEvent(QKeyEvent* event) {
             accept();
             return;
         }
-        if (focus == m_ui->IDC_MASK) {
+        // A button with the focus is pressed, as Space presses it.
+        if (auto* button = qobject_cast<QPushButton*>(focus)) {
+            button->click();
+            return;
+        }
+        // The path box has gone to its path; Enter means nothing more.
+        if (focus == m_ui->IDC_MASK || focus == m_ui->IDC_PATH) {
             event->accept();
             return;
         }
@@ -336,7 +383,11 @@ void CMergerDlg::SetupList() {
     connect(m_ui->IDC_MOVE_DOWN, &QPushButton::clicked, this, &CMergerDlg::OnMoveDown);
     connect(list, &CHListBox::MenuRequested, this, &CMergerDlg::ShowListMenu);
     connect(list, &CHListBox::UrlsDropped, this, &CMergerDlg::OnUrlsDropped);
-    connect(list, &QListWidget::itemSelectionChanged, this, &CMergerDlg::UpdateListCommands);
+    connect(list, &CHListBox::SelectionChanged, this, &CMergerDlg::UpdateListCommands);
+    connect(list, &CHListBox::SelectionChanged, this, &CMergerDlg::UpdateStatusLine);
+    connect(list->Model(), &CFileFactsModel::FitsChanged, this, &CMergerDlg::UpdateStatusLine);
+    m_reader = std::make_unique<CFactsReader>(*list->Model());
+    m_reader->Serve();
     connect(list->model(), &QAbstractItemModel::rowsInserted, this, &CMergerDlg::UpdateListCommands);
     connect(list->model(), &QAbstractItemModel::rowsRemoved, this, &CMergerDlg::UpdateListCommands);
     connect(list->model(), &QAbstractItemModel::modelReset, this, &CMergerDlg::UpdateListCommands);
@@ -362,21 +413,9 @@ void CMergerDlg::SetupList() {
     UpdateListCommands();
 }
 
-void CMergerDlg::AddPaths(QStringList paths) {
-    // The C locale's collator compares code points and ignores the numeric mode.
-    QLocale locale;
-    if (locale.language() == QLocale::C)
-        locale = QLocale(QLocale::English);
-    QCollator collator(locale);
-    collator.setNumericMode(true);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    // Stable, so that names equal but for case keep the order they came in.
-    std::stable_sort(paths.begin(), paths.end(),
-                     [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
-    AppendPaths(paths);
-}
-
-void CMergerDlg::AppendPaths(const QStringList& paths) {
+void CMergerDlg::AddPaths(QStringList paths, bool keepOrder) {
+    if (!keepOrder)
+        SortNaturally(paths);
     CHListBox* list = m_ui->IDC_FILES;
     // Selected once, at the end: selecting each entry as it comes makes a folder of thousands slow.
     int last = -1;
@@ -387,18 +426,31 @@ void CMergerDlg::AppendPaths(const QStringList& paths) {
         list->SetCurSel(last);
 }
 
+void SortNaturally(QStringList& paths) {
+    // The C locale's collator compares code points and ignores the numeric mode.
+    QLocale locale;
+    if (locale.language() == QLocale::C)
+        locale = QLocale(QLocale::English);
+    QCollator collator(locale);
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    // Stable, so that names equal but for case keep the order they came in.
+    std::stable_sort(paths.begin(), paths.end(),
+                     [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
+}
+
 void CMergerDlg::AddOutsideFiles(const QStringList& paths) {
     QStringList absolute;
     for (const QString& path : paths)
         absolute << QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-    AddLayersRefusingOthers(absolute, {});
+    AddLayersRefusingOthers(absolute, {}, true);
 }
 
-void CMergerDlg::AddLayersRefusingOthers(const QStringList& paths, QStringList refused) {
+void CMergerDlg::AddLayersRefusingOthers(const QStringList& paths, QStringList refused, bool keepOrder) {
     QStringList layers, folders, problems;
     for (const QString& path : paths)
         (QFileInfo(path).isDir() ? folders : IsLayerFile(path) ? layers : refused) << path;
-    AddPaths(layers);
+    AddPaths(layers, keepOrder);
     // A folder stands for its layers, as in "Add Folder...".
     for (const QString& folder : folders)
         if (const QString problem = AddFolderLayers(folder, m_options.includeSubfolders); !problem.isEmpty())
@@ -421,7 +473,7 @@ void CMergerDlg::OnUrlsDropped(const QList<QUrl>& urls) {
     for (const QUrl& url : urls)
         (url.isLocalFile() ? paths : remote)
             << (url.isLocalFile() ? url.toLocalFile() : url.toDisplayString());
-    AddLayersRefusingOthers(paths, remote);
+    AddLayersRefusingOthers(paths, remote, false);
 }
 
 void CMergerDlg::OnMoveUp() {
@@ -434,17 +486,29 @@ void CMergerDlg::OnMoveDown() {
     UpdateListCommands();
 }
 
+void CMergerDlg::UpdateStatusLine() {
+    m_ui->IDC_FIT_STATUS->setText(m_ui->IDC_FILES->Model()->StatusText(m_ui->IDC_FILES->GetCurSel()));
+}
+
+void CMergerDlg::UpdateOptionsLine() {
+    m_ui->IDC_FILES->Model()->SetOptions(m_options);
+    m_ui->IDC_OPTIONS_LINE->setText(OptionsText(m_options));
+}
+
 void CMergerDlg::UpdateListCommands() {
+    // Merge is offered once there is something to merge; with one file it says that two are needed.
+    m_ui->IDC_MERGE->setEnabled(m_ui->IDC_FILES->GetCount() > 0);
     m_ui->IDC_MOVE_UP->setEnabled(m_ui->IDC_FILES->CanMoveSelection(-1));
     m_ui->IDC_MOVE_DOWN->setEnabled(m_ui->IDC_FILES->CanMoveSelection(1));
 }
 
 void CMergerDlg::ShowListMenu(const QPoint& viewportPos) {
     CHListBox* list = m_ui->IDC_FILES;
-    const QListWidgetItem* pointed = list->itemAt(viewportPos);
-    if (!pointed)
-        pointed = list->currentItem();
-    const QString folder = pointed ? QFileInfo(pointed->text()).absolutePath() : QString();
+    QModelIndex pointed = list->indexAt(viewportPos);
+    if (!pointed.isValid())
+        pointed = list->currentIndex();
+    const QString folder =
+        pointed.isValid() ? QFileInfo(list->GetText(pointed.row())).absolutePath() : QString();
     const auto label = [](const char* text, const QKeySequence& keys) {
         return QLatin1String(text) + u'\t' + keys.toString(QKeySequence::NativeText);
     };
@@ -484,7 +548,25 @@ QAction* CMergerDlg::ExecListMenu(QMenu& menu, const QPoint& globalPos) {
 }
 
 void CMergerDlg::OnMaskChange() {
+    // The tree is listed anew; the caret's folder comes back at the top, with the marked files the mask
+    // still shows marked again.
+    const QString caret = m_tree->SelectedItemPath();
+    QStringList marked;
+    m_tree->SelectedFilePaths(marked);
     m_tree->SetMask(m_ui->IDC_MASK->currentData().toString());
+    if (caret.isEmpty())
+        return;
+    const QFileInfo caretInfo(caret);
+    QTreeWidgetItem* folder =
+        m_tree->SelectPath(caretInfo.isDir() ? caret : caretInfo.absolutePath(), !caretInfo.isDir());
+    QList<QTreeWidgetItem*> items;
+    for (const QString& path : marked)
+        if (QTreeWidgetItem* item = m_tree->SelectPath(path, false))
+            items << item;
+    for (qsizetype i = 0; i < items.size(); ++i)
+        m_tree->ApplyClick(items[i], {false, i > 0});
+    if (folder)
+        m_tree->scrollToItem(folder, QAbstractItemView::PositionAtTop);
 }
 
 namespace {
@@ -553,115 +635,265 @@ void CMergerDlg::ShowMessageBox(const QString& text, QMessageBox::Icon icon, con
         SaveReport();
 }
 
-bool CMergerDlg::ConfirmWarnings(const QStringList& warnings) {
+CMergerDlg::EWarningAnswer CMergerDlg::ConfirmWarnings(const QStringList& warnings, bool offerConvert) {
+    if (!offerConvert) {
+        QMessageBox box(QMessageBox::Warning, ApplicationName(),
+                        QStringLiteral("The files can be merged, but:\n%1\n\nDo you want to merge them?")
+                            .arg(warnings.join(u'\n')),
+                        QMessageBox::Yes | QMessageBox::No, this);
+        box.setDefaultButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes ? EWarningAnswer::Merge : EWarningAnswer::Cancel;
+    }
     QMessageBox box(QMessageBox::Warning, ApplicationName(),
-                    QStringLiteral("The files can be merged, but:\n%1\n\nDo you want to merge them?")
+                    QStringLiteral("The files can be merged, but:\n%1\n\nConvert their coordinates into the "
+                                   "first file's coordinate system, or merge them as they are?")
                         .arg(warnings.join(u'\n')),
-                    QMessageBox::Yes | QMessageBox::No, this);
-    box.setDefaultButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
+                    QMessageBox::Cancel, this);
+    QPushButton* convert = box.addButton(QStringLiteral("Convert"), QMessageBox::AcceptRole);
+    QPushButton* keep = box.addButton(QStringLiteral("Keep Coordinates"), QMessageBox::AcceptRole);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.exec();
+    return box.clickedButton() == convert ? EWarningAnswer::Convert
+           : box.clickedButton() == keep  ? EWarningAnswer::Merge
+                                          : EWarningAnswer::Cancel;
 }
 
 void CMergerDlg::OnOptions() {
     CMergeOptionsDlg dialog(m_options, this);
     if (dialog.exec() == QDialog::Accepted)
         m_options = dialog.Options();
+    UpdateOptionsLine();
 }
 
 void CMergerDlg::OnMerge() {
+    // This merge's options: a fix the user accepts after a failure changes them and the merge runs again,
+    // into the output already chosen.
+    SMergeOptions options = m_options;
+    QString output;
+    bool warningsConfirmed = false;
+    for (;;) {
+        const EMergeFix fix = RunMerge(options, output, warningsConfirmed);
+        if (fix == EMergeFix::None)
+            break;
+        if (fix == EMergeFix::MatchNames)
+            m_options.matchNames = options.matchNames = true;
+        else if (fix == EMergeFix::Convert)
+            m_options.reproject = options.reproject = true;
+        else if (fix == EMergeFix::SkipBadRecords)
+            options.skipBadRecords = true;
+        UpdateOptionsLine();
+    }
+    // Skipping bad records is for one merge unless the user keeps it.
+    if (!m_options.keepSkipBadRecords && m_options.skipBadRecords) {
+        m_options.skipBadRecords = false;
+        UpdateOptionsLine();
+    }
+}
+
+namespace {
+
+// Why the listed files fail the check with fields matched by name; empty when they pass it.
+std::u16string ByNameFailure(const QStringList& files, SMergeOptions options) {
+    options.matchNames = true;
+    try {
+        CShpMerge merge;
+        for (const QString& file : files)
+            merge.AddFile(file.toStdU16String());
+        options.ApplyTo(merge);
+        merge.Check(nullptr);
+        return {};
+    } catch (const CException& error) {
+        return error.FullText();
+    } catch (const std::bad_alloc&) {
+        return CMemoryException().Message();
+    }
+}
+
+} // namespace
+
+CMergerDlg::EMergeFix CMergerDlg::RunMerge(const SMergeOptions& options, QString& path,
+                                           bool& warningsConfirmed) {
     CBuildProgress progress(104);
+    const QStringList files = ListedFiles();
+    bool checked = false;
     CShpMerge merge;
     // What the merge did, as fennick-merge reports it: the check's command until an output is chosen.
-    m_report = std::make_unique<CMergeReport>(MergeCommandOf(ListedFiles(), m_options, QString()));
+    m_report = std::make_unique<CMergeReport>(MergeCommandOf(files, options, path));
+    // The result box offers to save the report.
+    const auto showResult = [this](const QString& text, QMessageBox::Icon icon, const QString& reason) {
+        m_offerReport = true;
+        ShowMessageBox(text, icon, reason);
+        m_offerReport = false;
+    };
     auto fail = [&](const QString& text, const QString& reason, const CException* failure) {
         progress.DestroyWindow();
         if (failure)
             m_report->Failed(merge, *failure);
         else
             m_report->Failed(merge, text.toStdU16String(), reason.toStdU16String());
+        SelectFailingFile(text + u'\n' + reason);
         // The user's own cancel is no fault.
-        const QMessageBox::Icon icon =
-            progress.CancelDelivered() ? QMessageBox::Information : QMessageBox::Warning;
-        m_offerReport = true;
+        if (progress.CancelDelivered()) {
+            if (!text.isEmpty())
+                showResult(text, QMessageBox::Information, reason);
+            return EMergeFix::None;
+        }
+        if (!checked && !options.matchNames &&
+            text.contains(QStringLiteral("Different column definitions.")) &&
+            ByNameFailure(files, options).empty())
+            return AskFix(text, reason, QStringLiteral("Merge by Field Name")) ? EMergeFix::MatchNames
+                                                                               : EMergeFix::None;
+        if (checked && !options.skipBadRecords &&
+            text.contains(QStringLiteral("An error occurred while adding data from file.")))
+            return AskFix(text, reason, QStringLiteral("Skip Bad Records and Merge"))
+                       ? EMergeFix::SkipBadRecords
+                       : EMergeFix::None;
         if (!text.isEmpty())
-            ShowMessageBox(text, icon, reason);
-        m_offerReport = false;
+            showResult(text, QMessageBox::Warning, reason);
+        return EMergeFix::None;
     };
     try {
-        const CHListBox* list = m_ui->IDC_FILES;
-        for (int i = 0; i < list->GetCount(); ++i)
-            merge.AddFile(list->GetText(i).toStdU16String());
-        m_options.ApplyTo(merge);
-        {
+        for (const QString& file : files)
+            merge.AddFile(file.toStdU16String());
+        options.ApplyTo(merge);
+        if (files.size() >= 2) {
+            // The check opens every input: the progress window names each as it goes.
             CWaitCursor wait;
+            progress.CreateModeless(this);
+            progress.SetBarRange(0, static_cast<int>(files.size()) - 1);
+            progress.SetBarStep(1);
+            progress.SetBarPosition(0);
+            progress.SetFiles(files, 0, CBuildProgress::EPhase::Checking);
+            merge.Check(&progress);
+            progress.DestroyWindow();
+        } else {
             merge.Check(nullptr);
         }
-        if (!merge.Warnings().empty()) {
+        if (!merge.Warnings().empty() && !warningsConfirmed) {
             QStringList warnings;
             for (const std::u16string& warning : merge.Warnings())
                 warnings << QString::fromStdU16String(warning);
-            if (!ConfirmWarnings(warnings))
-                return;
+            switch (ConfirmWarnings(warnings, !options.reproject)) {
+            case EWarningAnswer::Cancel:
+                return EMergeFix::None;
+            case EWarningAnswer::Convert:
+                warningsConfirmed = true;
+                return EMergeFix::Convert;
+            case EWarningAnswer::Merge:
+                warningsConfirmed = true;
+                break;
+            }
         }
-        // The save dialog opens in the output folder; when that cannot be entered, where the last one was.
-        if (!m_outputDir.isEmpty())
-            QDir::setCurrent(m_outputDir);
-        // An output that would replace an input is refused in the dialog, and again here, before anything
-        // is written or asked.
-        const auto refuse = [&merge](const QString& chosen) {
-            return QString::fromStdU16String(merge.InputReplacedBy(chosen.toStdU16String()));
-        };
-        m_refuseOutput = refuse;
-        QString path = AskSaveFileName(QDir::currentPath());
-        m_refuseOutput = nullptr;
-        if (path.isEmpty())
-            return;
-        if (const QString why = refuse(path); !why.isEmpty()) {
-            ShowMessageBox(why, QMessageBox::Warning);
-            return;
+        if (path.isEmpty()) {
+            // The save dialog opens in the output folder; when that cannot be entered, where the last one
+            // was.
+            if (!m_outputDir.isEmpty())
+                QDir::setCurrent(m_outputDir);
+            // An output that would replace an input is refused in the dialog, and again here, before anything
+            // is written or asked.
+            const auto refuse = [&merge](const QString& chosen) {
+                return QString::fromStdU16String(merge.InputReplacedBy(chosen.toStdU16String()));
+            };
+            m_refuseOutput = refuse;
+            QString chosen = AskSaveFileName(QDir::currentPath());
+            m_refuseOutput = nullptr;
+            if (chosen.isEmpty())
+                return EMergeFix::None;
+            if (const QString why = refuse(chosen); !why.isEmpty()) {
+                ShowMessageBox(why, QMessageBox::Warning);
+                return EMergeFix::None;
+            }
+            // The files written are <folder>/<base>.shp and its set; the save dialog asked about the .shp
+            // only, so the other members that exist are named in one question.
+            chosen = QString::fromStdU16String(COutputFiles::MainFilePath(chosen.toStdU16String()));
+            if (chosen.isEmpty())
+                return EMergeFix::None;
+            QStringList others;
+            for (const std::u16string& member : COutputFiles::ExistingSetMembers(chosen.toStdU16String()))
+                if (QString::fromStdU16String(member) != chosen)
+                    others << QString::fromStdU16String(member);
+            if (!others.isEmpty() && !ConfirmReplace(others))
+                return EMergeFix::None;
+            path = chosen;
         }
-        // The files written are <folder>/<base>.shp and its set; the save dialog asked about the .shp only,
-        // so the other members that exist are named in one question.
-        path = QString::fromStdU16String(COutputFiles::MainFilePath(path.toStdU16String()));
-        if (path.isEmpty())
-            return;
-        QStringList others;
-        for (const std::u16string& member : COutputFiles::ExistingSetMembers(path.toStdU16String()))
-            if (QString::fromStdU16String(member) != path)
-                others << QString::fromStdU16String(member);
-        if (!others.isEmpty() && !ConfirmReplace(others))
-            return;
+        checked = true;
 
-        m_report = std::make_unique<CMergeReport>(MergeCommandOf(ListedFiles(), m_options, path));
+        m_report = std::make_unique<CMergeReport>(MergeCommandOf(files, options, path));
         progress.CreateModeless(this);
         // An engine that was not checked yet steps once for the check before the first file.
         const int leadingSteps = merge.IsValidated() ? 0 : 1;
-        progress.SetBarRange(0, list->GetCount() + leadingSteps);
-        progress.SetBarStep(1);
+        // Each step (a file) takes an equal share of the bar, which the records appended move through.
+        const int steps = static_cast<int>(files.size()) + leadingSteps;
+        const int span = std::max(1, 60000 / steps);
+        progress.SetBarRange(0, steps * span);
+        progress.SetBarStep(span);
         progress.SetBarPosition(0);
-        progress.SetFiles(ListedFiles(), leadingSteps);
+        progress.SetFiles(files, leadingSteps);
+        merge.m_onRecords = [&progress](std::size_t input, int64_t done, int64_t total) {
+            progress.ShowRecords(static_cast<int>(input), done, total);
+        };
         const std::size_t checkWarnings = merge.Warnings().size();
         merge.Merge(path.toStdU16String(), &progress);
         // Only a folder a merge succeeded in is worth opening the next save dialog in.
         m_outputDir = DirectoryPart(path);
         QString message = LoadResourceString(103).arg(path);
-        if (m_options.skipBadRecords)
+        m_successDetails.clear();
+        if (options.skipBadRecords) {
             message.append(u'\n').append(SkippedRecordsText(merge.SkippedRecords()));
+            // Which records: the first few in the message, every one in the details.
+            int shown = 0;
+            for (const SInputFacts& input : merge.InputFacts())
+                for (const auto& [record, why] : input.skipped) {
+                    const QString line = QStringLiteral("%1, record %2: %3")
+                                             .arg(QFileInfo(QString::fromStdU16String(input.path)).fileName(),
+                                                  CountText(record), QString::fromStdU16String(why));
+                    if (++shown <= kSkippedShown)
+                        message.append(u'\n').append(line);
+                    m_successDetails.append(line).append(u'\n');
+                }
+            if (shown <= kSkippedShown)
+                m_successDetails.clear();
+        }
         // What the merge itself found worth saying (the check's warnings were confirmed before).
         for (std::size_t i = checkWarnings; i < merge.Warnings().size(); ++i)
             message.append(u'\n').append(QString::fromStdU16String(merge.Warnings()[i]));
         progress.DestroyWindow();
         m_report->Succeeded(merge, path.toStdU16String());
         m_offerReport = true;
-        ReportSuccess(message, MergeSummaryText(list->GetCount(), merge.RecordsWritten(), path), path);
+        ReportSuccess(message, MergeSummaryText(static_cast<int>(files.size()), merge.RecordsWritten(), path),
+                      path);
         m_offerReport = false;
+        m_successDetails.clear();
+        return EMergeFix::None;
     } catch (const CException& error) {
         char16_t buffer[520];
-        fail(error.GetErrorMessage(buffer, 520) ? QString::fromUtf16(buffer) : QString(),
-             QString::fromStdU16String(error.Detail()), &error);
+        return fail(error.GetErrorMessage(buffer, 520) ? QString::fromUtf16(buffer) : QString(),
+                    QString::fromStdU16String(error.Detail()), &error);
     } catch (const std::bad_alloc&) {
-        fail(QString::fromStdU16String(CMemoryException().Message()), QString(), nullptr);
+        return fail(QString::fromStdU16String(CMemoryException().Message()), QString(), nullptr);
     }
+}
+
+void CMergerDlg::SelectFailingFile(const QString& message) {
+    // The engine names the input it failed on; the first file is named too when the difference is with
+    // it, so a later file named wins.
+    CHListBox* list = m_ui->IDC_FILES;
+    int named = -1;
+    for (int i = 0; i < list->GetCount(); ++i)
+        if (message.contains(list->GetText(i)) && (named <= 0 || i > 0))
+            named = i;
+    if (named >= 0)
+        list->SetCurSel(named);
+}
+
+bool CMergerDlg::AskFix(const QString& text, const QString& reason, const QString& fix) {
+    QMessageBox box(QMessageBox::Warning, ApplicationName(), text, QMessageBox::Cancel, this);
+    if (!reason.isEmpty())
+        box.setInformativeText(reason);
+    QPushButton* apply = box.addButton(fix, QMessageBox::AcceptRole);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.exec();
+    return box.clickedButton() == apply;
 }
 
 // ---- the merge's outcome ----
@@ -683,6 +915,8 @@ void CMergerDlg::ReportSuccess(const QString& text, const QString& summary, cons
 void CMergerDlg::ShowSuccessBox(const QString& text, const QString& summary, const QString& outputPath) {
     QMessageBox box(QMessageBox::Information, ApplicationName(), text, QMessageBox::Ok, this);
     box.setInformativeText(summary);
+    if (!m_successDetails.isEmpty())
+        box.setDetailedText(m_successDetails);
     QPushButton* open = box.addButton(QStringLiteral("Open Folder"), QMessageBox::ActionRole);
     QPushButton* copy = box.addButton(QStringLiteral("Copy Path"), QMessageBox::ActionRole);
     QPushButton* save = std::exchange(m_offerReport, false) && m_report
@@ -710,9 +944,10 @@ bool CMergerDlg::OpenFolder(const QString& folder) {
 }
 
 QString MergeSummaryText(int files, int64_t records, const QString& outputPath) {
-    const QString fileCount = files == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(files);
+    const QString fileCount =
+        files == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(CountText(files));
     const QString recordCount =
-        records == 1 ? QStringLiteral("1 record") : QStringLiteral("%1 records").arg(records);
+        records == 1 ? QStringLiteral("1 record") : QStringLiteral("%1 records").arg(CountText(records));
     return QStringLiteral("%1, %2 merged into %3").arg(fileCount, recordCount, outputPath);
 }
 
@@ -725,7 +960,7 @@ QString CMergerDlg::AddFolderLayers(const QString& folder, bool includeSubfolder
         CWaitCursor wait;
         layers = FolderLayers(folder, includeSubfolders, problem);
     }
-    AppendPaths(layers);
+    AddPaths(layers, true);
     return problem;
 }
 

@@ -7,16 +7,19 @@
 // It keeps the two folder settings while it runs: m_sourceDir (the path the tree selects on opening and the
 // folder of the last file picked) and m_outputDir (where the save dialog opens, the folder of the last
 // output). Enter in the file list closes the dialog and stores the tree's selected path in m_sourceDir;
-// Escape and the close box close it without. Enter on the mask box closes nothing. While the list holds
-// files, closing asks first, so that one key does not throw the collected list away.
+// Escape and the close box close it without. Enter on the mask box closes nothing, Enter in the path box
+// only goes to the path, and Enter on files in the tree adds them. No button is ever pressed by Enter (none
+// is the default), so a button clicked earlier is never pressed again by it. While the list holds files,
+// closing asks first, so that one key does not throw the collected list away.
 //
 // The about box is on the window menu (a right click on the dialog), on F1, and on the "?" button.
 //
 // The list: several entries can be selected; Delete, Backspace and "Remove File" remove them, Move Up and
 // Move Down (Alt+Up, Alt+Down) move them one place, and its context menu offers these with Remove All and
 // Open Containing Folder. The first entry is marked, as the one whose fields, coordinate system and code
-// page the output takes. Files added at once come in natural order (b1, b2, b10). Layers dropped from a
-// file manager or named on the command line are added; other files are refused with one message.
+// page the output takes. Files picked or dropped together come in natural order (b1, b2, b10); files named
+// on the command line (as a file manager's Open With names them) keep the order they were named in, as
+// fennick-merge keeps it. Other files are refused with one message.
 // Ctrl+Right or Insert adds the tree's marked files, Ctrl+M merges.
 //
 // While the merge runs, the progress window names the file being appended. A merge the user cancelled is
@@ -54,6 +57,7 @@ class CMergerDlg;
 
 namespace fennick {
 
+class CFactsReader;
 class CHListBox;
 class CMergeReport;
 struct SFieldPlanView;
@@ -81,6 +85,11 @@ public:
     CHListBox* FileList() const;
     QComboBox* MaskBox() const;
 
+    // The window's geometry and the splitter's position, for the settings; RestoreLayout ignores what it
+    // cannot read.
+    QByteArray SaveLayout() const;
+    void RestoreLayout(const QByteArray& layout);
+
     // A window menu command: the about box for kIdmAboutBox (ignoring the low four bits); others do nothing.
     void OnSysCommand(int id);
     // The window menu, as the right click and the keyboard open it.
@@ -93,8 +102,8 @@ public:
     // Runs the initialisation before the dialog is first shown.
     void setVisible(bool visible) override;
 
-    // Adds files from outside the tree (a drop, the command line): layer files (.shp, .tab in any case,
-    // regular files) as ">>" adds them; the others are named in one warning, shown once the dialog is.
+    // Adds files named on the command line: layer files (.shp, .tab in any case, regular files) in the
+    // order given; the others are named in one warning, shown once the dialog is.
     void AddOutsideFiles(const QStringList& paths);
 
 public slots:
@@ -136,9 +145,13 @@ protected:
     // The message as the box's text and, when given, the reason under it as the informative text.
     virtual void ShowMessageBox(const QString& text, QMessageBox::Icon icon,
                                 const QString& reason = QString());
-    // Shows the check's warnings and asks whether to merge all the same; false stops before the output is
-    // asked for.
-    virtual bool ConfirmWarnings(const QStringList& warnings);
+    // Shows the check's warnings and asks whether to merge all the same (Merge), or, with offerConvert
+    // (coordinates are not converted yet), whether to convert them or keep them; Cancel stops before the
+    // output is asked for.
+    enum class EWarningAnswer { Cancel, Merge, Convert };
+    virtual EWarningAnswer ConfirmWarnings(const QStringList& warnings, bool offerConvert);
+    // Shows a failure with a button offering the option that mends it; true when the user chose it.
+    virtual bool AskFix(const QString& text, const QString& reason, const QString& fix);
     // Asks whether to close and forget the count files in the list; the default answer is No.
     virtual bool ConfirmClose(int count);
     // Reports a successful merge through ShowMessageBox: text as the message and summary (the counts) under
@@ -160,7 +173,11 @@ protected:
     // The report's save dialog, starting at suggested: the chosen path, empty when cancelled.
     virtual QString AskReportFileName(const QString& suggested);
 
+    // The background reader of the list's facts; for tests.
+    CFactsReader& FactsReader() const { return *m_reader; }
+
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
@@ -170,18 +187,30 @@ private:
     bool IsListed(const QString& path) const;
     void RememberSourceFolder();
 
+    // What a failed merge offers the user to mend it, when chosen.
+    enum class EMergeFix { None, MatchNames, Convert, SkipBadRecords };
+    // One check and merge under options into path (asked for when empty, and set); warningsConfirmed is set
+    // once the check's warnings were accepted. Returns the fix the user chose after a failure.
+    EMergeFix RunMerge(const SMergeOptions& options, QString& path, bool& warningsConfirmed);
+    // Selects the listed file a failure message names.
+    void SelectFailingFile(const QString& message);
+    // The skipped records named in the success message; the rest go into its details.
+    static constexpr int kSkippedShown = 5;
+
     // The list's keys, menu, drops and order buttons.
     void SetupList();
-    // Appends the paths not listed yet in natural order and selects the last one added.
-    void AddPaths(QStringList paths);
-    // Appends the paths not listed yet in the order given and selects the last one added.
-    void AppendPaths(const QStringList& paths);
+    // Appends the paths not listed yet (in natural order unless keepOrder) and selects the last one added.
+    void AddPaths(QStringList paths, bool keepOrder = false);
     // Appends a folder's layers; why none were added, empty when some were.
     QString AddFolderLayers(const QString& folder, bool includeSubfolders);
     // Adds the layer files among the absolute paths and names the others, with refused, in one warning.
-    void AddLayersRefusingOthers(const QStringList& paths, QStringList refused);
+    void AddLayersRefusingOthers(const QStringList& paths, QStringList refused, bool keepOrder);
     void ShowListMenu(const QPoint& viewportPos);
     void UpdateListCommands();
+    // The line under the list: the current file's fit, or how the files fit as a whole.
+    void UpdateStatusLine();
+    // The options line, and the fits judged under the options.
+    void UpdateOptionsLine();
     void OnUrlsDropped(const QList<QUrl>& urls);
     // True when the dialog may close: the list is empty or the user agreed to forget it.
     bool MayClose();
@@ -199,7 +228,10 @@ private:
     CTreeFileCtrl* m_tree = nullptr;
     std::unique_ptr<CTreePathBar> m_pathBar;
     bool m_initialised = false;
-    QString m_successOutput; // while ReportSuccess runs: the output the report is about
+    QString m_successOutput;  // while ReportSuccess runs: the output the report is about
+    QString m_successDetails; // while ReportSuccess runs: every skipped record, when there are many
+    // Reads the listed files' facts in the background; ends before the list's model goes.
+    std::unique_ptr<CFactsReader> m_reader;
     std::unique_ptr<CMergeReport> m_report;
     bool m_offerReport = false; // while the merge's result box is shown
 };
@@ -209,5 +241,8 @@ QString ApplicationName();
 
 // The summary under a successful merge's message: "2 files, 7 records merged into /data/out.shp".
 QString MergeSummaryText(int files, int64_t records, const QString& outputPath);
+
+// Sorts paths in natural order (b1, b2, b10), letter case ignored; equal names keep their order.
+void SortNaturally(QStringList& paths);
 
 } // namespace fennick

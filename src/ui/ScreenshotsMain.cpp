@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMessageBox>
 #include <QScreen>
@@ -82,12 +83,12 @@ bool ShootMainWindow(const QString& samples, const QString& folder, const QStrin
     QStringList names;
     for (const QFileInfo& file : QDir(samples).entryInfoList(QDir::Files, QDir::Name)) {
         QFile::copy(file.filePath(), folder + u'/' + file.fileName());
-        if (file.suffix() == QLatin1String("shp"))
+        if (file.suffix() == QLatin1String("shp") || file.suffix() == QLatin1String("tab"))
             names << file.fileName();
     }
     CScreenshotMergerDlg dialog;
     dialog.m_sourceDir = folder;
-    dialog.resize(900, 560);
+    dialog.resize(1000, 600);
     dialog.show();
     bool ok = Save(&dialog, outDir + QStringLiteral("/startup.png"));
 
@@ -103,8 +104,24 @@ bool ShootMainWindow(const QString& samples, const QString& folder, const QStrin
     }
     dialog.OnAddFiles();
     tree->scrollToItem(parent, QAbstractItemView::PositionAtTop);
+    // The facts and marks fill in from the background; the first file that does not fit is selected, so
+    // that the line under the list says why.
+    CFileFactsModel* model = dialog.FileList()->Model();
+    QElapsedTimer waited;
+    waited.start();
+    while (model->IsPending() && waited.elapsed() < 10000)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    for (int i = 0; i < model->rowCount(); ++i)
+        if (model->Fit(i) == EFileFit::Unfit) {
+            dialog.FileList()->SetCurSel(i);
+            break;
+        }
     dialog.FileList()->setFocus();
     ok = Save(&dialog, outDir + QStringLiteral("/main.png")) && ok;
+    // The merge takes the files that fit.
+    for (int i = model->rowCount() - 1; i >= 0; --i)
+        if (model->Fit(i) == EFileFit::Unfit)
+            dialog.FileList()->DeleteString(i);
 
     const QString outFolder = folder + QStringLiteral(" merged");
     QDir().mkpath(outFolder);

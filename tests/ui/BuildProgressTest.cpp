@@ -246,12 +246,18 @@ private slots:
         const QString first = QStringLiteral("Merging file 1 of 3: a.shp");
         const QString second = QStringLiteral("Merging file 2 of 3: b b.tab");
         const QString third = QStringLiteral("Merging file 3 of 3: c.shp");
-        QTest::newRow("checked engine") << 0 << QStringList{first, second, third, third};
-        QTest::newRow("engine checking first") << 1 << QStringList{first, first, second, third, third};
+        const QString checkSecond = QStringLiteral("Checking file 2 of 3: b b.tab");
+        const QString checkThird = QStringLiteral("Checking file 3 of 3: c.shp");
+        QTest::addColumn<bool>("checking");
+        QTest::newRow("checked engine") << 0 << QStringList{first, second, third, third} << false;
+        QTest::newRow("engine checking first")
+            << 1 << QStringList{first, first, second, third, third} << false;
+        QTest::newRow("the check") << 0 << QStringList{checkSecond, checkThird, checkThird} << true;
     }
     void fileLabelFollowsTheEngineSteps() {
         QFETCH(int, leadingSteps);
         QFETCH(QStringList, labels);
+        QFETCH(bool, checking);
         CBuildProgress progress(104);
         QVERIFY(progress.CreateModeless(nullptr));
         auto* label = progress.findChild<QLabel*>(QStringLiteral("IDC_FILE"));
@@ -260,7 +266,7 @@ private slots:
         progress.SetBarStep(1);
         progress.SetFiles(
             {QStringLiteral("/data/a.shp"), QStringLiteral("/data/b b.tab"), QStringLiteral("/other/c.shp")},
-            leadingSteps);
+            leadingSteps, checking ? CBuildProgress::EPhase::Checking : CBuildProgress::EPhase::Merging);
         QVERIFY(label->isVisible());
         for (qsizetype i = 0; i < labels.size(); ++i) {
             if (i > 0)
@@ -268,6 +274,35 @@ private slots:
             QCOMPARE(progress.FileLabelText(), labels[i]);
         }
         QCOMPARE(label->toolTip(), QStringLiteral("/other/c.shp"));
+    }
+
+    // Records move the bar within their file's step, no more often than the interval allows; the
+    // percentage is always the bar's, and the engine's step after a file ends at that file's end.
+    void recordsMoveTheBarWithinTheFile() {
+        CBuildProgress progress(104);
+        QVERIFY(progress.CreateModeless(nullptr));
+        auto* bar = progress.findChild<QProgressBar*>(QStringLiteral("IDC_PROGRESS"));
+        progress.SetBarRange(0, 400);
+        progress.SetBarStep(100);
+        progress.SetBarPosition(0);
+        progress.SetFiles({QStringLiteral("/d/a.shp"), QStringLiteral("/d/b.shp"), QStringLiteral("/d/c.shp"),
+                           QStringLiteral("/d/d.shp")});
+        const auto shown = [&] {
+            return QStringLiteral("%1 %2 %3")
+                .arg(bar->value())
+                .arg(progress.PercentLabelText(), progress.FileLabelText());
+        };
+        progress.ShowRecords(0, 50, 200);
+        QCOMPARE(shown(), QStringLiteral("25 6% Merging file 1 of 4: a.shp"));
+        progress.ShowRecords(0, 150, 200); // too soon after the last
+        QCOMPARE(shown(), QStringLiteral("25 6% Merging file 1 of 4: a.shp"));
+        progress.Step();
+        QCOMPARE(shown(), QStringLiteral("100 25% Merging file 2 of 4: b.shp"));
+        QTest::qWait(CBuildProgress::kRecordsInterval + 20);
+        progress.ShowRecords(3, 200, 400);
+        QCOMPARE(shown(), QStringLiteral("350 87% Merging file 4 of 4: d.shp"));
+        progress.Step();
+        QCOMPARE(shown(), QStringLiteral("400 100% Merging file 4 of 4: d.shp"));
     }
 };
 

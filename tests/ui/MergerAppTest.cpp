@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -202,8 +203,8 @@ private slots:
             QTimer::singleShot(0, [] {
                 auto* options = qobject_cast<CMergeOptionsDlg*>(QApplication::activeModalWidget());
                 QVERIFY(options);
-                for (const char* name :
-                     {"IDC_MATCH_NAMES", "IDC_ADD_SOURCE_FIELD", "IDC_REPROJECT", "IDC_SKIP_BAD_RECORDS"})
+                for (const char* name : {"IDC_MATCH_NAMES", "IDC_ADD_SOURCE_FIELD", "IDC_REPROJECT",
+                                         "IDC_SKIP_BAD_RECORDS", "IDC_KEEP_SKIP"})
                     options->findChild<QCheckBox*>(QLatin1String(name))->setChecked(true);
                 options->findChild<QLineEdit*>(QStringLiteral("IDC_SOURCE_FIELD"))
                     ->setText(QStringLiteral("FROM"));
@@ -217,7 +218,8 @@ private slots:
         };
         QVERIFY(!first.InitInstance());
         const Json key = Stored();
-        for (const char* name : {"MatchNames", "AddSourceField", "Reproject", "SkipBadRecords"})
+        for (const char* name :
+             {"MatchNames", "AddSourceField", "Reproject", "SkipBadRecords", "KeepSkipBadRecords"})
             QCOMPARE(Text(key, name), std::string("1"));
         QCOMPARE(Text(key, "SourceField"), std::string("FROM"));
         QCOMPARE(Text(key, "OutputEncoding"), std::string("UTF-8"));
@@ -235,23 +237,28 @@ private slots:
         };
         QVERIFY(!second.InitInstance());
         QCOMPARE(restored, (SMergeOptions{true, true, QStringLiteral("FROM"), true, true, "UTF-8", "CP850",
-                                          "", false}));
+                                          "", false, true, false}));
         CShpMerge engine;
         restored.ApplyTo(engine);
         QVERIFY(engine.m_matchNames && engine.m_reproject && engine.m_skipBadRecords);
         QCOMPARE(engine.m_sourceField, std::u16string(u"FROM"));
-        QCOMPARE(
-            CRootedDlg::messages,
-            QStringList{QStringLiteral("The files have been merged successfully.\n%1\n1 record was skipped."
-                                       "2 files, 5 records merged into %1")
-                            .arg(output)});
+        // The success names the record skipped.
+        QCOMPARE(CRootedDlg::messages.size(), 1);
+        QVERIFY2(CRootedDlg::messages[0].startsWith(
+                     QStringLiteral("The files have been merged successfully.\n%1\n1 record was skipped.\n"
+                                    "bad.shp, record 2: ")
+                         .arg(output)),
+                 qPrintable(CRootedDlg::messages[0]));
+        QVERIFY(CRootedDlg::messages[0].endsWith(
+            QStringLiteral("2 files, 5 records merged into %1").arg(output)));
         QVERIFY(QFile::exists(output));
         QFile cpg(QString(output).replace(".shp", ".cpg")); // the output's code page as chosen
         QVERIFY(cpg.open(QIODevice::ReadOnly) && cpg.readAll().startsWith("UTF-8"));
     }
 
-    // Files named at the start are listed when the window shows, in natural order, relative ones taken from
-    // the folder the program started in; other files are named in one warning.
+    // Files named at the start are listed when the window shows, in the order named (as fennick-merge takes
+    // them), relative ones taken from the folder the program started in; other files are named in one
+    // warning.
     void startFilesAreListedWhenTheWindowShows() {
         for (const char* name : {"b10.shp", "b2.shp", "notes.txt"}) {
             QFile file(m_data + u'/' + QLatin1String(name));
@@ -272,12 +279,47 @@ private slots:
         };
         QVERIFY(!app.InitInstance());
         QCOMPARE(listed,
-                 (QStringList{m_data + QStringLiteral("/b2.shp"), m_data + QStringLiteral("/b10.shp")}));
+                 (QStringList{m_data + QStringLiteral("/b10.shp"), m_data + QStringLiteral("/b2.shp")}));
         QCOMPARE(
             CRootedDlg::messages,
             QStringList{QStringLiteral("Only shapefiles (.shp) and MapInfo tables (.tab) can be merged. Not "
                                        "added:\n%1/notes.txt")
                             .arg(m_data)});
+    }
+
+    // The window's size and the splitter are back at the next start; the list too (in its order, without
+    // files gone since) when the options say so.
+    void layoutAndListAreRestored() {
+        const bool restoreList = true;
+        QStringList files;
+        for (const char* name : {"z.shp", "a.shp", "gone.shp"}) {
+            files << m_data + u'/' + QLatin1String(name);
+            QFile file(files.last());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QList<int> sizes;
+        CTestApp first(m_dir->path());
+        first.action = [&](CMergerDlg& dialog) {
+            dialog.m_options.restoreList = restoreList;
+            dialog.AddOutsideFiles(files);
+            dialog.resize(1000, 640);
+            auto* splitter = dialog.findChild<QSplitter*>(QStringLiteral("IDC_SPLITTER"));
+            splitter->setSizes({200, 700});
+            sizes = splitter->sizes();
+            dialog.reject();
+        };
+        QVERIFY(!first.InitInstance());
+        QVERIFY(QFile::remove(files.last()));
+        QStringList listed;
+        CTestApp second(m_dir->path());
+        second.action = [&](CMergerDlg& dialog) {
+            QCOMPARE(dialog.size(), QSize(1000, 640));
+            QCOMPARE(dialog.findChild<QSplitter*>(QStringLiteral("IDC_SPLITTER"))->sizes(), sizes);
+            listed = dialog.FileList()->Model()->Paths();
+            dialog.reject();
+        };
+        QVERIFY(!second.InitInstance());
+        QCOMPARE(listed, files.mid(0, 2));
     }
 
     void unwritableSettingsDoNotStopTheProgram() {

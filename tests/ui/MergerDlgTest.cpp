@@ -4,6 +4,7 @@
 
 #include "ui/MergerDlg.h"
 #include "ui/BuildProgress.h"
+#include "ui/FactsReader.h"
 #include "ui/HListBox.h"
 #include "ui/TreeFileCtrl.h"
 
@@ -29,9 +30,11 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QWindow>
 
+#include <atomic>
 #include <functional>
 
 #include <unistd.h>
@@ -59,6 +62,8 @@ struct SMessage {
 
 class CTestMergerDlg : public CMergerDlg {
 public:
+    using CMergerDlg::EWarningAnswer;
+    using CMergerDlg::FactsReader;
     explicit CTestMergerDlg(const QString& root) : CMergerDlg(new CRootedTree(root), nullptr) {}
 
     QString saveAnswer;            // what the save dialog returns; empty: cancelled
@@ -70,7 +75,9 @@ public:
     bool replaceAnswer = false;
     QStringList menuTexts;
     QStringList warningsShown; // the check's warnings the dialog asked about
-    bool warningsAnswer = false;
+    EWarningAnswer warningsAnswer = EWarningAnswer::Cancel;
+    QStringList fixesOffered; // the fixes failures offered
+    bool fixAnswer = false;
     bool realCloseBox = false; // ask the closing question with the real message box
     bool closeAnswer = true;   // the answer when the real box is not used
     QList<int> closeQuestions; // the file counts the closing question named
@@ -102,9 +109,14 @@ protected:
         if (realBoxes)
             CMergerDlg::ShowMessageBox(text, icon, reason);
     }
-    bool ConfirmWarnings(const QStringList& warnings) override {
+    EWarningAnswer ConfirmWarnings(const QStringList& warnings, bool) override {
         warningsShown << warnings;
         return warningsAnswer;
+    }
+    bool AskFix(const QString& text, const QString& reason, const QString& fix) override {
+        messages.append({text, QMessageBox::Warning, reason});
+        fixesOffered << fix;
+        return fixAnswer;
     }
     bool ConfirmReplace(const QStringList& existing) override {
         replaceQuestions << existing;
@@ -275,13 +287,13 @@ private slots:
         QVERIFY(labels.contains(QStringLiteral("File Mask:")));
         QVERIFY(labels.contains(QStringLiteral("Files to Merge:")));
 
-        // Tab order: tree, mask box, ">>", add folder, list, merge, remove, remove all, fields, options, "?",
-        // the path box, home, refresh, and round again. The order buttons, after the list, are disabled while
-        // it is empty.
-        const QStringList order = {"IDC_TREE",   "IDC_MASK",    "IDC_ADD",      "IDC_ADD_FOLDER",
-                                   "IDC_FILES",  "IDC_MERGE",   "IDC_REMOVE",   "IDC_REMOVE_ALL",
-                                   "IDC_FIELDS", "IDC_OPTIONS", "IDM_ABOUTBOX", "IDC_PATH",
-                                   "IDC_HOME",   "IDC_REFRESH", "IDC_TREE"};
+        // Tab order: tree, mask box, ">>", add folder, list, remove, remove all, fields, options, "?", the
+        // path box, home, refresh, and round again. The order buttons, after the list, and merge are disabled
+        // while it is empty.
+        const QStringList order = {"IDC_TREE",    "IDC_MASK",     "IDC_ADD",        "IDC_ADD_FOLDER",
+                                   "IDC_FILES",   "IDC_REMOVE",   "IDC_REMOVE_ALL", "IDC_FIELDS",
+                                   "IDC_OPTIONS", "IDM_ABOUTBOX", "IDC_PATH",       "IDC_HOME",
+                                   "IDC_REFRESH", "IDC_TREE"};
         m_dlg->Tree()->setFocus();
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(m_dlg->Tree()));
         for (int i = 1; i < order.size(); ++i) {
@@ -290,7 +302,10 @@ private slots:
         }
     }
 
+    // Merge waits for a file; with one it says that two are needed.
     void mergeOfAnEmptyListAsksForTwoFiles() {
+        QVERIFY(!m_dlg->findChild<QPushButton*>(QStringLiteral("IDC_MERGE"))->isEnabled());
+        Add({QStringLiteral("a.shp")});
         ClickButton("IDC_MERGE");
         QCOMPARE(m_dlg->saveStarts.size(), 0);
         QCOMPARE(m_dlg->messages.size(), 1);
@@ -439,7 +454,7 @@ private:
         List()->SetCurSel(-1);
         for (int i = 0; i < indexes.size(); ++i)
             QTest::mouseClick(List()->viewport(), Qt::LeftButton, i ? Qt::ControlModifier : Qt::NoModifier,
-                              List()->visualItemRect(List()->item(indexes[i])).center());
+                              List()->visualRect(List()->Model()->index(indexes[i], 0)).center());
     }
     // The entries' file names without extension.
     QStringList Names() const {
@@ -505,14 +520,19 @@ private slots:
         QCOMPARE(m_dlg->findChild<QPushButton*>("IDC_MOVE_UP")->isEnabled(), movesEnabled.contains("up"));
         QCOMPARE(m_dlg->findChild<QPushButton*>("IDC_MOVE_DOWN")->isEnabled(), movesEnabled.contains("down"));
         for (int i = 0; i < List()->GetCount(); ++i)
-            QCOMPARE(List()->IsMarked(i) && !List()->item(i)->toolTip().isEmpty(), i == 0);
+            QCOMPARE(List()->IsMarked(i) && List()
+                                                ->Model()
+                                                ->data(List()->Model()->index(i, 0), Qt::ToolTipRole)
+                                                .toString()
+                                                .contains(QStringLiteral("sets the output")),
+                     i == 0);
     }
 
     // The list's own menu, by a right click or the Menu key; commands that cannot apply are disabled.
     void listContextMenu() {
         ListLayers({"a.shp", "b.shp"});
         SelectEntries({1});
-        const QPoint onB = List()->visualItemRect(List()->item(1)).center();
+        const QPoint onB = List()->visualRect(List()->Model()->index(1, 0)).center();
         QContextMenuEvent click(QContextMenuEvent::Mouse, onB, List()->viewport()->mapToGlobal(onB));
         m_dlg->listChoice = QStringLiteral("Open Containing Folder");
         QApplication::sendEvent(List()->viewport(), &click);
@@ -586,7 +606,8 @@ private slots:
         QCOMPARE(List()->GetCurSel(), 5);
     }
 
-    // Ctrl+Right and Insert add the tree's marked files from anywhere in the window; Ctrl+M merges.
+    // Ctrl+Right and Insert add the tree's marked files from anywhere in the window, Enter from the tree;
+    // Ctrl+M merges.
     void keyboardShortcuts_data() {
         QTest::addColumn<QString>("focus");
         QTest::addColumn<QString>("keys");
@@ -600,6 +621,8 @@ private slots:
                                                 << "Ins" << 1 << 0;
         QTest::newRow("Ctrl+Right in the list") << "IDC_FILES"
                                                 << "Ctrl+Right" << 1 << 0;
+        QTest::newRow("Enter on a file in the tree") << "IDC_TREE"
+                                                     << "Return" << 1 << 0;
         QTest::newRow("Ctrl+M merges") << "IDC_TREE"
                                        << "Ctrl+M" << 0 << 1;
         QTest::newRow("Insert in the path box edits") << "IDC_PATH"
@@ -620,7 +643,7 @@ private slots:
         QCOMPARE(m_dlg->messages.size(), messages);
     }
 
-    // QListWidget draws no focus without an entry: the empty list shows it all the same.
+    // The view draws no focus without an entry: the empty list shows it all the same.
     void emptyListShowsItsFocus() {
         m_dlg->MaskBox()->setFocus();
         QTRY_VERIFY(!List()->hasFocus());
@@ -628,32 +651,6 @@ private slots:
         List()->setFocus();
         QTRY_VERIFY(List()->hasFocus());
         QVERIFY(List()->grab().toImage() != unfocused);
-    }
-
-    void horizontalExtentFollowsTheWidestEntry() {
-        CHListBox* list = List();
-        const QString longest = QStringLiteral("/very/long/path/").repeated(12) + QStringLiteral("x.shp");
-        const QString longer = QStringLiteral("/long/path/").repeated(10) + QStringLiteral("y.shp");
-        const QFontMetrics metrics(list->font());
-        auto width = [&](const QString& text) { return metrics.horizontalAdvance(text) + 3; };
-        list->AddString(QStringLiteral("short.shp"));
-        // The first entry is in bold.
-        QFont bold = list->font();
-        bold.setBold(true);
-        QCOMPARE(list->HorizontalExtent(),
-                 QFontMetrics(bold).horizontalAdvance(QStringLiteral("short.shp")) + 3);
-        list->AddString(longest);
-        list->AddString(longer);
-        QCOMPARE(list->HorizontalExtent(), width(longest));
-        QCOMPARE(list->horizontalScrollBar()->maximum(), width(longest) - list->viewport()->width());
-        QCOMPARE(list->DeleteString(1), 2);
-        QCOMPARE(list->HorizontalExtent(), width(longer));
-        QCOMPARE(list->DeleteString(7), -1);
-        ClickButton("IDC_REMOVE_ALL");
-        QCOMPARE(list->GetCount(), 0);
-        QCOMPARE(list->HorizontalExtent(), 0);
-        QCOMPARE(list->horizontalScrollBar()->maximum(), 0);
-        QTRY_VERIFY(!list->horizontalScrollBar()->isVisible());
     }
 
     void cancelledSaveDialogChangesNothing() {
@@ -714,8 +711,8 @@ private slots:
         QCOMPARE(List()->GetCount(), 2);
     }
 
-    // The progress window names each file as the engine reaches it; the success reports files, records and
-    // the output, and its box opens the output's folder or copies its path.
+    // The progress window names each file as the engine checks it and as it merges it; the success reports
+    // files, records and the output, and its box opens the output's folder or copies its path.
     void successReportsTheCountsAndOffersTheFolderAndThePath() {
         WritePoints(Data(QStringLiteral("c.shp")), 1);
         m_dlg->Tree()->SetMask(QStringLiteral("*.shp"));
@@ -733,7 +730,9 @@ private slots:
         sampler.start(0);
         ClickButton("IDC_MERGE");
         sampler.stop();
-        QCOMPARE(labels, (QStringList{QStringLiteral("Merging file 1 of 3: a.shp"),
+        QCOMPARE(labels, (QStringList{QStringLiteral("Checking file 2 of 3: b.shp"),
+                                      QStringLiteral("Checking file 3 of 3: c.shp"),
+                                      QStringLiteral("Merging file 1 of 3: a.shp"),
                                       QStringLiteral("Merging file 2 of 3: b.shp"),
                                       QStringLiteral("Merging file 3 of 3: c.shp")}));
         QCOMPARE(m_dlg->messages.size(), 1);
@@ -869,7 +868,8 @@ private slots:
         m_dlg->saveAnswer = output;
         for (const bool goOn : {false, true}) {
             m_dlg->warningsShown.clear();
-            m_dlg->warningsAnswer = goOn;
+            m_dlg->warningsAnswer =
+                goOn ? CTestMergerDlg::EWarningAnswer::Merge : CTestMergerDlg::EWarningAnswer::Cancel;
             ClickButton("IDC_MERGE");
             QCOMPARE(m_dlg->warningsShown.size(), 1);
             QCOMPARE(m_dlg->saveStarts.size(), goOn ? 1 : 0);
@@ -878,6 +878,57 @@ private slots:
             QCOMPARE(List()->GetCount(), 2);
         }
         QCOMPARE(FeatureCount(output), 4LL);
+        // Convert turns the option on (shown on the window) and merges with the coordinates converted.
+        QVERIFY(!m_dlg->m_options.reproject);
+        m_dlg->warningsAnswer = CTestMergerDlg::EWarningAnswer::Convert;
+        m_dlg->replaceAnswer = true;
+        QFile::remove(output);
+        ClickButton("IDC_MERGE");
+        QVERIFY(m_dlg->m_options.reproject);
+        QVERIFY(m_dlg->findChild<QLabel*>(QStringLiteral("IDC_OPTIONS_LINE"))
+                    ->text()
+                    .contains(QStringLiteral("converted")));
+        QCOMPARE(FeatureCount(output), 4LL);
+    }
+
+    // A failure that an option mends offers it: fields matched by name for a column difference they
+    // resolve, skipping for a bad record (for that merge only). The failing file is selected afterwards.
+    void failuresOfferTheirFix_data() {
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<bool>("accept");
+        QTest::addColumn<QString>("fix");
+        QTest::addColumn<long long>("merged"); // records in the output, -1 for none
+        QTest::newRow("wider column, by name") << "wide.shp" << true << "Merge by Field Name" << 4LL;
+        QTest::newRow("wider column, cancelled") << "wide.shp" << false << "Merge by Field Name" << -1LL;
+        QTest::newRow("bad record, skipped") << "bad.shp" << true << "Skip Bad Records and Merge" << 5LL;
+        QTest::newRow("bad record, cancelled") << "bad.shp" << false << "Skip Bad Records and Merge" << -1LL;
+    }
+    void failuresOfferTheirFix() {
+        QFETCH(QString, second);
+        QFETCH(bool, accept);
+        QFETCH(QString, fix);
+        QFETCH(long long, merged);
+        test::WriteOgrLayer(Data(QStringLiteral("wide.shp")).toStdString(), "POINT",
+                            {{"NAME", 'C', 30, 0}, {"POP", 'N', 9, 0}}, {{"POINT (5 5)", {"w", "5"}}});
+        WritePoints(Data(QStringLiteral("bad.shp")), 3);
+        {
+            // Record 2 claims to be a multipoint, which its 20 bytes cannot hold.
+            QFile shp(Data(QStringLiteral("bad.shp")));
+            QVERIFY(shp.open(QIODevice::ReadWrite) && shp.seek(100 + 28 + 8));
+            const char multipoint[4] = {8, 0, 0, 0};
+            QCOMPARE(shp.write(multipoint, 4), 4LL);
+        }
+        m_dlg->AddOutsideFiles({Data(QStringLiteral("a.shp")), Data(second)});
+        List()->SetCurSel(0);
+        const QString output = m_dir->path() + QStringLiteral("/out/fixed.shp");
+        m_dlg->saveAnswer = output;
+        m_dlg->fixAnswer = accept;
+        ClickButton("IDC_MERGE");
+        QCOMPARE(m_dlg->fixesOffered, QStringList{fix});
+        QCOMPARE(List()->GetCurSel(), 1);
+        QCOMPARE(FeatureCount(output), merged);
+        QCOMPARE(m_dlg->m_options.matchNames, accept && second == QStringLiteral("wide.shp"));
+        QVERIFY(!m_dlg->m_options.skipBadRecords);
     }
 
     void differentShapeTypesFailBeforeTheSaveDialog() {
@@ -1024,6 +1075,26 @@ private slots:
         QCOMPARE(names, shown);
     }
 
+    // A new mask lists the tree anew, keeping the marked files it still shows and the folder at the top.
+    void maskChangeKeepsTheMarksAndTheFolderAtTheTop() {
+        // Enough folders below it that the tree can scroll it to the top.
+        for (int i = 0; i < 60; ++i)
+            QVERIFY(QDir().mkpath(m_dir->path() + QStringLiteral("/z%1").arg(i)));
+        ClickButton("IDC_REFRESH");
+        CTreeFileCtrl* tree = m_dlg->Tree();
+        QTreeWidgetItem* folder = tree->SelectPath(m_data, true);
+        tree->ApplyClick(Child(folder, QStringLiteral("a.shp")), {});
+        tree->ApplyClick(Child(folder, QStringLiteral("line.shp")), {false, true});
+        m_dlg->MaskBox()->setFocus();
+        QTest::keyClick(m_dlg->MaskBox(), Qt::Key_Down);
+        QCOMPARE(tree->Mask(), QStringLiteral("*.SHP"));
+        QStringList marked;
+        tree->SelectedFilePaths(marked);
+        QCOMPARE(marked, (QStringList{Data(QStringLiteral("a.shp")), Data(QStringLiteral("line.shp"))}));
+        folder = tree->SelectPath(m_data, false);
+        QTRY_COMPARE(tree->visualItemRect(folder).top(), 0);
+    }
+
     void enterInTheListClosesWithTheTreePath() {
         Add({QStringLiteral("b.shp")});
         List()->setFocus();
@@ -1119,6 +1190,76 @@ private slots:
         if (closedAs != kStaysOpen)
             QCOMPARE(m_dlg->result(), closedAs);
         QCOMPARE(Entries(), before);
+    }
+
+    // Enter presses no button clicked earlier: after a click on each button in turn, Enter in the path box
+    // goes to the path (one that exists, one that does not) and leaves the list and its order as they were.
+    void enterNeverPressesARememberedButton_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("typed");
+        for (const char* button : {"IDC_ADD", "IDC_MOVE_UP", "IDC_MOVE_DOWN", "IDC_REMOVE", "IDC_REMOVE_ALL",
+                                   "IDC_MERGE", "IDC_OPTIONS", "IDM_ABOUTBOX", "IDC_HOME", "IDC_REFRESH"})
+            for (const char* typed : {"sub", "nope"})
+                QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(QLatin1String(button), typed)))
+                    << QString::fromLatin1(button) << QString::fromLatin1(typed);
+    }
+    void enterNeverPressesARememberedButton() {
+        QFETCH(QString, button);
+        QFETCH(QString, typed);
+        const QStringList files = {Data(QStringLiteral("b.shp")), Data(QStringLiteral("a.shp")),
+                                   Data(QStringLiteral("line.shp"))};
+        m_dlg->AddOutsideFiles(files);
+        List()->SetCurSel(1);
+        // A file not listed is marked, so that ">>" pressed by Enter would show.
+        m_dlg->Tree()->ApplyClick(Child(m_dlg->Tree()->SelectPath(m_data, true), QStringLiteral("roads.tab")),
+                                  {});
+        // The options dialog closes as it opens.
+        QObject guard;
+        QTimer::singleShot(0, &guard, [] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                dialog->reject();
+        });
+        // A click gives the button the focus, as the mouse does.
+        m_dlg->findChild<QPushButton*>(button)->setFocus(Qt::MouseFocusReason);
+        ClickButton(qPrintable(button));
+        // The list as a user would have it again, the middle entry selected so that either move would show.
+        m_dlg->AddOutsideFiles(files);
+        List()->SetCurSel(1);
+        const QStringList before = Entries();
+        const int messages = m_dlg->messages.size(), saves = m_dlg->saveStarts.size();
+        PathBox()->setFocus();
+        PathBox()->setText(Data(typed));
+        QTest::keyClick(PathBox(), Qt::Key_Return);
+        QVERIFY(m_dlg->isVisible());
+        QCOMPARE(Entries(), before);
+        QCOMPARE(m_dlg->messages.size(), messages);
+        QCOMPARE(m_dlg->saveStarts.size(), saves);
+        for (QPushButton* each : m_dlg->findChildren<QPushButton*>())
+            QVERIFY2(!each->isDefault() && !each->autoDefault(), qPrintable(each->objectName()));
+    }
+
+    // A file that is slow to read leaves the window answering: another file is added meanwhile, and the
+    // rows fill in with their facts and marks once read.
+    void aSlowFileLeavesTheWindowAnswering() {
+        std::atomic<bool> release{false};
+        const auto releaseAtEnd = qScopeGuard([&] { release = true; });
+        m_dlg->FactsReader().m_read = [&release](const std::u16string& path) {
+            while (!release)
+                QThread::msleep(5);
+            return ReadLayerFacts(path);
+        };
+        // Read on this thread, the file would hold the test here for good.
+        m_dlg->AddOutsideFiles({Data(QStringLiteral("b.shp"))});
+        QTest::qWait(100);
+        Add({QStringLiteral("a.shp")});
+        QCOMPARE(Entries(), (QStringList{Data(QStringLiteral("b.shp")), Data(QStringLiteral("a.shp"))}));
+        const CFileFactsModel* model = List()->Model();
+        QCOMPARE(model->data(model->index(0, CFileFactsModel::kShapeType), Qt::DisplayRole).toString(),
+                 QStringLiteral("reading..."));
+        release = true;
+        QTRY_COMPARE(model->data(model->index(1, CFileFactsModel::kRecords), Qt::DisplayRole).toString(),
+                     QStringLiteral("3"));
+        QTRY_COMPARE(model->Fit(1), EFileFit::Fits);
     }
 
     void enterOnAButtonPressesIt() {
