@@ -129,7 +129,7 @@ CRef<IGeoDS> OpenLayer(const std::string& layer) {
     const std::u16string why = KeptMessage();
     const std::u16string message =
         FromUtf8(layer) + u": " +
-        (why.empty() ? std::u16string(u"not a shapefile or MapInfo TAB table.") : why);
+        (why.empty() ? std::u16string(u"not a shapefile, MapInfo TAB table or vector layer.") : why);
     // The second line only when it says more than the first.
     const std::u16string reason = OpenFailureReason(FromUtf8(layer));
     PrintFailure(stderr, message, reason == why ? std::u16string() : reason);

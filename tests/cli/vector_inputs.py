@@ -1,0 +1,262 @@
+#!/usr/bin/python3
+"""Makes a layer of FORMAT with GDAL (every field type the format keeps, nulls, multi geometries, Z, holes, a
+curve where the format has them), merges it with a shapefile by fennick-merge --match-names and compares the
+output with GDAL's reading of both inputs, value by value and geometry by geometry (rings as points in order,
+outer rings clockwise). Also the layer rules: a named layer, a missing one, a list field. Exit 1 on the first
+difference.
+
+usage: vector_inputs.py FENNICK_MERGE FORMAT
+"""
+
+import subprocess
+import sys
+import tempfile
+from pathlib import Path
+
+from osgeo import gdal, ogr, osr
+
+gdal.UseExceptions()
+
+# driver, extension, curves, Z, times (a Time field), the layer's declared geometry type
+FORMATS = {
+    "GPKG": ("GPKG", "gpkg", True, True, True, ogr.wkbUnknown),
+    "GeoJSON": ("GeoJSON", "geojson", False, True, True, ogr.wkbUnknown),
+    "GeoJSONSeq": ("GeoJSONSeq", "geojsonl", False, True, True, ogr.wkbUnknown),
+    "FlatGeobuf": ("FlatGeobuf", "fgb", False, True, True, ogr.wkbMultiPolygon25D),
+    "KML": ("KML", "kml", False, True, False, ogr.wkbUnknown),
+    "GML": ("GML", "gml", True, True, True, ogr.wkbUnknown),
+    "MIF": ("MapInfo File", "mif", False, False, True, ogr.wkbUnknown),
+    "CSV": ("CSV", "csv", True, True, True, ogr.wkbUnknown),
+    "OpenFileGDB": ("OpenFileGDB", "gdb", False, True, False, ogr.wkbMultiPolygon25D),
+    "SQLite": ("SQLite", "sqlite", False, True, True, ogr.wkbUnknown),
+}
+
+SQUARE = "(0 0,0 10,10 10,10 0,0 0)"
+HOLE = "(2 2,4 2,4 4,2 4,2 2)"  # counter-clockwise, as a shapefile's holes run
+GEOMETRIES = [
+    f"POLYGON ({SQUARE},{HOLE})",
+    "MULTIPOLYGON (((20 0,30 0,30 10,20 0)),((40 0,40 5,45 5,40 0)))",
+    None,
+]
+CURVE = "CURVEPOLYGON (CIRCULARSTRING (50 0,55 5,60 0,55 -5,50 0))"
+
+
+def with_z(wkt):
+    geometry = ogr.CreateGeometryFromWkt(wkt)
+    geometry.Set3D(True)
+    for g in [geometry] + [geometry.GetGeometryRef(i) for i in range(geometry.GetGeometryCount())]:
+        for ring in [g] + [g.GetGeometryRef(i) for i in range(g.GetGeometryCount())]:
+            for k in range(ring.GetPointCount()):
+                ring.SetPoint(k, ring.GetX(k), ring.GetY(k), 100 + k)
+    return geometry
+
+
+def make_layer(folder, name):
+    driver, ext, curves, z, times, declared = FORMATS[name]
+    path = folder / f"layer.{ext}"
+    options = ["GEOMETRY=AS_WKT"] if name == "CSV" else ["SPATIALITE=YES"] if name == "SQLite" else []
+    ds = gdal.GetDriverByName(driver).Create(str(path), 0, 0, 0, gdal.GDT_Unknown, options=options)
+    srs = osr.SpatialReference()
+    srs.ImportFromEPSG(32632)
+    layer = ds.CreateLayer("parcels", srs, declared, options=["FID=fid"] if name == "OpenFileGDB" else [])
+    fields = [("count", ogr.OFTInteger, None), ("big", ogr.OFTInteger64, None), ("area", ogr.OFTReal, None),
+              ("name_long_1", ogr.OFTString, None), ("day", ogr.OFTDate, None),
+              ("stamp", ogr.OFTDateTime, None), ("flag", ogr.OFTInteger, ogr.OFSTBoolean)]
+    if times:
+        fields.append(("clock", ogr.OFTTime, None))
+    for field, kind, subtype in fields:
+        defn = ogr.FieldDefn(field, kind)
+        if subtype is not None:
+            defn.SetSubType(subtype)
+        layer.CreateField(defn)
+    rows = [(7, 2**40 + 3, 1234.5678, "Zürich", (2024, 2, 29), (2024, 2, 29, 13, 4, 5.25, 100), 1, (8, 9, 10)),
+            (-3, -5, -0.001, "x", (1999, 12, 31), (2001, 1, 2, 3, 4, 5, 104), 0, (23, 59, 59.5)),
+            (None,) * 8]
+    shapes = GEOMETRIES + ([CURVE] if curves else [])
+    for k, wkt in enumerate(shapes):
+        feature = ogr.Feature(layer.GetLayerDefn())
+        for i, (field, kind, _) in enumerate(fields):
+            value = rows[k % len(rows)][i]
+            if value is None:
+                feature.SetFieldNull(field)
+            elif kind in (ogr.OFTDate, ogr.OFTTime, ogr.OFTDateTime):
+                parts = value + (0, 0, 0, 0) if kind == ogr.OFTDate else (0, 0, 0) + value + (0,) \
+                    if kind == ogr.OFTTime else value
+                feature.SetField(field, *parts[:5], float(parts[5]), parts[6])
+            else:
+                feature.SetField(field, value)
+        if wkt:
+            feature.SetGeometry(with_z(wkt) if z else ogr.CreateGeometryFromWkt(wkt))
+        layer.CreateFeature(feature)
+    if name == "GPKG":  # a second layer: the source then needs its layer named
+        ds.CreateLayer("other", srs, ogr.wkbPoint)
+    ds = None
+    return path, "parcels" if name == "GPKG" else None
+
+
+def make_shapefile(folder):
+    path = folder / "extra.shp"
+    ds = ogr.GetDriverByName("ESRI Shapefile").CreateDataSource(str(path))
+    layer = ds.CreateLayer("extra", None, ogr.wkbPolygon)
+    layer.CreateField(ogr.FieldDefn("label", ogr.OFTString))
+    feature = ogr.Feature(layer.GetLayerDefn())
+    feature.SetField(0, "shp")
+    feature.SetGeometry(ogr.CreateGeometryFromWkt(f"POLYGON ({SQUARE})"))
+    layer.CreateFeature(feature)
+    ds = None
+    return path
+
+
+def reading(path, layer_name=None):
+    # A CSV file's geometry column is the geometry, not also a field.
+    options = ["KEEP_GEOM_COLUMNS=NO"] if path.suffix == ".csv" else []
+    ds = gdal.OpenEx(str(path), gdal.OF_VECTOR, open_options=options)
+    layer = ds.GetLayerByName(layer_name) if layer_name else ds.GetLayer(0)
+    defn = layer.GetLayerDefn()
+    fields = [(d.GetName(), d.GetType(), d.GetSubType()) for d in map(defn.GetFieldDefn, range(defn.GetFieldCount()))]
+    features = []
+    for f in layer:
+        values = {d[0][:10].lower(): (d[1:], f.GetField(i) if f.IsFieldSetAndNotNull(i) else None,
+                                      f.GetFieldAsDateTime(i) if f.IsFieldSetAndNotNull(i) else None)
+                  for i, d in enumerate(fields)}
+        g = f.GetGeometryRef()
+        features.append((values, g.GetLinearGeometry() if g is not None and not g.IsEmpty() else None))
+    return features
+
+
+def iso(parts, kind):
+    y, mo, d, h, mi, s, zone = parts
+    whole = int(s)
+    text = f"{h:02d}:{mi:02d}:{whole:02d}"
+    if kind == ogr.OFTDateTime:
+        text = f"{y:04d}-{mo:02d}-{d:02d}T{text}"
+    millis = round((s - whole) * 1000)
+    text += f".{millis:03d}" if millis else ""
+    if kind == ogr.OFTDateTime and zone == 100:
+        text += "Z"
+    elif kind == ogr.OFTDateTime and zone > 1:
+        minutes = (zone - 100) * 15
+        text += f"{'-' if minutes < 0 else '+'}{abs(minutes) // 60:02d}:{abs(minutes) % 60:02d}"
+    return text
+
+
+def expected_value(defn, value, parts):
+    kind, subtype = defn
+    if value is None or value == "":  # a shapefile's empty text reads as null
+        return None
+    if kind == ogr.OFTInteger and subtype == ogr.OFSTBoolean:
+        return "T" if value else "F"
+    if kind in (ogr.OFTDateTime, ogr.OFTTime):
+        return iso(parts, kind)
+    return value
+
+
+def same_value(expected, got):
+    if expected is None:  # a logical null is stored as "?", which GDAL reads as that text
+        return got in (None, "", "?")
+    if isinstance(expected, (int, float)) and not isinstance(expected, bool):
+        return got is not None and float(got) == float(expected)
+    if expected in ("T", "F"):
+        return got in (expected, 1 if expected == "T" else 0)
+    return got == expected
+
+
+def rings(geometry):
+    """Every ring or line as (x, y, z) points, with whether it is a polygon's outer ring."""
+    out = []
+    if geometry is None:
+        return out
+    flat = ogr.GT_Flatten(geometry.GetGeometryType())
+    parts = [geometry] if flat in (ogr.wkbPolygon, ogr.wkbLineString) else \
+        [geometry.GetGeometryRef(i) for i in range(geometry.GetGeometryCount())]
+    for part in parts:
+        if ogr.GT_Flatten(part.GetGeometryType()) == ogr.wkbPolygon:
+            for r in range(part.GetGeometryCount()):
+                ring = part.GetGeometryRef(r)
+                out.append(([ring.GetPoint(k) for k in range(ring.GetPointCount())], r == 0))
+        else:
+            out.append(([part.GetPoint(k) for k in range(part.GetPointCount())], False))
+    return out
+
+
+def clockwise(points):
+    return sum(a[0] * b[1] - b[0] * a[1] for a, b in zip(points, points[1:])) < 0
+
+
+def difference(expected, got, has_z):
+    """The first difference of a record's geometry, or None."""
+    want = rings(expected)
+    have = rings(got)
+    if len(want) != len(have):
+        return f"{len(have)} rings instead of {len(want)}"
+    strip = (lambda p: p) if has_z else (lambda p: p[:2])
+    for (points, outer), (out_points, _) in zip(want, have):
+        if outer != clockwise(points):
+            points = points[::-1]  # the shapefile's orientation
+        if [strip(p) for p in points] != [strip(p) for p in out_points]:
+            return f"ring {points} became {out_points}"
+        if len(points) > 3 and clockwise(out_points) != outer:
+            return f"ring {out_points} runs the wrong way"
+    return None
+
+
+def run(merge, *args):
+    return subprocess.run([merge, "-q", *map(str, args)], capture_output=True, text=True)
+
+
+def check(merge, name, folder):
+    source, layer_name = make_layer(folder, name)
+    shp = make_shapefile(folder)
+    argument = f"{source}:{layer_name}" if layer_name else source
+    out = folder / "out.shp"
+    merged = run(merge, "--match-names", "-o", out, argument, shp)
+    if merged.returncode != 0:
+        return f"the merge failed: {merged.stderr.strip()}"
+    inputs = reading(source, layer_name) + reading(shp)
+    output = reading(out)
+    if len(output) != len(inputs):
+        return f"{len(output)} records instead of {len(inputs)}"
+    has_z = FORMATS[name][3]
+    for k, ((values, geometry), (out_values, out_geometry)) in enumerate(zip(inputs, output)):
+        for key, (defn, value, parts) in values.items():
+            expected = expected_value(defn, value, parts)
+            got = out_values[key][1] if key in out_values else "(no field)"
+            if not same_value(expected, got):
+                return f"record {k}, field {key}: {expected!r} became {got!r}"
+        why = difference(geometry, out_geometry, has_z)
+        if why:
+            return f"record {k}: {why}"
+    if layer_name:
+        missing = run(merge, "--check", f"{source}:nothing", shp)
+        if missing.returncode != 1 or "parcels, other" not in missing.stderr:
+            return f"a missing layer: {missing.stderr.strip()}"
+        unnamed = run(merge, "--check", source, shp)
+        if unnamed.returncode != 1 or "several layers" not in unnamed.stderr:
+            return f"a source of several layers named without its layer: {unnamed.stderr.strip()}"
+        lists = folder / "lists.geojson"
+        ds = ogr.GetDriverByName("GeoJSON").CreateDataSource(str(lists))
+        layer = ds.CreateLayer("lists", None, ogr.wkbPolygon)
+        layer.CreateField(ogr.FieldDefn("tags", ogr.OFTStringList))
+        feature = ogr.Feature(layer.GetLayerDefn())
+        feature.SetFieldStringList(0, ["a", "b"])
+        feature.SetGeometry(ogr.CreateGeometryFromWkt(f"POLYGON ({SQUARE})"))
+        layer.CreateFeature(feature)
+        ds = None
+        refused = run(merge, "--check", "--match-names", lists, shp)
+        if refused.returncode != 1 or "tags" not in refused.stderr:
+            return f"a list field: {refused.stderr.strip()}"
+        if run(merge, "--check", "--match-names", "--skip-field", "tags", lists, shp).returncode != 0:
+            return "--skip-field does not leave out the list field"
+    return None
+
+
+def main():
+    merge, name = sys.argv[1], sys.argv[2]
+    with tempfile.TemporaryDirectory(prefix="fennick-vector-") as tmp:
+        why = check(merge, name, Path(tmp))
+    print(f"{'FAIL' if why else 'PASS'} {name}" + (f": {why}" if why else ""))
+    return 1 if why else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
