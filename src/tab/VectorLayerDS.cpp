@@ -633,10 +633,11 @@ void CVectorLayerDS::Scan(bool keepFirstKind) {
                 f.width = std::max(fixed, 1);
                 f.decimals = scan.decimals;
             } else {
-                // Printed in the exponent form, which the writer chooses for a value its decimals cannot
-                // hold.
-                f.width = std::min(std::max(scan.shortest, 1), kNumberWidth);
-                f.decimals = 0;
+                // A value whose fixed form passes the width is printed in its shortest form, the exponent
+                // form where that is shorter, and the shortest forms all fit; decimals make readers take the
+                // field as real.
+                f.width = std::clamp(scan.shortest, 3, kNumberWidth);
+                f.decimals = std::clamp(scan.decimals, 1, f.width - 2);
             }
         } else if (f.value == EVectorValue::text) {
             // A longer value fails its record where it is written.

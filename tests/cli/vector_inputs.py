@@ -5,7 +5,9 @@ output with GDAL's reading of both inputs, value by value and geometry by geomet
 outer rings clockwise). Also the layer rules: a named layer, a missing one, a list field. Exit 1 on the first
 difference.
 
-usage: vector_inputs.py FENNICK_MERGE FORMAT
+With KINDS instead of a format: the geometry rules, a GeoPackage layer per row merged with itself.
+
+usage: vector_inputs.py FENNICK_MERGE FORMAT|KINDS
 """
 
 import subprocess
@@ -161,8 +163,8 @@ def same_value(expected, got):
     return got == expected
 
 
-def rings(geometry):
-    """Every ring or line as (x, y, z) points, with whether it is a polygon's outer ring."""
+def rings(geometry, zm=False):
+    """Every ring or line as (x, y, z) points ((x, y, z, m) with zm), with whether it is a polygon's outer ring."""
     out = []
     if geometry is None:
         return out
@@ -175,7 +177,8 @@ def rings(geometry):
                 ring = part.GetGeometryRef(r)
                 out.append(([ring.GetPoint(k) for k in range(ring.GetPointCount())], r == 0))
         else:
-            out.append(([part.GetPoint(k) for k in range(part.GetPointCount())], False))
+            get = part.GetPointZM if zm else part.GetPoint
+            out.append(([get(k) for k in range(part.GetPointCount())], False))
     return out
 
 
@@ -250,10 +253,65 @@ def check(merge, name, folder):
     return None
 
 
+# geometries, options, the output's .shp type or the words of the failure, the input records written
+KINDS = [
+    (["POINT (1 2)", "MULTIPOINT ((3 4),(5 6))"], [], 8, [0, 1]),
+    (["POINT (1 2)", "LINESTRING (0 0,1 1)", "POLYGON ((0 0,0 1,1 1,0 0))", "POINT (3 3)"], [],
+     "2 points, 1 lines, 1 polygons", []),
+    (["POINT (1 2)", "LINESTRING (0 0,1 1)", "POLYGON ((0 0,0 1,1 1,0 0))", "POINT (3 3)"],
+     ["--skip-bad-records"], 1, [0, 3]),
+    (["LINESTRING (0 0,1 1)", "GEOMETRYCOLLECTION (POINT (1 1))"], [], "Geometry Collection", []),
+    (["LINESTRING (0 0,1 1)", "GEOMETRYCOLLECTION (POINT (1 1))"], ["--skip-bad-records"], 3, [0]),
+    (["POLYGON EMPTY", None, "POLYGON ((0 0,0 1,1 1,0 0))"], [], 5, [0, 1, 2]),
+    (["LINESTRING M (0 0 5,1 1 6)", "MULTILINESTRING M ((2 2 7,3 3 8),(4 4 9,5 5 10))"], [], 23, [0, 1]),
+]
+
+
+def check_kinds(merge, folder):
+    for row, (wkts, options, expected, written) in enumerate(KINDS):
+        path = folder / f"kinds{row}.gpkg"
+        ds = ogr.GetDriverByName("GPKG").CreateDataSource(str(path))
+        layer = ds.CreateLayer("kinds", None, ogr.wkbUnknown)
+        layer.CreateField(ogr.FieldDefn("real", ogr.OFTReal))
+        for k, wkt in enumerate(wkts):
+            feature = ogr.Feature(layer.GetLayerDefn())
+            feature.SetField(0, [1.5e30, -0.25, 7.0, 1e-7][k % 4])  # the exponent form where fixed is too wide
+            if wkt:
+                feature.SetGeometry(ogr.CreateGeometryFromWkt(wkt))
+            layer.CreateFeature(feature)
+        ds = None
+        out = folder / f"out{row}.shp"
+        merged = run(merge, *options, "-o", out, path, path)
+        if isinstance(expected, str):
+            if merged.returncode != 1 or expected not in merged.stderr:
+                return f"row {row}: exit {merged.returncode}, {merged.stderr.strip()}"
+            continue
+        if merged.returncode != 0:
+            return f"row {row}: {merged.stderr.strip()}"
+        shp_type = int.from_bytes(out.read_bytes()[32:36], "little")
+        output = reading(out)
+        inputs = reading(path)
+        kept = [inputs[k] for k in written] * 2
+        if shp_type != expected or len(output) != len(kept):
+            return f"row {row}: type {shp_type}, {len(output)} records"
+        for k, ((values, geometry), (out_values, out_geometry)) in enumerate(zip(kept, output)):
+            if values["real"][1] != out_values["real"][1]:
+                return f"row {row}, record {k}: {values['real'][1]} became {out_values['real'][1]}"
+            want = [(p[:2], p[3:]) for pts, _ in rings(geometry, True) for p in pts] if geometry else []
+            have = [(p[:2], p[3:]) for pts, _ in rings(out_geometry, True) for p in pts] if out_geometry else []
+            if geometry and ogr.GT_Flatten(geometry.GetGeometryType()) in (ogr.wkbPoint, ogr.wkbMultiPoint):
+                want, have = ([g.GetPoint_2D(0)] if g.GetGeometryCount() == 0 else
+                              [g.GetGeometryRef(i).GetPoint_2D(0) for i in range(g.GetGeometryCount())]
+                              for g in (geometry, out_geometry))
+            if want != have:
+                return f"row {row}, record {k}: {want} became {have}"
+    return None
+
+
 def main():
     merge, name = sys.argv[1], sys.argv[2]
     with tempfile.TemporaryDirectory(prefix="fennick-vector-") as tmp:
-        why = check(merge, name, Path(tmp))
+        why = check_kinds(merge, Path(tmp)) if name == "KINDS" else check(merge, name, Path(tmp))
     print(f"{'FAIL' if why else 'PASS'} {name}" + (f": {why}" if why else ""))
     return 1 if why else 0
 
