@@ -99,7 +99,9 @@ def make_layer(folder, name):
 def make_shapefile(folder):
     path = folder / "extra.shp"
     ds = ogr.GetDriverByName("ESRI Shapefile").CreateDataSource(str(path))
-    layer = ds.CreateLayer("extra", None, ogr.wkbPolygon)
+    srs = osr.SpatialReference()
+    srs.ImportFromEPSG(32632)
+    layer = ds.CreateLayer("extra", srs, ogr.wkbPolygon)
     layer.CreateField(ogr.FieldDefn("label", ogr.OFTString))
     feature = ogr.Feature(layer.GetLayerDefn())
     feature.SetField(0, "shp")
@@ -229,7 +231,26 @@ def check(merge, name, folder):
         why = difference(geometry, out_geometry, has_z)
         if why:
             return f"record {k}: {why}"
+    # The layer's coordinate system travels as the output's .prj.
+    datasets = [ogr.Open(str(p)) for p in (source, out)]  # kept: a layer lives as long as its dataset
+    systems = [ds.GetLayer(0).GetSpatialRef() for ds in datasets]
+    if (systems[0] is None) != (systems[1] is None) or systems[0] and not systems[0].IsSame(
+            systems[1], ["CRITERION=EQUIVALENT_EXCEPT_AXIS_ORDER_GEOGCRS"]):
+        return f"the coordinate system {systems[0] and systems[0].GetName()} became {systems[1] and systems[1].GetName()}"
     if layer_name:
+        # Converted into a target system as PROJ converts it.
+        wgs = folder / "wgs.shp"
+        if run(merge, "--match-names", "--target-crs", "EPSG:4326", "-o", wgs, argument, shp).returncode != 0:
+            return "the layer cannot be converted into EPSG:4326"
+        target = osr.SpatialReference()
+        target.ImportFromEPSG(4326)
+        target.SetAxisMappingStrategy(osr.OAMS_TRADITIONAL_GIS_ORDER)
+        polygons = inputs[0][1], reading(wgs)[0][1]  # kept: a ring lives as long as its polygon
+        want = osr.CoordinateTransformation(systems[0], target).TransformPoint(
+            *polygons[0].GetGeometryRef(0).GetPoint(0)[:2])
+        got = polygons[1].GetGeometryRef(0).GetPoint(0)
+        if max(abs(want[0] - got[0]), abs(want[1] - got[1])) > 1e-9:
+            return f"converted into EPSG:4326, {want[:2]} became {got[:2]}"
         missing = run(merge, "--check", f"{source}:nothing", shp)
         if missing.returncode != 1 or "parcels, other" not in missing.stderr:
             return f"a missing layer: {missing.stderr.strip()}"
