@@ -25,7 +25,9 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <limits>
+#include <map>
 #include <mutex>
 
 namespace fennick {
@@ -251,6 +253,44 @@ void ScanReal(double value, SFieldScan& scan) {
     scan.any = true;
 }
 
+// What the pass over a layer found.
+struct SScanned {
+    std::vector<std::pair<int, int>> forms; // per field: width, decimals
+    int records = 0;
+    int shapeType = SHAPE_NULL;
+    int variant = VARIANT_XY;
+    CGeoRect bounds;
+};
+
+// The passes made, by ScanStamp; used under the reader lock.
+std::map<std::string, SScanned>& ScannedLayers() {
+    static std::map<std::string, SScanned> layers;
+    return layers;
+}
+
+// The source's files as they are now (names, sizes, modification times), the layer and the options that
+// change what the pass finds.
+std::string ScanStamp(GDALDataset& dataset, const char* layer, const SVectorLayerOptions& options) {
+    std::string stamp = layer != nullptr ? layer : "";
+    stamp += options.keepFirstKind ? "\n1\n" : "\n0\n";
+    for (const std::u16string& field : options.skipFields)
+        stamp += ToUtf8(field) + '\n';
+    stamp += ToUtf8(options.csvX) + '\n' + ToUtf8(options.csvY) + '\n';
+    char** files = dataset.GetFileList();
+    for (char** file = files; file != nullptr && *file != nullptr; ++file) {
+        std::error_code error;
+        const std::filesystem::path path(*file);
+        const auto size =
+            std::filesystem::is_regular_file(path, error) ? std::filesystem::file_size(path, error) : 0;
+        const auto time = std::filesystem::last_write_time(path, error);
+        stamp += *file;
+        stamp += '\n' + std::to_string(error ? 0 : size) + '\n' +
+                 std::to_string(error ? 0 : time.time_since_epoch().count()) + '\n';
+    }
+    CSLDestroy(files);
+    return stamp;
+}
+
 } // namespace
 
 int VectorGeometryKind(const OGRGeometry* geometry) {
@@ -453,7 +493,37 @@ void CVectorLayerDS::Open(const std::u16string& path, const SVectorLayerOptions&
         Fail(u"its layer " + FromUtf8(m_layer->GetName()) + u" has no geometry column");
     m_utf8 = m_layer->TestCapability(OLCStringsAsUTF8) != 0;
     ReadFields(options);
-    Scan(options.keepFirstKind);
+    // The check and the merge open every input, and the pass reads the whole layer: what it found is kept
+    // for the source's files as they are now.
+    const std::string stamp = ScanStamp(*m_dataset, m_layer->GetName(), options);
+    auto& scanned = ScannedLayers();
+    if (const auto known = scanned.find(stamp); known != scanned.end()) {
+        const SScanned& found = known->second;
+        for (std::size_t k = 0; k < m_vectorFields->size() && k < found.forms.size(); ++k) {
+            (*m_vectorFields)[k].width = found.forms[k].first;
+            (*m_vectorFields)[k].decimals = found.forms[k].second;
+        }
+        m_recordCount = found.records;
+        m_shapeType = found.shapeType;
+        m_variant = found.variant;
+        m_bounds = found.bounds;
+        m_fields.Clear();
+        for (const SVectorField& f : *m_vectorFields)
+            m_fields.Add(SDsFields{f.name, f.type, f.width, f.decimals});
+    } else {
+        Scan(options.keepFirstKind);
+        if (guard.Errors() == 0) {
+            if (scanned.size() >= 256)
+                scanned.clear();
+            SScanned& kept = scanned[stamp];
+            for (const SVectorField& f : *m_vectorFields)
+                kept.forms.emplace_back(f.width, f.decimals);
+            kept.records = m_recordCount;
+            kept.shapeType = m_shapeType;
+            kept.variant = m_variant;
+            kept.bounds = m_bounds;
+        }
+    }
     if (guard.Errors() > 0)
         Fail(FromUtf8(guard.FirstError()));
     ReadProjection();
