@@ -31,9 +31,12 @@ const char* const kUsage = "Usage: fennick-info [--records] [--json] LAYER\n"
                            "       fennick-info [--json] --compare LAYER OTHER\n";
 
 const char* const kHelp =
-    "Shows what Fennick reads from a shapefile or MapInfo TAB table: kind, shape type, record count, "
-    "bounds,\n"
-    "code page, fields and coordinate system; with --records also every record's geometry and values.\n"
+    "Shows what Fennick reads from a shapefile, a MapInfo TAB table or a layer of any other vector format "
+    "GDAL\n"
+    "reads (roads.gpkg, or roads.gpkg:rails for a source of several layers): kind, shape type, record "
+    "count,\n"
+    "bounds, code page, fields and coordinate system; with --records also every record's geometry and "
+    "values.\n"
     "--epsg and --wkt describe a coordinate system: its EPSG code, whether it is projected, its PROJ "
     "string.\n"
     "--compare says whether OTHER's coordinate system (its .prj, or a TAB table's own) is LAYER's, both\n"

@@ -266,6 +266,16 @@ def check(merge, name, folder):
         feature.SetGeometry(ogr.CreateGeometryFromWkt(f"POLYGON ({SQUARE})"))
         layer.CreateFeature(feature)
         ds = None
+        clash = folder / "clash.geojson"
+        clash.write_text('{"type": "FeatureCollection", "features": [{"type": "Feature", "properties": '
+                         '{"abcdefghij1": 1, "ABCDEFGHIJ2": "' + "x" * 255 + '"}, "geometry": {"type": "Polygon", '
+                         '"coordinates": [[[0, 0], [0, 1], [1, 1], [0, 0]]]}}]}')
+        clashing = run(merge, "--check", "--match-names", clash, shp)
+        if clashing.returncode != 1 or "abcdefghij1 and ABCDEFGHIJ2" not in clashing.stderr:
+            return f"names that clash once cut: {clashing.stderr.strip()}"
+        long = run(merge, "--match-names", "--skip-field", "abcdefghij1", "-o", folder / "long.shp", clash, shp)
+        if long.returncode != 1 or "Record 1" not in long.stderr or "255" not in long.stderr:
+            return f"a text of 255 bytes: {long.stderr.strip()}"
         refused = run(merge, "--check", "--match-names", lists, shp)
         if refused.returncode != 1 or "tags" not in refused.stderr:
             return f"a list field: {refused.stderr.strip()}"
