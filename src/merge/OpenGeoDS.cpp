@@ -22,8 +22,11 @@ bool HasExtension(const std::u16string& path, std::u16string_view extension) {
            EqualIgnoringCase(std::u16string_view(name).substr(name.size() - extension.size()), extension);
 }
 
-// A shapefile's main file starts with the file code 9994, big-endian.
+// A shapefile's main file starts with the file code 9994, big-endian. Only a regular file is read: a pipe
+// would wait for ever.
 bool StartsAsShapefile(const std::u16string& path) {
+    if (!IsRegularFile(path))
+        return false;
     unsigned char code[4] = {};
     std::ifstream(ToUtf8(path), std::ios::binary).read(reinterpret_cast<char*>(code), sizeof code);
     return code[0] == 0 && code[1] == 0 && code[2] == 0x27 && code[3] == 0x0a;

@@ -10,6 +10,7 @@ With KINDS instead of a format: the geometry rules, a GeoPackage layer per row m
 usage: vector_inputs.py FENNICK_MERGE FORMAT|KINDS
 """
 
+import os
 import subprocess
 import sys
 import tempfile
@@ -276,6 +277,18 @@ def check(merge, name, folder):
         long = run(merge, "--match-names", "--skip-field", "abcdefghij1", "-o", folder / "long.shp", clash, shp)
         if long.returncode != 1 or "Record 1" not in long.stderr or "255" not in long.stderr:
             return f"a text of 255 bytes: {long.stderr.strip()}"
+        # A folder stands for each layer of a source that holds several.
+        (folder / "dir").mkdir()
+        (folder / "dir" / "a.gpkg").write_bytes(source.read_bytes())
+        listed = run(merge, "--check", "--match-names", folder / "dir")
+        if listed.returncode != 1 or "a.gpkg:other" not in listed.stderr:
+            return f"a folder holding a source of two layers: {listed.stderr.strip()}"
+        # A pipe is never waited on.
+        os.mkfifo(folder / "pipe.gpkg")
+        piped = subprocess.run([merge, "--check", folder / "pipe.gpkg", shp], capture_output=True, text=True,
+                               timeout=60)
+        if piped.returncode != 1 or "not a regular file" not in piped.stderr:
+            return f"a pipe: {piped.stderr.strip()}"
         refused = run(merge, "--check", "--match-names", lists, shp)
         if refused.returncode != 1 or "tags" not in refused.stderr:
             return f"a list field: {refused.stderr.strip()}"
