@@ -5,7 +5,9 @@
 # copies inside the kernel (copy_file_range), while any program that transforms records has to read them
 # into its memory and write them out again, as this does. Four cases: four generated polygon shapefiles, the
 # same as PolygonZ layers (a height and a measure at every vertex), two MapInfo TAB tables made from two of the
-# first ones with ogr2ogr, and 500 small shapefiles (open and check cost per input). The merges are timed with
+# first ones with ogr2ogr, a GeoPackage and a FlatGeobuf made from one of them with ogr2ogr, each merged with
+# a shapefile (fields matched by name, as their layouts differ), and 500 small shapefiles (open and check cost
+# per input). The merges are timed with
 # --no-sync, the merge's own cost as cat's is timed without a sync; one more row times the four-file case as
 # it runs by default, each new file synced to the disk before it takes its name.
 #
@@ -18,6 +20,7 @@
 set -euo pipefail
 
 rounds=${1:-5}
+fennickOptions=() # options of fennick-merge's runs beyond the common ones
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath -m "${BUILD_DIR:-$repo/build-bench}")
 records=${RECORDS:-200000}
@@ -86,6 +89,7 @@ bench() {
     base=${f%.*}
     case ${f##*.} in
     tab) for ext in tab dat map id; do catFiles+=("$base.$ext"); done ;;
+    gpkg | fgb) catFiles+=("$f") ;;
     *) for ext in shp shx dbf; do catFiles+=("$base.$ext"); done ;;
     esac
   done
@@ -93,7 +97,8 @@ bench() {
   # One untimed run of each warms the page cache and checks the outputs; GNU time takes fennick-merge's
   # peak memory in it (the same in every run: the merge streams).
   clean_outputs
-  /usr/bin/time -f "%M" -o fennick.peak "$merge" -q --no-sync -o fennick_out.shp "${inputs[@]}" >/dev/null
+  /usr/bin/time -f "%M" -o fennick.peak "$merge" -q --no-sync "${fennickOptions[@]}" -o fennick_out.shp \
+    "${inputs[@]}" >/dev/null
   $ogrmerge -single -f "ESRI Shapefile" -o ogr_out.shp "${inputs[@]}" >/dev/null 2>&1
   [ "$(records_of fennick_out.shx)" = "$expected" ] || die "$case: fennick-merge wrote $(records_of fennick_out.shx) records"
   [ "$(records_of ogr_out.shx)" = "$expected" ] || die "$case: ogrmerge wrote $(records_of ogr_out.shx) records"
@@ -102,7 +107,7 @@ bench() {
     for k in 0 1 2 3; do
       clean_outputs
       case $(((r + k) % 4)) in
-      0) run fennick "$merge" -q --no-sync -o fennick_out.shp "${inputs[@]}" ;;
+      0) run fennick "$merge" -q --no-sync "${fennickOptions[@]}" -o fennick_out.shp "${inputs[@]}" ;;
       1) run ogrmerge $ogrmerge -single -f "ESRI Shapefile" -o ogr_out.shp "${inputs[@]}" ;;
       2) run cat sh -c 'cat "$@" >cat_out.bin' cat "${catFiles[@]}" ;;
       3) run copy sh -c 'cat "$@" | cat >copy_out.bin' cat "${catFiles[@]}" ;;
@@ -136,6 +141,9 @@ rm -f in?.tab in?.dat in?.map in?.id
 for i in 1 2; do
   ogr2ogr -f "MapInfo File" "in$i.tab" "in$i.shp" -mapFieldType Integer64=Integer
 done
+rm -f in1.gpkg in1.fgb
+ogr2ogr -f GPKG in1.gpkg in1.shp
+ogr2ogr -f FlatGeobuf in1.fgb in1.shp
 mkdir -p small
 smallInputs=()
 for ((i = 1; i <= smallFiles; i++)); do
@@ -148,6 +156,10 @@ printf '%-28s %8s %9s %6s %6s %12s %12s %13s %13s\n' "case (median seconds)" fen
 bench "4 x $records polygons" $((4 * records)) in1.shp in2.shp in3.shp in4.shp
 bench "4 x $records polygons Z" $((4 * records)) z1.shp z2.shp z3.shp z4.shp
 bench "2 TAB x $records polygons" $((2 * records)) in1.tab in2.tab
+fennickOptions=(--match-names)
+bench "GPKG + shp x $records" $((2 * records)) in1.gpkg in2.shp
+bench "FlatGeobuf + shp x $records" $((2 * records)) in1.fgb in2.shp
+fennickOptions=()
 bench "$smallFiles x $smallRecords polygons" $((smallFiles * smallRecords)) "${smallInputs[@]}"
 
 # The default merge, synced: the new files reach the disk before they take their names.

@@ -5,7 +5,7 @@
 _fennick_layers() {
     local IFS=$'\n'
     compopt -o filenames 2>/dev/null
-    COMPREPLY=($(compgen -d -- "$1") $(compgen -f -X '!*.@(shp|SHP|tab|TAB)' -- "$1"))
+    COMPREPLY=($(compgen -d -- "$1") $(compgen -f -X '!*.@(shp|SHP|tab|TAB|gpkg|GPKG|geojson|GEOJSON|fgb|FGB|kml|KML|kmz|KMZ|gml|GML|mif|MIF|csv|CSV|json|JSON|sqlite|SQLITE)' -- "$1"))
 }
 
 _fennick_files() {
@@ -30,7 +30,7 @@ _fennick() {
             COMPREPLY=($(compgen -W 'UTF-8 1250 1251 1252 1253 1254 1255 1256 1257 1258 437 850 852 866 874
                 ISO-8859-1 ISO-8859-2 ISO-8859-5 ISO-8859-7 ISO-8859-15 932 936 949 950' -- "$cur"))
             return ;;
-        --where | --source-field | --epsg) return ;; # free values
+        --where | --source-field | --epsg | --skip-field | --csv-xy) return ;; # free values
     esac
     if [[ $cur == -* ]]; then
         local options

@@ -31,9 +31,12 @@ const char* const kUsage = "Usage: fennick-info [--records] [--json] LAYER\n"
                            "       fennick-info [--json] --compare LAYER OTHER\n";
 
 const char* const kHelp =
-    "Shows what Fennick reads from a shapefile or MapInfo TAB table: kind, shape type, record count, "
-    "bounds,\n"
-    "code page, fields and coordinate system; with --records also every record's geometry and values.\n"
+    "Shows what Fennick reads from a shapefile, a MapInfo TAB table or a layer of any other vector format "
+    "GDAL\n"
+    "reads (roads.gpkg, or roads.gpkg:rails for a source of several layers): kind, shape type, record "
+    "count,\n"
+    "bounds, code page, fields and coordinate system; with --records also every record's geometry and "
+    "values.\n"
     "--epsg and --wkt describe a coordinate system: its EPSG code, whether it is projected, its PROJ "
     "string.\n"
     "--compare says whether OTHER's coordinate system (its .prj, or a TAB table's own) is LAYER's, both\n"
@@ -129,7 +132,7 @@ CRef<IGeoDS> OpenLayer(const std::string& layer) {
     const std::u16string why = KeptMessage();
     const std::u16string message =
         FromUtf8(layer) + u": " +
-        (why.empty() ? std::u16string(u"not a shapefile or MapInfo TAB table.") : why);
+        (why.empty() ? std::u16string(u"not a shapefile, MapInfo TAB table or vector layer.") : why);
     // The second line only when it says more than the first.
     const std::u16string reason = OpenFailureReason(FromUtf8(layer));
     PrintFailure(stderr, message, reason == why ? std::u16string() : reason);

@@ -39,6 +39,8 @@ const char* KindName(int kind) {
         return "shapefile";
     case SOURCE_MAPINFO_TAB:
         return "mapinfo_tab";
+    case SOURCE_VECTOR_LAYER:
+        return "vector_layer";
     default:
         return "unknown";
     }
@@ -46,7 +48,7 @@ const char* KindName(int kind) {
 
 // The same for people.
 std::string KindText(const std::string& kind) {
-    return kind == "mapinfo_tab" ? "MapInfo TAB" : kind;
+    return kind == "mapinfo_tab" ? "MapInfo TAB" : kind == "vector_layer" ? "vector layer" : kind;
 }
 
 json Parts(IShape* shape) {

@@ -35,12 +35,15 @@ const char* const kUsage =
     "[--reproject]\n"
     "                     [--skip-bad-records] [--overwrite] [--no-sync] [--quiet] [-v] [--json]\n"
     "                     [--recursive] [--encoding NAME] [--input-encoding NAME] [--target-crs CRS]\n"
-    "                     [--report FILE.json] -o OUTPUT INPUT INPUT [INPUT...]\n";
+    "                     [--report FILE.json] [--skip-field NAME]... [--csv-xy X,Y]\n"
+    "                     -o OUTPUT INPUT INPUT [INPUT...]\n";
 
 const char* const kHelp =
-    "Merges two or more shapefiles or MapInfo TAB tables with the same shape type and column layout into "
-    "one\n"
-    "new shapefile (.shp, .shx, .dbf, and the first input's .prj), input after input in the order given.\n"
+    "Merges two or more layers with the same shape type and column layout into one new shapefile (.shp,\n"
+    ".shx, .dbf, and the first input's .prj), input after input in the order given. A layer is a shapefile,\n"
+    "a MapInfo TAB table, or a layer of any vector format GDAL reads (GeoPackage, GeoJSON, FlatGeobuf, KML,\n"
+    "GML, MapInfo MIF, CSV, File Geodatabase .gdb folders ...); a source with several layers is named with\n"
+    "its layer, SOURCE:LAYER (roads.gpkg:rails).\n"
     "With --match-names the column layouts may differ: fields are matched by name.\n"
     "\n"
     "Options:\n"
@@ -78,6 +81,9 @@ const char* const kHelp =
     "                        convert every input into this coordinate system and write its .prj\n"
     "      --report FILE.json\n"
     "                        write what the run did, whatever its outcome, as one JSON object\n"
+    "      --skip-field NAME leave out the field NAME of vector layers (a list or binary field, which no\n"
+    "                        shapefile field keeps, is refused otherwise); may be given more than once\n"
+    "      --csv-xy X,Y      read a CSV file's points from the columns X and Y (else from its WKT column)\n"
     "  -q, --quiet           no progress bar\n"
     "  -h, --help            this text\n"
     "      --version         the version\n"
@@ -108,6 +114,7 @@ const char* const kHelp =
     "  fennick-merge --recursive --match-names -o all.shp districts/    (every layer under districts/)\n"
     "  fennick-merge --encoding UTF-8 --report merge.json -o all.shp @layers.txt\n"
     "  fennick-merge --check --json --target-crs EPSG:2056 a.shp b.tab\n"
+    "  fennick-merge --match-names -o all.shp parcels.gpkg:north south.geojson east.fgb\n"
     "\n"
     "Exit status: 0 success, 1 the check or the merge failed (the reason is printed) or was cancelled,\n"
     "2 wrong usage. Ctrl+C cancels the merge after the input being copied; no output is left. A second\n"
@@ -134,6 +141,9 @@ struct SOptions {
     int inputEncoding = 0;
     std::string targetCrs;
     std::string report;
+    std::vector<std::string> skipFields;
+    std::string csvX;
+    std::string csvY;
 };
 
 // A code page named as a .cpg names it; -1 when it names none known here.
@@ -159,7 +169,7 @@ std::optional<int> ParseArguments(int argc, char** argv, SOptions& options) {
             // Given twice, an option would silently lose one of its values.
             std::string name = arg.substr(0, arg.find('='));
             name = name == "-o" ? "--output" : name == "-q" ? "--quiet" : name == "-v" ? "--verbose" : name;
-            if (std::find(seen.begin(), seen.end(), name) != seen.end())
+            if (name != "--skip-field" && std::find(seen.begin(), seen.end(), name) != seen.end())
                 return UsageError("option '" + name + "' given twice");
             seen.push_back(name);
         }
@@ -196,7 +206,7 @@ std::optional<int> ParseArguments(int argc, char** argv, SOptions& options) {
         } else if (const std::string key = arg.substr(0, arg.find('='));
                    key == "-o" || key == "--output" || key == "--where" || key == "--source-field" ||
                    key == "--encoding" || key == "--input-encoding" || key == "--target-crs" ||
-                   key == "--report") {
+                   key == "--report" || key == "--skip-field" || key == "--csv-xy") {
             // The value follows either after "=" or as the next argument.
             const auto eqSign = arg.find('=');
             const std::string name = arg.substr(0, eqSign);
@@ -214,6 +224,16 @@ std::optional<int> ParseArguments(int argc, char** argv, SOptions& options) {
                 options.haveWhere = true;
                 options.whereField = value.substr(0, eq);
                 options.whereValues = value.substr(eq + 1);
+            } else if (name == "--skip-field") {
+                if (value.empty())
+                    return UsageError("--skip-field needs a field name");
+                options.skipFields.push_back(value);
+            } else if (name == "--csv-xy") {
+                const auto comma = value.find(',');
+                if (comma == std::string::npos || comma == 0 || comma + 1 == value.size())
+                    return UsageError("--csv-xy needs X,Y");
+                options.csvX = value.substr(0, comma);
+                options.csvY = value.substr(comma + 1);
             } else if (name == "--source-field") {
                 if (value.empty())
                     return UsageError("--source-field needs a field name");
@@ -256,11 +276,16 @@ int FinishOutput() {
 }
 
 // What the check read from each input, one line each.
-void PrintLayerSummaries(const std::vector<std::u16string>& inputs) {
+void PrintLayerSummaries(const std::vector<std::u16string>& inputs, const CShpMerge& engine) {
+    SVectorLayerOptions vector;
+    vector.skipFields = engine.m_skipFields;
+    vector.csvX = engine.m_csvX;
+    vector.csvY = engine.m_csvY;
+    vector.keepFirstKind = engine.m_skipBadRecords;
     for (const std::u16string& input : inputs) {
         CRef<IGeoDS> source;
         const std::string path = ToUtf8(input);
-        if (OpenGeoDS(input, nullptr, source.Put(), nullptr) && source)
+        if (OpenGeoDS(input, nullptr, source.Put(), nullptr, &vector) && source)
             std::printf("  %s: %s\n", path.c_str(),
                         LayerSummary(DescribeLayer(source.Get(), path, false)).c_str());
     }
@@ -374,6 +399,10 @@ int Run(const SOptions& options, CShpMerge& engine, std::optional<CMergeReport>&
         engine.m_filterValuesText = FromUtf8(options.whereValues);
     }
     engine.m_skipBadRecords = options.skipBadRecords;
+    for (const std::string& field : options.skipFields)
+        engine.m_skipFields.push_back(FromUtf8(field));
+    engine.m_csvX = FromUtf8(options.csvX);
+    engine.m_csvY = FromUtf8(options.csvY);
     engine.m_onSkipped = [](const std::u16string& path, int64_t record, const std::u16string& reason) {
         std::u16string line = u"fennick-merge: skipped record ";
         line.append(Utf16Number(record)).append(u" of ").append(path).append(u": ").append(reason);
@@ -422,7 +451,7 @@ int Run(const SOptions& options, CShpMerge& engine, std::optional<CMergeReport>&
                 report->Succeeded(engine, {});
             std::printf("The files can be merged.\n");
             if (!options.quiet)
-                PrintLayerSummaries(inputs);
+                PrintLayerSummaries(inputs, engine);
             if (!options.quiet) {
                 std::printf("Fields of the output:\n");
                 PrintText(stdout, FieldPlanText(engine.FieldPlan()));
@@ -445,9 +474,10 @@ int Run(const SOptions& options, CShpMerge& engine, std::optional<CMergeReport>&
         PrintFailure(stderr, e);
         if (report)
             report->Failed(engine, e);
-        // Without its GDAL module the tool cannot read MapInfo tables; say why unless the reason did.
+        // Without its GDAL module the tool cannot read MapInfo tables and vector layers; say why unless the
+        // reason did.
         if (GdalModuleMissing() && e.Detail().empty())
-            std::fprintf(stderr, "fennick-merge: MapInfo tables cannot be read: %s\n",
+            std::fprintf(stderr, "fennick-merge: MapInfo tables and vector layers cannot be read: %s\n",
                          GdalModuleError().c_str());
         return 1;
     }

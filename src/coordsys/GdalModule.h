@@ -1,15 +1,27 @@
 #pragma once
-// The GDAL-backed readers (MapInfo tables, WKT coordinate system text) live in a module of their own,
-// loaded on first use. GDAL and the hundred libraries it pulls in cost a tenth of a second to load, more
-// than a merge of shapefiles takes, so a program pays for them only when it reads a MapInfo table or a
-// coordinate system text.
+// The GDAL-backed readers (MapInfo tables, any other vector layer GDAL reads, WKT coordinate system text)
+// live in a module of their own, loaded on first use. GDAL and the hundred libraries it pulls in cost a tenth
+// of a second to load, more than a merge of shapefiles takes, so a program pays for them only when it reads a
+// MapInfo table or a coordinate system text.
 
 #include <string>
+#include <vector>
 
 namespace fennick {
 
 class IGeoDS;
 struct CCoordSysDefinition;
+
+// How a vector layer is read: which layer of a source that holds several, the fields left out, the columns a
+// CSV file's points come from, and whether a layer that mixes points, lines and polygons keeps the kind of
+// its first geometry (the other kinds then fail their records) instead of failing.
+struct SVectorLayerOptions {
+    std::u16string layer;
+    std::vector<std::u16string> skipFields;
+    std::u16string csvX;
+    std::u16string csvY;
+    bool keepFirstKind = false;
+};
 
 // What the module offers; the module hands out one static instance.
 struct SGdalModuleEntries {
@@ -25,9 +37,13 @@ struct SGdalModuleEntries {
     const char* (*openError)();
     // The version of the GDAL the module runs with ("3.6.2").
     const char* (*libraryVersion)();
+    // Opens a layer of any vector source GDAL reads (see OpenVectorDS); its failures read as openTab's.
+    int (*openVector)(const std::u16string& path, const SVectorLayerOptions& options, IGeoDS** dataSource);
+    // The names of the layers of a vector source; 0 when GDAL cannot open it.
+    int (*listLayers)(const std::u16string& path, std::vector<std::u16string>& names);
 };
 
-inline constexpr int kGdalModuleVersion = 3;
+inline constexpr int kGdalModuleVersion = 4;
 // The module's file name and the symbol that hands out its entries.
 inline constexpr const char* kGdalModuleFile = "libfennick_gdal.so";
 inline constexpr const char* kGdalModuleSymbol = "FennickGdalModuleEntries";

@@ -93,6 +93,8 @@ inline const char* FieldTypeName(int code) {
 enum SourceKind : int {
     SOURCE_SHAPEFILE = 1,
     SOURCE_MAPINFO_TAB = 4,
+    // Any other vector layer GDAL reads (GeoPackage, GeoJSON, FlatGeobuf ...).
+    SOURCE_VECTOR_LAYER = 5,
 };
 
 } // namespace fennick

@@ -1,5 +1,6 @@
 #include "merge/InputList.h"
 
+#include "coordsys/GdalModule.h"
 #include "platform/CodePage.h"
 #include "platform/GenericEx.h"
 #include "platform/TextCase.h"
@@ -60,12 +61,45 @@ int NaturalCompare(std::u16string_view a, std::u16string_view b) {
     return 0;
 }
 
-bool IsLayerName(const std::u16string& name) {
+// The extensions of the vector formats a folder's files are taken in as layers by (GDAL reads them); CSV
+// and JSON files are left out, being as often something else.
+constexpr std::u16string_view kVectorExtensions[] = {u".gpkg", u".geojson", u".geojsonl", u".geojsons",
+                                                     u".fgb",  u".kml",     u".kmz",      u".gml",
+                                                     u".mif",  u".sqlite",  u".gdb"};
+
+std::u16string_view ExtensionOf(const std::u16string& name) {
     const std::size_t dot = name.rfind(u'.');
-    if (dot == std::u16string::npos)
-        return false;
-    const std::u16string_view extension = std::u16string_view(name).substr(dot);
-    return EqualIgnoringAsciiCase(extension, u".shp") || EqualIgnoringAsciiCase(extension, u".tab");
+    return dot == std::u16string::npos ? std::u16string_view() : std::u16string_view(name).substr(dot);
+}
+
+bool IsVectorName(const std::u16string& name) {
+    const std::u16string_view extension = ExtensionOf(name);
+    for (std::u16string_view known : kVectorExtensions)
+        if (EqualIgnoringAsciiCase(extension, known))
+            return true;
+    return false;
+}
+
+bool IsLayerName(const std::u16string& name) {
+    const std::u16string_view extension = ExtensionOf(name);
+    return EqualIgnoringAsciiCase(extension, u".shp") || EqualIgnoringAsciiCase(extension, u".tab") ||
+           IsVectorName(name);
+}
+
+bool IsGdbName(const std::u16string& name) {
+    return EqualIgnoringAsciiCase(ExtensionOf(name), u".gdb");
+}
+
+// A vector source with several layers stands for each of them, SOURCE:LAYER; else for itself.
+void AddVectorLayers(const std::u16string& path, std::vector<std::u16string>& layers) {
+    std::vector<std::u16string> names;
+    const SGdalModuleEntries* module = GdalModule();
+    if (module != nullptr && module->listLayers(path, names) && names.size() > 1) {
+        for (const std::u16string& name : names)
+            layers.push_back(path + u":" + name);
+        return;
+    }
+    layers.push_back(path);
 }
 
 void FailFolder(const std::u16string& folder, const std::error_code& error) {
@@ -87,7 +121,10 @@ void CollectLayers(const fs::path& folder, const std::u16string& folderText, boo
         if (name.empty() || name[0] == u'.')
             continue;
         std::error_code kindError;
-        if (it->is_symlink(kindError) ? false : it->is_directory(kindError)) {
+        const bool directory = it->is_symlink(kindError) ? false : it->is_directory(kindError);
+        if (directory && IsGdbName(name)) {
+            files.push_back(name); // a File Geodatabase is one source
+        } else if (directory) {
             if (recursive)
                 folders.push_back(name);
         } else if (IsLayerName(name) && it->is_regular_file(kindError)) {
@@ -101,8 +138,12 @@ void CollectLayers(const fs::path& folder, const std::u16string& folderText, boo
     std::u16string prefix = folderText;
     if (!prefix.empty() && prefix.back() != u'/')
         prefix += u'/';
-    for (const std::u16string& name : files)
-        layers.push_back(prefix + name);
+    for (const std::u16string& name : files) {
+        if (IsVectorName(name))
+            AddVectorLayers(prefix + name, layers);
+        else
+            layers.push_back(prefix + name);
+    }
     for (const std::u16string& name : folders)
         CollectLayers(folder / fs::path(ToUtf8(name)), prefix + name, recursive, output, layers);
 }

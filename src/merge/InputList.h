@@ -12,10 +12,12 @@ namespace fennick {
 // Natural order: runs of digits compare as numbers (b2 before b10), letter case ignored, then as stored.
 bool NaturalLess(std::u16string_view a, std::u16string_view b);
 
-// The layers a folder holds: .shp and .tab files (any letter case) in natural order; with recursive, each
-// folder's files before its subfolders, these in natural order too. Hidden files and folders (a leading
-// dot) and the file outputMain (the output's .shp, when not empty) are left out; links to folders are not
-// followed. Raises CGenericEx when the folder cannot be read.
+// The layers a folder holds: .shp and .tab files, the files of the vector formats GDAL reads (.gpkg,
+// .geojson, .geojsonl, .geojsons, .fgb, .kml, .kmz, .gml, .mif, .sqlite; a source with several layers as each
+// of them, SOURCE:LAYER) and File Geodatabase folders (.gdb), any letter case, in natural order; with
+// recursive, each folder's files before its subfolders, these in natural order too. Hidden files and folders
+// (a leading dot) and the file outputMain (the output's .shp, when not empty) are left out; links to folders
+// are not followed. Raises CGenericEx when the folder cannot be read.
 std::vector<std::u16string> LayersInFolder(const std::u16string& folder, bool recursive,
                                            const std::u16string& outputMain);
 

@@ -1,6 +1,7 @@
 #include "merge/LayerCoordSys.h"
 
 #include "coordsys/EpsgCatalogue.h"
+#include "data/IGeoDS.h"
 #include "data/IProjectionText.h"
 #include "platform/GenericEx.h"
 #include "platform/CodePage.h"
@@ -55,7 +56,10 @@ void CLayerCoordSys::Load(const std::u16string& path, IGeoDS* source) {
     m_fileReadable = true;
     m_text.clear();
     m_read = false;
-    if (const std::u16string prj = FindCompanion(path, u"prj"); !prj.empty()) {
+    // A vector layer states its system inside its source, never in a companion file.
+    const bool companions = source == nullptr || source->GetSourceKind() != SOURCE_VECTOR_LAYER;
+    if (const std::u16string prj = companions ? FindCompanion(path, u"prj") : std::u16string();
+        !prj.empty()) {
         m_stated = true;
         const std::optional<std::string> text = ReadSmallFile(prj, kMaxPrjBytes);
         m_fileReadable = text.has_value();

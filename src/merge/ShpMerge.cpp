@@ -1,6 +1,7 @@
 #include "merge/ShpMerge.h"
 
 #include "coordsys/CrsConversion.h"
+#include "coordsys/GdalModule.h"
 #include "data/FindFieldIndex.h"
 #include "data/IDirectAccess.h"
 #include "data/IFieldDesc.h"
@@ -36,9 +37,10 @@ namespace fennick {
 namespace {
 
 // Opens an input; on failure, reason says why when that is known.
-CRef<IGeoDS> OpenLayer(const std::u16string& path, std::u16string* reason = nullptr) {
+CRef<IGeoDS> OpenLayer(const std::u16string& path, const SVectorLayerOptions& options,
+                       std::u16string* reason = nullptr) {
     CRef<IGeoDS> source;
-    if (!OpenGeoDS(path, nullptr, source.Put(), nullptr))
+    if (!OpenGeoDS(path, nullptr, source.Put(), nullptr, &options))
         source.Reset();
     if (!source && reason != nullptr)
         *reason = OpenFailureReason(path);
@@ -446,8 +448,17 @@ void CShpMerge::AddFile(const std::u16string& path) {
     m_validated = false;
 }
 
+SVectorLayerOptions CShpMerge::LayerOptions() const {
+    SVectorLayerOptions options;
+    options.skipFields = m_skipFields;
+    options.csvX = m_csvX;
+    options.csvY = m_csvY;
+    options.keepFirstKind = m_skipBadRecords;
+    return options;
+}
+
 CRef<IGeoDS> CShpMerge::OpenInput(std::size_t index, std::u16string& reason) const {
-    CRef<IGeoDS> source = OpenLayer(m_files[index], &reason);
+    CRef<IGeoDS> source = OpenLayer(m_files[index], LayerOptions(), &reason);
     if (source && m_inputCodePage > 0 && source->GetCodePage() <= 0)
         source->SetCodePage(m_inputCodePage);
     return source;
@@ -479,7 +490,7 @@ void CShpMerge::Check(IProgressMeter* progress) {
     if (m_outputCodePage > 0 && !IsCodePageSupported(m_outputCodePage))
         ThrowGenericError(u"The output's code page is not known here.", Utf16Number(m_outputCodePage));
     std::u16string reason;
-    CRef<IGeoDS> first = OpenLayer(m_files[0], &reason);
+    CRef<IGeoDS> first = OpenLayer(m_files[0], LayerOptions(), &reason);
     if (!first)
         ThrowGenericError(u"Can't open main file.", m_files[0], reason);
     // A first input that declares no code page has the one named for such inputs, which the output keeps.
@@ -519,7 +530,7 @@ void CShpMerge::Check(IProgressMeter* progress) {
     }
     CLayerCoordSys& referenceSystem = m_targetCrs.empty() ? firstSystem : targetSystem;
     for (std::size_t i = 1; i < m_files.size(); ++i) {
-        CRef<IGeoDS> source = OpenLayer(m_files[i], &reason);
+        CRef<IGeoDS> source = OpenLayer(m_files[i], LayerOptions(), &reason);
         if (!source)
             ThrowGenericError(u"Can't open file.", m_files[i], reason);
         const bool declared = source->GetCodePage() > 0;
@@ -682,17 +693,18 @@ void CShpMerge::AddOutputPrj(CShpFile& output, IGeoDS* first, const std::u16stri
             ThrowGenericError(u"Can't create shapefile.", outputPath, TakeFailureReason());
         return;
     }
-    // The first input's companions travel with the output and appear with it.
-    const std::u16string prjPath = FirstCompanion(m_files[0], u"prj");
+    // The first input's companions travel with the output and appear with it; a vector layer has none.
+    const std::u16string prjPath =
+        first->GetSourceKind() == SOURCE_VECTOR_LAYER ? std::u16string() : FirstCompanion(m_files[0], u"prj");
     const bool hasPrj = !prjPath.empty();
     // A projection that cannot travel with the data fails the merge: data without it cannot be placed.
     if (hasPrj && !output.AddCompanionCopy(prjPath, u".prj"))
         ThrowGenericError(u"Can't create shapefile.", outputPath, TakeFailureReason());
     // A MapInfo table states its system inside itself.
     std::string wkt;
-    if (IProjectionText* projection = QueryProjectionText(first);
-        !hasPrj && projection != nullptr && projection->GetProjectionText(wkt) &&
-        !output.AddCompanionText(wkt, u".prj"))
+    if (IProjectionText* projection = QueryProjectionText(first); !hasPrj && projection != nullptr &&
+                                                                  projection->GetProjectionText(wkt) &&
+                                                                  !output.AddCompanionText(wkt, u".prj"))
         ThrowGenericError(u"Can't create shapefile.", outputPath, TakeFailureReason());
 }
 
@@ -880,8 +892,7 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
                         !conversion.Build(system, target)))
             ThrowGenericError(u"An error occurred while adding data from file.", m_files[i],
                               u"Its coordinate system cannot be converted.");
-        CRef<IRecset> records =
-            i == 0 ? std::move(selected) : CRef<IRecset>::Adopt(select(source.Get()));
+        CRef<IRecset> records = i == 0 ? std::move(selected) : CRef<IRecset>::Adopt(select(source.Get()));
         const int64_t before = output.GetRecordCount();
         if (records)
             mapFields(i);

@@ -21,6 +21,7 @@ class IGeoDS;
 class IRecset;
 class IProgressMeter;
 class CLayerCoordSys;
+struct SVectorLayerOptions;
 
 // One field of the output as the check plans it: its name as written (cut to the format's 10 bytes), its
 // type (FieldType), width and decimals, its letter as written (C, N, F, D, L), and what happened to it on the
@@ -39,9 +40,9 @@ struct SInputFacts {
     std::u16string path;
     int shapeType = 0;
     int variant = 0;
-    int64_t records = 0;  // as its header states
-    CGeoRect bounds;      // as its header states
-    int codePage = 0;     // as its texts are read: declared, or named for inputs that declare none
+    int64_t records = 0; // as its header states
+    CGeoRect bounds;     // as its header states
+    int codePage = 0;    // as its texts are read: declared, or named for inputs that declare none
     bool codePageDeclared = false;
     std::u16string coordSys; // in short, as PROJ names it
     bool converted = false;  // its points are converted into the target system
@@ -114,6 +115,12 @@ public:
     // Called for each record left out: the input's path, the record's number in it (from 1) and why.
     std::function<void(const std::u16string& path, int64_t record, const std::u16string& reason)> m_onSkipped;
 
+    // Fields of vector layers (GeoPackage, GeoJSON ...) left out, by name, letter case ignored.
+    std::vector<std::u16string> m_skipFields;
+    // The columns a CSV file's points are read from; empty: its WKT geometry column.
+    std::u16string m_csvX;
+    std::u16string m_csvY;
+
     // The output's code page: a Windows code page number, or -1 (the default) for the first input's when it
     // declares one (else the byte-preserving rule). Set before Check.
     int m_outputCodePage = -1;
@@ -174,6 +181,8 @@ private:
     std::string m_convertInto;
     std::vector<std::string> m_convertFrom;
 
+    // How vector layers are read, from the options above.
+    SVectorLayerOptions LayerOptions() const;
     // Opens input index with the code page named for inputs that declare none.
     CRef<IGeoDS> OpenInput(std::size_t index, std::u16string& reason) const;
     // Adds the output's .prj: the target system's, else the first input's own.

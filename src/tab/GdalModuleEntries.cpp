@@ -5,11 +5,14 @@
 #include "platform/BuildStamp.h"
 #include "platform/CodePage.h"
 #include "platform/Exceptions.h"
+#include "tab/MiTabAttrImpl.h"
 #include "tab/MiTabDS.h"
+#include "tab/VectorLayerDS.h"
 #include "tab/WktParser.h"
 
 #include <cpl_error.h>
 #include <gdal.h>
+#include <ogr_api.h>
 
 #include <string>
 
@@ -42,6 +45,39 @@ int OpenMiTabTable(const std::u16string& path, IGeoDS** dataSource) {
     return 0;
 }
 
+int OpenVectorLayer(const std::u16string& path, const SVectorLayerOptions& options, IGeoDS** dataSource) {
+    t_openError.clear();
+    if (!dataSource)
+        return 0;
+    CPLErrorReset();
+    try {
+        CRef<CVectorLayerDS> source = MakeRef<CVectorLayerDS>();
+        source->Open(path, options);
+        *dataSource = source.Detach();
+        return 1;
+    } catch (const CException& e) {
+        t_openError = ToUtf8(DescribeFailure(e));
+    } catch (const std::exception& e) {
+        t_openError = e.what();
+    }
+    return 0;
+}
+
+int ListLayers(const std::u16string& path, std::vector<std::u16string>& names) {
+    names.clear();
+    CTabReaderGuard guard;
+    GDALAllRegister();
+    const std::string utf8 = ToUtf8(path);
+    GDALDatasetH dataset =
+        GDALOpenEx(utf8.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
+    if (!dataset)
+        return 0;
+    for (int i = 0; i < GDALDatasetGetLayerCount(dataset); ++i)
+        names.push_back(FromUtf8(OGR_L_GetName(GDALDatasetGetLayer(dataset, i))));
+    GDALClose(dataset);
+    return 1;
+}
+
 const char* OpenError() {
     return t_openError.c_str();
 }
@@ -54,9 +90,9 @@ const char* LibraryVersion() {
     return GDALVersionInfo("RELEASE_NAME");
 }
 
-const SGdalModuleEntries kEntries = {kGdalModuleVersion,  kBuildStamp, &OpenMiTabTable,
-                                     &ParseWktDefinition, &Quiet,      &OpenError,
-                                     &LibraryVersion};
+const SGdalModuleEntries kEntries = {kGdalModuleVersion,  kBuildStamp,      &OpenMiTabTable,
+                                     &ParseWktDefinition, &Quiet,           &OpenError,
+                                     &LibraryVersion,     &OpenVectorLayer, &ListLayers};
 
 } // namespace
 

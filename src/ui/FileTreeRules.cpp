@@ -55,9 +55,14 @@ constexpr QDir::Filters kAllEntries = QDir::AllEntries | QDir::Hidden | QDir::Sy
 
 std::vector<SMaskChoice> LayerMaskChoices() {
     // Folders often hold both kinds, so both are listed unless the user narrows the tree to one.
-    return {{QStringLiteral("Shapefiles and MapInfo tables (*.shp, *.tab)"), QStringLiteral("*.shp;*.tab")},
-            {QStringLiteral("*.SHP"), QStringLiteral("*.SHP")},
-            {QStringLiteral("*.TAB"), QStringLiteral("*.TAB")}};
+    return {
+        {QStringLiteral("Shapefiles and MapInfo tables (*.shp, *.tab)"), QStringLiteral("*.shp;*.tab")},
+        {QStringLiteral("*.SHP"), QStringLiteral("*.SHP")},
+        {QStringLiteral("*.TAB"), QStringLiteral("*.TAB")},
+        // Every layer the merge reads: the GDAL formats beside the two kinds.
+        {QStringLiteral("All vector layers"),
+         QStringLiteral("*.shp;*.tab;*.gpkg;*.geojson;*.geojsonl;*.geojsons;*.json;*.fgb;*.kml;*.kmz;*.gml;"
+                        "*.mif;*.csv;*.sqlite")}};
 }
 
 bool MaskMatches(const QString& mask, const QString& name) {

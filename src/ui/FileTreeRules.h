@@ -42,7 +42,8 @@ struct SMaskChoice {
     QString mask;
 };
 
-// The mask box's entries, the default first: shapefiles and MapInfo tables together, then each kind alone.
+// The mask box's entries, the default first: shapefiles and MapInfo tables together, then each kind alone,
+// then every vector layer the merge reads.
 std::vector<SMaskChoice> LayerMaskChoices();
 
 // Whether name matches mask: "*" and "?" wildcards, letter case ignored, "*.*" matching every name as on the

@@ -264,7 +264,7 @@ private slots:
 
     void opensWithItsControlsInOrder() {
         QCOMPARE(m_dlg->windowTitle(), QStringLiteral("Fennick"));
-        QCOMPARE(m_dlg->MaskBox()->count(), 3);
+        QCOMPARE(m_dlg->MaskBox()->count(), 4);
         QCOMPARE(m_dlg->MaskBox()->itemText(1), QStringLiteral("*.SHP"));
         QCOMPARE(m_dlg->MaskBox()->itemText(2), QStringLiteral("*.TAB"));
         QCOMPARE(m_dlg->MaskBox()->currentIndex(), 0);
@@ -950,7 +950,8 @@ private slots:
     void tabMaskShowsOnlyTabTables() {
         QComboBox* mask = m_dlg->MaskBox();
         mask->setFocus();
-        QTest::keyClick(mask, Qt::Key_End);
+        QTest::keyClick(mask, Qt::Key_End); // every vector layer, then the TAB tables above it
+        QTest::keyClick(mask, Qt::Key_Up);
         QCOMPARE(mask->currentText(), QStringLiteral("*.TAB"));
         QCOMPARE(m_dlg->Tree()->Mask(), QStringLiteral("*.TAB"));
         QTreeWidgetItem* folder = m_dlg->Tree()->SelectPath(m_data, true);
@@ -1052,6 +1053,7 @@ private slots:
         QTest::newRow("both kinds, the default") << 0 << QStringList{sub, a, b, line, roads};
         QTest::newRow("shapefiles") << 1 << QStringList{sub, a, b, line};
         QTest::newRow("MapInfo tables") << 2 << QStringList{sub, roads};
+        QTest::newRow("all vector layers") << 3 << QStringList{sub, a, b, line, roads};
     }
     void maskOffersBothKindsFirstThenEach() {
         QFETCH(int, downPresses);
@@ -1061,7 +1063,8 @@ private slots:
         for (int i = 0; i < mask->count(); ++i)
             texts << mask->itemText(i);
         QCOMPARE(texts, (QStringList{QStringLiteral("Shapefiles and MapInfo tables (*.shp, *.tab)"),
-                                     QStringLiteral("*.SHP"), QStringLiteral("*.TAB")}));
+                                     QStringLiteral("*.SHP"), QStringLiteral("*.TAB"),
+                                     QStringLiteral("All vector layers")}));
         QCOMPARE(mask->currentIndex(), 0);
         mask->setFocus();
         for (int i = 0; i < downPresses; ++i)
