@@ -20,8 +20,10 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <unordered_map>
 
 namespace fennick {
 
@@ -166,21 +168,40 @@ std::u16string COutputFiles::ReplacedInput(const std::u16string& mainPath,
                 return true;
         return false;
     };
+    // Each folder of inputs is listed once, its names kept by their folded form: listing it again for every
+    // input made the check grow with the square of the inputs of one folder.
+    struct SFolder {
+        std::unordered_multimap<std::u16string, std::u16string> names;
+        bool isOutputFolder = false;
+    };
+    std::map<std::u16string, SFolder> folders;
     for (const std::u16string& input : inputs) {
         const std::u16string dir = GetDirectoryPart(input);
         const std::u16string base = GetFileBaseName(input);
+        auto [at, listed] = folders.try_emplace(dir);
+        SFolder& folder = at->second;
+        if (listed) {
+            for (std::u16string& name : FolderNames(dir)) {
+                std::u16string folded = Folded(name);
+                folder.names.emplace(std::move(folded), std::move(name));
+            }
+            std::pair<unsigned long long, unsigned long long> folderId{};
+            folder.isOutputFolder = haveOutFolder && FileId(dir, folderId) && folderId == outFolder;
+        }
         std::vector<std::u16string> names{input.substr(dir.size())};
-        for (const std::u16string& name : FolderNames(dir))
-            for (const std::u16string_view ext : kInputExtensions)
-                if (name.size() == base.size() + ext.size() &&
-                    EqualIgnoringCase(name, base + std::u16string(ext)))
-                    names.push_back(name);
-        std::pair<unsigned long long, unsigned long long> folder{};
-        const bool sameFolder = haveOutFolder && FileId(dir, folder) && folder == outFolder;
+        for (const std::u16string_view ext : kInputExtensions) {
+            std::u16string wanted = Folded(base);
+            wanted += ext;
+            const auto [first, last] = folder.names.equal_range(wanted);
+            for (auto it = first; it != last; ++it)
+                names.push_back(it->second);
+        }
         for (const std::u16string& name : names) {
-            if (sameFolder && outputName(name))
+            if (folder.isOutputFolder && outputName(name))
                 return input;
-            if (FileId(dir + name, id) && std::find(members.begin(), members.end(), id) != members.end())
+            // Without an existing output file, no input can be one of them.
+            if (!members.empty() && FileId(dir + name, id) &&
+                std::find(members.begin(), members.end(), id) != members.end())
                 return input;
         }
     }
