@@ -5,7 +5,7 @@
 # copies inside the kernel (copy_file_range), while any program that transforms records has to read them
 # into its memory and write them out again, as this does. Four cases: four generated polygon shapefiles, the
 # same as PolygonZ layers (a height and a measure at every vertex), two MapInfo TAB tables made from two of the
-# first ones with ogr2ogr, and 500 small shapefiles (open and check cost per input). The merges are timed with
+# first ones with ogr2ogr, 500 small shapefiles and 10,000 tiny ones (open and check cost per input). The merges are timed with
 # --no-sync, the merge's own cost as cat's is timed without a sync; one more row times the four-file case as
 # it runs by default, each new file synced to the disk before it takes its name. The growth rows merge the first
 # input listed 2, 4, 16 and 64 times (a merge takes two inputs at the least) against cat of the same bytes, so
@@ -14,7 +14,8 @@
 # Usage: bench/merge_bench.sh [ROUNDS]      (default 5 rounds; at least 5 for the published medians)
 # Environment: BUILD_DIR (default <repo>/build-bench), WORK_DIR (default a new folder under /tmp, removed
 # at the end), RECORDS (records per input of the four-file case, default 200000), SMALL_FILES (500),
-# SMALL_RECORDS (records per small input, 400), GROWTH (how many times the growth rows list one input,
+# SMALL_RECORDS (records per small input, 400), TINY_FILES (10000; 0 leaves the row out), TINY_RECORDS (40),
+# GROWTH (how many times the growth rows list one input,
 # "2 4 16 64"; empty leaves them out).
 # Needs: /usr/bin/time (Debian package "time"), ogrmerge.py and ogr2ogr (gdal-bin, python3-gdal), cmake,
 # ninja and Google Benchmark's headers for the build (scripts/install-deps.sh installs them all).
@@ -26,6 +27,8 @@ build=$(realpath -m "${BUILD_DIR:-$repo/build-bench}")
 records=${RECORDS:-200000}
 smallFiles=${SMALL_FILES:-500}
 smallRecords=${SMALL_RECORDS:-400}
+tinyFiles=${TINY_FILES:-10000}
+tinyRecords=${TINY_RECORDS:-40}
 growth=${GROWTH-2 4 16 64}
 
 die() { echo "merge_bench: $*" >&2; exit 1; }
@@ -146,6 +149,12 @@ for ((i = 1; i <= smallFiles; i++)); do
   "$generate" "small/s$i.shp" "$smallRecords" "$((1000 + i))"
   smallInputs+=("small/s$i.shp")
 done
+mkdir -p tiny
+tinyInputs=()
+for ((i = 1; i <= tinyFiles; i++)); do
+  "$generate" "tiny/t$i.shp" "$tinyRecords" "$((20000 + i))" >/dev/null
+  tinyInputs+=("tiny/t$i.shp")
+done
 
 echo "== machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), load $(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%-28s %8s %9s %6s %6s %12s %12s %13s %13s\n' "case (median seconds)" fennick ogrmerge cat copy fennick/ogr fennick/cat fennick/copy "fennick peak"
@@ -153,6 +162,9 @@ bench "4 x $records polygons" $((4 * records)) in1.shp in2.shp in3.shp in4.shp
 bench "4 x $records polygons Z" $((4 * records)) z1.shp z2.shp z3.shp z4.shp
 bench "2 TAB x $records polygons" $((2 * records)) in1.tab in2.tab
 bench "$smallFiles x $smallRecords polygons" $((smallFiles * smallRecords)) "${smallInputs[@]}"
+if ((tinyFiles > 0)); then
+  bench "$tinyFiles x $tinyRecords polygons" $((tinyFiles * tinyRecords)) "${tinyInputs[@]}"
+fi
 
 # How the cost grows: one input listed N times against cat of its bytes N times, alternating. 64 listings of
 # 200,000 records write about 4 GB, so only fennick-merge and cat are timed here.
