@@ -112,10 +112,10 @@ public:
     int GetFieldType(int index) override;
 
     // IDirectAccess over the live rows: deleted rows are no records. Each read fetches the feature under the
-    // reader lock; a walk in record order through a table of 4,096 records or more (any table with
-    // FENNICK_TAB_READ_AHEAD=1, none with 0) takes its features from a second handle that reads them ahead in
-    // a thread of its own. A row without an object reads as a null shape; a feature that is missing, that GDAL
-    // reported an error for, or whose object is no shape of the table's type fails the read with 0.
+    // reader lock; with FENNICK_TAB_READ_AHEAD=1 a walk in record order takes its features from a second
+    // handle that reads them ahead in a thread of its own. A row without an object reads as a null shape; a
+    // feature that is missing, that GDAL reported an error for, or whose object is no shape of the table's
+    // type fails the read with 0.
     int GetRecordCount() override;
     int ReadShape(int record, IShapeEx* shape) override;
     // A new CMiTabAttrImpl owning the fetched feature, with the current code page.
