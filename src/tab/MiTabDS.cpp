@@ -478,7 +478,7 @@ namespace {
 // The first record from which a walk reads ahead in a second thread: FENNICK_TAB_READ_AHEAD=1 for any table,
 // else never. Off by default: on this project's shared 2-core machines it paid only while the second core was
 // free (1.20 s against 1.50 s for two tables of 200,000 regions) and cost up to 1.37 times the time when it
-// was not, its threads spending 10 to 40 % more processor time.
+// was not, its threads spending 13 to 48 % more processor time.
 int ReadAheadFrom() {
     const char* setting = std::getenv("FENNICK_TAB_READ_AHEAD");
     return setting != nullptr && std::strcmp(setting, "1") == 0 ? 0 : INT_MAX;
