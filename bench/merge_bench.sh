@@ -6,15 +6,19 @@
 # into its memory and write them out again, as this does. Four cases: four generated polygon shapefiles, the
 # same as PolygonZ layers (a height and a measure at every vertex), two MapInfo TAB tables made from two of the
 # first ones with ogr2ogr, a GeoPackage and a FlatGeobuf made from one of them with ogr2ogr, each merged with
-# a shapefile (fields matched by name, as their layouts differ), and 500 small shapefiles (open and check cost
-# per input). The merges are timed with
+# a shapefile (fields matched by name, as their layouts differ), 500 small shapefiles and 10,000 tiny ones
+# (open and check cost per input). The merges are timed with
 # --no-sync, the merge's own cost as cat's is timed without a sync; one more row times the four-file case as
-# it runs by default, each new file synced to the disk before it takes its name.
+# it runs by default, each new file synced to the disk before it takes its name. The growth rows merge the first
+# input listed 2, 4, 16 and 64 times (a merge takes two inputs at the least) against cat of the same bytes, so
+# that the time per record can be seen to stay constant as the inputs grow in number and the output in size.
 #
 # Usage: bench/merge_bench.sh [ROUNDS]      (default 5 rounds; at least 5 for the published medians)
 # Environment: BUILD_DIR (default <repo>/build-bench), WORK_DIR (default a new folder under /tmp, removed
 # at the end), RECORDS (records per input of the four-file case, default 200000), SMALL_FILES (500),
-# SMALL_RECORDS (records per small input, 400).
+# SMALL_RECORDS (records per small input, 400), TINY_FILES (10000; 0 leaves the row out), TINY_RECORDS (40),
+# GROWTH (how many times the growth rows list one input,
+# "2 4 16 64"; empty leaves them out).
 # Needs: /usr/bin/time (Debian package "time"), ogrmerge.py and ogr2ogr (gdal-bin, python3-gdal), cmake,
 # ninja and Google Benchmark's headers for the build (scripts/install-deps.sh installs them all).
 set -euo pipefail
@@ -26,6 +30,9 @@ build=$(realpath -m "${BUILD_DIR:-$repo/build-bench}")
 records=${RECORDS:-200000}
 smallFiles=${SMALL_FILES:-500}
 smallRecords=${SMALL_RECORDS:-400}
+tinyFiles=${TINY_FILES:-10000}
+tinyRecords=${TINY_RECORDS:-40}
+growth=${GROWTH-2 4 16 64}
 
 die() { echo "merge_bench: $*" >&2; exit 1; }
 
@@ -150,6 +157,12 @@ for ((i = 1; i <= smallFiles; i++)); do
   "$generate" "small/s$i.shp" "$smallRecords" "$((1000 + i))"
   smallInputs+=("small/s$i.shp")
 done
+mkdir -p tiny
+tinyInputs=()
+for ((i = 1; i <= tinyFiles; i++)); do
+  "$generate" "tiny/t$i.shp" "$tinyRecords" "$((20000 + i))" >/dev/null
+  tinyInputs+=("tiny/t$i.shp")
+done
 
 echo "== machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), load $(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%-28s %8s %9s %6s %6s %12s %12s %13s %13s\n' "case (median seconds)" fennick ogrmerge cat copy fennick/ogr fennick/cat fennick/copy "fennick peak"
@@ -161,6 +174,43 @@ bench "GPKG + shp x $records" $((2 * records)) in1.gpkg in2.shp
 bench "FlatGeobuf + shp x $records" $((2 * records)) in1.fgb in2.shp
 fennickOptions=()
 bench "$smallFiles x $smallRecords polygons" $((smallFiles * smallRecords)) "${smallInputs[@]}"
+if ((tinyFiles > 0)); then
+  bench "$tinyFiles x $tinyRecords polygons" $((tinyFiles * tinyRecords)) "${tinyInputs[@]}"
+fi
+
+# How the cost grows: one input listed N times against cat of its bytes N times, alternating. 64 listings of
+# 200,000 records write about 4 GB, so only fennick-merge and cat are timed here.
+if [ -n "$growth" ]; then
+  printf '%-28s %8s %8s %12s %14s\n' "growth (median seconds)" fennick cat fennick/cat "ns per record"
+  for n in $growth; do
+    inputs=()
+    catFiles=()
+    for ((k = 0; k < n; k++)); do
+      inputs+=(in1.shp)
+      catFiles+=(in1.shp in1.shx in1.dbf)
+    done
+    rm -f fennick.times cat.times
+    clean_outputs
+    "$merge" -q --no-sync -o fennick_out.shp "${inputs[@]}" >/dev/null
+    [ "$(records_of fennick_out.shx)" = "$((n * records))" ] || die "growth $n: fennick-merge wrote $(records_of fennick_out.shx) records"
+    for ((r = 0; r < rounds; r++)); do
+      for k in 0 1; do
+        clean_outputs
+        case $(((r + k) % 2)) in
+        0) run fennick "$merge" -q --no-sync -o fennick_out.shp "${inputs[@]}" ;;
+        1) run cat sh -c 'cat "$@" >cat_out.bin' cat "${catFiles[@]}" ;;
+        esac
+      done
+    done
+    clean_outputs
+    fen=$(median <fennick.times)
+    floor=$(median <cat.times)
+    printf '%-28s %8s %8s %12s %14s\n' "$n x $records polygons" "$fen" "$floor" \
+      "$(awk -v a="$fen" -v b="$floor" 'BEGIN { printf "%.2f", a / b }')" \
+      "$(awk -v a="$fen" -v n="$((n * records))" 'BEGIN { printf "%.0f", a * 1e9 / n }')"
+    echo "  ($rounds rounds; times fennick: $(tr '\n' ' ' <fennick.times)cat: $(tr '\n' ' ' <cat.times))" >&2
+  done
+fi
 
 # The default merge, synced: the new files reach the disk before they take their names.
 rm -f synced.times

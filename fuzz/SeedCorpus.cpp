@@ -7,9 +7,11 @@
 #include "EncipherFile.h"
 #include "OgrLayer.h"
 #include "StxWriter.h"
+#include "TabFixtures.h"
 #include "TempDir.h"
 
 #include <cpl_conv.h>
+#include <ogr_core.h>
 #include <ogr_spatialref.h>
 
 #include <cstdio>
@@ -92,6 +94,44 @@ void Put(const fs::path& dir, const std::string& name, const std::string& bytes)
         throw std::runtime_error("cannot write " + (dir / name).string());
 }
 
+// MapInfo tables written by GDAL's driver: points, lines and regions with every kind of column a table keeps,
+// one in a declared charset, one whose deleted rows leave gaps.
+std::vector<std::pair<std::string, STabTableSpec>> Tables() {
+    const std::vector<STabFieldSpec> fields = {{"NAME", OFTString, 20, 0},
+                                               {"COUNT", OFTInteger, 0, 0},
+                                               {"AREA", OFTReal, 12, 3},
+                                               {"WHEN", OFTDate, 0, 0},
+                                               {"OK", OFTString, 1, 0}};
+    const auto values = [](int i) {
+        return std::vector<std::string>{"row " + std::to_string(i), std::to_string(i * 7 - 3),
+                                        std::to_string(i) + ".125", "2024/01/0" + std::to_string(1 + i % 9),
+                                        i % 2 ? "T" : "F"};
+    };
+    std::vector<std::pair<std::string, STabTableSpec>> tables;
+    STabTableSpec points{fields, {}, "", "-1000,-1000,1000,1000", "EPSG:4326", ""};
+    for (int i = 0; i < 4; ++i)
+        points.features.push_back(
+            {"POINT (" + std::to_string(i) + " " + std::to_string(-i) + ")", values(i)});
+    points.features.push_back({"", values(9)});
+    tables.emplace_back("points", points);
+    STabTableSpec lines{{fields[0], fields[2]}, {}, "CP1251", "-1000,-1000,1000,1000", "", ""};
+    lines.features.push_back({"LINESTRING (0 0,10 0,10 10)", {"\xC0\xC1", "20.5"}});
+    lines.features.push_back({"MULTILINESTRING ((0 0,1 1),(2 2,3 3,4 2))", {"b", "4.1"}});
+    tables.emplace_back("lines", lines);
+    STabTableSpec regions{fields, {}, "", "-1000,-1000,1000,1000", "EPSG:32633", ""};
+    regions.features.push_back({"POLYGON ((0 0,0 10,10 10,10 0,0 0),(2 2,4 2,4 4,2 4,2 2))", values(1)});
+    regions.features.push_back(
+        {"MULTIPOLYGON (((20 0,20 5,25 5,25 0,20 0)),((30 0,30 1,31 1,31 0,30 0)))", values(2)});
+    for (int i = 3; i < 12; ++i) {
+        const std::string x = std::to_string(i * 3);
+        regions.features.push_back({"POLYGON ((" + x + " 20," + x + " 22,1 21," + x + " 20))", values(i)});
+    }
+    tables.emplace_back("regions", regions);
+    regions.deleteWhere = "COUNT % 3 = 0";
+    tables.emplace_back("regions-deleted", regions);
+    return tables;
+}
+
 std::string Wkt(int epsg, bool esri) {
     OGRSpatialReference srs;
     if (srs.importFromEPSG(epsg) != OGRERR_NONE)
@@ -150,6 +190,14 @@ int main(int argc, char** argv) {
             fuzz::PackFiles({polygons.shp, polygons.shx, polygons.dbf, lines.shp, lines.shx, lines.dbf}));
         Put(out / "merge", "polygons-notable",
             fuzz::PackFiles({polygons.shp, polygons.shx, "", polygons.shp, polygons.shx, polygons.dbf}));
+
+        for (const auto& [name, spec] : Tables()) {
+            const std::string base = work.Path(name);
+            WriteTabTable(base + ".tab", spec);
+            Put(out / "tab", name,
+                fuzz::PackFiles(
+                    {Read(base + ".tab"), Read(base + ".dat"), Read(base + ".map"), Read(base + ".id")}));
+        }
 
         // A deeper index over a grid of records.
         std::vector<CGeoRect> grid;

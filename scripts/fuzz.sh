@@ -17,7 +17,7 @@ fi
 seconds=${1:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${FUZZ_BUILD:-$root/build-fuzz-clang}
-targets=${FUZZ_TARGETS:-"shp dbf stx enc wkt merge"}
+targets=${FUZZ_TARGETS:-"shp dbf stx enc wkt merge tab"}
 jobs=${JOBS:-2}
 
 have_libfuzzer() {

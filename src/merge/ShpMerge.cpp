@@ -239,9 +239,9 @@ public:
                 continue;
             }
             if (written[j] != field.name)
-                planned.notes.push_back((m_mapInfo[m_origins[j]] ? u"cut from MapInfo column "
-                                                                 : u"cut from column ") +
-                                        field.name);
+                planned.notes.push_back(
+                    (m_mapInfo[m_origins[j]] ? u"cut from MapInfo column " : u"cut from column ") +
+                    field.name);
             std::size_t having = 0;
             for (const std::vector<int>& sources : m_layout.sources)
                 having += sources[j] >= 0 ? 1 : 0;
@@ -467,7 +467,8 @@ CRef<IGeoDS> CShpMerge::OpenInput(std::size_t index, std::u16string& reason) con
 namespace {
 
 // The facts of an input the check reads: what its headers state and how its texts are read.
-SInputFacts FactsOf(const std::u16string& path, IGeoDS* source, bool declared, CLayerCoordSys& system) {
+SInputFacts FactsOf(const std::u16string& path, IGeoDS* source, bool declared,
+                    const std::u16string& coordSys) {
     SInputFacts facts;
     facts.path = path;
     facts.shapeType = source->GetShapeType();
@@ -477,9 +478,26 @@ SInputFacts FactsOf(const std::u16string& path, IGeoDS* source, bool declared, C
     source->GetBounds(&facts.bounds);
     facts.codePage = std::max(source->GetCodePage(), 0);
     facts.codePageDeclared = declared;
-    facts.coordSys = system.ShortName();
+    facts.coordSys = coordSys;
     return facts;
 }
+
+// The short names of the systems the inputs state, each text read by PROJ once: inputs beside copies of one
+// .prj are the rule, and reading a system's text costs PROJ a search of its database.
+class CSystemNames {
+public:
+    std::u16string Of(CLayerCoordSys& system) {
+        if (!system.IsStated() || !system.IsFileReadable())
+            return system.ShortName();
+        const auto [at, fresh] = m_names.try_emplace(system.Text());
+        if (fresh)
+            at->second = system.ShortName();
+        return at->second;
+    }
+
+private:
+    std::map<std::string, std::u16string> m_names;
+};
 
 } // namespace
 
@@ -517,7 +535,8 @@ void CShpMerge::Check(IProgressMeter* progress) {
     m_facts.clear();
     CLayerCoordSys firstSystem;
     LoadCoordSys(firstSystem, m_files[0], first.Get(), true);
-    m_facts.push_back(FactsOf(m_files[0], first.Get(), firstDeclared, firstSystem));
+    CSystemNames systemNames;
+    m_facts.push_back(FactsOf(m_files[0], first.Get(), firstDeclared, systemNames.Of(firstSystem)));
     // With a target system, every input (the first too) is compared with it and converted into it.
     CLayerCoordSys targetSystem;
     if (!m_targetCrs.empty()) {
@@ -551,7 +570,7 @@ void CShpMerge::Check(IProgressMeter* progress) {
         planner.AddInput(m_files[i], FieldsOf(source.Get()), source->GetSourceKind() == SOURCE_MAPINFO_TAB);
         CLayerCoordSys system;
         LoadCoordSys(system, m_files[i], source.Get(), false);
-        m_facts.push_back(FactsOf(m_files[i], source.Get(), declared, system));
+        m_facts.push_back(FactsOf(m_files[i], source.Get(), declared, systemNames.Of(system)));
         CheckCoordSys(referenceSystem, system, i);
         if (progress != nullptr) {
             RaiseIfCancelled(progress);

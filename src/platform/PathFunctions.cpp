@@ -22,53 +22,41 @@ bool IsSeparator(char16_t c) {
     return c == u'\\' || c == u'/';
 }
 
-struct SPathParts {
-    std::u16string drive, dir, name, ext;
+// Where a path's parts begin, split like the platform's path splitting: drive letter, folder up to the last
+// separator, then the name and the extension from its last dot. Positions, so that asking for one part
+// builds no other (paths are split several times for every input).
+struct SPathSplit {
+    std::size_t dir = 0;  // after the drive letter
+    std::size_t name = 0; // after the folder
+    std::size_t ext = 0;  // the name's last dot, or the path's end
 };
 
-// Splits like the platform's path splitting: drive letter, folder up to the last separator, then the name
-// and the extension from its last dot.
-SPathParts Split(const std::u16string& path) {
-    SPathParts parts;
-    std::size_t start = 0;
-    if (path.size() >= 2 && path[1] == u':') {
-        parts.drive = path.substr(0, 2);
-        start = 2;
-    }
-    std::size_t lastSep = std::u16string::npos;
-    for (std::size_t i = start; i < path.size(); ++i)
+SPathSplit Split(std::u16string_view path) {
+    SPathSplit at;
+    if (path.size() >= 2 && path[1] == u':')
+        at.dir = 2;
+    at.name = at.dir;
+    for (std::size_t i = at.dir; i < path.size(); ++i)
         if (IsSeparator(path[i]))
-            lastSep = i;
-    std::size_t nameStart = start;
-    if (lastSep != std::u16string::npos) {
-        parts.dir = path.substr(start, lastSep + 1 - start);
-        nameStart = lastSep + 1;
-    }
-    const std::u16string file = path.substr(nameStart);
-    const std::size_t dot = file.rfind(u'.');
-    if (dot == std::u16string::npos) {
-        parts.name = file;
-    } else {
-        parts.name = file.substr(0, dot);
-        parts.ext = file.substr(dot);
-    }
-    return parts;
+            at.name = i + 1;
+    const std::size_t dot = path.substr(at.name).rfind(u'.');
+    at.ext = dot == std::u16string_view::npos ? path.size() : at.name + dot;
+    return at;
 }
 
 } // namespace
 
 std::u16string GetDirectoryPart(const std::u16string& path) {
-    const SPathParts parts = Split(path);
-    return parts.drive + parts.dir;
+    return path.substr(0, Split(path).name);
 }
 
 std::u16string GetFileBaseName(const std::u16string& path) {
-    return Split(path).name;
+    const SPathSplit at = Split(path);
+    return path.substr(at.name, at.ext - at.name);
 }
 
 std::u16string ReplaceExtension(const std::u16string& path, const std::u16string& extension) {
-    const SPathParts parts = Split(path);
-    std::u16string result = parts.drive + parts.dir + parts.name;
+    std::u16string result = path.substr(0, Split(path).ext);
     if (!extension.empty() && extension.front() != u'.')
         result.push_back(u'.');
     return result + extension;

@@ -30,6 +30,7 @@ class OGRLayer;
 namespace fennick {
 
 class CTabReaderGuard;
+class CTabReadAhead;
 
 // The code page of a MapInfo charset name (compared without regard to letter case): Neutral -1, ANSI 0,
 // WindowsCyrillic 1251 and the other rows of the table; 0 for an empty or unknown name.
@@ -111,8 +112,10 @@ public:
     int GetFieldType(int index) override;
 
     // IDirectAccess over the live rows: deleted rows are no records. Each read fetches the feature under the
-    // reader lock; a row without an object reads as a null shape; a feature that is missing, that GDAL
-    // reported an error for, or whose object is no shape of the table's type fails the read with 0.
+    // reader lock; with FENNICK_TAB_READ_AHEAD=1 a walk in record order takes its features from a second
+    // handle that reads them ahead in a thread of its own. A row without an object reads as a null shape; a
+    // feature that is missing, that GDAL reported an error for, or whose object is no shape of the table's
+    // type fails the read with 0.
     int GetRecordCount() override;
     int ReadShape(int record, IShapeEx* shape) override;
     // A new CMiTabAttrImpl owning the fetched feature, with the current code page.
@@ -178,6 +181,10 @@ private:
     CByteBuffer m_record;
     OGRFeatureUniquePtr m_kept;
     int m_keptRecord = -1;
+    // Reads a walk's features ahead in a second thread (see Fetch); the record fetched last.
+    std::unique_ptr<CTabReadAhead> m_ahead;
+    int m_lastFetched = -1;
+    int m_readAheadFrom;
 };
 
 } // namespace fennick
