@@ -35,8 +35,8 @@ SMapView SMapView::Fitting(const CGeoRect& extent, int width, int height, double
 }
 
 std::size_t SLayerOutline::Bytes() const {
-    return items.capacity() * sizeof(SOutlineItem) + parts.capacity() * sizeof(uint32_t) +
-           points.capacity() * sizeof(float);
+    return dots.capacity() * sizeof(SOutlineDot) + items.capacity() * sizeof(SOutlineItem) +
+           parts.capacity() * sizeof(uint32_t) + points.capacity() * sizeof(float);
 }
 
 int32_t SLayerOutline::RecordAt(double px, double py, double tolerance) const {
@@ -50,6 +50,17 @@ int32_t SLayerOutline::RecordAt(double px, double py, double tolerance) const {
         if (found == 0 || area < smallest) {
             found = item.record;
             smallest = area;
+        }
+    }
+    // A folded record covers its pixel.
+    const double column = px + view.width, row = py + view.height;
+    for (const SOutlineDot& dot : dots) {
+        if (found != 0 && smallest <= 1.0)
+            break;
+        if (column >= dot.column - tolerance && column <= dot.column + 1 + tolerance &&
+            row >= dot.row - tolerance && row <= dot.row + 1 + tolerance) {
+            found = dot.record;
+            smallest = 1.0;
         }
     }
     return found;
@@ -153,15 +164,7 @@ private:
         if (m_taken[bit / 64] & (uint64_t(1) << (bit % 64)))
             return;
         m_taken[bit / 64] |= uint64_t(1) << (bit % 64);
-        SOutlineItem item;
-        item.record = record;
-        const float left = float(std::floor(px)), top = float(std::floor(py));
-        item.box[0] = left, item.box[1] = top, item.box[2] = left + 1.0f, item.box[3] = top + 1.0f;
-        item.firstPart = uint32_t(m_outline.parts.size());
-        m_outline.parts.push_back(uint32_t(m_outline.points.size() / 2));
-        m_outline.points.push_back(left + 0.5f);
-        m_outline.points.push_back(top + 0.5f);
-        m_outline.items.push_back(item);
+        m_outline.dots.push_back({record, uint16_t(column), uint16_t(row)});
     }
 
     void AddPart(const CGeoPoint* points, int count, bool separate) {
@@ -236,6 +239,7 @@ void ReadInto(SLayerOutline& outline, const SOutlineRequest& request) {
             decimator.Add(record, *shape, convert);
     }
     decimator.Finish();
+    outline.dots.shrink_to_fit();
     outline.items.shrink_to_fit();
     outline.parts.shrink_to_fit();
     outline.points.shrink_to_fit();
@@ -255,6 +259,7 @@ SLayerOutline ReadLayerOutline(const SOutlineRequest& request) {
         outline.error = CMemoryException().Message();
     }
     if (!outline.complete) {
+        outline.dots = {};
         outline.items = {};
         outline.parts = {};
         outline.points = {};

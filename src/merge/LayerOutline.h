@@ -52,7 +52,15 @@ struct SOutlineRequest {
     std::function<bool()> cancelled;
 };
 
-// One drawn record, or one pixel of records smaller than a pixel (the first of them named).
+// One pixel of records smaller than a pixel, the first of them named: the pixel counted from a screen
+// left of and above the view's (the view's own pixel plus its width and height).
+struct SOutlineDot {
+    int32_t record = 0; // from 1
+    uint16_t column = 0;
+    uint16_t row = 0;
+};
+
+// One drawn record larger than a pixel.
 struct SOutlineItem {
     int32_t record = 0;          // from 1
     float box[4] = {0, 0, 0, 0}; // pixels: left, top, right, bottom (top < bottom)
@@ -69,8 +77,9 @@ struct SLayerOutline {
     int64_t records = 0;
     bool complete = false; // every record was read (not cancelled)
     SMapView view;         // the view the shapes below were decimated for
+    std::vector<SOutlineDot> dots;
     std::vector<SOutlineItem> items;
-    std::vector<uint32_t> parts; // first point of each part, then the point count
+    std::vector<uint32_t> parts; // first point of each part of the items, then the point count
     std::vector<float> points;   // x, y pixel pairs
 
     // Bytes held by the shapes.

@@ -9,7 +9,7 @@ namespace fennick {
 
 void DrawLayer(QPainter& painter, const SLayerOutline& outline, const SMapView& view,
                const SLayerStyle& style) {
-    if (outline.view.IsEmpty() || outline.items.empty())
+    if (outline.view.IsEmpty() || (outline.items.empty() && outline.dots.empty()))
         return;
     painter.save();
     // From the pixels the shapes were read in to the view's.
@@ -54,6 +54,13 @@ void DrawLayer(QPainter& painter, const SLayerOutline& outline, const SMapView& 
                     path.lineTo(pointOf(p));
             }
         }
+    }
+    for (const SOutlineDot& dot : outline.dots) {
+        const QPointF at(dot.column - outline.view.width + 0.5, dot.row - outline.view.height + 0.5);
+        if (points)
+            marks.emplace_back(at - QPointF(mark / 2, mark / 2), QSizeF(mark, mark));
+        else
+            dots.push_back(at);
     }
     if (outline.shapeType == SHAPE_POLYGON) {
         painter.setPen(pen);
