@@ -34,6 +34,14 @@ SMapView SMapView::Fitting(const CGeoRect& extent, int width, int height, double
     return view;
 }
 
+bool SMapView::Covers(const SMapView& view) const {
+    if (IsEmpty() || view.width != width || view.height != height ||
+        std::abs(view.unitsPerPixel - unitsPerPixel) > 1e-9 * unitsPerPixel || view.xStretch != xStretch)
+        return false;
+    const CGeoPoint centre = ToPixel(view.centreX, view.centreY);
+    return std::abs(centre.x - width / 2.0) <= width && std::abs(centre.y - height / 2.0) <= height;
+}
+
 std::size_t SLayerOutline::Bytes() const {
     return dots.capacity() * sizeof(SOutlineDot) + items.capacity() * sizeof(SOutlineItem) +
            parts.capacity() * sizeof(uint32_t) + points.capacity() * sizeof(float);

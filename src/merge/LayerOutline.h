@@ -34,6 +34,9 @@ struct SMapView {
         return {centreX + (px - width / 2.0) * unitsPerPixel / xStretch,
                 centreY - (py - height / 2.0) * unitsPerPixel};
     }
+    // Whether shapes read for this view serve view too: the same scale and size, and view within the screen
+    // around this one that a read keeps.
+    bool Covers(const SMapView& view) const;
     // The view showing extent whole in a screen of width x height, with a margin of 4 %.
     static SMapView Fitting(const CGeoRect& extent, int width, int height, double xStretch);
     bool operator==(const SMapView&) const = default;

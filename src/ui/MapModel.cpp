@@ -91,9 +91,17 @@ void CMapModel::SetFiles(const QStringList& paths) {
     for (const std::size_t i : fresh)
         Ask(m_layers[i], false);
     if (changed) {
-        emit ExtentChanged();
+        if (AllExtentsKnown())
+            emit ExtentChanged();
         emit ShapesChanged();
     }
+}
+
+bool CMapModel::AllExtentsKnown() const {
+    for (const SLayer& layer : m_layers)
+        if (!layer.extentKnown)
+            return false;
+    return true;
 }
 
 void CMapModel::SetConversion(bool convert, const QString& target) {
@@ -120,8 +128,10 @@ void CMapModel::SetView(const SMapView& view) {
     if (newView)
         ++*m_viewGeneration;
     CheckFiles();
+    // A pan within the screen around the view read last needs no read: those shapes are kept too.
     for (SLayer& layer : m_layers)
-        if (layer.extentKnown && (newView || !layer.outline || !(layer.outline->view == m_view)))
+        if (layer.extentKnown && (!layer.outline || !layer.outline->view.Covers(m_view)) &&
+            (newView || !layer.outline))
             Ask(layer, true);
 }
 
@@ -153,6 +163,7 @@ void CMapModel::Ask(SLayer& layer, bool withView) {
     layer.size = file.size();
     const uint64_t ticket = ++m_nextTicket;
     layer.asked = ticket;
+    *layer.latest = ticket;
     SOutlineRequest request;
     request.path = layer.path.toStdU16String();
     request.firstPath = Path(0).toStdU16String();
@@ -160,9 +171,9 @@ void CMapModel::Ask(SLayer& layer, bool withView) {
     request.convert = m_convert || !m_target.isEmpty();
     if (withView && !m_view.IsEmpty()) {
         request.view = m_view;
-        request.cancelled = [generations = m_viewGeneration, mine = m_viewGeneration->load()] {
-            return generations->load() != mine;
-        };
+        request.cancelled = [generations = m_viewGeneration, mine = m_viewGeneration->load(),
+                             latest = layer.latest,
+                             ticket] { return generations->load() != mine || latest->load() != ticket; };
     }
     m_runner([request = std::move(request), ticket, model = QPointer<CMapModel>(this)] {
         auto outline = std::make_shared<const SLayerOutline>(ReadLayerOutline(request));
@@ -186,9 +197,12 @@ void CMapModel::Take(uint64_t ticket, std::shared_ptr<const SLayerOutline> outli
             layer.extentKnown = true;
             layer.extent = outline->extent;
             layer.geographic = outline->geographic;
-            if (!m_view.IsEmpty())
+            // The map fits once every extent is known, so that the layers are not read for views
+            // that the next extent changes at once.
+            if (AllExtentsKnown())
+                emit ExtentChanged();
+            else if (!m_view.IsEmpty())
                 Ask(layer, true);
-            emit ExtentChanged();
         }
         if (!outline->view.IsEmpty()) {
             layer.outline = std::move(outline);
@@ -230,7 +244,7 @@ double CMapModel::XStretch() const {
 
 bool CMapModel::IsDrawn() const {
     for (const SLayer& layer : m_layers)
-        if (!layer.outline || !(layer.outline->view == m_view))
+        if (!layer.outline || !layer.outline->view.Covers(m_view))
             return false;
     return true;
 }

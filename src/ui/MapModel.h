@@ -39,7 +39,8 @@ public:
     // Whether coordinates are converted (the merge's option), and the target system ("EPSG:CODE" or a .prj
     // path; empty: the first file's).
     void SetConversion(bool convert, const QString& target = QString());
-    // The view the map shows: every file's shapes are read again for it, unless they are read for it already.
+    // The view the map shows: every file's shapes are read again for it, unless those read already cover it
+    // (the same scale, panned by less than a screen).
     void SetView(const SMapView& view);
     const SMapView& View() const { return m_view; }
     // Reads again the files changed on disk since they were read.
@@ -86,8 +87,11 @@ private:
         bool geographic = false;
         std::shared_ptr<const SLayerOutline> outline;
         uint64_t asked = 0; // the latest read asked for it
+        // The same, for the read running: a read no longer the latest stops early.
+        std::shared_ptr<std::atomic<uint64_t>> latest = std::make_shared<std::atomic<uint64_t>>(0);
     };
     SLayer* Find(const QString& path);
+    bool AllExtentsKnown() const;
     void Ask(SLayer& layer, bool withView);
     void Take(uint64_t ticket, std::shared_ptr<const SLayerOutline> outline);
     // Forgets every file's extent and shapes and reads them again.

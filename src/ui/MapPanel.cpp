@@ -28,7 +28,10 @@ CMapPanel::CMapPanel(CMapModel& model, QWidget* parent)
     connect(m_fit, &QToolButton::clicked, this, &CMapPanel::Fit);
     m_redraw.setSingleShot(true);
     m_redraw.setInterval(150);
-    connect(&m_redraw, &QTimer::timeout, this, [this] { m_model.SetView(m_view); });
+    connect(&m_redraw, &QTimer::timeout, this, [this] {
+        m_model.SetView(m_view);
+        Render();
+    });
     connect(&m_model, &CMapModel::ExtentChanged, this, &CMapPanel::Fit);
     connect(&m_model, &CMapModel::ShapesChanged, this, &CMapPanel::Render);
 }

@@ -137,6 +137,15 @@ private slots:
         QVERIFY(model.HitAt({dots.x, dots.y}, 1).record > 1);
         QCOMPARE(model.HitAt({1000, 1000}, 1).row, -1);
         QVERIFY(model.CacheBytes() > 0 && model.CacheBytes() < 20000);
+        // A pan of less than a screen keeps what is read; another scale reads again.
+        SMapView view = model.View();
+        view.centreX += 150 * view.unitsPerPixel;
+        model.SetView(view);
+        QVERIFY(model.IsDrawn() && model.Outline(0) == &square);
+        view.unitsPerPixel /= 2;
+        model.SetView(view);
+        QVERIFY(!model.IsDrawn());
+        QTRY_VERIFY(model.IsDrawn());
     }
 
     // A file written anew on disk is read again; its old shapes do not stay.
