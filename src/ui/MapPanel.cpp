@@ -33,7 +33,7 @@ CMapPanel::CMapPanel(CMapModel& model, QWidget* parent)
         Render();
     });
     connect(&m_model, &CMapModel::ExtentChanged, this, &CMapPanel::Fit);
-    connect(&m_model, &CMapModel::ShapesChanged, this, &CMapPanel::Render);
+    connect(&m_model, &CMapModel::ShapesChanged, this, &CMapPanel::AddArrived);
 }
 
 void CMapPanel::SetSelectedRows(const std::vector<int>& rows) {
@@ -67,6 +67,36 @@ void CMapPanel::ShowView(const SMapView& view) {
 void CMapPanel::Render() {
     m_image = m_view.IsEmpty() ? QImage() : RenderMap(m_model, m_view, m_selected);
     m_imageView = m_view;
+    m_drawn.assign(std::size_t(m_model.Count()), nullptr);
+    for (int row = 0; row < m_model.Count(); ++row)
+        m_drawn[std::size_t(row)] = m_model.Outline(row);
+    update();
+}
+
+void CMapPanel::AddArrived() {
+    // Layers arrive in the order of the rows; each goes behind those drawn, without drawing them again.
+    bool run = true,
+         same = !m_image.isNull() && m_imageView == m_view && int(m_drawn.size()) == m_model.Count();
+    std::size_t next = 0;
+    for (std::size_t row = 0; same && row < m_drawn.size(); ++row) {
+        if (m_drawn[row] != nullptr && (!run || m_drawn[row] != m_model.Outline(int(row))))
+            same = false;
+        run = run && m_drawn[row] != nullptr;
+        next += run ? 1 : 0;
+    }
+    if (!same) {
+        // Layers read again for a new view wait for the last of them, the image drawn before standing in;
+        // a file gone or added is drawn at once.
+        if (int(m_drawn.size()) == m_model.Count() && !m_model.IsDrawn())
+            return;
+        Render();
+        return;
+    }
+    QPainter painter(&m_image);
+    for (; next < m_drawn.size() && m_model.Outline(int(next)) != nullptr; ++next) {
+        DrawMapRow(painter, m_model, int(next), m_view, m_selected);
+        m_drawn[next] = m_model.Outline(int(next));
+    }
     update();
 }
 

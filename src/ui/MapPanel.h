@@ -54,6 +54,9 @@ protected:
 private:
     // Draws the image anew from the layers' shapes, at the current view.
     void Render();
+    // Adds the layers that arrived behind those drawn, when they are the next rows; else draws anew once
+    // every layer is read for the view.
+    void AddArrived();
     void Hover(QPointF pixel);
 
     CMapModel& m_model;
@@ -61,6 +64,8 @@ private:
     SMapView m_view;
     QImage m_image;
     SMapView m_imageView; // the view m_image shows
+    // The shapes m_image holds, per row: a run of rows from the first, then none.
+    std::vector<const SLayerOutline*> m_drawn;
     std::vector<bool> m_selected;
     QTimer m_redraw;
     bool m_dragging = false;

@@ -86,26 +86,30 @@ void DrawLayer(QPainter& painter, const SLayerOutline& outline, const SMapView& 
     painter.restore();
 }
 
+void DrawMapRow(QPainter& painter, const CMapModel& model, int row, const SMapView& view,
+                const std::vector<bool>& selected) {
+    const SLayerOutline* outline = model.Outline(row);
+    if (outline == nullptr)
+        return;
+    bool anySelected = false;
+    for (const bool one : selected)
+        anySelected = anySelected || one;
+    SLayerStyle style;
+    style.colour = model.Colour(model.Path(row));
+    style.top = row == 0;
+    style.selected = std::size_t(row) < selected.size() && selected[std::size_t(row)];
+    style.dimmed = anySelected && !style.selected;
+    // Behind what is drawn: rows come first to last, and the first lies on top.
+    painter.setCompositionMode(QPainter::CompositionMode_DestinationOver);
+    DrawLayer(painter, *outline, view, style);
+}
+
 QImage RenderMap(const CMapModel& model, const SMapView& view, const std::vector<bool>& selected) {
     QImage image(std::max(view.width, 1), std::max(view.height, 1), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::white);
+    image.fill(Qt::transparent);
     QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    bool anySelected = false;
-    for (const bool row : selected)
-        anySelected = anySelected || row;
-    // The last file first, so that the first lies on top.
-    for (int row = model.Count() - 1; row >= 0; --row) {
-        const SLayerOutline* outline = model.Outline(row);
-        if (outline == nullptr)
-            continue;
-        SLayerStyle style;
-        style.colour = model.Colour(model.Path(row));
-        style.top = row == 0;
-        style.selected = std::size_t(row) < selected.size() && selected[std::size_t(row)];
-        style.dimmed = anySelected && !style.selected;
-        DrawLayer(painter, *outline, view, style);
-    }
+    for (int row = 0; row < model.Count(); ++row)
+        DrawMapRow(painter, model, row, view, selected);
     return image;
 }
 

@@ -28,7 +28,12 @@ struct SLayerStyle {
 void DrawLayer(QPainter& painter, const SLayerOutline& outline, const SMapView& view,
                const SLayerStyle& style);
 
-// The model's layers at view on a white ground; selected[row] marks selected rows (shorter: unselected).
+// Draws the model's layer of row behind what painter's image holds already (rows above it); selected[row]
+// marks selected rows (shorter: unselected).
+void DrawMapRow(QPainter& painter, const CMapModel& model, int row, const SMapView& view,
+                const std::vector<bool>& selected);
+
+// The model's layers at view on a transparent ground, the first on top.
 QImage RenderMap(const CMapModel& model, const SMapView& view, const std::vector<bool>& selected);
 
 } // namespace fennick
