@@ -58,7 +58,11 @@ QColor CMapModel::FreeColour() const {
 
 void CMapModel::SetFiles(const QStringList& paths) {
     std::vector<SLayer> layers;
-    bool changed = paths.size() != Count();
+    // Any change of order too: the first file lies on top.
+    QStringList old;
+    for (const SLayer& layer : m_layers)
+        old << layer.path;
+    bool changed = old != paths;
     const QString oldFirst = Path(0);
     for (const QString& path : paths) {
         if (SLayer* kept = Find(path)) {

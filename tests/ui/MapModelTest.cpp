@@ -7,6 +7,7 @@
 
 #include "OgrLayer.h"
 
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -68,6 +69,9 @@ private slots:
         model.SetFiles({a, b, c});
         const QColor ca = model.Colour(a), cb = model.Colour(b), cc = model.Colour(c);
         QVERIFY(ca != cb && cb != cc && ca != cc);
+        QSignalSpy redraws(&model, &CMapModel::ShapesChanged);
+        model.SetFiles({a, c, b});
+        QCOMPARE(redraws.size(), 1); // another order, drawn again
         model.SetFiles({c, a});
         QCOMPARE(model.Colour(c), cc);
         QCOMPARE(model.Colour(a), ca);
