@@ -143,27 +143,26 @@ void CMapModel::CheckFiles() {
     bool changed = false;
     for (SLayer& layer : m_layers) {
         const QFileInfo file(layer.path);
-        if (!layer.modified.isValid() || (file.lastModified() == layer.modified && file.size() == layer.size))
+        if (!layer.stamped || (file.lastModified() == layer.modified && file.size() == layer.size))
             continue;
         layer.extentKnown = false;
         layer.outline.reset();
-        layer.modified = QDateTime();
         Ask(layer, false);
         changed = true;
         // A file written anew under its name is a new file to the watcher.
         if (!m_watcher.files().contains(layer.path))
             m_watcher.addPath(layer.path);
     }
-    if (changed) {
-        emit ExtentChanged();
+    // The map fits again when the new extents arrive.
+    if (changed)
         emit ShapesChanged();
-    }
 }
 
 void CMapModel::Ask(SLayer& layer, bool withView) {
     const QFileInfo file(layer.path);
     // The stamp is taken before the read, so that a change during it is noticed afterwards.
-    layer.modified = file.lastModified();
+    layer.stamped = true;
+    layer.modified = file.lastModified(); // invalid while the file is missing
     layer.size = file.size();
     const uint64_t ticket = ++m_nextTicket;
     layer.asked = ticket;

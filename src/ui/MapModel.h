@@ -80,7 +80,8 @@ private:
     struct SLayer {
         QString path;
         QColor colour;
-        QDateTime modified; // of the main file, as read
+        bool stamped = false; // modified and size are taken
+        QDateTime modified;   // of the main file, as read
         qint64 size = -1;
         bool extentKnown = false;
         CGeoRect extent;

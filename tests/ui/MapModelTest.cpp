@@ -167,6 +167,15 @@ private slots:
         model.SetView(SMapView::Fitting(model.Extent(), 100, 100, 1.0));
         QTRY_VERIFY(model.IsDrawn());
         QCOMPARE(model.Outline(0)->records, int64_t(2));
+        // Gone for a while, then written again: still read again.
+        QVERIFY(QFile::remove(path));
+        model.CheckFiles();
+        QTRY_VERIFY(model.Extent().IsEmpty());
+        Layer(dir, "a", "POLYGON", {Square(0, 0, 10), Square(90, 90, 10), Square(0, 90, 10)}, kUtm33);
+        model.CheckFiles();
+        QTRY_COMPARE(model.Extent().top, 100.0);
+        model.SetView(SMapView::Fitting(model.Extent(), 100, 100, 1.0));
+        QTRY_VERIFY(model.IsDrawn() && model.Outline(0)->records == 3);
     }
 
     // Offscreen: each file's colour lies where its shapes are;
