@@ -3,8 +3,10 @@
 # main window as it opens at the sample layers' folder (startup.png), with them listed with their facts and a
 # layer of lines marked as not fitting (main.png; ogr2ogr from gdal-bin makes it), and
 # with the success report of their merge (success.png), the about box, the file tree and the progress dialog
-# (about.png, tree.png, progress.png, screen.png). The README's pictures are startup, main, progress and
-# success, from `scripts/screenshots.sh build docs/screenshots`.
+# (about.png, tree.png, progress.png, screen.png), and the map of three tiling layers with a fourth in
+# longitudes and latitudes, its coordinates kept and converted (map-kept.png, map-converted.png). The README's
+# pictures are startup, main, progress, success and the two maps, from
+# `scripts/screenshots.sh build docs/screenshots`.
 # Usage: scripts/screenshots.sh [build folder] [output folder]
 set -eu
 build=${1:-build}
@@ -44,5 +46,11 @@ mkdir -p "$layers"
 cp "$root"/samples/*.* "$layers"/
 rm -f "$layers/README.md"
 ogr2ogr -f "ESRI Shapefile" -nlt MULTILINESTRING "$layers/north outline.shp" "$root/samples/north.shp"
+# One more tiling layer, in longitudes and latitudes: the east table converted by GDAL.
+other="$scratch/east in lon-lat/east_wgs84.shp"
+mkdir -p "$(dirname "$other")"
+# Its columns are cast to the other layers' widths, so that it fits them.
+ogr2ogr -f "ESRI Shapefile" -t_srs EPSG:4326 "$other" "$root/samples/east.tab" -sql \
+    "SELECT NAME, CAST(POP AS integer(11)) AS POP, CAST(AREA_KM2 AS numeric(16,6)) AS AREA_KM2 FROM east"
 xvfb-run -a -s "-screen 0 1024x768x24" env TMPDIR="$scratch" XDG_RUNTIME_DIR="$config" \
-    "$build/src/ui/fennick_screenshots" "$out" "$layers"
+    "$build/src/ui/fennick_screenshots" "$out" "$layers" "$other"

@@ -70,6 +70,10 @@ void CFactsReader::Serve() {
     connect(&m_model, &CFileFactsModel::FitWanted, this, &CFactsReader::JudgeFit);
 }
 
+void CFactsReader::Run(std::function<void()> job) {
+    QMetaObject::invokeMethod(m_worker, std::move(job), Qt::QueuedConnection);
+}
+
 void CFactsReader::ReadFacts(const QString& path) {
     QMetaObject::invokeMethod(
         m_worker,

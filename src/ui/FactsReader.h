@@ -35,6 +35,8 @@ public:
 
     // Connects the model's requests to this reader.
     void Serve();
+    // Runs job on the reader's thread, after the requests queued before it (the map's reads).
+    void Run(std::function<void()> job);
 
     // How a file's facts are read (ReadLayerFacts); set before the first request.
     std::function<SLayerFacts(const std::u16string&)> m_read;

@@ -91,6 +91,10 @@ QVariant CFileFactsModel::data(const QModelIndex& index, int role) const {
             return QVariant(Qt::AlignRight | Qt::AlignVCenter);
         return QVariant();
     case Qt::DecorationRole: {
+        if (index.column() == kShapeType && m_colourOf) {
+            const QColor colour = m_colourOf(row.path);
+            return colour.isValid() ? QVariant(colour) : QVariant();
+        }
         if (index.column() != kName || !qobject_cast<QApplication*>(QCoreApplication::instance()))
             return QVariant();
         QStyle* style = QApplication::style();
@@ -192,6 +196,16 @@ void CFileFactsModel::SetOptions(const SMergeOptions& options) {
 void CFileFactsModel::SetFirstRowNote(const QString& note) {
     m_firstNote = note;
     RowsChanged(0, 0);
+}
+
+void CFileFactsModel::SetSwatches(std::function<QColor(const QString&)> colourOf) {
+    m_colourOf = std::move(colourOf);
+    SwatchesChanged();
+}
+
+void CFileFactsModel::SwatchesChanged() {
+    if (rowCount() > 0)
+        emit dataChanged(index(0, kShapeType), index(rowCount() - 1, kShapeType), {Qt::DecorationRole});
 }
 
 void CFileFactsModel::RowsChanged(int first, int last) {

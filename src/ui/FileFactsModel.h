@@ -16,6 +16,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace fennick {
@@ -60,6 +61,9 @@ public:
     const SMergeOptions& Options() const { return m_options; }
     // The tooltip and font mark of the first row; empty: no mark.
     void SetFirstRowNote(const QString& note);
+    // The colour a file is drawn in on the map, shown as a swatch before its shape type.
+    void SetSwatches(std::function<QColor(const QString&)> colourOf);
+    void SwatchesChanged();
 
     // Answers: facts for every row of that path; a fit for the row of that path when generation is the
     // current one.
@@ -97,6 +101,7 @@ private:
     SMergeOptions m_options;
     QString m_firstNote;
     QString m_firstPath; // the first file the fits were asked against
+    std::function<QColor(const QString&)> m_colourOf;
     uint64_t m_generation = 0;
 };
 

@@ -15,14 +15,18 @@
 #include "ui/FileTreeRules.h"
 #include "ui/FolderLayers.h"
 #include "ui/HListBox.h"
+#include "ui/MapModel.h"
+#include "ui/MapPanel.h"
 #include "ui/MergeCommand.h"
 #include "ui/MergeOptionsDlg.h"
+#include "ui/RecordsView.h"
 #include "ui/StringResources.h"
 #include "ui/TreeFileCtrl.h"
 #include "ui/TreePathBar.h"
 #include "ui_MergerDlg.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QCollator>
 #include <QContextMenuEvent>
@@ -35,6 +39,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QShortcut>
+#include <QSplitter>
 #include <QTimer>
 #include <QUrl>
 
@@ -114,6 +119,10 @@ CMergerDlg::~CMergerDlg() {
     // The list's model resets while the child widgets are destroyed, after the buttons it updates.
     disconnect(m_ui->IDC_FILES->model(), nullptr, this, nullptr);
     disconnect(m_ui->IDC_FILES, nullptr, this, nullptr);
+    // The map's reads end with the reader, before the map and its model go; the list stops asking it.
+    m_ui->IDC_FILES->Model()->SetSwatches({});
+    m_reader.reset();
+    delete m_map;
 }
 
 void CMergerDlg::Setup(CTreeFileCtrl* tree) {
@@ -157,6 +166,7 @@ void CMergerDlg::Setup(CTreeFileCtrl* tree) {
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
     connect(help, &QShortcut::activated, this, [this] { OnSysCommand(kIdmAboutBox); });
     SetupList();
+    SetupMap();
     SetupTreePane();
     // Enter presses no button here: a button clicked once would otherwise become the window's lasting
     // default, and Enter typed in the path box or the list would press it again (moving, removing or
@@ -195,7 +205,7 @@ void CMergerDlg::SetupTreePane() {
 QByteArray CMergerDlg::SaveLayout() const {
     QByteArray layout;
     QDataStream out(&layout, QIODevice::WriteOnly);
-    out << saveGeometry() << m_ui->IDC_SPLITTER->saveState();
+    out << saveGeometry() << m_ui->IDC_SPLITTER->saveState() << IsMapShown() << m_mapSplitter->saveState();
     return layout;
 }
 
@@ -207,6 +217,14 @@ void CMergerDlg::RestoreLayout(const QByteArray& layout) {
         return;
     restoreGeometry(geometry);
     m_ui->IDC_SPLITTER->restoreState(splitter);
+    // The map's choice came later: a layout without it shows the map.
+    bool mapShown = true;
+    QByteArray mapSplitter;
+    in >> mapShown >> mapSplitter;
+    if (in.status() != QDataStream::Ok)
+        return;
+    ShowMap(mapShown);
+    m_mapSplitter->restoreState(mapSplitter);
 }
 
 CHListBox* CMergerDlg::FileList() const {
@@ -371,6 +389,63 @@ void CMergerDlg::OnRemoveFile() {
     list->SetCurSel(first < left ? first : left - 1);
 }
 
+void CMergerDlg::SetupMap() {
+    CHListBox* list = m_ui->IDC_FILES;
+    CFileFactsModel* facts = list->Model();
+    m_mapModel = std::make_unique<CMapModel>();
+    m_mapModel->SetRunner(
+        [reader = m_reader.get()](std::function<void()> job) { reader->Run(std::move(job)); });
+    m_map = new CMapPanel(*m_mapModel);
+    m_mapSplitter = new QSplitter(Qt::Vertical, m_ui->listPane);
+    m_mapSplitter->setObjectName(QStringLiteral("IDC_MAP_SPLITTER"));
+    m_mapSplitter->setChildrenCollapsible(false);
+    delete m_ui->listLayout->replaceWidget(list, m_mapSplitter);
+    m_mapSplitter->addWidget(list);
+    m_mapSplitter->addWidget(m_map);
+    m_mapSplitter->setSizes({220, 260});
+    m_showMap = new QCheckBox(QStringLiteral("Show Map"), m_ui->listPane);
+    m_showMap->setObjectName(QStringLiteral("IDC_SHOW_MAP"));
+    m_showMap->setChecked(true);
+    m_ui->listHeaderLayout->insertWidget(2, m_showMap);
+    connect(m_showMap, &QCheckBox::toggled, this, &CMergerDlg::ShowMap);
+    setTabOrder(list, m_map);
+    setTabOrder(m_map, m_showMap);
+
+    facts->SetSwatches([model = m_mapModel.get()](const QString& path) { return model->Colour(path); });
+    const auto follow = [this, facts] {
+        m_mapModel->SetFiles(facts->Paths());
+        facts->SwatchesChanged();
+    };
+    connect(facts, &QAbstractItemModel::rowsInserted, this, follow);
+    connect(facts, &QAbstractItemModel::rowsRemoved, this, follow);
+    connect(facts, &QAbstractItemModel::rowsMoved, this, follow);
+    connect(facts, &QAbstractItemModel::modelReset, this, follow);
+    connect(list, &CHListBox::SelectionChanged, this,
+            [this, list] { m_map->SetSelectedRows(list->SelectedIndexes()); });
+    connect(m_map, &CMapPanel::HoverText, this, [this](const QString& text) {
+        if (text.isEmpty())
+            UpdateStatusLine();
+        else
+            m_ui->IDC_FIT_STATUS->setText(text);
+    });
+}
+
+void CMergerDlg::ShowMap(bool shown) {
+    m_showMap->setChecked(shown);
+    m_map->setVisible(shown);
+}
+
+bool CMergerDlg::IsMapShown() const {
+    return m_showMap->isChecked();
+}
+
+void CMergerDlg::ShowRecords(const QString& path) {
+    auto* view = new CRecordsView(
+        path, [reader = m_reader.get()](std::function<void()> job) { reader->Run(std::move(job)); }, this);
+    view->setAttribute(Qt::WA_DeleteOnClose);
+    view->show();
+}
+
 void CMergerDlg::OnRemoveAllFiles() {
     m_ui->IDC_FILES->ResetContent();
 }
@@ -492,6 +567,9 @@ void CMergerDlg::UpdateStatusLine() {
 
 void CMergerDlg::UpdateOptionsLine() {
     m_ui->IDC_FILES->Model()->SetOptions(m_options);
+    if (m_mapModel)
+        m_mapModel->SetConversion(m_options.reproject || !m_options.targetCrs.trimmed().isEmpty(),
+                                  m_options.targetCrs.trimmed());
     m_ui->IDC_OPTIONS_LINE->setText(OptionsText(m_options));
 }
 
@@ -526,6 +604,8 @@ void CMergerDlg::ShowListMenu(const QPoint& viewportPos) {
     menu.addSeparator();
     QAction* open = menu.addAction(QStringLiteral("Open Containing Folder"));
     open->setEnabled(!folder.isEmpty());
+    QAction* records = menu.addAction(QStringLiteral("Show Records..."));
+    records->setEnabled(pointed.isValid());
 
     QAction* chosen = ExecListMenu(menu, list->viewport()->mapToGlobal(viewportPos));
     // A disabled command cannot be chosen.
@@ -541,6 +621,8 @@ void CMergerDlg::ShowListMenu(const QPoint& viewportPos) {
         OnMoveDown();
     else if (chosen == open)
         ShowFolder(folder);
+    else if (chosen == records)
+        ShowRecords(list->GetText(pointed.row()));
 }
 
 QAction* CMergerDlg::ExecListMenu(QMenu& menu, const QPoint& globalPos) {

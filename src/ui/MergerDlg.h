@@ -26,6 +26,10 @@
 // reported as information, any other failure as a warning; a success reports the files and records merged
 // and offers to open the output's folder or copy its path. m_outputDir follows only a successful merge.
 //
+// Under the list, a map draws every listed file in the colour its row shows, as the merge will place it;
+// "Show Map" hides it (the choice is kept with the layout). The list's context menu shows a file's first
+// records as the merge will write them.
+//
 // "Options..." edits m_options (SMergeOptions), which every check and merge uses. When the check warns
 // (coordinate systems that differ), the warnings are shown before the output is asked for, and the merge
 // goes on only when the user says so. "Fields..." shows the output's fields as the merge would write them
@@ -47,8 +51,10 @@
 #include <cstdint>
 #include <memory>
 
+class QCheckBox;
 class QComboBox;
 class QMenu;
+class QSplitter;
 class QTreeWidgetItem;
 
 namespace Ui {
@@ -59,6 +65,8 @@ namespace fennick {
 
 class CFactsReader;
 class CHListBox;
+class CMapModel;
+class CMapPanel;
 class CMergeReport;
 struct SFieldPlanView;
 class CTreeFileCtrl;
@@ -82,6 +90,11 @@ public:
     std::function<QString(const QString&)> m_refuseOutput;
 
     CTreeFileCtrl* Tree() const { return m_tree; }
+    CMapPanel* Map() const { return m_map; }
+    const CMapModel& MapModel() const { return *m_mapModel; }
+    // Shows or hides the map, as "Show Map" does.
+    void ShowMap(bool shown);
+    bool IsMapShown() const;
     CHListBox* FileList() const;
     QComboBox* MaskBox() const;
 
@@ -162,6 +175,8 @@ protected:
     virtual bool OpenFolder(const QString& folder);
     // Runs the about box modally.
     virtual void RunAboutBox();
+    // Opens the window of the file's first records.
+    virtual void ShowRecords(const QString& path);
     // Shows menu and returns the chosen action (null for none).
     virtual QAction* ExecWindowMenu(QMenu& menu, const QPoint& globalPos);
     // Shows the list's context menu and returns the chosen action (null for none).
@@ -223,6 +238,8 @@ private:
 
     // The tree pane: the path box, Home and Refresh above the tree, and the splitter beside it.
     void SetupTreePane();
+    // The map under the list, its model fed by the list and the options, its reads on the list's reader.
+    void SetupMap();
 
     std::unique_ptr<Ui::CMergerDlg> m_ui;
     CTreeFileCtrl* m_tree = nullptr;
@@ -230,6 +247,11 @@ private:
     bool m_initialised = false;
     QString m_successOutput;  // while ReportSuccess runs: the output the report is about
     QString m_successDetails; // while ReportSuccess runs: every skipped record, when there are many
+    // The map's layers; it outlives the reader, which runs its reads.
+    std::unique_ptr<CMapModel> m_mapModel;
+    CMapPanel* m_map = nullptr;
+    QSplitter* m_mapSplitter = nullptr;
+    QCheckBox* m_showMap = nullptr;
     // Reads the listed files' facts in the background; ends before the list's model goes.
     std::unique_ptr<CFactsReader> m_reader;
     std::unique_ptr<CMergeReport> m_report;

@@ -1,13 +1,16 @@
-// Renders the main window as it opens, with a list ready to merge and with the success report, the about box,
-// the file tree and the progress dialog into PNG files, for checking their look under a real X server
-// (scripts/screenshots.sh runs this under Xvfb). Usage: fennick_screenshots <output folder> [folder of sample
-// layers]
+// Renders the main window as it opens, with a list ready to merge and with the success report, the map of
+// tiling layers with one in another coordinate system (kept and converted), the about box, the file tree and
+// the progress dialog into PNG files, for checking their look under a real X server (scripts/screenshots.sh
+// runs this under Xvfb). Usage: fennick_screenshots <output folder> [folder of sample layers [a layer in
+// another coordinate system]]
 
 #include "ui/AboutDlg.h"
 #include "ui/BuildProgress.h"
 #include "ui/FennickIcon.h"
 #include "ui/FileTreeRules.h"
 #include "ui/HListBox.h"
+#include "ui/MapModel.h"
+#include "ui/MapPanel.h"
 #include "ui/MergerDlg.h"
 #include "ui/TreeFileCtrl.h"
 
@@ -51,6 +54,16 @@ bool Save(QWidget* widget, const QString& path) {
 }
 
 } // namespace
+
+// Lets the list read its facts and the map draw its layers (at most ten seconds).
+void WaitForList(const CMergerDlg& dialog) {
+    QElapsedTimer clock;
+    clock.start();
+    const CMapModel& map = dialog.MapModel();
+    while (clock.elapsed() < 10000 &&
+           !(map.IsDrawn() && !map.View().IsEmpty() && !dialog.FileList()->Model()->IsPending()))
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
 
 // The main window as the merge command drives it: the save dialog answers with a file in a scratch folder.
 class CScreenshotMergerDlg : public CMergerDlg {
@@ -117,6 +130,7 @@ bool ShootMainWindow(const QString& samples, const QString& folder, const QStrin
             break;
         }
     dialog.FileList()->setFocus();
+    WaitForList(dialog);
     ok = Save(&dialog, outDir + QStringLiteral("/main.png")) && ok;
     // The merge takes the files that fit.
     for (int i = model->rowCount() - 1; i >= 0; --i)
@@ -129,6 +143,21 @@ bool ShootMainWindow(const QString& samples, const QString& folder, const QStrin
     ShootNextMessageBox(outDir + QStringLiteral("/success.png"), ok);
     dialog.OnMerge();
     return QFile::exists(dialog.output) && ok;
+}
+
+// The main window listing the layers, their map drawn whole, with coordinates kept or converted; the other
+// system's layer is selected, so that its row's mark and its shapes stand out.
+bool ShootMap(const QStringList& layers, bool convert, const QString& path) {
+    CMergerDlg dialog;
+    dialog.m_sourceDir = QFileInfo(layers.front()).absolutePath();
+    dialog.m_options.reproject = convert;
+    dialog.resize(980, 680);
+    dialog.AddOutsideFiles(layers);
+    dialog.show();
+    WaitForList(dialog);
+    dialog.FileList()->SetCurSel(dialog.FileList()->GetCount() - 1);
+    Settle();
+    return Save(&dialog, path);
 }
 
 int main(int argc, char** argv) {
@@ -154,6 +183,23 @@ int main(int argc, char** argv) {
     if (argc > 2)
         ok = ShootMainWindow(QString::fromLocal8Bit(argv[2]), temp.path() + QStringLiteral("/Sample layers"),
                              outDir);
+    if (argc > 3) {
+        // The layers in a scratch folder of their own, the other system's one beside them.
+        const QString folder = temp.path() + QStringLiteral("/Tiling layers");
+        QDir().mkpath(folder);
+        const QFileInfo other(QString::fromLocal8Bit(argv[3]));
+        for (const QFileInfo& file : QDir(other.absolutePath()).entryInfoList(QDir::Files))
+            if (file.completeBaseName() == other.completeBaseName())
+                QFile::copy(file.filePath(), folder + u'/' + file.fileName());
+        for (const QFileInfo& file : QDir(QString::fromLocal8Bit(argv[2])).entryInfoList(QDir::Files))
+            QFile::copy(file.filePath(), folder + u'/' + file.fileName());
+        QStringList layers;
+        for (const char* name : {"north.shp", "centre.shp", "south.shp"})
+            layers << folder + u'/' + QLatin1String(name);
+        layers << folder + u'/' + other.fileName();
+        ok = ShootMap(layers, false, outDir + QStringLiteral("/map-kept.png")) && ok;
+        ok = ShootMap(layers, true, outDir + QStringLiteral("/map-converted.png")) && ok;
+    }
     {
         CAboutDlg about;
         about.show();

@@ -287,8 +287,14 @@ private slots:
                             .arg(m_data)});
     }
 
-    // The window's size and the splitter are back at the next start; the list too (in its order, without
-    // files gone since) when the options say so.
+    // The window's size, the splitter and whether the map is shown (it is at first) are back at the next
+    // start; the list too (in its order, without
+    // files gone since) when the options say so, and not otherwise.
+    void layoutAndListAreRestored_data() {
+        QTest::addColumn<bool>("restoreList");
+        QTest::newRow("list restored") << true;
+        QTest::newRow("list not restored") << false;
+    }
     void layoutAndListAreRestored() {
         const bool restoreList = true;
         QStringList files;
@@ -303,6 +309,8 @@ private slots:
             dialog.m_options.restoreList = restoreList;
             dialog.AddOutsideFiles(files);
             dialog.resize(1000, 640);
+            QVERIFY(dialog.IsMapShown());
+            dialog.ShowMap(!restoreList);
             auto* splitter = dialog.findChild<QSplitter*>(QStringLiteral("IDC_SPLITTER"));
             splitter->setSizes({200, 700});
             sizes = splitter->sizes();
@@ -314,6 +322,7 @@ private slots:
         CTestApp second(m_dir->path());
         second.action = [&](CMergerDlg& dialog) {
             QCOMPARE(dialog.size(), QSize(1000, 640));
+            QCOMPARE(dialog.IsMapShown(), !restoreList);
             QCOMPARE(dialog.findChild<QSplitter*>(QStringLiteral("IDC_SPLITTER"))->sizes(), sizes);
             listed = dialog.FileList()->Model()->Paths();
             dialog.reject();

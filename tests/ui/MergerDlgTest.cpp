@@ -6,6 +6,7 @@
 #include "ui/BuildProgress.h"
 #include "ui/FactsReader.h"
 #include "ui/HListBox.h"
+#include "ui/MapModel.h"
 #include "ui/TreeFileCtrl.h"
 
 #include "OgrLayer.h"
@@ -84,6 +85,7 @@ public:
     QStringList listMenu;      // the list menu's commands as shown, disabled ones in brackets
     QString listChoice;        // the list menu's answer: the command of that text
     QStringList openedFolders; // the folders opened from the list menu and the success report
+    QStringList recordsShown;  // the files whose records the list menu showed
     bool realBoxes = false;    // the messages recorded are shown in the real box too
 
     // The real dialogs behind the seams.
@@ -126,6 +128,7 @@ protected:
         closeQuestions << count;
         return realCloseBox ? CMergerDlg::ConfirmClose(count) : closeAnswer;
     }
+    void ShowRecords(const QString& path) override { recordsShown << QFileInfo(path).fileName(); }
     bool OpenFolder(const QString& folder) override {
         openedFolders << folder;
         return true;
@@ -287,13 +290,13 @@ private slots:
         QVERIFY(labels.contains(QStringLiteral("File Mask:")));
         QVERIFY(labels.contains(QStringLiteral("Files to Merge:")));
 
-        // Tab order: tree, mask box, ">>", add folder, list, remove, remove all, fields, options, "?", the
-        // path box, home, refresh, and round again. The order buttons, after the list, and merge are disabled
-        // while it is empty.
-        const QStringList order = {"IDC_TREE",    "IDC_MASK",     "IDC_ADD",        "IDC_ADD_FOLDER",
-                                   "IDC_FILES",   "IDC_REMOVE",   "IDC_REMOVE_ALL", "IDC_FIELDS",
-                                   "IDC_OPTIONS", "IDM_ABOUTBOX", "IDC_PATH",       "IDC_HOME",
-                                   "IDC_REFRESH", "IDC_TREE"};
+        // Tab order: tree, mask box, ">>", add folder, list, map, its check box, remove, remove all, fields,
+        // options, "?", the path box, home, refresh, and round again. The order buttons, after the list, and
+        // merge are disabled while it is empty.
+        const QStringList order = {"IDC_TREE",       "IDC_MASK",   "IDC_ADD",      "IDC_ADD_FOLDER",
+                                   "IDC_FILES",      "IDC_MAP",    "IDC_SHOW_MAP", "IDC_REMOVE",
+                                   "IDC_REMOVE_ALL", "IDC_FIELDS", "IDC_OPTIONS",  "IDM_ABOUTBOX",
+                                   "IDC_PATH",       "IDC_HOME",   "IDC_REFRESH",  "IDC_TREE"};
         m_dlg->Tree()->setFocus();
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(m_dlg->Tree()));
         for (int i = 1; i < order.size(); ++i) {
@@ -528,6 +531,24 @@ private slots:
                      i == 0);
     }
 
+    // The map follows the list: each row's swatch is its file's colour there, a removed file leaves it at
+    // once.
+    void mapFollowsTheList() {
+        ListLayers({"a.shp", "b.shp", "c.shp"});
+        const CMapModel& map = m_dlg->MapModel();
+        QCOMPARE(map.Count(), 3);
+        for (int row = 0; row < 3; ++row) {
+            const QVariant swatch = List()->Model()->data(
+                List()->Model()->index(row, CFileFactsModel::kShapeType), Qt::DecorationRole);
+            QCOMPARE(swatch.value<QColor>(), map.Colour(List()->GetText(row)));
+        }
+        const QColor c = map.Colour(List()->GetText(2));
+        SelectEntries({0});
+        ClickButton("IDC_REMOVE");
+        QCOMPARE(map.Count(), 2);
+        QCOMPARE(map.Colour(List()->GetText(1)), c);
+    }
+
     // The list's own menu, by a right click or the Menu key; commands that cannot apply are disabled.
     void listContextMenu() {
         ListLayers({"a.shp", "b.shp"});
@@ -536,9 +557,12 @@ private slots:
         QContextMenuEvent click(QContextMenuEvent::Mouse, onB, List()->viewport()->mapToGlobal(onB));
         m_dlg->listChoice = QStringLiteral("Open Containing Folder");
         QApplication::sendEvent(List()->viewport(), &click);
-        QCOMPARE(m_dlg->listMenu,
-                 (QStringList{"Remove", "Remove All", "Move Up", "(Move Down)", "Open Containing Folder"}));
+        QCOMPARE(m_dlg->listMenu, (QStringList{"Remove", "Remove All", "Move Up", "(Move Down)",
+                                               "Open Containing Folder", "Show Records..."}));
         QCOMPARE(m_dlg->openedFolders, QStringList{m_data});
+        m_dlg->listChoice = QStringLiteral("Show Records...");
+        QApplication::sendEvent(List()->viewport(), &click);
+        QCOMPARE(m_dlg->recordsShown, QStringList{"b.shp"});
         m_dlg->listChoice = QStringLiteral("Move Up");
         QApplication::sendEvent(List()->viewport(), &click);
         QCOMPARE(Names(), (QStringList{"b", "a"}));
@@ -548,7 +572,7 @@ private slots:
         QCOMPARE(List()->GetCount(), 0);
         QTest::keyClick(List(), Qt::Key_Menu);
         QCOMPARE(m_dlg->listMenu, (QStringList{"(Remove)", "(Remove All)", "(Move Up)", "(Move Down)",
-                                               "(Open Containing Folder)"}));
+                                               "(Open Containing Folder)", "(Show Records...)"}));
         QVERIFY(m_dlg->menuTexts.isEmpty()); // not the window menu
     }
 
