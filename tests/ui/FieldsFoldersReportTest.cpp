@@ -5,13 +5,11 @@
 #include "merge/ShpMerge.h"
 #include "ui/EpsgSearch.h"
 #include "ui/FieldPlanDlg.h"
-#include "ui/HListBox.h"
 #include "ui/MergeOptionsDlg.h"
-#include "ui/MergerDlg.h"
 #include "ui/OutputChoices.h"
-#include "ui/TreeFileCtrl.h"
 
 #include "OgrLayer.h"
+#include "TestMergerDlg.h"
 
 #include <nlohmann/json.hpp>
 
@@ -33,44 +31,6 @@ using namespace fennick;
 using Json = nlohmann::json;
 
 namespace {
-
-class CRootedTree : public CTreeFileCtrl {
-public:
-    explicit CRootedTree(const QString& root) : m_root(root) {}
-
-protected:
-    std::vector<SDriveEntry> Drives() const override { return {{m_root, m_root, kDriveFixed}}; }
-
-private:
-    QString m_root;
-};
-
-class CTestDlg : public CMergerDlg {
-public:
-    explicit CTestDlg(const QString& root) : CMergerDlg(new CRootedTree(root), nullptr) {}
-
-    QString saveAnswer, folderAnswer, reportAnswer;
-    bool subfoldersAnswer = false;
-    QStringList messages;
-    QList<SFieldPlanView> plans;
-    bool realBoxes = false;
-
-protected:
-    QString AskSaveFileName(const QString&) override { return saveAnswer; }
-    bool AskFolder(QString& folder, bool& subfolders) override {
-        folder = folderAnswer;
-        subfolders = subfoldersAnswer;
-        return true;
-    }
-    void ShowFieldPlan(const SFieldPlanView& view) override { plans << view; }
-    QString AskReportFileName(const QString&) override { return reportAnswer; }
-    void ShowMessageBox(const QString& text, QMessageBox::Icon icon, const QString& reason) override {
-        messages << text;
-        if (realBoxes)
-            CMergerDlg::ShowMessageBox(text, icon, reason);
-    }
-    bool ConfirmClose(int) override { return true; }
-};
 
 // Presses the button of that text in the next message box (tries for a while, as a merge pumps events first).
 void Press(const QString& text, int tries = 200) {
@@ -99,7 +59,7 @@ class FieldsFoldersReportTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<CTestDlg> m_dlg;
+    std::unique_ptr<CTestMergerDlg> m_dlg;
     QString Path(const QString& name) const { return m_dir->path() + u'/' + name; }
     QStringList Listed() const {
         QStringList names;
@@ -111,7 +71,7 @@ class FieldsFoldersReportTest : public QObject {
 private slots:
     void init() {
         m_dir = std::make_unique<QTemporaryDir>();
-        m_dlg = std::make_unique<CTestDlg>(m_dir->path());
+        m_dlg = std::make_unique<CTestMergerDlg>(m_dir->path());
         m_dlg->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
     }
@@ -128,27 +88,19 @@ private slots:
         QTest::addColumn<QString>("target");
         QTest::addColumn<int>("outputPage"); // -2: OK unavailable
         QTest::addColumn<int>("inputPage");
-        QTest::newRow("defaults") << ""
-                                  << ""
-                                  << "" << -1 << 0;
-        QTest::newRow("numbers and ISO") << "1252"
-                                         << "8859-2"
-                                         << "EPSG:2056" << 1252 << 28592;
-        QTest::newRow("names") << " UTF-8 "
-                               << "CP850"
-                               << "t.prj" << 65001 << 850;
-        QTest::newRow("unknown output") << "klingon"
-                                        << ""
-                                        << "" << -2 << 0;
-        QTest::newRow("unknown input") << ""
-                                       << "UTF-9"
-                                       << "" << -2 << 0;
-        QTest::newRow("not a system") << ""
-                                      << ""
-                                      << "WGS84" << -2 << 0;
-        QTest::newRow("missing file") << ""
-                                      << ""
-                                      << "gone.prj" << -2 << 0;
+        const struct {
+            const char *row, *encoding, *inputEncoding, *target;
+            int outputPage, inputPage;
+        } rows[] = {{"defaults", "", "", "", -1, 0},
+                    {"numbers and ISO", "1252", "8859-2", "EPSG:2056", 1252, 28592},
+                    {"names", " UTF-8 ", "CP850", "t.prj", 65001, 850},
+                    {"unknown output", "klingon", "", "", -2, 0},
+                    {"unknown input", "", "UTF-9", "", -2, 0},
+                    {"not a system", "", "", "WGS84", -2, 0},
+                    {"missing file", "", "", "gone.prj", -2, 0}};
+        for (const auto& row : rows)
+            QTest::newRow(row.row) << QString(row.encoding) << QString(row.inputEncoding)
+                                   << QString(row.target) << row.outputPage << row.inputPage;
     }
     void outputChoicesReachTheEngine() {
         QFETCH(QString, encoding);
@@ -251,7 +203,10 @@ private slots:
             QCOMPARE(m_dlg->m_options.includeSubfolders, subfolders); // remembered for the next folder
         }
         QCOMPARE(Listed(), listed);
-        QCOMPARE(m_dlg->messages.join(u'|'), messages.join(u'|').replace("%1", m_dir->path()));
+        QStringList shown;
+        for (const SMessage& message : m_dlg->messages)
+            shown << message.text;
+        QCOMPARE(shown.join(u'|'), messages.join(u'|').replace("%1", m_dir->path()));
     }
 
     // "Fields..." shows the plan the merge would write under the options in force, or why it cannot merge.
@@ -305,12 +260,8 @@ private slots:
         QTest::addColumn<QString>("second");
         QTest::addColumn<QString>("outcome");
         QTest::addColumn<QString>("commandHas");
-        QTest::newRow("success") << "b.shp"
-                                 << "success"
-                                 << "-o";
-        QTest::newRow("failure") << "line.shp"
-                                 << "failure"
-                                 << "--check";
+        QTest::newRow("success") << QString("b.shp") << QString("success") << QString("-o");
+        QTest::newRow("failure") << QString("line.shp") << QString("failure") << QString("--check");
     }
     void resultBoxSavesTheReport() {
         QFETCH(QString, second);

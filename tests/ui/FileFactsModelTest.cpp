@@ -125,18 +125,22 @@ private slots:
         QTest::addColumn<int>("fit");
         QTest::addColumn<QString>("reason");
         const int fits = int(EFileFit::Fits), warns = int(EFileFit::Warns), unfit = int(EFileFit::Unfit);
-        const QString point = QStringLiteral("POINT");
-        QTest::newRow("same layout") << point << 20 << 4326 << false << false << fits << "";
-        QTest::newRow("wider column")
-            << point << 30 << 4326 << false << false << unfit << "Different column definitions.";
-        QTest::newRow("wider column, by name") << point << 30 << 4326 << true << false << fits << "";
-        QTest::newRow("lines") << "LINESTRING" << 20 << 4326 << true << false << unfit
-                               << "Different shape types.";
-        QTest::newRow("other system")
-            << point << 20 << 32633 << false << false << warns << "merged unconverted";
-        QTest::newRow("other system, converted")
-            << point << 20 << 32633 << false << true << warns << "are converted";
-        QTest::newRow("missing") << "" << 20 << 4326 << false << false << unfit << "Can't open file.";
+        const struct {
+            const char *row, *geometry;
+            int width, epsg;
+            bool matchNames, reproject;
+            int fit;
+            const char* reason;
+        } rows[] = {{"same layout", "POINT", 20, 4326, false, false, fits, ""},
+                    {"wider column", "POINT", 30, 4326, false, false, unfit, "Different column definitions."},
+                    {"wider column, by name", "POINT", 30, 4326, true, false, fits, ""},
+                    {"lines", "LINESTRING", 20, 4326, true, false, unfit, "Different shape types."},
+                    {"other system", "POINT", 20, 32633, false, false, warns, "merged unconverted"},
+                    {"other system, converted", "POINT", 20, 32633, false, true, warns, "are converted"},
+                    {"missing", "", 20, 4326, false, false, unfit, "Can't open file."}};
+        for (const auto& r : rows)
+            QTest::newRow(r.row) << QString(r.geometry) << r.width << r.epsg << r.matchNames << r.reproject
+                                 << r.fit << QString(r.reason);
     }
     void fitIsTheEnginesCheck() {
         QFETCH(QString, geometry);
