@@ -53,7 +53,16 @@ void WriteLayer(const QString& path, const char* type, const std::vector<test::S
     test::WriteOgrLayer(path.toStdString(), type, fields, features);
 }
 
+// A row of the output choices: the two code pages and the target typed, and the pages the engine takes
+// (-2: OK unavailable).
+struct SChoiceRow {
+    const char *encoding, *inputEncoding, *target;
+    int outputPage, inputPage;
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(SChoiceRow)
 
 class FieldsFoldersReportTest : public QObject {
     Q_OBJECT
@@ -83,36 +92,24 @@ private slots:
     // Every code page name a .cpg may hold is taken, others and unusable targets keep OK unavailable, and
     // what the dialog gives reaches the engine as fennick-merge's options would.
     void outputChoicesReachTheEngine_data() {
-        QTest::addColumn<QString>("encoding");
-        QTest::addColumn<QString>("inputEncoding");
-        QTest::addColumn<QString>("target");
-        QTest::addColumn<int>("outputPage"); // -2: OK unavailable
-        QTest::addColumn<int>("inputPage");
-        const struct {
-            const char *row, *encoding, *inputEncoding, *target;
-            int outputPage, inputPage;
-        } rows[] = {{"defaults", "", "", "", -1, 0},
-                    {"numbers and ISO", "1252", "8859-2", "EPSG:2056", 1252, 28592},
-                    {"names", " UTF-8 ", "CP850", "t.prj", 65001, 850},
-                    {"unknown output", "klingon", "", "", -2, 0},
-                    {"unknown input", "", "UTF-9", "", -2, 0},
-                    {"not a system", "", "", "WGS84", -2, 0},
-                    {"missing file", "", "", "gone.prj", -2, 0}};
-        for (const auto& row : rows)
-            QTest::newRow(row.row) << QString(row.encoding) << QString(row.inputEncoding)
-                                   << QString(row.target) << row.outputPage << row.inputPage;
+        QTest::addColumn<SChoiceRow>("row");
+        QTest::newRow("defaults") << SChoiceRow{"", "", "", -1, 0};
+        QTest::newRow("numbers and ISO") << SChoiceRow{"1252", "8859-2", "EPSG:2056", 1252, 28592};
+        QTest::newRow("names") << SChoiceRow{" UTF-8 ", "CP850", "t.prj", 65001, 850};
+        QTest::newRow("unknown output") << SChoiceRow{"klingon", "", "", -2, 0};
+        QTest::newRow("unknown input") << SChoiceRow{"", "UTF-9", "", -2, 0};
+        QTest::newRow("not a system") << SChoiceRow{"", "", "WGS84", -2, 0};
+        QTest::newRow("missing file") << SChoiceRow{"", "", "gone.prj", -2, 0};
     }
     void outputChoicesReachTheEngine() {
-        QFETCH(QString, encoding);
-        QFETCH(QString, inputEncoding);
-        QFETCH(QString, target);
-        QFETCH(int, outputPage);
-        QFETCH(int, inputPage);
+        QFETCH(SChoiceRow, row);
+        const QString target = row.target;
+        const int outputPage = row.outputPage;
         QVERIFY(QFile(Path("t.prj")).open(QIODevice::WriteOnly));
         QDir::setCurrent(m_dir->path()); // a .prj named relative to it is kept by its full path
         CMergeOptionsDlg dialog(SMergeOptions{});
-        dialog.findChild<QComboBox*>("IDC_ENCODING")->setEditText(encoding);
-        dialog.findChild<QComboBox*>("IDC_INPUT_ENCODING")->setEditText(inputEncoding);
+        dialog.findChild<QComboBox*>("IDC_ENCODING")->setEditText(row.encoding);
+        dialog.findChild<QComboBox*>("IDC_INPUT_ENCODING")->setEditText(row.inputEncoding);
         dialog.findChild<QLineEdit*>("IDC_TARGET_CRS")->setText(target);
         const bool ok = dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->isEnabled();
         QCOMPARE(ok, outputPage != -2);
@@ -121,7 +118,7 @@ private slots:
         CShpMerge engine;
         dialog.Options().ApplyTo(engine);
         QCOMPARE(engine.m_outputCodePage, outputPage);
-        QCOMPARE(engine.m_inputCodePage, inputPage);
+        QCOMPARE(engine.m_inputCodePage, row.inputPage);
         QCOMPARE(QString::fromStdU16String(engine.m_targetCrs),
                  target.endsWith(".prj") ? Path(target) : target);
         for (const QString& name : CodePageChoices())
