@@ -413,12 +413,10 @@ private slots:
         QCOMPARE(m_dlg->findChild<QPushButton*>("IDC_MOVE_UP")->isEnabled(), movesEnabled.contains("up"));
         QCOMPARE(m_dlg->findChild<QPushButton*>("IDC_MOVE_DOWN")->isEnabled(), movesEnabled.contains("down"));
         for (int i = 0; i < List()->GetCount(); ++i)
-            QCOMPARE(List()->IsMarked(i) && List()
-                                                ->Model()
-                                                ->data(List()->Model()->index(i, 0), Qt::ToolTipRole)
-                                                .toString()
-                                                .contains(QStringLiteral("sets the output")),
-                     i == 0);
+            QCOMPARE(
+                List()->IsMarked(i) &&
+                    List()->Model()->index(i, 0).data(Qt::ToolTipRole).toString().contains("sets the output"),
+                i == 0);
     }
 
     // The list's own menu, by a right click or the Menu key; commands that cannot apply are disabled.
@@ -514,8 +512,7 @@ private slots:
                                                 << "Ins" << 1 << 0;
         QTest::newRow("Ctrl+Right in the list") << "IDC_FILES"
                                                 << "Ctrl+Right" << 1 << 0;
-        QTest::newRow("Enter on a file in the tree") << "IDC_TREE"
-                                                     << "Return" << 1 << 0;
+        QTest::newRow("Enter on a file in the tree") << QString("IDC_TREE") << QString("Return") << 1 << 0;
         QTest::newRow("Ctrl+M merges") << "IDC_TREE"
                                        << "Ctrl+M" << 0 << 1;
         QTest::newRow("Insert in the path box edits") << "IDC_PATH"
