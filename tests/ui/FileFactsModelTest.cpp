@@ -27,7 +27,19 @@ SLayerFacts Facts(const QString& path, int64_t records) {
     return facts;
 }
 
+// A row of the fit table: the other file's geometry (empty: no such file), the width of its NAME column and
+// its system (the first file's: 20 and 4326), the options, and the fit with the words of its reason.
+struct SFitRow {
+    const char* geometry;
+    int width, epsg;
+    bool matchNames, reproject;
+    EFileFit fit;
+    const char* reason;
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(SFitRow)
 
 class FileFactsModelTest : public QObject {
     Q_OBJECT
@@ -117,35 +129,22 @@ private slots:
     // The fit is the engine's check of the pair under the options: the first difference as the merge
     // reports it, or the check's note.
     void fitIsTheEnginesCheck_data() {
-        QTest::addColumn<QString>("geometry"); // of the other file; empty: no such file
-        QTest::addColumn<int>("width");        // of its NAME column (the first file's: 20)
-        QTest::addColumn<int>("epsg");         // of its system (the first file's: 4326)
-        QTest::addColumn<bool>("matchNames");
-        QTest::addColumn<bool>("reproject");
-        QTest::addColumn<int>("fit");
-        QTest::addColumn<QString>("reason");
-        const int fits = int(EFileFit::Fits), warns = int(EFileFit::Warns), unfit = int(EFileFit::Unfit);
-        const QString point = QStringLiteral("POINT");
-        QTest::newRow("same layout") << point << 20 << 4326 << false << false << fits << "";
+        QTest::addColumn<SFitRow>("row");
+        const auto fits = EFileFit::Fits, warns = EFileFit::Warns, unfit = EFileFit::Unfit;
+        QTest::newRow("same layout") << SFitRow{"POINT", 20, 4326, false, false, fits, ""};
         QTest::newRow("wider column")
-            << point << 30 << 4326 << false << false << unfit << "Different column definitions.";
-        QTest::newRow("wider column, by name") << point << 30 << 4326 << true << false << fits << "";
-        QTest::newRow("lines") << "LINESTRING" << 20 << 4326 << true << false << unfit
-                               << "Different shape types.";
+            << SFitRow{"POINT", 30, 4326, false, false, unfit, "column definitions"};
+        QTest::newRow("wider column, by name") << SFitRow{"POINT", 30, 4326, true, false, fits, ""};
+        QTest::newRow("lines") << SFitRow{
+            "LINESTRING", 20, 4326, true, false, unfit, "Different shape types."};
         QTest::newRow("other system")
-            << point << 20 << 32633 << false << false << warns << "merged unconverted";
-        QTest::newRow("other system, converted")
-            << point << 20 << 32633 << false << true << warns << "are converted";
-        QTest::newRow("missing") << "" << 20 << 4326 << false << false << unfit << "Can't open file.";
+            << SFitRow{"POINT", 20, 32633, false, false, warns, "merged unconverted"};
+        QTest::newRow("converted") << SFitRow{"POINT", 20, 32633, false, true, warns, "are converted"};
+        QTest::newRow("missing") << SFitRow{"", 20, 4326, false, false, unfit, "Can't open file."};
     }
     void fitIsTheEnginesCheck() {
-        QFETCH(QString, geometry);
-        QFETCH(int, width);
-        QFETCH(int, epsg);
-        QFETCH(bool, matchNames);
-        QFETCH(bool, reproject);
-        QFETCH(int, fit);
-        QFETCH(QString, reason);
+        QFETCH(SFitRow, row);
+        const QString geometry = row.geometry, reason = row.reason;
         QTemporaryDir dir;
         const auto write = [&](const QString& name, const QString& type, int nameWidth, int code) {
             test::WriteOgrLayer(
@@ -163,13 +162,13 @@ private slots:
         };
         write(QStringLiteral("first"), QStringLiteral("POINT"), 20, 4326);
         if (!geometry.isEmpty())
-            write(QStringLiteral("other"), geometry, width, epsg);
+            write(QStringLiteral("other"), geometry, row.width, row.epsg);
         SMergeOptions options;
-        options.matchNames = matchNames;
-        options.reproject = reproject;
+        options.matchNames = row.matchNames;
+        options.reproject = row.reproject;
         const SFitAnswer answer = CheckFit(dir.filePath(QStringLiteral("first.shp")),
                                            dir.filePath(QStringLiteral("other.shp")), options);
-        QCOMPARE(int(answer.fit), fit);
+        QCOMPARE(answer.fit, row.fit);
         // The first difference as the merge reports it, the files named by their names.
         QVERIFY2(reason.isEmpty() ? answer.reason.isEmpty() : answer.reason.contains(reason),
                  qPrintable(answer.reason));
