@@ -23,6 +23,14 @@ struct SVectorLayerOptions {
     bool keepFirstKind = false;
 };
 
+// What a chooser shows of one layer of a source: its name, its geometry type as GDAL names it ("Polygon",
+// "Multi Line String"; empty when it has none) and its feature count, -1 where counting would read the layer.
+struct SVectorLayerFacts {
+    std::u16string name;
+    std::u16string geometry;
+    long long features = -1;
+};
+
 // What the module offers; the module hands out one static instance.
 struct SGdalModuleEntries {
     int version;
@@ -41,9 +49,11 @@ struct SGdalModuleEntries {
     int (*openVector)(const std::u16string& path, const SVectorLayerOptions& options, IGeoDS** dataSource);
     // The names of the layers of a vector source; 0 when GDAL cannot open it.
     int (*listLayers)(const std::u16string& path, std::vector<std::u16string>& names);
+    // The layers of a vector source with what is cheap to learn of each; 0 when GDAL cannot open it.
+    int (*describeLayers)(const std::u16string& path, std::vector<SVectorLayerFacts>& layers);
 };
 
-inline constexpr int kGdalModuleVersion = 4;
+inline constexpr int kGdalModuleVersion = 5;
 // The module's file name and the symbol that hands out its entries.
 inline constexpr const char* kGdalModuleFile = "libfennick_gdal.so";
 inline constexpr const char* kGdalModuleSymbol = "FennickGdalModuleEntries";

@@ -78,6 +78,30 @@ int ListLayers(const std::u16string& path, std::vector<std::u16string>& names) {
     return 1;
 }
 
+int DescribeLayers(const std::u16string& path, std::vector<SVectorLayerFacts>& layers) {
+    layers.clear();
+    CTabReaderGuard guard;
+    GDALAllRegister();
+    const std::string utf8 = ToUtf8(path);
+    GDALDatasetH dataset =
+        GDALOpenEx(utf8.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
+    if (!dataset)
+        return 0;
+    for (int i = 0; i < GDALDatasetGetLayerCount(dataset); ++i) {
+        OGRLayerH layer = GDALDatasetGetLayer(dataset, i);
+        SVectorLayerFacts facts;
+        facts.name = FromUtf8(OGR_L_GetName(layer));
+        // Without force a driver counts only where it knows the count or reads it from an index.
+        facts.features = OGR_L_GetFeatureCount(layer, FALSE);
+        const OGRwkbGeometryType type = OGR_L_GetGeomType(layer);
+        if (type != wkbNone)
+            facts.geometry = FromUtf8(OGRGeometryTypeToName(type));
+        layers.push_back(std::move(facts));
+    }
+    GDALClose(dataset);
+    return 1;
+}
+
 const char* OpenError() {
     return t_openError.c_str();
 }
@@ -90,9 +114,9 @@ const char* LibraryVersion() {
     return GDALVersionInfo("RELEASE_NAME");
 }
 
-const SGdalModuleEntries kEntries = {kGdalModuleVersion,  kBuildStamp,      &OpenMiTabTable,
-                                     &ParseWktDefinition, &Quiet,           &OpenError,
-                                     &LibraryVersion,     &OpenVectorLayer, &ListLayers};
+const SGdalModuleEntries kEntries = {
+    kGdalModuleVersion, kBuildStamp,     &OpenMiTabTable,  &ParseWktDefinition, &Quiet,
+    &OpenError,         &LibraryVersion, &OpenVectorLayer, &ListLayers,         &DescribeLayers};
 
 } // namespace
 

@@ -62,7 +62,7 @@ std::vector<SMaskChoice> LayerMaskChoices() {
         // Every layer the merge reads: the GDAL formats beside the two kinds.
         {QStringLiteral("All vector layers"),
          QStringLiteral("*.shp;*.tab;*.gpkg;*.geojson;*.geojsonl;*.geojsons;*.json;*.fgb;*.kml;*.kmz;*.gml;"
-                        "*.mif;*.csv;*.sqlite")}};
+                        "*.mif;*.csv;*.sqlite;*.gdb")}};
 }
 
 bool MaskMatches(const QString& mask, const QString& name) {
@@ -76,14 +76,18 @@ bool MaskMatches(const QString& mask, const QString& name) {
     return false;
 }
 
+bool IsLayerFolderName(const QString& name) {
+    return name.endsWith(QStringLiteral(".gdb"), Qt::CaseInsensitive);
+}
+
 bool ShowFolderEntry(const QFileInfo& entry) {
     const QString name = entry.fileName();
-    return entry.isDir() && name != u"." && name != u"..";
+    return entry.isDir() && name != u"." && name != u".." && !IsLayerFolderName(name);
 }
 
 bool ShowFileEntry(const QFileInfo& entry, const STreeListRules& rules) {
-    return rules.showFiles && !entry.isDir() && entry.isFile() &&
-           !AttributeHides(entry, rules.hidingAttributes);
+    const bool layer = entry.isDir() ? IsLayerFolderName(entry.fileName()) : entry.isFile();
+    return rules.showFiles && layer && !AttributeHides(entry, rules.hidingAttributes);
 }
 
 bool TreeEntryLess(const STreeEntry& a, const STreeEntry& b) {
@@ -111,6 +115,8 @@ std::vector<STreeEntry> ListFolder(const QString& folder, const STreeListRules& 
 }
 
 bool HasVisibleContent(const QString& path, const STreeListRules& rules) {
+    if (IsLayerFolderName(QFileInfo(path).fileName()))
+        return false; // a leaf, whatever its folder holds
     // A folder anywhere wins before a matching file is looked for.
     bool fileFound = false;
     QDirIterator it(path, kAllEntries);
@@ -127,12 +133,12 @@ bool HasVisibleContent(const QString& path, const STreeListRules& rules) {
 
 bool PathIsFile(const QString& path) {
     const QFileInfo info(path);
-    return info.exists() && !info.isDir();
+    return info.exists() && (!info.isDir() || IsLayerFolderName(info.fileName()));
 }
 
 bool PathIsFolder(const QString& path) {
     const QFileInfo info(path);
-    return info.exists() && info.isDir();
+    return info.exists() && info.isDir() && !IsLayerFolderName(info.fileName());
 }
 
 bool PathHasCompressedAttribute(const QString& path) {

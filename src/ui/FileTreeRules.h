@@ -50,11 +50,15 @@ std::vector<SMaskChoice> LayerMaskChoices();
 // system the masks come from. Several patterns may be separated by ";".
 bool MaskMatches(const QString& mask, const QString& name);
 
-// A folder entry to list: a directory (links to directories count) other than "." and "..". Hidden folders
-// are shown.
+// Whether a folder of this name is one layer source rather than a folder to open: a File Geodatabase
+// (".gdb", any letter case). The tree lists it among the files, as a leaf that can be added.
+bool IsLayerFolderName(const QString& name);
+
+// A folder entry to list: a directory (links to directories count) other than "." and ".." and other than a
+// layer folder. Hidden folders are shown.
 bool ShowFolderEntry(const QFileInfo& entry);
-// A file entry to list: files are shown, it is a regular file (or a link to one), and it carries none of the
-// hiding attributes.
+// A file entry to list: files are shown, it is a regular file (or a link to one) or a layer folder, and it
+// carries none of the hiding attributes.
 bool ShowFileEntry(const QFileInfo& entry, const STreeListRules& rules);
 
 // Folders before files, each by name ignoring letter case (names differing only in case keep a fixed order).
@@ -67,7 +71,7 @@ std::vector<STreeEntry> ListFolder(const QString& folder, const STreeListRules& 
 // unreadable folder. Stops at the first hit.
 bool HasVisibleContent(const QString& path, const STreeListRules& rules);
 
-// Path tests on the file system.
+// Path tests on the file system; a layer folder counts as a file.
 bool PathIsFile(const QString& path);
 bool PathIsFolder(const QString& path);
 // The compressed and encrypted attributes that the file system reports for path.

@@ -20,8 +20,8 @@ QStringList FolderLayers(const QString& folder, bool recursive, QString& problem
         return {};
     }
     if (layers.isEmpty())
-        problem = (recursive ? QStringLiteral("%1 and its subfolders hold no shapefile or MapInfo table.")
-                             : QStringLiteral("%1 holds no shapefile or MapInfo table."))
+        problem = (recursive ? QStringLiteral("%1 and its subfolders hold no vector layer.")
+                             : QStringLiteral("%1 holds no vector layer."))
                       .arg(QDir::toNativeSeparators(QDir::cleanPath(folder)));
     return layers;
 }

@@ -6,9 +6,9 @@
 
 namespace fennick {
 
-// The folder's shapefiles and MapInfo tables in natural order (with recursive, each folder's before its
-// subfolders'); hidden files and companion files are left out. When the folder cannot be read, or holds no
-// layer, the result is empty and problem says why.
+// The folder's vector layers (a source of several as each of them, SOURCE:LAYER) in natural order (with
+// recursive, each folder's before its subfolders'); hidden files and companion files are left out. When the
+// folder cannot be read, or holds no layer, the result is empty and problem says why.
 QStringList FolderLayers(const QString& folder, bool recursive, QString& problem);
 
 } // namespace fennick

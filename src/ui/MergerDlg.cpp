@@ -15,6 +15,8 @@
 #include "ui/FileTreeRules.h"
 #include "ui/FolderLayers.h"
 #include "ui/HListBox.h"
+#include "ui/LayerChoice.h"
+#include "ui/LayerChooserDlg.h"
 #include "ui/MapModel.h"
 #include "ui/MapPanel.h"
 #include "ui/MergeCommand.h"
@@ -75,12 +77,6 @@ bool SameFile(const QString& a, const QString& b) {
 }
 
 // A shapefile or a MapInfo table: a regular file named .shp or .tab in any letter case.
-bool IsLayerFile(const QString& path) {
-    // The kinds the mask box lists together, so that both say the same of a file.
-    const QFileInfo info(path);
-    return info.isFile() && MaskMatches(LayerMaskChoices().front().mask, info.fileName());
-}
-
 // Claims Ctrl+Right and Insert for the text box it filters, before the window's shortcuts see them.
 class CEditingKeys : public QObject {
 public:
@@ -491,6 +487,15 @@ void CMergerDlg::SetupList() {
 void CMergerDlg::AddPaths(QStringList paths, bool keepOrder) {
     if (!keepOrder)
         SortNaturally(paths);
+    CLayerChoice choice;
+    {
+        CWaitCursor wait;
+        choice.Take(paths);
+    }
+    std::vector<std::vector<bool>> chosen;
+    if (!choice.Sources().empty() && !ChooseLayers(choice.Sources(), chosen))
+        chosen.clear(); // cancelled: none of the sources' layers
+    paths = choice.Entries(chosen);
     CHListBox* list = m_ui->IDC_FILES;
     // Selected once, at the end: selecting each entry as it comes makes a folder of thousands slow.
     int last = -1;
@@ -524,7 +529,7 @@ void CMergerDlg::AddOutsideFiles(const QStringList& paths) {
 void CMergerDlg::AddLayersRefusingOthers(const QStringList& paths, QStringList refused, bool keepOrder) {
     QStringList layers, folders, problems;
     for (const QString& path : paths)
-        (QFileInfo(path).isDir() ? folders : IsLayerFile(path) ? layers : refused) << path;
+        (PathIsFolder(path) ? folders : IsLayerPath(path) ? layers : refused) << path;
     AddPaths(layers, keepOrder);
     // A folder stands for its layers, as in "Add Folder...".
     for (const QString& folder : folders)
@@ -532,7 +537,9 @@ void CMergerDlg::AddLayersRefusingOthers(const QStringList& paths, QStringList r
             problems << problem;
     if (!refused.isEmpty())
         problems.prepend(
-            QStringLiteral("Only shapefiles (.shp) and MapInfo tables (.tab) can be merged. Not added:\n%1")
+            QStringLiteral(
+                "Only vector layers (shapefiles, MapInfo tables, GeoPackages, GeoJSON, FlatGeobuf, KML, "
+                "GML, MIF, CSV, SQLite, File Geodatabases) can be merged. Not added:\n%1")
                 .arg(refused.join(u'\n')));
     if (problems.isEmpty())
         return;
@@ -1040,7 +1047,7 @@ QString CMergerDlg::AddFolderLayers(const QString& folder, bool includeSubfolder
     QStringList layers;
     {
         CWaitCursor wait;
-        layers = FolderLayers(folder, includeSubfolders, problem);
+        layers = FoldSourceLayers(FolderLayers(folder, includeSubfolders, problem));
     }
     AddPaths(layers, true);
     return problem;
@@ -1059,6 +1066,15 @@ void CMergerDlg::OnAddFolder() {
     m_options.includeSubfolders = includeSubfolders;
     if (const QString problem = AddFolderLayers(folder, includeSubfolders); !problem.isEmpty())
         ShowMessageBox(problem, QMessageBox::Warning);
+}
+
+bool CMergerDlg::ChooseLayers(const std::vector<SLayerSource>& sources,
+                              std::vector<std::vector<bool>>& chosen) {
+    CLayerChooserDlg dialog(sources, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    chosen = dialog.Chosen();
+    return true;
 }
 
 bool CMergerDlg::AskFolder(QString& folder, bool& includeSubfolders) {

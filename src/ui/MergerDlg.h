@@ -35,6 +35,9 @@
 // goes on only when the user says so. "Fields..." shows the output's fields as the merge would write them
 // under those options, before anything is written.
 //
+// A source that holds several layers (a GeoPackage, a File Geodatabase ...), however it comes, is added as
+// the layers the user chooses from it, each listed as SOURCE:LAYER.
+//
 // "Add Folder..." adds the layers of a folder (with its subfolders' when asked), found as fennick-merge finds
 // a folder's; a folder dropped on the list or named on the command line adds its layers the same way, with
 // subfolders as last chosen. The merge's result box, success or failure, offers "Save Report...", which
@@ -63,6 +66,7 @@ class CMergerDlg;
 
 namespace fennick {
 
+struct SLayerSource;
 class CFactsReader;
 class CHListBox;
 class CMapModel;
@@ -115,8 +119,8 @@ public:
     // Runs the initialisation before the dialog is first shown.
     void setVisible(bool visible) override;
 
-    // Adds files named on the command line: layer files (.shp, .tab in any case, regular files) in the
-    // order given; the others are named in one warning, shown once the dialog is.
+    // Adds files named on the command line: layers (IsLayerPath) in the order given; the others are named in
+    // one warning, shown once the dialog is.
     void AddOutsideFiles(const QStringList& paths);
 
 public slots:
@@ -183,6 +187,9 @@ protected:
     virtual QAction* ExecListMenu(QMenu& menu, const QPoint& globalPos);
     // The Add Folder dialog: false when cancelled, else the folder and whether subfolders count.
     virtual bool AskFolder(QString& folder, bool& includeSubfolders);
+    // Asks which layers of the sources to add, a row of flags per source; false when cancelled.
+    virtual bool ChooseLayers(const std::vector<SLayerSource>& sources,
+                              std::vector<std::vector<bool>>& chosen);
     // Shows the field plan in its dialog.
     virtual void ShowFieldPlan(const SFieldPlanView& view);
     // The report's save dialog, starting at suggested: the chosen path, empty when cancelled.
@@ -214,7 +221,8 @@ private:
 
     // The list's keys, menu, drops and order buttons.
     void SetupList();
-    // Appends the paths not listed yet (in natural order unless keepOrder) and selects the last one added.
+    // Appends the paths not listed yet (in natural order unless keepOrder), a source of several layers as the
+    // layers chosen from it, and selects the last one added.
     void AddPaths(QStringList paths, bool keepOrder = false);
     // Appends a folder's layers; why none were added, empty when some were.
     QString AddFolderLayers(const QString& folder, bool includeSubfolders);

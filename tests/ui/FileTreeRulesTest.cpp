@@ -82,11 +82,15 @@ private slots:
         QTemporaryDir dir;
         for (const char* folder : {"zeta", "Alpha", "beta"})
             QVERIFY(QDir(dir.path()).mkdir(QLatin1String(folder)));
+        // A File Geodatabase is a layer among the files, listed when the mask takes it.
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("Roads.GDB/sub")));
         for (const char* file : {"alpha.shp", "Gamma.shp", "beta.SHP", "notes.txt"})
             Touch(dir.filePath(QLatin1String(file)));
         const std::vector<STreeEntry> entries = ListFolder(dir.path(), Rules(QStringLiteral("*.shp")));
         QCOMPARE(Names(entries),
                  QStringList({"Alpha/", "beta/", "zeta/", "alpha.shp", "beta.SHP", "Gamma.shp"}));
+        QCOMPARE(Names(ListFolder(dir.path(), Rules(LayerMaskChoices().back().mask))).mid(3),
+                 QStringList({"alpha.shp", "beta.SHP", "Gamma.shp", "Roads.GDB"}));
         QCOMPARE(entries.front().fullPath, dir.path() + QStringLiteral("/Alpha"));
     }
 
@@ -141,6 +145,10 @@ private slots:
         QVERIFY(!HasVisibleContent(onlyHidden, shp));
         QVERIFY(!HasVisibleContent(onlyFile + QStringLiteral("/a.SHP"), shp));
         QVERIFY(!HasVisibleContent(dir.filePath(QStringLiteral("missing")), shp));
+        QVERIFY(QDir().mkpath(empty + QStringLiteral("/x.gdb/sub")));
+        QVERIFY(!HasVisibleContent(empty, shp));
+        QVERIFY(HasVisibleContent(empty, Rules(QStringLiteral("*.gdb"))));
+        QVERIFY(!HasVisibleContent(empty + QStringLiteral("/x.gdb"), Rules(QStringLiteral("*.*"))));
     }
 
     void pathTests() {
@@ -152,6 +160,9 @@ private slots:
         QVERIFY(!PathIsFile(dir.path()));
         QVERIFY(!PathIsFile(dir.filePath(QStringLiteral("none"))));
         QVERIFY(!PathIsFolder(dir.filePath(QStringLiteral("none"))));
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("a.gdb")));
+        QVERIFY(PathIsFile(dir.filePath(QStringLiteral("a.gdb"))));
+        QVERIFY(!PathIsFolder(dir.filePath(QStringLiteral("a.gdb"))));
         QVERIFY(!PathHasCompressedAttribute(dir.filePath(QStringLiteral("none"))));
         QCOMPARE(JoinTreePath(QStringLiteral("/"), QStringLiteral("tmp")), QStringLiteral("/tmp"));
         QCOMPARE(JoinTreePath(QStringLiteral("/tmp"), QStringLiteral("a")), QStringLiteral("/tmp/a"));

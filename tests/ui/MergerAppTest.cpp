@@ -262,15 +262,17 @@ private slots:
         QVERIFY(!app.InitInstance());
         QCOMPARE(listed,
                  (QStringList{m_data + QStringLiteral("/b10.shp"), m_data + QStringLiteral("/b2.shp")}));
-        QCOMPARE(
-            CTestApp::messages,
-            QStringList{QStringLiteral("Only shapefiles (.shp) and MapInfo tables (.tab) can be merged. Not "
-                                       "added:\n%1/notes.txt")
-                            .arg(m_data)});
+        QCOMPARE(CTestApp::messages,
+                 QStringList{
+                     QStringLiteral("Only vector layers (shapefiles, MapInfo tables, GeoPackages, GeoJSON, "
+                                    "FlatGeobuf, KML, GML, MIF, CSV, SQLite, File Geodatabases) can be "
+                                    "merged. Not added:\n%1/notes.txt")
+                         .arg(m_data)});
     }
 
     // The window's size, the splitter and whether the map is shown (it is at first) are back at the next
-    // start; the list too (in its order, without files gone since) when the options say so, and not otherwise.
+    // start; the list too (in its order, without files gone since) when the options say so, and not
+    // otherwise.
     void layoutAndListAreRestored_data() {
         QTest::addColumn<bool>("restoreList");
         QTest::newRow("list restored") << true;

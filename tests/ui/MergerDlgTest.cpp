@@ -554,9 +554,10 @@ private slots:
         for (const QString& name : refused)
             expected << (name.contains(u':') ? name : Data(name));
         if (!expected.isEmpty())
-            expected =
-                QStringList{"Only shapefiles (.shp) and MapInfo tables (.tab) can be merged. Not added:\n" +
-                            expected.join(u'\n')};
+            expected = QStringList{
+                "Only vector layers (shapefiles, MapInfo tables, GeoPackages, GeoJSON, FlatGeobuf, KML, "
+                "GML, MIF, CSV, SQLite, File Geodatabases) can be merged. Not added:\n" +
+                expected.join(u'\n')};
         QCOMPARE(shown, expected);
     }
 
@@ -1332,10 +1333,9 @@ private slots:
         QTest::newRow("drop, subfolders")
             << true << true << "f" << flat + QStringList{"f/a/c.tab"} << QStringList();
         QTest::newRow("empty") << false << true << "f/empty" << QStringList()
-                               << QStringList{
-                                      "%1/f/empty and its subfolders hold no shapefile or MapInfo table."};
+                               << QStringList{"%1/f/empty and its subfolders hold no vector layer."};
         QTest::newRow("drop, empty") << true << false << "f/empty" << QStringList()
-                                     << QStringList{"%1/f/empty holds no shapefile or MapInfo table."};
+                                     << QStringList{"%1/f/empty holds no vector layer."};
     }
     void foldersAddTheirLayers() {
         QFETCH(bool, dropped);
