@@ -1,6 +1,7 @@
 #include "ui/MergerApp.h"
 
 #include "ui/HListBox.h"
+#include "ui/LayerChoice.h"
 #include "ui/MergerDlg.h"
 #include "ui/OXRegistryItem.h"
 
@@ -46,7 +47,7 @@ bool CMergerApp::InitInstance() {
             QString::fromStdU16String(settings.ReadStringValue(kLastListValue, false, false, u""));
         QStringList present;
         for (const QString& path : last.split(u'\n', Qt::SkipEmptyParts))
-            if (QFileInfo(path).isFile())
+            if (IsLayerPath(path)) // a layer of a source too, SOURCE:LAYER
                 present << path;
         dialog->AddOutsideFiles(present);
     }

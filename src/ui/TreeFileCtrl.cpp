@@ -344,8 +344,11 @@ QTreeWidgetItem* CTreeFileCtrl::AddTreeItem(QTreeWidgetItem* parent, const STree
     item->setToolTip(0, record.fullPath);
     if (m_useIcons) {
         const QFileInfo info(record.fullPath);
+        // A layer folder is a leaf to add: it looks like the files beside it.
         item->setIcon(0, drive ? IconProvider().icon(QAbstractFileIconProvider::Drive)
-                               : IconProvider().icon(info));
+                         : record.fileFlag && info.isDir()
+                             ? IconProvider().icon(QAbstractFileIconProvider::File)
+                             : IconProvider().icon(info));
     }
     // Shares are not published on this platform; a shared item would carry the overlay here.
     (void)shared;

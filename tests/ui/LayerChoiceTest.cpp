@@ -3,9 +3,8 @@
 
 #include "ui/LayerChoice.h"
 
-#include <QDir>
-#include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -17,21 +16,19 @@ namespace {
 constexpr const char* kFixtures = R"(
 import sys
 from osgeo import ogr
-def source(path, driver, layers):
-    ds = ogr.GetDriverByName(driver).CreateDataSource(path)
-    for name, kind, wkts in layers:
-        layer = ds.CreateLayer(name, geom_type=kind)
+def source(name, driver, *layers):
+    ds = ogr.GetDriverByName(driver).CreateDataSource(sys.argv[1] + '/' + name)
+    for layer, kind, wkts in layers:
+        layer = ds.CreateLayer(layer, geom_type=kind)
         for wkt in wkts:
-            feature = ogr.Feature(layer.GetLayerDefn())
-            feature.SetGeometry(ogr.CreateGeometryFromWkt(wkt))
+            feature = ogr.Feature(layer.GetLayerDefn()); feature.SetGeometry(ogr.CreateGeometryFromWkt(wkt))
             layer.CreateFeature(feature)
-d = sys.argv[1]
-source(d + '/two.gpkg', 'GPKG', [('roads', ogr.wkbLineString, ['LINESTRING (0 0,1 1)'] * 2),
-                                 ('rails', ogr.wkbMultiLineString, ['MULTILINESTRING ((0 0,1 1))'])])
-source(d + '/one.gpkg', 'GPKG', [('only', ogr.wkbPoint, ['POINT (1 1)'])])
-source(d + '/parks.gdb', 'OpenFileGDB', [('a', ogr.wkbPolygon, []), ('b', ogr.wkbPoint, ['POINT (2 2)'])])
-open(d + '/bad.gpkg', 'w').write('not a GeoPackage')
-open(d + '/x.shp', 'w').write('')
+source('two.gpkg', 'GPKG', ('roads', ogr.wkbLineString, ['LINESTRING (0 0,1 1)'] * 2),
+       ('rails', ogr.wkbMultiLineString, ['MULTILINESTRING ((0 0,1 1))']))
+source('one.gpkg', 'GPKG', ('only', ogr.wkbPoint, ['POINT (1 1)']))
+source('parks.gdb', 'OpenFileGDB', ('a', ogr.wkbPolygon, []), ('b', ogr.wkbPoint, ['POINT (2 2)']))
+for name, text in (('bad.gpkg', 'not a GeoPackage'), ('x.shp', '')):
+    open(sys.argv[1] + '/' + name, 'w').write(text)
 )";
 
 } // namespace
@@ -40,12 +37,9 @@ class LayerChoiceTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_dir;
-
 private slots:
     void initTestCase() {
-        QCOMPARE(QProcess::execute(QStringLiteral("/usr/bin/python3"),
-                                   {QStringLiteral("-c"), QLatin1String(kFixtures), m_dir.path()}),
-                 0);
+        QCOMPARE(QProcess::execute("/usr/bin/python3", {"-c", QLatin1String(kFixtures), m_dir.path()}), 0);
     }
 
     // Paths are relative to the fixtures; chosen is a row of 0/1 per asked source, rows split by ",".
@@ -55,18 +49,14 @@ private slots:
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QStringList>("asked");
         QTest::addColumn<QStringList>("entries");
-        const QString two = QStringLiteral("two.gpkg: roads Line String 2, rails Multi Line String 1");
-        const QString gdb = QStringLiteral("parks.gdb: a Multi Polygon 0, b Point 1");
-        QTest::newRow("one layer chosen")
-            << QStringList{"two.gpkg"} << false << "01" << QStringList{two} << QStringList{"two.gpkg:rails"};
+        const QString two = QStringLiteral("two.gpkg: roads Line String 2 rails Multi Line String 1");
+        const QString gdb = QStringLiteral("parks.gdb: a Multi Polygon 0 b Point 1");
         QTest::newRow("both, around others")
             << QStringList{"x.shp", "two.gpkg", "one.gpkg"} << false << "11" << QStringList{two}
             << QStringList{"x.shp", "two.gpkg:roads", "two.gpkg:rails", "one.gpkg"};
-        QTest::newRow("cancelled") << QStringList{"two.gpkg", "x.shp"} << false << "" << QStringList{two}
-                                   << QStringList{"x.shp"};
-        QTest::newRow("a layer named, an unreadable file, a missing layer source")
-            << QStringList{"two.gpkg:roads", "bad.gpkg", "gone.gpkg:a"} << false << "" << QStringList{}
-            << QStringList{"two.gpkg:roads", "bad.gpkg", "gone.gpkg:a"};
+        QTest::newRow("cancelled; a layer named, an unreadable file, a missing layer source")
+            << QStringList{"two.gpkg:roads", "bad.gpkg", "gone.gpkg:a", "two.gpkg"} << false << ""
+            << QStringList{two} << QStringList{"two.gpkg:roads", "bad.gpkg", "gone.gpkg:a"};
         QTest::newRow("two sources") << QStringList{"parks.gdb", "two.gpkg"} << false << "10,01"
                                      << QStringList{gdb, two} << QStringList{"parks.gdb:a", "two.gpkg:rails"};
         QTest::newRow("a folder's listing asks again")
@@ -80,20 +70,16 @@ private slots:
         QFETCH(QStringList, asked);
         QFETCH(QStringList, entries);
         const QString prefix = m_dir.path() + u'/';
-        for (QString& path : paths)
-            path.prepend(prefix);
+        paths.replaceInStrings(QRegularExpression(QStringLiteral("^")), prefix);
         CLayerChoice choice;
         choice.Take(fromFolder ? FoldSourceLayers(paths) : paths);
         QStringList shown;
         for (const SLayerSource& source : choice.Sources()) {
-            QStringList layers;
+            QString line = source.path.mid(prefix.size()) + u':';
             for (const SVectorLayerFacts& layer : source.layers)
-                layers << QStringLiteral("%1 %2 %3")
-                              .arg(QString::fromStdU16String(layer.name),
-                                   QString::fromStdU16String(layer.geometry))
-                              .arg(layer.features);
-            shown << source.path.mid(prefix.size()) + QStringLiteral(": ") +
-                         layers.join(QStringLiteral(", "));
+                line += QString::fromStdU16String(u' ' + layer.name + u' ' + layer.geometry + u' ') +
+                        QString::number(layer.features);
+            shown << line;
         }
         QCOMPARE(shown, asked);
         std::vector<std::vector<bool>> flags;
@@ -102,9 +88,8 @@ private slots:
             for (const QChar c : row)
                 rowFlags.push_back(c == u'1');
         }
-        QStringList added;
-        for (const QString& entry : choice.Entries(flags))
-            added << entry.mid(prefix.size());
+        QStringList added = choice.Entries(flags);
+        added.replaceInStrings(prefix, QString());
         QCOMPARE(added, entries);
         for (const QString& entry : entries) // the list takes them, but for a source that is not there
             QCOMPARE(IsLayerPath(prefix + entry), !entry.startsWith(QStringLiteral("gone")));

@@ -271,8 +271,7 @@ private slots:
     }
 
     // The window's size, the splitter and whether the map is shown (it is at first) are back at the next
-    // start; the list too (in its order, without files gone since) when the options say so, and not
-    // otherwise.
+    // start; the list too (in its order, without files gone since) when the options say so, and not otherwise.
     void layoutAndListAreRestored_data() {
         QTest::addColumn<bool>("restoreList");
         QTest::newRow("list restored") << true;
