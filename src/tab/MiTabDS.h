@@ -13,6 +13,7 @@
 #include "platform/ByteBuffer.h"
 #include "search/GeoDataSource.h"
 #include "search/QuadTreeIndex.h"
+#include "tab/OgrReading.h"
 
 #include <ogr_feature.h>
 
@@ -146,27 +147,21 @@ private:
     void ReadRows(const CTabReaderGuard& guard);
     // The shape type the .map header's object counts tell; SHAPE_NULL when they cannot tell it.
     int ShapeTypeFromMapHeader();
-    // The layer's coordinate system as ESRI WKT, kept for GetProjectionText.
-    void ReadProjection();
-    struct SDatasetCloser {
-        void operator()(GDALDataset* dataset) const;
-    };
 
     // The shape type all features read as; SHAPE_NULL when they are mixed or none can be read as a shape.
     int ShapeTypeFromFeatures(const CTabReaderGuard& guard);
     // The feature of record's row, or null (with m_fetchError set when GDAL reported an error); the caller
     // holds the reader guard.
     OGRFeatureUniquePtr Fetch(int record);
-    // The feature of record, kept until another record is asked for or the attributes take it: a merge
-    // asks for a record's shape and then its attributes, and reading a feature costs more than both uses
-    // together. Null when it cannot be read; the caller holds the reader guard.
+    // The feature of record, kept (see CKeptFeature); null when it cannot be read. The caller holds the
+    // reader guard.
     OGRFeature* Kept(int record);
     // The kept feature of record handed over, or a newly read one.
     OGRFeatureUniquePtr Take(int record);
 
     int m_shapeType = SHAPE_NULL;
     CGeoRect m_bounds;
-    std::unique_ptr<GDALDataset, SDatasetCloser> m_dataset;
+    CGdalDatasetPtr m_dataset;
     OGRLayer* m_layer = nullptr; // owned by the dataset
     CDsFieldTable m_fields;
     CQuadTreeIndex m_index;
@@ -179,8 +174,7 @@ private:
     bool m_utf8 = false;
     // Reused for every shape read, so walking a table allocates no record buffer per record.
     CByteBuffer m_record;
-    OGRFeatureUniquePtr m_kept;
-    int m_keptRecord = -1;
+    CKeptFeature m_kept;
     // Reads a walk's features ahead in a second thread (see Fetch); the record fetched last.
     std::unique_ptr<CTabReadAhead> m_ahead;
     int m_lastFetched = -1;

@@ -14,6 +14,7 @@
 #include "data/IStoredShape.h"
 #include "platform/ByteBuffer.h"
 #include "search/GeoDataSource.h"
+#include "tab/OgrReading.h"
 #include "tab/VectorAttrImpl.h"
 
 #include <ogr_feature.h>
@@ -82,22 +83,18 @@ public:
     int GetProjectionText(std::string& wkt) override;
 
 private:
-    struct SDatasetCloser {
-        void operator()(GDALDataset* dataset) const;
-    };
     [[noreturn]] void Fail(const std::u16string& why);
     OGRLayer* ChooseLayer(const std::u16string& name);
     void ReadFields(const SVectorLayerOptions& options);
     // The pass over every feature: the record count, the widths of fields that declare none, the kinds and
     // variant of the geometries and the extent.
     void Scan(bool keepFirstKind);
-    void ReadProjection();
     OGRFeatureUniquePtr Fetch(int record);
     OGRFeature* Kept(int record);
     OGRFeatureUniquePtr Take(int record);
     int NoteReadFailure(int record, const std::u16string& what);
 
-    std::unique_ptr<GDALDataset, SDatasetCloser> m_dataset;
+    CGdalDatasetPtr m_dataset;
     OGRLayer* m_layer = nullptr; // owned by the dataset
     std::u16string m_path;
     CDsFieldTable m_fields;
@@ -111,8 +108,7 @@ private:
     std::string m_esriWkt;
     std::string m_fetchError;
     CByteBuffer m_record;
-    OGRFeatureUniquePtr m_kept;
-    int m_keptRecord = -1;
+    CKeptFeature m_kept;
 };
 
 } // namespace fennick

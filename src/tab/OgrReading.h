@@ -1,0 +1,109 @@
+#pragma once
+// What the readers over a GDAL/OGR layer (CMiTabDS, CVectorLayerDS) share: their dataset handle, the feature
+// kept between a record's shape and its attributes, the fetch under the reader guard, the layer's system as
+// ESRI WKT and a geometry's bounds; and what their attribute records (CMiTabAttrImpl, CVectorAttrImpl) share,
+// the readings of a value that do not depend on how its field was described.
+
+#include "data/GeoTypes.h"
+#include "data/IString.h"
+#include "platform/Variant.h"
+#include "tab/MiTabAttrImpl.h"
+
+#include <ogr_feature.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+
+class GDALDataset;
+class OGRLayer;
+struct OGREnvelope;
+
+namespace fennick {
+
+// GDAL's drivers, registered once for the process.
+void RegisterGdalDrivers();
+
+// Closes a dataset GDAL opened.
+struct SGdalDatasetCloser {
+    void operator()(GDALDataset* dataset) const;
+};
+using CGdalDatasetPtr = std::unique_ptr<GDALDataset, SGdalDatasetCloser>;
+
+CGeoRect RectFromEnvelope(const OGREnvelope& envelope);
+
+// The layer's coordinate system as ESRI WKT; empty without one, or for a local system (a plane with no place
+// on the earth, as GDAL reads a MapInfo "NonEarth" table).
+std::string LayerEsriWkt(OGRLayer& layer);
+
+// The bounding box of the feature's geometry into bounds: 1, or 0 without a feature, a geometry or with an
+// empty one.
+int FeatureGeometryBounds(const OGRFeature* feature, CGeoRect* bounds);
+
+// The feature a read under guard gave, or null with error set to GDAL's first error when it reported one:
+// GDAL goes on after some errors with a feature that lacks what could not be read.
+inline OGRFeatureUniquePtr CheckedFeature(const CTabReaderGuard& guard, OGRFeatureUniquePtr feature,
+                                          std::string& error) {
+    if (guard.Errors() > 0) {
+        error = guard.FirstError();
+        return nullptr;
+    }
+    return feature;
+}
+
+// The feature of one record, kept until another record is asked for or the attributes take it: a merge
+// asks for a record's shape and then its attributes, and reading a feature costs more than both uses
+// together. fetch(record) reads a feature (null when it cannot); the caller holds the reader guard.
+class CKeptFeature {
+public:
+    // The feature of record, read unless it is the one kept; null when it cannot be read.
+    template <class Fetch> OGRFeature* Get(int record, Fetch&& fetch) {
+        if (!m_feature || m_record != record) {
+            m_feature.reset();
+            m_record = -1;
+            m_feature = fetch(record);
+            if (m_feature)
+                m_record = record;
+        }
+        return m_feature.get();
+    }
+    // The kept feature of record handed over, or a newly read one.
+    template <class Fetch> OGRFeatureUniquePtr Take(int record, Fetch&& fetch) {
+        if (m_feature && m_record == record) {
+            m_record = -1;
+            return std::move(m_feature);
+        }
+        return fetch(record);
+    }
+    void Reset() {
+        m_feature.reset();
+        m_record = -1;
+    }
+
+private:
+    OGRFeatureUniquePtr m_feature;
+    int m_record = -1;
+};
+
+// The code page a record's texts are decoded with: UTF-8 when the layer delivers its strings so, else the
+// source's code page.
+inline constexpr int kUtf8CodePage = 65001;
+inline int RecordCodePage(int codePage, bool utf8) {
+    return utf8 ? kUtf8CodePage : codePage;
+}
+
+// A 64-bit integer as VT_I4 when it fits 32 bits, else as VT_DECIMAL.
+CVariant Integer64Variant(GIntBig number);
+
+// The date of field as VT_DATE into result; false when GDAL cannot read it as a date or it is no valid date.
+bool DateVariant(const OGRFeature& feature, int field, CVariant& result);
+
+// The text of field decoded with the code page as VT_BSTR (empty when GDAL gives none).
+CVariant TextVariant(const OGRFeature& feature, int field, int codePage);
+
+// The text of field decoded with the code page into value; an empty value is a value (records with empty
+// texts must copy like any other). 0 when GDAL gives no text.
+int FeatureText(const OGRFeature& feature, int field, int codePage, IString* value);
+
+} // namespace fennick
