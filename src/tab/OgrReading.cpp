@@ -20,15 +20,6 @@ void SGdalDatasetCloser::operator()(GDALDataset* dataset) const {
     GDALClose(GDALDataset::ToHandle(dataset));
 }
 
-CGeoRect RectFromEnvelope(const OGREnvelope& envelope) {
-    CGeoRect rect;
-    rect.left = envelope.MinX;
-    rect.top = envelope.MaxY;
-    rect.right = envelope.MaxX;
-    rect.bottom = envelope.MinY;
-    return rect;
-}
-
 std::string LayerEsriWkt(OGRLayer& layer) {
     std::string wkt;
     const OGRSpatialReference* system = layer.GetSpatialRef();
@@ -50,40 +41,6 @@ int FeatureGeometryBounds(const OGRFeature* feature, CGeoRect* bounds) {
     geometry->getEnvelope(&envelope);
     *bounds = RectFromEnvelope(envelope);
     return 1;
-}
-
-CVariant Integer64Variant(GIntBig number) {
-    return number >= INT32_MIN && number <= INT32_MAX ? CVariant::FromI4(static_cast<int32_t>(number))
-                                                      : CVariant::FromInt64(number);
-}
-
-bool DateVariant(const OGRFeature& feature, int field, CVariant& result) {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, zone = 0;
-    float second = 0;
-    double date = 0;
-    if (!feature.GetFieldAsDateTime(field, &year, &month, &day, &hour, &minute, &second, &zone) ||
-        !SystemTimeToVariantTime(year, month, day, 0, 0, 0, &date))
-        return false;
-    result = CVariant::FromDate(date);
-    return true;
-}
-
-CVariant TextVariant(const OGRFeature& feature, int field, int codePage) {
-    CIString text;
-    const char* raw = feature.GetFieldAsString(field);
-    if (raw)
-        text.SetFromMultiByte(raw, codePage);
-    return CVariant::FromString(text.Str());
-}
-
-int FeatureText(const OGRFeature& feature, int field, int codePage, IString* value) {
-    const char* text = feature.GetFieldAsString(field);
-    if (!text)
-        return 0;
-    // An empty value is a value: records with empty texts must copy like any other.
-    if (*text == '\0')
-        return value->SetText(u"");
-    return value->SetFromMultiByte(text, codePage);
 }
 
 } // namespace fennick

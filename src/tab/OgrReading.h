@@ -18,7 +18,6 @@
 
 class GDALDataset;
 class OGRLayer;
-struct OGREnvelope;
 
 namespace fennick {
 
@@ -31,7 +30,14 @@ struct SGdalDatasetCloser {
 };
 using CGdalDatasetPtr = std::unique_ptr<GDALDataset, SGdalDatasetCloser>;
 
-CGeoRect RectFromEnvelope(const OGREnvelope& envelope);
+inline CGeoRect RectFromEnvelope(const OGREnvelope& envelope) {
+    CGeoRect rect;
+    rect.left = envelope.MinX;
+    rect.top = envelope.MaxY;
+    rect.right = envelope.MaxX;
+    rect.bottom = envelope.MinY;
+    return rect;
+}
 
 // The layer's coordinate system as ESRI WKT; empty without one, or for a local system (a plane with no place
 // on the earth, as GDAL reads a MapInfo "NonEarth" table).
@@ -94,16 +100,42 @@ inline int RecordCodePage(int codePage, bool utf8) {
 }
 
 // A 64-bit integer as VT_I4 when it fits 32 bits, else as VT_DECIMAL.
-CVariant Integer64Variant(GIntBig number);
+inline CVariant Integer64Variant(GIntBig number) {
+    return number >= INT32_MIN && number <= INT32_MAX ? CVariant::FromI4(static_cast<int32_t>(number))
+                                                      : CVariant::FromInt64(number);
+}
 
 // The date of field as VT_DATE into result; false when GDAL cannot read it as a date or it is no valid date.
-bool DateVariant(const OGRFeature& feature, int field, CVariant& result);
+inline bool DateVariant(const OGRFeature& feature, int field, CVariant& result) {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, zone = 0;
+    float second = 0;
+    double date = 0;
+    if (!feature.GetFieldAsDateTime(field, &year, &month, &day, &hour, &minute, &second, &zone) ||
+        !SystemTimeToVariantTime(year, month, day, 0, 0, 0, &date))
+        return false;
+    result = CVariant::FromDate(date);
+    return true;
+}
 
 // The text of field decoded with the code page as VT_BSTR (empty when GDAL gives none).
-CVariant TextVariant(const OGRFeature& feature, int field, int codePage);
+inline CVariant TextVariant(const OGRFeature& feature, int field, int codePage) {
+    CIString text;
+    const char* raw = feature.GetFieldAsString(field);
+    if (raw)
+        text.SetFromMultiByte(raw, codePage);
+    return CVariant::FromString(text.Str());
+}
 
 // The text of field decoded with the code page into value; an empty value is a value (records with empty
 // texts must copy like any other). 0 when GDAL gives no text.
-int FeatureText(const OGRFeature& feature, int field, int codePage, IString* value);
+inline int FeatureText(const OGRFeature& feature, int field, int codePage, IString* value) {
+    const char* text = feature.GetFieldAsString(field);
+    if (!text)
+        return 0;
+    // An empty value is a value: records with empty texts must copy like any other.
+    if (*text == '\0')
+        return value->SetText(u"");
+    return value->SetFromMultiByte(text, codePage);
+}
 
 } // namespace fennick
