@@ -471,7 +471,7 @@ int ReadAheadFrom() {
 
 } // namespace
 
-CMiTabDS::CMiTabDS() : m_readAheadFrom(ReadAheadFrom()) {}
+CMiTabDS::CMiTabDS() : COgrLayerDS(SHAPE_NULL), m_readAheadFrom(ReadAheadFrom()) {}
 
 CMiTabDS::~CMiTabDS() {
     Close();
@@ -587,11 +587,6 @@ void CMiTabDS::Open(const std::u16string& path, bool useIndex) {
 int CMiTabDS::ShapeTypeFromMapHeader() {
     const std::u16string map = TableFile(*m_dataset, u".map");
     return map.empty() ? SHAPE_NULL : ReadTabMapHeaderShapeType(map);
-}
-
-int CMiTabDS::GetProjectionText(std::string& wkt) {
-    wkt = m_esriWkt;
-    return wkt.empty() ? 0 : 1;
 }
 
 void CMiTabDS::Fail(const std::u16string& path, const CTabReaderGuard& guard) {
@@ -727,17 +722,6 @@ int CMiTabDS::GetSourceKind() {
     return SOURCE_MAPINFO_TAB;
 }
 
-int CMiTabDS::GetShapeType() {
-    return m_shapeType;
-}
-
-int CMiTabDS::GetBounds(CGeoRect* bounds) {
-    if (!bounds)
-        return 0;
-    *bounds = m_bounds;
-    return 1;
-}
-
 void CMiTabDS::Close() {
     m_index.Close();
     m_ahead.reset();
@@ -748,22 +732,6 @@ void CMiTabDS::Close() {
         m_layer = nullptr;
         m_dataset.reset();
     }
-}
-
-int CMiTabDS::GetFieldCount() {
-    return m_fields.GetFieldCount();
-}
-int CMiTabDS::GetFieldName(int index, IString* name) {
-    return m_fields.GetFieldName(index, name);
-}
-int CMiTabDS::GetFieldWidth(int index) {
-    return m_fields.GetFieldWidth(index);
-}
-int CMiTabDS::GetFieldDecimals(int index) {
-    return m_fields.GetFieldDecimals(index);
-}
-int CMiTabDS::GetFieldType(int index) {
-    return m_fields.GetFieldType(index);
 }
 
 OGRFeatureUniquePtr CMiTabDS::Fetch(int record) {
@@ -797,10 +765,6 @@ OGRFeature* CMiTabDS::Kept(int record) {
 
 OGRFeatureUniquePtr CMiTabDS::Take(int record) {
     return m_kept.Take(record, [this](int r) { return Fetch(r); });
-}
-
-int CMiTabDS::GetRecordCount() {
-    return m_recordCount;
 }
 
 int CMiTabDS::ReadShape(int record, IShapeEx* shape) {

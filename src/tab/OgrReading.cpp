@@ -43,4 +43,40 @@ int FeatureGeometryBounds(const OGRFeature* feature, CGeoRect* bounds) {
     return 1;
 }
 
+int COgrLayerDS::GetShapeType() {
+    return m_shapeType;
+}
+
+int COgrLayerDS::GetBounds(CGeoRect* bounds) {
+    if (!bounds)
+        return 0;
+    *bounds = m_bounds;
+    return 1;
+}
+
+int COgrLayerDS::GetFieldCount() {
+    return m_fields.GetFieldCount();
+}
+int COgrLayerDS::GetFieldName(int index, IString* name) {
+    return m_fields.GetFieldName(index, name);
+}
+int COgrLayerDS::GetFieldWidth(int index) {
+    return m_fields.GetFieldWidth(index);
+}
+int COgrLayerDS::GetFieldDecimals(int index) {
+    return m_fields.GetFieldDecimals(index);
+}
+int COgrLayerDS::GetFieldType(int index) {
+    return m_fields.GetFieldType(index);
+}
+
+int COgrLayerDS::GetRecordCount() {
+    return m_recordCount;
+}
+
+int COgrLayerDS::GetProjectionText(std::string& wkt) {
+    wkt = m_esriWkt;
+    return wkt.empty() ? 0 : 1;
+}
+
 } // namespace fennick

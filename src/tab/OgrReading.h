@@ -4,9 +4,13 @@
 // ESRI WKT and a geometry's bounds; and what their attribute records (CMiTabAttrImpl, CVectorAttrImpl) share,
 // the readings of a value that do not depend on how its field was described.
 
+#include "data/DsFields.h"
 #include "data/GeoTypes.h"
+#include "data/IProjectionText.h"
 #include "data/IString.h"
+#include "platform/ByteBuffer.h"
 #include "platform/Variant.h"
+#include "search/GeoDataSource.h"
 #include "tab/MiTabAttrImpl.h"
 
 #include <ogr_feature.h>
@@ -98,6 +102,47 @@ inline constexpr int kUtf8CodePage = 65001;
 inline int RecordCodePage(int codePage, bool utf8) {
     return utf8 ? kUtf8CodePage : codePage;
 }
+
+// What a data source over one GDAL/OGR layer keeps whatever its format: the dataset and its layer, the field
+// table, shape type, extent and record count learnt at open, the system as ESRI WKT, the record buffer shapes
+// are built in and the kept feature. Each reader opens, fetches and builds its shapes itself.
+class COgrLayerDS : public CGeoDataSource, public IProjectionText {
+public:
+    int GetShapeType() override;
+    int GetBounds(CGeoRect* bounds) override;
+
+    // IFieldDesc over the field table read at open.
+    int GetFieldCount() override;
+    int GetFieldName(int index, IString* name) override;
+    int GetFieldWidth(int index) override;
+    int GetFieldDecimals(int index) override;
+    int GetFieldType(int index) override;
+
+    int GetRecordCount() override;
+
+    // IProjectionText: the layer's system as ESRI WKT; 0 without one.
+    int GetProjectionText(std::string& wkt) override;
+
+protected:
+    explicit COgrLayerDS(int shapeType) : m_shapeType(shapeType) {}
+    ~COgrLayerDS() override = default;
+
+    CGdalDatasetPtr m_dataset;
+    OGRLayer* m_layer = nullptr; // owned by the dataset
+    std::u16string m_path;       // for messages
+    CDsFieldTable m_fields;
+    int m_shapeType;
+    CGeoRect m_bounds;
+    int m_recordCount = 0;
+    // Whether GDAL hands out the layer's texts as UTF-8.
+    bool m_utf8 = false;
+    std::string m_esriWkt;
+    // GDAL's words for why the last fetch failed, for the failure reported next.
+    std::string m_fetchError;
+    // Reused for every shape read, so walking a layer allocates no record buffer per record.
+    CByteBuffer m_record;
+    CKeptFeature m_kept;
+};
 
 // A 64-bit integer as VT_I4 when it fits 32 bits, else as VT_DECIMAL.
 inline CVariant Integer64Variant(GIntBig number) {

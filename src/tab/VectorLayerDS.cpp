@@ -394,7 +394,7 @@ std::size_t BuildVectorShapeRecord(const OGRGeometry& geometry, int kind, int va
     return static_cast<std::size_t>(12 + content);
 }
 
-CVectorLayerDS::CVectorLayerDS() = default;
+CVectorLayerDS::CVectorLayerDS() : COgrLayerDS(SHAPE_POINT) {}
 
 CVectorLayerDS::~CVectorLayerDS() {
     Close();
@@ -730,24 +730,8 @@ void CVectorLayerDS::Scan(bool keepFirstKind) {
     m_variant = anyZ || wkbHasZ(declared) ? VARIANT_Z : anyM || wkbHasM(declared) ? VARIANT_M : VARIANT_XY;
 }
 
-int CVectorLayerDS::GetProjectionText(std::string& wkt) {
-    wkt = m_esriWkt;
-    return wkt.empty() ? 0 : 1;
-}
-
 int CVectorLayerDS::GetSourceKind() {
     return SOURCE_VECTOR_LAYER;
-}
-
-int CVectorLayerDS::GetShapeType() {
-    return m_shapeType;
-}
-
-int CVectorLayerDS::GetBounds(CGeoRect* bounds) {
-    if (!bounds)
-        return 0;
-    *bounds = m_bounds;
-    return 1;
 }
 
 void CVectorLayerDS::Close() {
@@ -757,26 +741,6 @@ void CVectorLayerDS::Close() {
         m_layer = nullptr;
         m_dataset.reset();
     }
-}
-
-int CVectorLayerDS::GetFieldCount() {
-    return m_fields.GetFieldCount();
-}
-int CVectorLayerDS::GetFieldName(int index, IString* name) {
-    return m_fields.GetFieldName(index, name);
-}
-int CVectorLayerDS::GetFieldWidth(int index) {
-    return m_fields.GetFieldWidth(index);
-}
-int CVectorLayerDS::GetFieldDecimals(int index) {
-    return m_fields.GetFieldDecimals(index);
-}
-int CVectorLayerDS::GetFieldType(int index) {
-    return m_fields.GetFieldType(index);
-}
-
-int CVectorLayerDS::GetRecordCount() {
-    return m_recordCount;
 }
 
 OGRFeatureUniquePtr CVectorLayerDS::Fetch(int record) {

@@ -44,7 +44,7 @@ int VectorGeometryKind(const OGRGeometry* geometry);
 std::size_t BuildVectorShapeRecord(const OGRGeometry& geometry, int kind, int variant, int number,
                                    CByteBuffer& out);
 
-class CVectorLayerDS : public CGeoDataSource, public IProjectionText, public IShapeVariantSource {
+class CVectorLayerDS : public COgrLayerDS, public IShapeVariantSource {
 public:
     CVectorLayerDS();
     ~CVectorLayerDS() override;
@@ -57,30 +57,19 @@ public:
     // points, lines and polygons (with the count of each) unless options.keepFirstKind.
     void Open(const std::u16string& path, const SVectorLayerOptions& options);
 
-    // IGeoDS: kind SOURCE_VECTOR_LAYER, the shape type of the layer's geometries and their extent.
+    // IGeoDS: kind SOURCE_VECTOR_LAYER; the shape type of the layer's geometries and their extent
+    // (COgrLayerDS).
     int GetSourceKind() override;
-    int GetShapeType() override;
-    int GetBounds(CGeoRect* bounds) override;
     void Close() override;
-
-    int GetFieldCount() override;
-    int GetFieldName(int index, IString* name) override;
-    int GetFieldWidth(int index) override;
-    int GetFieldDecimals(int index) override;
-    int GetFieldType(int index) override;
 
     // A missing or empty geometry reads as a null shape; a collection, or a geometry of another kind than
     // the layer's, fails the read with 0 and the reason left for the caller.
-    int GetRecordCount() override;
     int ReadShape(int record, IShapeEx* shape) override;
     int GetAttributes(int record, IShapeAttr** attributes) override;
     int GetRecordBounds(int record, CGeoRect* bounds) override;
 
     // IShapeVariantSource: Z when any geometry has heights, M when some have measures and none heights.
     int GetShapeVariant() override { return m_variant; }
-
-    // IProjectionText: the layer's system as ESRI WKT; 0 without one.
-    int GetProjectionText(std::string& wkt) override;
 
 private:
     [[noreturn]] void Fail(const std::u16string& why);
@@ -94,21 +83,9 @@ private:
     OGRFeatureUniquePtr Take(int record);
     int NoteReadFailure(int record, const std::u16string& what);
 
-    CGdalDatasetPtr m_dataset;
-    OGRLayer* m_layer = nullptr; // owned by the dataset
-    std::u16string m_path;
-    CDsFieldTable m_fields;
     std::shared_ptr<std::vector<SVectorField>> m_vectorFields;
-    int m_shapeType = SHAPE_POINT;
     int m_variant = VARIANT_XY;
-    CGeoRect m_bounds;
-    int m_recordCount = 0;
     int m_next = 0; // the record the layer's reading hands out next
-    bool m_utf8 = false;
-    std::string m_esriWkt;
-    std::string m_fetchError;
-    CByteBuffer m_record;
-    CKeptFeature m_kept;
 };
 
 } // namespace fennick
