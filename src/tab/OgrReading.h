@@ -1,8 +1,9 @@
 #pragma once
-// What the readers over a GDAL/OGR layer (CMiTabDS, CVectorLayerDS) share: their dataset handle, the feature
-// kept between a record's shape and its attributes, the fetch under the reader guard, the layer's system as
-// ESRI WKT and a geometry's bounds; and what their attribute records (CMiTabAttrImpl, CVectorAttrImpl) share,
-// the readings of a value that do not depend on how its field was described.
+// What the readers over a GDAL/OGR layer (CMiTabDS, CVectorLayerDS) share: their base COgrLayerDS, the
+// dataset handle, the feature kept between a record's shape and its attributes, the fetch under the reader
+// guard, the layer's system as ESRI WKT and a geometry's bounds; and what their attribute records
+// (CMiTabAttrImpl, CVectorAttrImpl) share, the readings of a value that do not depend on how its field was
+// described.
 
 #include "data/DsFields.h"
 #include "data/GeoTypes.h"
