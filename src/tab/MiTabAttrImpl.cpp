@@ -8,6 +8,7 @@
 #include "platform/GenericEx.h"
 #include "platform/Sync.h"
 #include "platform/Variant.h"
+#include "tab/OgrReading.h"
 
 #include <cpl_error.h>
 
@@ -17,8 +18,6 @@
 namespace fennick {
 
 namespace {
-
-constexpr int CODEPAGE_UTF8 = 65001;
 
 bool IsTemporal(OGRFieldType type) {
     return type == OFTDate || type == OFTDateTime || type == OFTTime;
@@ -129,7 +128,7 @@ const OGRFieldDefn* CMiTabAttrImpl::Field(int index) const {
 }
 
 int CMiTabAttrImpl::TextCodePage() const {
-    return m_utf8 ? CODEPAGE_UTF8 : m_codePage;
+    return RecordCodePage(m_codePage, m_utf8);
 }
 
 int CMiTabAttrImpl::GetString(int field, IString* value) {
@@ -146,13 +145,7 @@ int CMiTabAttrImpl::GetString(int field, IString* value) {
                 return 0;
             return text.empty() ? value->SetText(u"") : value->SetFromMultiByte(text.c_str(), 0);
         }
-        const char* text = m_feature->GetFieldAsString(field);
-        if (!text)
-            return 0;
-        // An empty value is a value: records with empty texts must copy like any other.
-        if (*text == '\0')
-            return value->SetText(u"");
-        return value->SetFromMultiByte(text, TextCodePage());
+        return FeatureText(*m_feature, field, TextCodePage(), value);
     });
 }
 
@@ -205,27 +198,16 @@ int CMiTabAttrImpl::GetValue(int field, CVariant* value) {
         CVariant result;
         const OGRFieldType type = defn->GetType();
         if (type == OFTDate) {
-            int year = 0, month = 0, day = 0, hour = 0, minute = 0, zone = 0;
-            float second = 0;
-            double date = 0;
             result = CVariant::Null();
-            if (m_feature->IsFieldSetAndNotNull(field)) {
-                if (!m_feature->GetFieldAsDateTime(field, &year, &month, &day, &hour, &minute, &second,
-                                                   &zone) ||
-                    !SystemTimeToVariantTime(year, month, day, 0, 0, 0, &date))
-                    return 0;
-                result = CVariant::FromDate(date);
-            }
+            if (m_feature->IsFieldSetAndNotNull(field) && !DateVariant(*m_feature, field, result))
+                return 0;
         } else if (IsTemporal(type)) {
             std::string text;
             if (!TemporalText(field, text))
                 return 0;
             result = text.empty() ? CVariant::Null() : CVariant::FromString(FromUtf8(text));
         } else if (type == OFTInteger64) {
-            const GIntBig number = m_feature->GetFieldAsInteger64(field);
-            result = number >= INT32_MIN && number <= INT32_MAX
-                         ? CVariant::FromI4(static_cast<int32_t>(number))
-                         : CVariant::FromInt64(number);
+            result = Integer64Variant(m_feature->GetFieldAsInteger64(field));
         } else {
             switch (GetFieldType(field)) {
             case FIELD_INTEGER:
@@ -234,14 +216,9 @@ int CMiTabAttrImpl::GetValue(int field, CVariant* value) {
             case FIELD_REAL:
                 result = CVariant::FromR8(m_feature->GetFieldAsDouble(field));
                 break;
-            default: {
-                CIString text;
-                const char* raw = m_feature->GetFieldAsString(field);
-                if (raw)
-                    text.SetFromMultiByte(raw, TextCodePage());
-                result = CVariant::FromString(text.Str());
+            default:
+                result = TextVariant(*m_feature, field, TextCodePage());
                 break;
-            }
             }
         }
         VariantClear(value);

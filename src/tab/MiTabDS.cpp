@@ -13,6 +13,7 @@
 #include "platform/TextCase.h"
 #include "tab/MiTabAttrImpl.h"
 #include "tab/MiTabFiles.h"
+#include "tab/OgrReading.h"
 
 #include <cpl_conv.h>
 #include <gdal_priv.h>
@@ -168,26 +169,10 @@ template <class F> void ForEachPart(const OGRGeometry& geometry, F&& part) {
     }
 }
 
-constexpr int CODEPAGE_UTF8 = 65001;
-
 bool HasTabExtension(std::u16string_view path) {
     if (path.size() < 4)
         return false;
     return EqualIgnoringAsciiCase(path.substr(path.size() - 4), u".tab");
-}
-
-void RegisterDrivers() {
-    static std::once_flag registered;
-    std::call_once(registered, [] { GDALAllRegister(); });
-}
-
-CGeoRect RectFromEnvelope(const OGREnvelope& envelope) {
-    CGeoRect rect;
-    rect.left = envelope.MinX;
-    rect.top = envelope.MaxY;
-    rect.right = envelope.MaxX;
-    rect.bottom = envelope.MinY;
-    return rect;
 }
 
 // The names that make OGR skip every attribute, the style and the geometry (with geometry) of the layer's
@@ -486,11 +471,7 @@ int ReadAheadFrom() {
 
 } // namespace
 
-void CMiTabDS::SDatasetCloser::operator()(GDALDataset* dataset) const {
-    GDALClose(dataset);
-}
-
-CMiTabDS::CMiTabDS() : m_readAheadFrom(ReadAheadFrom()) {}
+CMiTabDS::CMiTabDS() : COgrLayerDS(SHAPE_NULL), m_readAheadFrom(ReadAheadFrom()) {}
 
 CMiTabDS::~CMiTabDS() {
     Close();
@@ -515,7 +496,7 @@ void CMiTabDS::Open(const std::u16string& path, bool useIndex) {
     }
     {
         CTabReaderGuard guard;
-        RegisterDrivers();
+        RegisterGdalDrivers();
         const char* const drivers[] = {"MapInfo File", nullptr};
         const std::string utf8 = ToUtf8(path);
         // The MapInfo driver reads every object with a seek and a few small reads; GDAL's block cache over
@@ -542,7 +523,7 @@ void CMiTabDS::Open(const std::u16string& path, bool useIndex) {
             const STabFieldKind kind = TabFieldKind(*field);
             CIString name;
             if (field->GetNameRef())
-                name.SetFromMultiByte(field->GetNameRef(), m_utf8 ? CODEPAGE_UTF8 : 0);
+                name.SetFromMultiByte(field->GetNameRef(), m_utf8 ? kUtf8CodePage : 0);
             if (kind.type == FIELD_NONE) {
                 Close();
                 ThrowBadFormatBecause(u"its column " + name.Str() + u" is of a kind (" +
@@ -565,7 +546,8 @@ void CMiTabDS::Open(const std::u16string& path, bool useIndex) {
             Close();
             ThrowBadFormat(path);
         }
-        ReadProjection();
+        // A "NonEarth" table's plane has no place on the earth: GDAL reads it as a local system.
+        m_esriWkt = LayerEsriWkt(*m_layer);
     }
 
     const std::u16string directory = GetDirectoryPart(path);
@@ -605,24 +587,6 @@ void CMiTabDS::Open(const std::u16string& path, bool useIndex) {
 int CMiTabDS::ShapeTypeFromMapHeader() {
     const std::u16string map = TableFile(*m_dataset, u".map");
     return map.empty() ? SHAPE_NULL : ReadTabMapHeaderShapeType(map);
-}
-
-void CMiTabDS::ReadProjection() {
-    m_esriWkt.clear();
-    const OGRSpatialReference* system = m_layer->GetSpatialRef();
-    // A "NonEarth" table's plane has no place on the earth: GDAL reads it as a local system.
-    if (system == nullptr || system->IsLocal() || system->IsEmpty())
-        return;
-    char* text = nullptr;
-    const char* const options[] = {"FORMAT=WKT1_ESRI", nullptr};
-    if (system->exportToWkt(&text, options) == OGRERR_NONE && text != nullptr)
-        m_esriWkt = text;
-    CPLFree(text);
-}
-
-int CMiTabDS::GetProjectionText(std::string& wkt) {
-    wkt = m_esriWkt;
-    return wkt.empty() ? 0 : 1;
 }
 
 void CMiTabDS::Fail(const std::u16string& path, const CTabReaderGuard& guard) {
@@ -758,44 +722,16 @@ int CMiTabDS::GetSourceKind() {
     return SOURCE_MAPINFO_TAB;
 }
 
-int CMiTabDS::GetShapeType() {
-    return m_shapeType;
-}
-
-int CMiTabDS::GetBounds(CGeoRect* bounds) {
-    if (!bounds)
-        return 0;
-    *bounds = m_bounds;
-    return 1;
-}
-
 void CMiTabDS::Close() {
     m_index.Close();
     m_ahead.reset();
     m_lastFetched = -1;
     if (m_dataset) {
         CTabReaderGuard guard;
-        m_kept.reset();
-        m_keptRecord = -1;
+        m_kept.Reset();
         m_layer = nullptr;
         m_dataset.reset();
     }
-}
-
-int CMiTabDS::GetFieldCount() {
-    return m_fields.GetFieldCount();
-}
-int CMiTabDS::GetFieldName(int index, IString* name) {
-    return m_fields.GetFieldName(index, name);
-}
-int CMiTabDS::GetFieldWidth(int index) {
-    return m_fields.GetFieldWidth(index);
-}
-int CMiTabDS::GetFieldDecimals(int index) {
-    return m_fields.GetFieldDecimals(index);
-}
-int CMiTabDS::GetFieldType(int index) {
-    return m_fields.GetFieldType(index);
 }
 
 OGRFeatureUniquePtr CMiTabDS::Fetch(int record) {
@@ -820,36 +756,15 @@ OGRFeatureUniquePtr CMiTabDS::Fetch(int record) {
     const GIntBig id =
         m_rowIds.empty() ? static_cast<GIntBig>(record) + 1 : m_rowIds[static_cast<std::size_t>(record)];
     CTabReaderGuard guard;
-    OGRFeatureUniquePtr feature(m_layer->GetFeature(id));
-    // GDAL goes on after some errors with a feature that lacks what could not be read.
-    if (guard.Errors() > 0) {
-        m_fetchError = guard.FirstError();
-        return nullptr;
-    }
-    return feature;
+    return CheckedFeature(guard, OGRFeatureUniquePtr(m_layer->GetFeature(id)), m_fetchError);
 }
 
 OGRFeature* CMiTabDS::Kept(int record) {
-    if (!m_kept || m_keptRecord != record) {
-        m_kept.reset();
-        m_keptRecord = -1;
-        m_kept = Fetch(record);
-        if (m_kept)
-            m_keptRecord = record;
-    }
-    return m_kept.get();
+    return m_kept.Get(record, [this](int r) { return Fetch(r); });
 }
 
 OGRFeatureUniquePtr CMiTabDS::Take(int record) {
-    if (m_kept && m_keptRecord == record) {
-        m_keptRecord = -1;
-        return std::move(m_kept);
-    }
-    return Fetch(record);
-}
-
-int CMiTabDS::GetRecordCount() {
-    return m_recordCount;
+    return m_kept.Take(record, [this](int r) { return Fetch(r); });
 }
 
 int CMiTabDS::ReadShape(int record, IShapeEx* shape) {
@@ -915,14 +830,7 @@ int CMiTabDS::GetRecordBounds(int record, CGeoRect* bounds) {
         return 0;
     return Guarded([&] {
         CTabReaderGuard guard;
-        const OGRFeature* feature = Kept(record);
-        const OGRGeometry* geometry = feature ? feature->GetGeometryRef() : nullptr;
-        if (!geometry || geometry->IsEmpty())
-            return 0;
-        OGREnvelope envelope;
-        geometry->getEnvelope(&envelope);
-        *bounds = RectFromEnvelope(envelope);
-        return 1;
+        return FeatureGeometryBounds(Kept(record), bounds);
     });
 }
 

@@ -13,6 +13,7 @@
 #include "platform/ByteBuffer.h"
 #include "search/GeoDataSource.h"
 #include "search/QuadTreeIndex.h"
+#include "tab/OgrReading.h"
 
 #include <ogr_feature.h>
 
@@ -80,7 +81,7 @@ private:
 // cannot be delivered.
 int BuildTabShapeRecord(const OGRGeometry* geometry, CByteBuffer& buffer, std::size_t& size);
 
-class CMiTabDS : public CGeoDataSource, public IProjectionText {
+class CMiTabDS : public COgrLayerDS {
 public:
     CMiTabDS();
     // Closes the table and the index.
@@ -97,26 +98,16 @@ public:
     // the features. The table's own coordinate system is the coordinate system when no .tpj gives one.
     void Open(const std::u16string& path, bool useIndex);
 
-    // IGeoDS: kind 4; the layer's shape type and its extent.
+    // IGeoDS: kind 4; the layer's shape type and its extent (COgrLayerDS).
     int GetSourceKind() override;
-    int GetShapeType() override;
-    int GetBounds(CGeoRect* bounds) override;
     // Closes the table in GDAL and drops the index; the object stays alive, reads then fail.
     void Close() override;
-
-    // IFieldDesc over the field table read at open.
-    int GetFieldCount() override;
-    int GetFieldName(int index, IString* name) override;
-    int GetFieldWidth(int index) override;
-    int GetFieldDecimals(int index) override;
-    int GetFieldType(int index) override;
 
     // IDirectAccess over the live rows: deleted rows are no records. Each read fetches the feature under the
     // reader lock; with FENNICK_TAB_READ_AHEAD=1 a walk in record order takes its features from a second
     // handle that reads them ahead in a thread of its own. A row without an object reads as a null shape; a
     // feature that is missing, that GDAL reported an error for, or whose object is no shape of the table's
     // type fails the read with 0.
-    int GetRecordCount() override;
     int ReadShape(int record, IShapeEx* shape) override;
     // A new CMiTabAttrImpl owning the fetched feature, with the current code page.
     int GetAttributes(int record, IShapeAttr** attributes) override;
@@ -134,7 +125,7 @@ protected:
 
     // IProjectionText: the table's coordinate system as ESRI WKT; 0 for a table without one or in a
     // "NonEarth" system.
-    int GetProjectionText(std::string& wkt) override;
+    using COgrLayerDS::GetProjectionText;
 
 private:
     // Leaves the reason a record cannot be read for the caller that reports it (GDAL's words when it gave
@@ -146,41 +137,21 @@ private:
     void ReadRows(const CTabReaderGuard& guard);
     // The shape type the .map header's object counts tell; SHAPE_NULL when they cannot tell it.
     int ShapeTypeFromMapHeader();
-    // The layer's coordinate system as ESRI WKT, kept for GetProjectionText.
-    void ReadProjection();
-    struct SDatasetCloser {
-        void operator()(GDALDataset* dataset) const;
-    };
 
     // The shape type all features read as; SHAPE_NULL when they are mixed or none can be read as a shape.
     int ShapeTypeFromFeatures(const CTabReaderGuard& guard);
     // The feature of record's row, or null (with m_fetchError set when GDAL reported an error); the caller
     // holds the reader guard.
     OGRFeatureUniquePtr Fetch(int record);
-    // The feature of record, kept until another record is asked for or the attributes take it: a merge
-    // asks for a record's shape and then its attributes, and reading a feature costs more than both uses
-    // together. Null when it cannot be read; the caller holds the reader guard.
+    // The feature of record, kept (see CKeptFeature); null when it cannot be read. The caller holds the
+    // reader guard.
     OGRFeature* Kept(int record);
     // The kept feature of record handed over, or a newly read one.
     OGRFeatureUniquePtr Take(int record);
 
-    int m_shapeType = SHAPE_NULL;
-    CGeoRect m_bounds;
-    std::unique_ptr<GDALDataset, SDatasetCloser> m_dataset;
-    OGRLayer* m_layer = nullptr; // owned by the dataset
-    CDsFieldTable m_fields;
     CQuadTreeIndex m_index;
-    int m_recordCount = 0;
     // The row number of each record when rows were deleted; empty when record r is row r + 1.
     std::vector<int32_t> m_rowIds;
-    std::string m_fetchError;
-    std::string m_esriWkt;
-    std::u16string m_path; // for messages
-    bool m_utf8 = false;
-    // Reused for every shape read, so walking a table allocates no record buffer per record.
-    CByteBuffer m_record;
-    OGRFeatureUniquePtr m_kept;
-    int m_keptRecord = -1;
     // Reads a walk's features ahead in a second thread (see Fetch); the record fetched last.
     std::unique_ptr<CTabReadAhead> m_ahead;
     int m_lastFetched = -1;

@@ -6,6 +6,7 @@
 #include "platform/CodePage.h"
 #include "platform/Variant.h"
 #include "tab/MiTabAttrImpl.h"
+#include "tab/OgrReading.h"
 
 #include <cmath>
 #include <cstdint>
@@ -13,12 +14,6 @@
 #include <cstdlib>
 
 namespace fennick {
-
-namespace {
-
-constexpr int CODEPAGE_UTF8 = 65001;
-
-} // namespace
 
 std::string VectorTemporalText(const OGRFeature& feature, int ogrIndex, EVectorValue value) {
     if (!feature.IsFieldSetAndNotNull(ogrIndex))
@@ -72,7 +67,7 @@ const SVectorField* CVectorAttrImpl::Field(int index) const {
 }
 
 int CVectorAttrImpl::TextCodePage() const {
-    return m_utf8 ? CODEPAGE_UTF8 : m_codePage;
+    return RecordCodePage(m_codePage, m_utf8);
 }
 
 int CVectorAttrImpl::GetString(int field, IString* value) {
@@ -94,35 +89,27 @@ int CVectorAttrImpl::GetString(int field, IString* value) {
         default:
             break;
         }
-        const char* text = m_feature->GetFieldAsString(f->ogrIndex);
-        if (!text)
+        return FeatureText(*m_feature, f->ogrIndex, TextCodePage(), value);
+    });
+}
+
+template <class T, class Read> int CVectorAttrImpl::ReadNumber(int field, T* value, Read&& read) {
+    return Guarded([&] {
+        const SVectorField* f = Field(field);
+        if (!value || !f)
             return 0;
-        if (*text == '\0')
-            return value->SetText(u"");
-        return value->SetFromMultiByte(text, TextCodePage());
+        CTabReaderGuard guard;
+        *value = read(f->ogrIndex);
+        return 1;
     });
 }
 
 int CVectorAttrImpl::GetInteger(int field, int* value) {
-    return Guarded([&] {
-        const SVectorField* f = Field(field);
-        if (!value || !f)
-            return 0;
-        CTabReaderGuard guard;
-        *value = m_feature->GetFieldAsInteger(f->ogrIndex);
-        return 1;
-    });
+    return ReadNumber(field, value, [this](int i) { return m_feature->GetFieldAsInteger(i); });
 }
 
 int CVectorAttrImpl::GetDouble(int field, double* value) {
-    return Guarded([&] {
-        const SVectorField* f = Field(field);
-        if (!value || !f)
-            return 0;
-        CTabReaderGuard guard;
-        *value = m_feature->GetFieldAsDouble(f->ogrIndex);
-        return 1;
-    });
+    return ReadNumber(field, value, [this](int i) { return m_feature->GetFieldAsDouble(i); });
 }
 
 int CVectorAttrImpl::GetValue(int field, CVariant* value) {
@@ -138,41 +125,26 @@ int CVectorAttrImpl::GetValue(int field, CVariant* value) {
             case EVectorValue::integer:
                 result = CVariant::FromI4(m_feature->GetFieldAsInteger(i));
                 break;
-            case EVectorValue::integer64: {
-                const GIntBig number = m_feature->GetFieldAsInteger64(i);
-                result = number >= INT32_MIN && number <= INT32_MAX
-                             ? CVariant::FromI4(static_cast<int32_t>(number))
-                             : CVariant::FromInt64(number);
+            case EVectorValue::integer64:
+                result = Integer64Variant(m_feature->GetFieldAsInteger64(i));
                 break;
-            }
             case EVectorValue::real:
                 result = CVariant::FromR8(m_feature->GetFieldAsDouble(i));
                 break;
             case EVectorValue::boolean:
                 result = CVariant::FromBool(m_feature->GetFieldAsInteger(i) != 0);
                 break;
-            case EVectorValue::date: {
-                int year = 0, month = 0, day = 0, hour = 0, minute = 0, zone = 0;
-                float second = 0;
-                double date = 0;
-                if (!m_feature->GetFieldAsDateTime(i, &year, &month, &day, &hour, &minute, &second, &zone) ||
-                    !SystemTimeToVariantTime(year, month, day, 0, 0, 0, &date))
+            case EVectorValue::date:
+                if (!DateVariant(*m_feature, i, result))
                     return 0;
-                result = CVariant::FromDate(date);
                 break;
-            }
             case EVectorValue::dateTime:
             case EVectorValue::time:
                 result = CVariant::FromString(FromUtf8(VectorTemporalText(*m_feature, i, f->value)));
                 break;
-            case EVectorValue::text: {
-                CIString text;
-                const char* raw = m_feature->GetFieldAsString(i);
-                if (raw)
-                    text.SetFromMultiByte(raw, TextCodePage());
-                result = CVariant::FromString(text.Str());
+            case EVectorValue::text:
+                result = TextVariant(*m_feature, i, TextCodePage());
                 break;
-            }
             }
         }
         VariantClear(value);

@@ -13,6 +13,7 @@
 #include "platform/SysFile.h"
 #include "platform/TextCase.h"
 #include "tab/MiTabAttrImpl.h"
+#include "tab/OgrReading.h"
 
 #include <cpl_conv.h>
 #include <gdal_priv.h>
@@ -34,27 +35,12 @@ namespace fennick {
 
 namespace {
 
-constexpr int CODEPAGE_UTF8 = 65001;
 constexpr int kTextBytes = 254;  // the widest text field readers take
 constexpr int kNumberWidth = 24; // the widest number field written
 constexpr std::size_t kNameBytes = 10;
 
-void RegisterDrivers() {
-    static std::once_flag registered;
-    std::call_once(registered, [] { GDALAllRegister(); });
-}
-
 bool EndsWith(std::u16string_view text, std::u16string_view end) {
     return text.size() >= end.size() && EqualIgnoringAsciiCase(text.substr(text.size() - end.size()), end);
-}
-
-CGeoRect RectFromEnvelope(const OGREnvelope& envelope) {
-    CGeoRect rect;
-    rect.left = envelope.MinX;
-    rect.top = envelope.MaxY;
-    rect.right = envelope.MaxX;
-    rect.bottom = envelope.MinY;
-    return rect;
 }
 
 // One line or ring of a record and whether its points are written in reverse.
@@ -408,11 +394,7 @@ std::size_t BuildVectorShapeRecord(const OGRGeometry& geometry, int kind, int va
     return static_cast<std::size_t>(12 + content);
 }
 
-void CVectorLayerDS::SDatasetCloser::operator()(GDALDataset* dataset) const {
-    GDALClose(GDALDataset::ToHandle(dataset));
-}
-
-CVectorLayerDS::CVectorLayerDS() = default;
+CVectorLayerDS::CVectorLayerDS() : COgrLayerDS(SHAPE_POINT) {}
 
 CVectorLayerDS::~CVectorLayerDS() {
     Close();
@@ -464,7 +446,7 @@ void CVectorLayerDS::Open(const std::u16string& path, const SVectorLayerOptions&
             throw error;
     }
     CTabReaderGuard guard;
-    RegisterDrivers();
+    RegisterGdalDrivers();
     std::vector<std::string> optionTexts;
     if (EndsWith(path, u".csv")) {
         // The geometry column becomes the geometry and no attribute.
@@ -526,9 +508,9 @@ void CVectorLayerDS::Open(const std::u16string& path, const SVectorLayerOptions&
     }
     if (guard.Errors() > 0)
         Fail(FromUtf8(guard.FirstError()));
-    ReadProjection();
+    m_esriWkt = LayerEsriWkt(*m_layer);
     if (m_utf8)
-        SetCodePage(CODEPAGE_UTF8);
+        SetCodePage(kUtf8CodePage);
     CCommonCoordSysImpl* own = nullptr;
     if (!m_esriWkt.empty() && CreateCoordSys(&own) && own) {
         CRef<ICoordSys> coordSys = CRef<ICoordSys>::Adopt(own);
@@ -545,7 +527,7 @@ void CVectorLayerDS::ReadFields(const SVectorLayerOptions& options) {
         const OGRFieldDefn* field = defn->GetFieldDefn(i);
         CIString nameText;
         if (field->GetNameRef())
-            nameText.SetFromMultiByte(field->GetNameRef(), m_utf8 ? CODEPAGE_UTF8 : 0);
+            nameText.SetFromMultiByte(field->GetNameRef(), m_utf8 ? kUtf8CodePage : 0);
         const std::u16string name = nameText.Str();
         if (std::any_of(options.skipFields.begin(), options.skipFields.end(),
                         [&](const std::u16string& skipped) { return EqualIgnoringCase(skipped, name); }))
@@ -748,66 +730,17 @@ void CVectorLayerDS::Scan(bool keepFirstKind) {
     m_variant = anyZ || wkbHasZ(declared) ? VARIANT_Z : anyM || wkbHasM(declared) ? VARIANT_M : VARIANT_XY;
 }
 
-void CVectorLayerDS::ReadProjection() {
-    m_esriWkt.clear();
-    const OGRSpatialReference* system = m_layer->GetSpatialRef();
-    if (system == nullptr || system->IsLocal() || system->IsEmpty())
-        return;
-    char* text = nullptr;
-    const char* const options[] = {"FORMAT=WKT1_ESRI", nullptr};
-    if (system->exportToWkt(&text, options) == OGRERR_NONE && text != nullptr)
-        m_esriWkt = text;
-    CPLFree(text);
-}
-
-int CVectorLayerDS::GetProjectionText(std::string& wkt) {
-    wkt = m_esriWkt;
-    return wkt.empty() ? 0 : 1;
-}
-
 int CVectorLayerDS::GetSourceKind() {
     return SOURCE_VECTOR_LAYER;
-}
-
-int CVectorLayerDS::GetShapeType() {
-    return m_shapeType;
-}
-
-int CVectorLayerDS::GetBounds(CGeoRect* bounds) {
-    if (!bounds)
-        return 0;
-    *bounds = m_bounds;
-    return 1;
 }
 
 void CVectorLayerDS::Close() {
     if (m_dataset) {
         CTabReaderGuard guard;
-        m_kept.reset();
-        m_keptRecord = -1;
+        m_kept.Reset();
         m_layer = nullptr;
         m_dataset.reset();
     }
-}
-
-int CVectorLayerDS::GetFieldCount() {
-    return m_fields.GetFieldCount();
-}
-int CVectorLayerDS::GetFieldName(int index, IString* name) {
-    return m_fields.GetFieldName(index, name);
-}
-int CVectorLayerDS::GetFieldWidth(int index) {
-    return m_fields.GetFieldWidth(index);
-}
-int CVectorLayerDS::GetFieldDecimals(int index) {
-    return m_fields.GetFieldDecimals(index);
-}
-int CVectorLayerDS::GetFieldType(int index) {
-    return m_fields.GetFieldType(index);
-}
-
-int CVectorLayerDS::GetRecordCount() {
-    return m_recordCount;
 }
 
 OGRFeatureUniquePtr CVectorLayerDS::Fetch(int record) {
@@ -828,30 +761,15 @@ OGRFeatureUniquePtr CVectorLayerDS::Fetch(int record) {
     OGRFeatureUniquePtr feature(m_layer->GetNextFeature());
     if (feature)
         ++m_next;
-    if (guard.Errors() > 0) {
-        m_fetchError = guard.FirstError();
-        return nullptr;
-    }
-    return feature;
+    return CheckedFeature(guard, std::move(feature), m_fetchError);
 }
 
 OGRFeature* CVectorLayerDS::Kept(int record) {
-    if (!m_kept || m_keptRecord != record) {
-        m_kept.reset();
-        m_keptRecord = -1;
-        m_kept = Fetch(record);
-        if (m_kept)
-            m_keptRecord = record;
-    }
-    return m_kept.get();
+    return m_kept.Get(record, [this](int r) { return Fetch(r); });
 }
 
 OGRFeatureUniquePtr CVectorLayerDS::Take(int record) {
-    if (m_kept && m_keptRecord == record) {
-        m_keptRecord = -1;
-        return std::move(m_kept);
-    }
-    return Fetch(record);
+    return m_kept.Take(record, [this](int r) { return Fetch(r); });
 }
 
 int CVectorLayerDS::ReadShape(int record, IShapeEx* shape) {
@@ -928,14 +846,7 @@ int CVectorLayerDS::GetRecordBounds(int record, CGeoRect* bounds) {
         return 0;
     return Guarded([&] {
         CTabReaderGuard guard;
-        const OGRFeature* feature = Kept(record);
-        const OGRGeometry* geometry = feature ? feature->GetGeometryRef() : nullptr;
-        if (!geometry || geometry->IsEmpty())
-            return 0;
-        OGREnvelope envelope;
-        geometry->getEnvelope(&envelope);
-        *bounds = RectFromEnvelope(envelope);
-        return 1;
+        return FeatureGeometryBounds(Kept(record), bounds);
     });
 }
 

@@ -14,6 +14,7 @@
 #include "data/IStoredShape.h"
 #include "platform/ByteBuffer.h"
 #include "search/GeoDataSource.h"
+#include "tab/OgrReading.h"
 #include "tab/VectorAttrImpl.h"
 
 #include <ogr_feature.h>
@@ -43,7 +44,7 @@ int VectorGeometryKind(const OGRGeometry* geometry);
 std::size_t BuildVectorShapeRecord(const OGRGeometry& geometry, int kind, int variant, int number,
                                    CByteBuffer& out);
 
-class CVectorLayerDS : public CGeoDataSource, public IProjectionText, public IShapeVariantSource {
+class CVectorLayerDS : public COgrLayerDS, public IShapeVariantSource {
 public:
     CVectorLayerDS();
     ~CVectorLayerDS() override;
@@ -56,21 +57,13 @@ public:
     // points, lines and polygons (with the count of each) unless options.keepFirstKind.
     void Open(const std::u16string& path, const SVectorLayerOptions& options);
 
-    // IGeoDS: kind SOURCE_VECTOR_LAYER, the shape type of the layer's geometries and their extent.
+    // IGeoDS: kind SOURCE_VECTOR_LAYER; the shape type of the layer's geometries and their extent
+    // (COgrLayerDS).
     int GetSourceKind() override;
-    int GetShapeType() override;
-    int GetBounds(CGeoRect* bounds) override;
     void Close() override;
-
-    int GetFieldCount() override;
-    int GetFieldName(int index, IString* name) override;
-    int GetFieldWidth(int index) override;
-    int GetFieldDecimals(int index) override;
-    int GetFieldType(int index) override;
 
     // A missing or empty geometry reads as a null shape; a collection, or a geometry of another kind than
     // the layer's, fails the read with 0 and the reason left for the caller.
-    int GetRecordCount() override;
     int ReadShape(int record, IShapeEx* shape) override;
     int GetAttributes(int record, IShapeAttr** attributes) override;
     int GetRecordBounds(int record, CGeoRect* bounds) override;
@@ -78,41 +71,21 @@ public:
     // IShapeVariantSource: Z when any geometry has heights, M when some have measures and none heights.
     int GetShapeVariant() override { return m_variant; }
 
-    // IProjectionText: the layer's system as ESRI WKT; 0 without one.
-    int GetProjectionText(std::string& wkt) override;
-
 private:
-    struct SDatasetCloser {
-        void operator()(GDALDataset* dataset) const;
-    };
     [[noreturn]] void Fail(const std::u16string& why);
     OGRLayer* ChooseLayer(const std::u16string& name);
     void ReadFields(const SVectorLayerOptions& options);
     // The pass over every feature: the record count, the widths of fields that declare none, the kinds and
     // variant of the geometries and the extent.
     void Scan(bool keepFirstKind);
-    void ReadProjection();
     OGRFeatureUniquePtr Fetch(int record);
     OGRFeature* Kept(int record);
     OGRFeatureUniquePtr Take(int record);
     int NoteReadFailure(int record, const std::u16string& what);
 
-    std::unique_ptr<GDALDataset, SDatasetCloser> m_dataset;
-    OGRLayer* m_layer = nullptr; // owned by the dataset
-    std::u16string m_path;
-    CDsFieldTable m_fields;
     std::shared_ptr<std::vector<SVectorField>> m_vectorFields;
-    int m_shapeType = SHAPE_POINT;
     int m_variant = VARIANT_XY;
-    CGeoRect m_bounds;
-    int m_recordCount = 0;
     int m_next = 0; // the record the layer's reading hands out next
-    bool m_utf8 = false;
-    std::string m_esriWkt;
-    std::string m_fetchError;
-    CByteBuffer m_record;
-    OGRFeatureUniquePtr m_kept;
-    int m_keptRecord = -1;
 };
 
 } // namespace fennick
