@@ -3,13 +3,16 @@
 #include "coordsys/CrsConversion.h"
 #include "coordsys/ProjModule.h"
 #include "data/IGeoDS.h"
+#include "data/IRecordNumberWalk.h"
 #include "data/IRecset.h"
 #include "data/IShape.h"
 #include "data/Ref.h"
+#include "data/ShapeImpl.h"
 #include "merge/LayerCoordSys.h"
 #include "merge/OpenGeoDS.h"
 #include "platform/Boundary.h"
 #include "platform/Exceptions.h"
+#include "shp/IStoredRecords.h"
 
 #include <algorithm>
 #include <cmath>
@@ -118,21 +121,33 @@ public:
 
     void Add(int32_t record, IShape& shape, CCrsConversion* conversion) {
         CGeoRect bounds;
-        if (shape.GetBounds(&bounds) == 0)
-            return;
+        CGeoPoint a, b;
+        if (shape.GetBounds(&bounds) != 0 && Place(record, bounds, conversion, a, b))
+            AddShape(record, shape, conversion, a, b);
+    }
+
+    // Places a record by its box (drawn coordinates before conversion): culls it, or folds it into its
+    // pixel's point, or gives its box in pixels (a: left, top; b: right, bottom) and true, for AddShape to
+    // draw it whole.
+    bool Place(int32_t record, CGeoRect bounds, CCrsConversion* conversion, CGeoPoint& a, CGeoPoint& b) {
         if (conversion != nullptr)
             bounds = ConvertRect(bounds, *conversion, 1);
         if (bounds.IsEmpty())
-            return;
-        const CGeoPoint a = m_view.ToPixel(bounds.left, bounds.top);
-        const CGeoPoint b = m_view.ToPixel(bounds.right, bounds.bottom);
+            return false;
+        a = m_view.ToPixel(bounds.left, bounds.top);
+        b = m_view.ToPixel(bounds.right, bounds.bottom);
         const double w = m_view.width, h = m_view.height;
         if (b.x < -w || a.x > 2 * w || b.y < -h || a.y > 2 * h)
-            return;
+            return false;
         if (b.x - a.x < 1.0 && b.y - a.y < 1.0) {
             AddDot(record, (a.x + b.x) / 2.0, (a.y + b.y) / 2.0);
-            return;
+            return false;
         }
+        return true;
+    }
+
+    void AddShape(int32_t record, IShape& shape, CCrsConversion* conversion, const CGeoPoint& a,
+                  const CGeoPoint& b) {
         const std::size_t itemStart = m_outline.parts.size(), pointStart = m_outline.points.size();
         const bool separate = shape.GetType() == SHAPE_MULTIPOINT;
         for (int part = 0, parts = shape.GetPartCount(); part < parts; ++part) {
@@ -238,13 +253,34 @@ void ReadInto(SLayerOutline& outline, const SOutlineRequest& request) {
     outline.view = request.view;
     CDecimator decimator(outline, request.view);
     int32_t record = 0;
-    CRef<IShape> shape;
-    for (int more = all->MoveFirst(); more; more = all->MoveNext()) {
-        ++record;
-        if ((record & 1023) == 0 && request.cancelled && request.cancelled())
-            return;
-        if (all->GetShape(shape.Put(), 0) != 0 && shape)
-            decimator.Add(record, *shape, convert);
+    // A set over a shapefile's record numbers: each record's head (type, box, counts) is read straight from
+    // the .shp, which places most records of a dense layer; only a record drawn whole is read in full, into
+    // one shape kept for the walk. Other sets hand out their shapes.
+    IRecordNumberWalk* walk = QueryRecordNumberWalk(all.Get());
+    IDirectAccess* access = walk != nullptr ? walk->WalkedSource() : nullptr;
+    IStoredShapes* stored = access != nullptr ? QueryStoredShapes(access) : nullptr;
+    if (stored != nullptr) {
+        CRef<CShapeImpl> own = MakeRef<CShapeImpl>();
+        SStoredShapeHead head;
+        CGeoPoint a, b;
+        for (int more = all->MoveFirst(); more; more = all->MoveNext()) {
+            ++record;
+            if ((record & 1023) == 0 && request.cancelled && request.cancelled())
+                return;
+            const int number = walk->CurrentRecord();
+            if (stored->ReadStoredShapeHead(number, head) && head.shpType != 0 &&
+                decimator.Place(record, head.box, convert, a, b) && access->ReadShape(number, own.Get()) != 0)
+                decimator.AddShape(record, *own, convert, a, b);
+        }
+    } else {
+        CRef<IShape> shape;
+        for (int more = all->MoveFirst(); more; more = all->MoveNext()) {
+            ++record;
+            if ((record & 1023) == 0 && request.cancelled && request.cancelled())
+                return;
+            if (all->GetShape(shape.Put(), 0) != 0 && shape)
+                decimator.Add(record, *shape, convert);
+        }
     }
     decimator.Finish();
     outline.dots.shrink_to_fit();

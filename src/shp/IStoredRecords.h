@@ -5,6 +5,7 @@
 //
 // IStoredRecord: one record already read, its field texts as stored (without surrounding spaces).
 // IStoredRecords: a data source's table of records kept apart from its shapes, read as raw bytes.
+// IStoredShapes: a data source's shape records, of which the head alone can be read.
 
 #include "data/IDirectAccess.h"
 #include "data/IShapeAttr.h"
@@ -55,6 +56,23 @@ protected:
     ~IStoredRecords() = default;
 };
 
+// The head of a stored shape record: what places it on a map without its points.
+struct SStoredShapeHead {
+    int32_t shpType = 0; // the record's shape type word; 0 for a null record
+    CGeoRect box;        // a point's box is the point
+};
+
+class IStoredShapes {
+public:
+    // Reads a record's shape type and box from its first bytes, after the checks a full read makes on its
+    // length, type and counts (all but the order of its part starts, which lie beyond the head). False, with
+    // nothing raised, when the record cannot be read or does not pass them.
+    virtual bool ReadStoredShapeHead(int record, SStoredShapeHead& head) = 0;
+
+protected:
+    ~IStoredShapes() = default;
+};
+
 // The stored side of an attribute record, or null when its values come from elsewhere. Plain sides are
 // found by the language's own query: the counted family's QueryInterface hands out nothing.
 inline const IStoredRecord* QueryStoredRecord(IShapeAttr* record) {
@@ -64,6 +82,11 @@ inline const IStoredRecord* QueryStoredRecord(IShapeAttr* record) {
 // The stored records of a data source, or null for a source that has no such table.
 inline IStoredRecords* QueryStoredRecords(IDirectAccess* source) {
     return dynamic_cast<IStoredRecords*>(source);
+}
+
+// The stored shapes of a data source, or null for a source that has none.
+inline IStoredShapes* QueryStoredShapes(IDirectAccess* source) {
+    return dynamic_cast<IStoredShapes*>(source);
 }
 
 } // namespace fennick

@@ -85,6 +85,7 @@ void CShpDS::Open(const std::u16string& path, std::u16string_view password, bool
         m_shp = std::make_unique<CEncCachedFile>(m_shpFile, kShpCache, password);
     if (m_shp->Read(m_header, sizeof m_header) < sizeof m_header || BigEndian32(m_header) != kFileCode)
         ThrowBadFormat(path);
+    m_shpLength = m_shpFile.GetLength();
 
     std::u16string shxPath = FindCompanion(path, u"shx");
     if (shxPath.empty()) // the open says that the exact name was not found
@@ -192,7 +193,7 @@ int CShpDS::GetFieldType(int index) {
     return m_dbf.IsOpen() ? m_dbf.GetFieldType(index) : 0;
 }
 
-void CShpDS::SeekRecord(int record) {
+int64_t CShpDS::SeekRecord(int record) {
     if (record < 0 || !m_shx || !m_shp)
         ThrowInvalidArg();
     uint8_t entry[8];
@@ -200,7 +201,9 @@ void CShpDS::SeekRecord(int record) {
     if (m_shx->Read(entry, sizeof entry) < sizeof entry)
         ThrowBadFormatBecause(u"its index entry passes the end of " + m_shxFile.GetFilePath(),
                               m_shxFile.GetFilePath());
-    m_shp->Seek(static_cast<int64_t>(BigEndian32(entry)) * 2, 0);
+    const int64_t position = static_cast<int64_t>(BigEndian32(entry)) * 2;
+    m_shp->Seek(position, 0);
+    return position;
 }
 
 int CShpDS::ReadShape(int record, IShapeEx* shape) {
@@ -272,6 +275,58 @@ int CShpDS::GetRecordBounds(int record, CGeoRect* bounds) {
     } catch (const CException&) {
         return 0;
     }
+}
+
+bool CShpDS::ReadStoredShapeHead(int record, SStoredShapeHead& head) {
+    // A failure is kept for the caller, as every read of a record keeps it.
+    return Guarded([&] {
+        // Record header (number, content words, shape type), then at most the box and the two counts.
+        uint8_t bytes[52];
+        const int64_t position = SeekRecord(record);
+        const uint32_t got = m_shp->Read(bytes, sizeof bytes);
+        if (got < 12)
+            return false;
+        const int64_t words = static_cast<int32_t>(BigEndian32(bytes + 4));
+        head.shpType = Little32(bytes + 8);
+        const int code = ShapeCodeOfShpType(head.shpType);
+        if (words < 2 || static_cast<uint64_t>(position) + 8 + 2 * static_cast<uint64_t>(words) > m_shpLength)
+            return false;
+        if (code == SHAPE_NULL) { // records of unknown types are read as null ones
+            head.shpType = 0;
+            return true;
+        }
+        if (code != GetShapeType())
+            return false;
+        const uint64_t size = 2 * static_cast<uint64_t>(words) - 4;
+        const uint8_t* content = bytes + 12;
+        if (got - 12 < std::min<uint64_t>(size, sizeof bytes - 12))
+            return false;
+        uint64_t points = 1, end = 16;
+        if (code == SHAPE_POINT) {
+            if (size < 16)
+                return false;
+            head.box.left = head.box.right = LittleDouble(content);
+            head.box.top = head.box.bottom = LittleDouble(content + 8);
+        } else {
+            const bool multi = code == SHAPE_MULTIPOINT;
+            if (size < (multi ? kMultiPointPoints : kPolyStarts))
+                return false;
+            const int32_t parts = multi ? 0 : Little32(content + 32);
+            const int32_t count = Little32(content + (multi ? 32 : 36));
+            if (parts < 0 || count < 0)
+                return false;
+            points = static_cast<uint64_t>(count);
+            end = (multi ? kMultiPointPoints : kPolyStarts) + 4 * static_cast<uint64_t>(parts) + 16 * points;
+            head.box.left = LittleDouble(content);
+            head.box.bottom = LittleDouble(content + 8);
+            head.box.right = LittleDouble(content + 16);
+            head.box.top = LittleDouble(content + 24);
+        }
+        // A Z record's heights (with their range, but for a point) must fit as well.
+        if (ShapeVariantOfShpType(head.shpType) == VARIANT_Z)
+            end += (code == SHAPE_POINT ? 0 : 16) + 8 * points;
+        return end <= size;
+    });
 }
 
 int CShpDS::QuerySpatialIndex(const CGeoRect& query, std::vector<bool>& bits) {

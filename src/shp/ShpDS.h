@@ -2,7 +2,7 @@
 // CShpDS: the read-only data source over one shapefile: the .shp with the geometry, the .shx with one
 // entry per record, and the optional .dbf (attributes), .stx (spatial index) and .prj (coordinate system).
 // It is at once the layer's IGeoDS, IFieldDesc and IDirectAccess, counted on one shared counter, and the
-// IStoredRecords of its .dbf and the IShapeVariantSource of its .shp.
+// IStoredRecords of its .dbf and the IStoredShapes and IShapeVariantSource of its .shp.
 
 #include "data/IStoredShape.h"
 #include "data/ShapeLayout.h"
@@ -21,7 +21,10 @@
 
 namespace fennick {
 
-class CShpDS final : public CGeoDataSource, public IStoredRecords, public IShapeVariantSource {
+class CShpDS final : public CGeoDataSource,
+                     public IStoredRecords,
+                     public IStoredShapes,
+                     public IShapeVariantSource {
 public:
     // Capacities of the readers over the .shp and the .shx.
     static constexpr uint64_t kShpCache = 30720;
@@ -73,6 +76,9 @@ public:
         return m_dbf.ReadRecordBytes(record, buffer);
     }
 
+    // IStoredShapes: reads the record's index entry and its first 52 bytes.
+    bool ReadStoredShapeHead(int record, SStoredShapeHead& head) override;
+
     // IShapeVariantSource: the variant of the shape type in the .shp header.
     int GetShapeVariant() override {
         int32_t type;
@@ -89,8 +95,9 @@ protected:
     int QuerySpatialIndex(const CGeoRect& query, std::vector<bool>& bits) override;
 
 private:
-    // Seeks the .shp reader to record's content as its index entry gives it; raises on a short entry.
-    void SeekRecord(int record);
+    // Seeks the .shp reader to record's content as its index entry gives it; raises on a short entry. The
+    // position sought.
+    int64_t SeekRecord(int record);
 
     CSysFile m_shpFile;
     CSysFile m_shxFile;
@@ -102,6 +109,7 @@ private:
     bool m_hasIndex = false;
     uint8_t m_header[100] = {};
     int32_t m_recordCount = 0;
+    uint64_t m_shpLength = 0;
     std::u16string m_pendingPrj; // the .prj not read yet
 };
 

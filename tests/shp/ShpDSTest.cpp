@@ -316,6 +316,12 @@ TEST(ShpDS, DamagedRecordsFailOneByOne) {
     EXPECT_EQ(ds->ReadShape(2, shape.Get()), 0);
     EXPECT_EQ(ds->ReadShape(3, shape.Get()), 0);
     EXPECT_EQ(ds->ReadShape(-1, shape.Get()), 0);
+    // A record's head passes where its full read does.
+    SStoredShapeHead head;
+    for (int record = -1; record < 4; ++record) {
+        EXPECT_EQ(ds->ReadStoredShapeHead(record, head), record == 0) << record;
+    }
+    EXPECT_EQ(head.box.right, 1);
     CRef<IShapeAttr> attributes;
     EXPECT_EQ(ds->GetAttributes(1, attributes.Put()), 1);
     EXPECT_EQ(ds->GetAttributes(2, attributes.Put()), 0);
