@@ -119,7 +119,7 @@ private slots:
         const QString polygons = Layer(dir, "polygons", "POLYGON", shapes, kUtm33);
         std::string line = "LINESTRING (";
         for (int i = 0; i <= 20000; ++i)
-            line += (i ? "," : "") + std::to_string(i * 0.01) + " -20";
+            line.append(i ? "," : "").append(std::to_string(i * 0.01)).append(" -20");
         const QString lines = Layer(dir, "lines", "LINESTRING", {line + ")"}, kUtm33);
         CMapModel model;
         model.SetFiles({polygons, lines});
