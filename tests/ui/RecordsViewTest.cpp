@@ -32,10 +32,12 @@ private slots:
         };
         for (const SRow& row : rows) {
             std::vector<test::SOgrFeature> features;
-            for (int i = 0; i < row.records; ++i)
-                features.push_back(
-                    {"POINT (" + std::to_string(i) + " 1)",
-                     {"n" + std::to_string(i + 1), i == 1 ? "" : std::to_string(i + 7), "2.5"}});
+            for (int i = 0; i < row.records; ++i) {
+                std::string point = "POINT (", name = "n";
+                point.append(std::to_string(i)).append(" 1)");
+                name.append(std::to_string(i + 1));
+                features.push_back({point, {name, i == 1 ? "" : std::to_string(i + 7), "2.5"}});
+            }
             const QString path = dir.filePath(QLatin1String(row.file));
             test::WriteOgrLayer(path.toStdString(), "POINT", fields, features);
             CRecordsView view(path, nullptr);
