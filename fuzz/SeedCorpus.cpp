@@ -191,9 +191,9 @@ int main(int argc, char** argv) {
         Put(out / "merge", "polygons-notable",
             fuzz::PackFiles({polygons.shp, polygons.shx, "", polygons.shp, polygons.shx, polygons.dbf}));
 
-        for (const auto& [name, spec] : Tables()) {
+        for (const auto& [name, table] : Tables()) {
             const std::string base = work.Path(name);
-            WriteTabTable(base + ".tab", spec);
+            WriteTabTable(base + ".tab", table);
             Put(out / "tab", name,
                 fuzz::PackFiles(
                     {Read(base + ".tab"), Read(base + ".dat"), Read(base + ".map"), Read(base + ".id")}));
