@@ -482,24 +482,37 @@ SInputFacts FactsOf(const std::u16string& path, IGeoDS* source, bool declared,
     return facts;
 }
 
-// The short names of the systems the inputs state, each text read by PROJ once: inputs beside copies of one
-// .prj are the rule, and reading a system's text costs PROJ a search of its database.
-class CSystemNames {
-public:
-    std::u16string Of(CLayerCoordSys& system) {
-        if (!system.IsStated() || !system.IsFileReadable())
-            return system.ShortName();
-        const auto [at, fresh] = m_names.try_emplace(system.Text());
-        if (fresh)
-            at->second = system.ShortName();
-        return at->second;
+// The short name of a system when it needs no PROJ ("none", or why its .prj cannot be read); else empty, and
+// the text waits in unnamed until someone asks for the inputs' facts.
+std::u16string NameWithoutProj(CLayerCoordSys& system, std::vector<std::string>& unnamed) {
+    if (!system.IsStated() || !system.IsFileReadable() || system.Text().empty()) {
+        unnamed.emplace_back();
+        return system.ShortName();
     }
-
-private:
-    std::map<std::string, std::u16string> m_names;
-};
+    unnamed.push_back(system.Text());
+    return {};
+}
 
 } // namespace
+
+const std::vector<SInputFacts>& CShpMerge::InputFacts() const {
+    // Inputs beside copies of one .prj are the rule, and reading a system's text costs PROJ a search of its
+    // database: each text is read once.
+    std::map<std::string, std::u16string> names;
+    for (std::size_t i = 0; i < m_unnamedSystems.size() && i < m_facts.size(); ++i) {
+        if (m_unnamedSystems[i].empty())
+            continue;
+        const auto [at, fresh] = names.try_emplace(m_unnamedSystems[i]);
+        if (fresh) {
+            CLayerCoordSys system;
+            system.LoadText(m_unnamedSystems[i]);
+            at->second = system.ShortName();
+        }
+        m_facts[i].coordSys = at->second;
+        m_unnamedSystems[i].clear();
+    }
+    return m_facts;
+}
 
 void CShpMerge::Check(IProgressMeter* progress) {
     m_validated = false;
@@ -535,8 +548,9 @@ void CShpMerge::Check(IProgressMeter* progress) {
     m_facts.clear();
     CLayerCoordSys firstSystem;
     LoadCoordSys(firstSystem, m_files[0], first.Get(), true);
-    CSystemNames systemNames;
-    m_facts.push_back(FactsOf(m_files[0], first.Get(), firstDeclared, systemNames.Of(firstSystem)));
+    m_unnamedSystems.clear();
+    m_facts.push_back(
+        FactsOf(m_files[0], first.Get(), firstDeclared, NameWithoutProj(firstSystem, m_unnamedSystems)));
     // With a target system, every input (the first too) is compared with it and converted into it.
     CLayerCoordSys targetSystem;
     if (!m_targetCrs.empty()) {
@@ -570,7 +584,8 @@ void CShpMerge::Check(IProgressMeter* progress) {
         planner.AddInput(m_files[i], FieldsOf(source.Get()), source->GetSourceKind() == SOURCE_MAPINFO_TAB);
         CLayerCoordSys system;
         LoadCoordSys(system, m_files[i], source.Get(), false);
-        m_facts.push_back(FactsOf(m_files[i], source.Get(), declared, systemNames.Of(system)));
+        m_facts.push_back(
+            FactsOf(m_files[i], source.Get(), declared, NameWithoutProj(system, m_unnamedSystems)));
         CheckCoordSys(referenceSystem, system, i);
         if (progress != nullptr) {
             RaiseIfCancelled(progress);

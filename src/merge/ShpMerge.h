@@ -133,7 +133,9 @@ public:
     // After Check: the output's fields, the inputs' facts (their counts after Merge), and the output's code
     // page.
     const std::vector<SPlannedField>& FieldPlan() const { return m_plan; }
-    const std::vector<SInputFacts>& InputFacts() const { return m_facts; }
+    // The systems' names are read by PROJ on the first call, so that a merge nobody asks about never loads
+    // it.
+    const std::vector<SInputFacts>& InputFacts() const;
     int OutputCodePage() const { return m_codePage; }
     // After Check: reads every text of the inputs whose code page differs from the output's and collects
     // (up to limit) those the output cannot hold or whose field cannot take them once encoded. Returns how
@@ -188,7 +190,9 @@ private:
     // Adds the output's .prj: the target system's, else the first input's own.
     void AddOutputPrj(CShpFile& output, IGeoDS* first, const std::u16string& outputPath) const;
     std::vector<SPlannedField> m_plan;
-    std::vector<SInputFacts> m_facts;
+    mutable std::vector<SInputFacts> m_facts;
+    // Per input, the text of its system while its name is still to be read; empty once named.
+    mutable std::vector<std::string> m_unnamedSystems;
     int m_codePage = 0;
     std::string m_targetText; // of m_targetCrs, read by Check
 };
