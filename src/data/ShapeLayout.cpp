@@ -81,7 +81,8 @@ int32_t ShpTypeOf(int code, int variant) {
     return kBase[code] + (variant == VARIANT_Z ? 10 : variant == VARIANT_M ? 20 : 0);
 }
 
-bool ParseShapeLayout(int32_t shpType, const uint8_t* content, std::size_t size, SShapeLayout& layout) {
+bool ParseShapeLayout(int32_t shpType, const uint8_t* content, std::size_t size, SShapeLayout& layout,
+                      bool checkStarts) {
     layout = SShapeLayout();
     const int code = ShapeCodeOfShpType(shpType);
     uint64_t end = 0; // of the x and y part
@@ -115,7 +116,7 @@ bool ParseShapeLayout(int32_t shpType, const uint8_t* content, std::size_t size,
         if (p < 0 || n < 0 || end > size)
             return false;
         int32_t previous = 0;
-        for (int32_t i = 0; i < p; ++i) {
+        for (int32_t i = 0; checkStarts && i < p; ++i) {
             const int32_t start = ReadInt32(content + kPolyStarts + 4 * static_cast<std::size_t>(i));
             if (start < previous || start > n)
                 return false;

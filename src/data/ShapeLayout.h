@@ -58,8 +58,11 @@ int32_t ShpTypeOf(int code, int variant);
 
 // Checks that content of size bytes fits the layout of shpType and fills layout from it: counts within the
 // content (64-bit sums, so that no count can wrap), part starts increasing up to the point count, and the z
-// values of a Z type. Null and unknown types hold nothing that is read and always fit.
-bool ParseShapeLayout(int32_t shpType, const uint8_t* content, std::size_t size, SShapeLayout& layout);
+// values of a Z type. Null and unknown types hold nothing that is read and always fit. Without checkStarts
+// the part starts are not read, so content needs only the bytes up to the counts (kPolyStarts), size still
+// being the whole content's.
+bool ParseShapeLayout(int32_t shpType, const uint8_t* content, std::size_t size, SShapeLayout& layout,
+                      bool checkStarts = true);
 
 // Builds in out the content of a record of shpType (a point, multipoint, polyline or polygon type of any
 // variant) from the shape's geometry and, where given, its z and m values (one per point, in point order):
