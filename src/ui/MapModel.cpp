@@ -219,6 +219,10 @@ const SLayerOutline* CMapModel::Outline(int row) const {
     return row >= 0 && row < Count() ? m_layers[std::size_t(row)].outline.get() : nullptr;
 }
 
+std::shared_ptr<const SLayerOutline> CMapModel::SharedOutline(int row) const {
+    return row >= 0 && row < Count() ? m_layers[std::size_t(row)].outline : nullptr;
+}
+
 CGeoRect CMapModel::Extent() const {
     CGeoRect all;
     for (const SLayer& layer : m_layers) {

@@ -52,6 +52,8 @@ public:
     QColor Colour(const QString& path) const;
     // The file's shapes for some view (the latest read), null until read.
     const SLayerOutline* Outline(int row) const;
+    // The same, shared: it stays whole while another thread draws it, whatever the model does meanwhile.
+    std::shared_ptr<const SLayerOutline> SharedOutline(int row) const;
     // The files' extents together; empty until one is known.
     CGeoRect Extent() const;
     // How much wider a unit is drawn along x: the cosine of the extent's middle latitude when the first

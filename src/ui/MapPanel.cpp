@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QToolButton>
 #include <QWheelEvent>
 
@@ -15,8 +16,12 @@
 namespace fennick {
 
 CMapPanel::CMapPanel(CMapModel& model, QWidget* parent)
-    : QWidget(parent), m_model(model), m_fit(new QToolButton(this)) {
+    : QWidget(parent), m_model(model), m_fit(new QToolButton(this)), m_painter(new QObject) {
     setObjectName(QStringLiteral("IDC_MAP"));
+    m_painter->moveToThread(&m_painterThread);
+    connect(&m_painterThread, &QThread::finished, m_painter, &QObject::deleteLater);
+    m_painterThread.setObjectName(QStringLiteral("map painter"));
+    m_painterThread.start();
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     setMinimumSize(120, 90);
@@ -34,6 +39,12 @@ CMapPanel::CMapPanel(CMapModel& model, QWidget* parent)
     });
     connect(&m_model, &CMapModel::ExtentChanged, this, &CMapPanel::Fit);
     connect(&m_model, &CMapModel::ShapesChanged, this, &CMapPanel::AddArrived);
+}
+
+CMapPanel::~CMapPanel() {
+    *m_latestImage = UINT64_MAX; // drawings still queued are skipped
+    m_painterThread.quit();
+    m_painterThread.wait();
 }
 
 void CMapPanel::SetSelectedRows(const std::vector<int>& rows) {
@@ -65,12 +76,48 @@ void CMapPanel::ShowView(const SMapView& view) {
 }
 
 void CMapPanel::Render() {
-    m_image = m_view.IsEmpty() ? QImage() : RenderMap(m_model, m_view, m_selected);
-    m_imageView = m_view;
-    m_drawn.assign(std::size_t(m_model.Count()), nullptr);
+    const uint64_t ticket = ++*m_latestImage;
+    std::vector<const SLayerOutline*> drawn(std::size_t(m_model.Count()), nullptr);
     for (int row = 0; row < m_model.Count(); ++row)
-        m_drawn[std::size_t(row)] = m_model.Outline(row);
+        drawn[std::size_t(row)] = m_model.Outline(row);
+    if (m_view.IsEmpty()) {
+        m_drawing = false;
+        m_image = QImage();
+        m_imageView = m_view;
+        m_drawn = drawn;
+        update();
+        return;
+    }
+    m_drawing = true;
+    QMetaObject::invokeMethod(
+        m_painter,
+        [layers = MapLayers(m_model, m_selected), view = m_view, drawn, ticket, latest = m_latestImage,
+         panel = QPointer<CMapPanel>(this)] {
+            if (latest->load() != ticket)
+                return;
+            const QImage image = RenderLayers(layers, view);
+            QMetaObject::invokeMethod(
+                panel.data(),
+                [panel, ticket, image, view, drawn] {
+                    if (panel)
+                        panel->TakeImage(ticket, image, view, drawn);
+                },
+                Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
+void CMapPanel::TakeImage(uint64_t ticket, const QImage& image, const SMapView& view,
+                          const std::vector<const SLayerOutline*>& drawn) {
+    if (ticket != *m_latestImage)
+        return;
+    m_drawing = false;
+    m_image = image;
+    m_imageView = view;
+    m_drawn = drawn;
     update();
+    // Layers that arrived while it was drawn.
+    AddArrived();
 }
 
 void CMapPanel::AddArrived() {

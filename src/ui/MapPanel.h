@@ -2,15 +2,20 @@
 // CMapPanel: the map beside the list. It shows CMapModel's layers, fits them whole whenever the files or
 // their extents change, zooms at the pointer with the wheel, pans by dragging, and fits again with its
 // "Fit" button or the Home key. A pan or zoom moves the image drawn last at once; shortly after, the
-// layers are read again for the new view in the background and the image is drawn anew. Hovering a shape
-// names its file and record (HoverText).
+// layers are read again for the new view in the background and the image is drawn anew, on a thread of
+// the panel's own: the window keeps answering while many layers are drawn, the image drawn last standing
+// in. Hovering a shape names its file and record (HoverText).
 
 #include "merge/LayerOutline.h"
 
 #include <QImage>
+#include <QThread>
 #include <QTimer>
 #include <QWidget>
 
+#include <atomic>
+#include <cstdint>
+#include <memory>
 #include <vector>
 
 class QToolButton;
@@ -24,6 +29,7 @@ class CMapPanel : public QWidget {
 
 public:
     explicit CMapPanel(CMapModel& model, QWidget* parent = nullptr);
+    ~CMapPanel() override;
 
     // The rows selected in the list, drawn stronger.
     void SetSelectedRows(const std::vector<int>& rows);
@@ -36,6 +42,8 @@ public:
     void SetRedrawDelay(int ms) { m_redraw.setInterval(ms); }
 
     QToolButton* FitButton() const { return m_fit; }
+    // Whether an image is being drawn anew in the background.
+    bool IsDrawing() const { return m_drawing; }
 
 signals:
     // "north.shp, record 17" for the shape under the pointer; empty when it leaves the shapes.
@@ -52,8 +60,11 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    // Draws the image anew from the layers' shapes, at the current view.
+    // Draws the image anew from the layers' shapes, at the current view, in the background.
     void Render();
+    // Takes an image drawn in the background, unless a newer one is asked for.
+    void TakeImage(uint64_t ticket, const QImage& image, const SMapView& view,
+                   const std::vector<const SLayerOutline*>& drawn);
     // Adds the layers that arrived behind those drawn, when they are the next rows; else draws anew once
     // every layer is read for the view.
     void AddArrived();
@@ -71,6 +82,11 @@ private:
     bool m_dragging = false;
     QPointF m_dragFrom;
     QString m_hover;
+    QThread m_painterThread;
+    QObject* m_painter; // lives on m_painterThread; deleted there when it ends
+    // The latest image asked for; drawings of older ones are skipped.
+    std::shared_ptr<std::atomic<uint64_t>> m_latestImage = std::make_shared<std::atomic<uint64_t>>(0);
+    bool m_drawing = false;
 };
 
 } // namespace fennick

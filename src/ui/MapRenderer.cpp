@@ -86,11 +86,9 @@ void DrawLayer(QPainter& painter, const SLayerOutline& outline, const SMapView& 
     painter.restore();
 }
 
-void DrawMapRow(QPainter& painter, const CMapModel& model, int row, const SMapView& view,
-                const std::vector<bool>& selected) {
-    const SLayerOutline* outline = model.Outline(row);
-    if (outline == nullptr)
-        return;
+namespace {
+
+SLayerStyle StyleOf(const CMapModel& model, int row, const std::vector<bool>& selected) {
     bool anySelected = false;
     for (const bool one : selected)
         anySelected = anySelected || one;
@@ -99,18 +97,43 @@ void DrawMapRow(QPainter& painter, const CMapModel& model, int row, const SMapVi
     style.top = row == 0;
     style.selected = std::size_t(row) < selected.size() && selected[std::size_t(row)];
     style.dimmed = anySelected && !style.selected;
-    // Behind what is drawn: rows come first to last, and the first lies on top.
-    painter.setCompositionMode(QPainter::CompositionMode_DestinationOver);
-    DrawLayer(painter, *outline, view, style);
+    return style;
 }
 
-QImage RenderMap(const CMapModel& model, const SMapView& view, const std::vector<bool>& selected) {
+// Behind what is drawn: rows come first to last, and the first lies on top.
+void DrawBehind(QPainter& painter, const SLayerOutline& outline, const SMapView& view,
+                const SLayerStyle& style) {
+    painter.setCompositionMode(QPainter::CompositionMode_DestinationOver);
+    DrawLayer(painter, outline, view, style);
+}
+
+} // namespace
+
+void DrawMapRow(QPainter& painter, const CMapModel& model, int row, const SMapView& view,
+                const std::vector<bool>& selected) {
+    if (const SLayerOutline* outline = model.Outline(row))
+        DrawBehind(painter, *outline, view, StyleOf(model, row, selected));
+}
+
+std::vector<SDrawnLayer> MapLayers(const CMapModel& model, const std::vector<bool>& selected) {
+    std::vector<SDrawnLayer> layers;
+    for (int row = 0; row < model.Count(); ++row)
+        if (std::shared_ptr<const SLayerOutline> outline = model.SharedOutline(row))
+            layers.push_back({std::move(outline), StyleOf(model, row, selected)});
+    return layers;
+}
+
+QImage RenderLayers(const std::vector<SDrawnLayer>& layers, const SMapView& view) {
     QImage image(std::max(view.width, 1), std::max(view.height, 1), QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
-    for (int row = 0; row < model.Count(); ++row)
-        DrawMapRow(painter, model, row, view, selected);
+    for (const SDrawnLayer& layer : layers)
+        DrawBehind(painter, *layer.outline, view, layer.style);
     return image;
+}
+
+QImage RenderMap(const CMapModel& model, const SMapView& view, const std::vector<bool>& selected) {
+    return RenderLayers(MapLayers(model, selected), view);
 }
 
 } // namespace fennick

@@ -9,6 +9,7 @@
 #include <QColor>
 #include <QImage>
 
+#include <memory>
 #include <vector>
 
 class QPainter;
@@ -27,6 +28,20 @@ struct SLayerStyle {
 // Draws outline at view.
 void DrawLayer(QPainter& painter, const SLayerOutline& outline, const SMapView& view,
                const SLayerStyle& style);
+
+// A layer as it is drawn: its shapes, kept alive while another thread draws them, and its style.
+struct SDrawnLayer {
+    std::shared_ptr<const SLayerOutline> outline;
+    SLayerStyle style;
+};
+
+// The model's layers read so far, first row first, each with its style; selected[row] marks selected rows
+// (shorter: unselected).
+std::vector<SDrawnLayer> MapLayers(const CMapModel& model, const std::vector<bool>& selected);
+
+// The layers at view on a transparent ground, the first on top. Touches nothing but its arguments, so
+// that it runs on any thread.
+QImage RenderLayers(const std::vector<SDrawnLayer>& layers, const SMapView& view);
 
 // Draws the model's layer of row behind what painter's image holds already (rows above it); selected[row]
 // marks selected rows (shorter: unselected).

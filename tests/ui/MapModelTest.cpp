@@ -190,7 +190,7 @@ private slots:
         panel.SetRedrawDelay(0);
         panel.resize(330, 130);
         model.SetFiles(paths);
-        QTRY_VERIFY(model.IsDrawn() && !model.View().IsEmpty());
+        QTRY_VERIFY(model.IsDrawn() && !model.View().IsEmpty() && !panel.IsDrawing());
         const QImage image = panel.grab().toImage();
         const auto hueAt = [&](double x, double y) {
             const CGeoPoint at = panel.View().ToPixel(x, y);
