@@ -452,10 +452,18 @@ void CAttributeWriter::FailRead(int32_t record, const SFieldMap& field) const {
 void CAttributeWriter::Write(int32_t record, IShapeAttr* values) {
     if (m_sourceStart < 0)
         m_sourceStart = record;
-    // A record set hands out one recycled record object after another, so the query is mostly remembered.
+    // A record set hands out one recycled record object after another, so the query is mostly remembered;
+    // a source that makes a new object for every record makes them of one type, and a type found to keep
+    // no stored form is not asked again (the query is a cross-cast, dearer than the rest of a small record).
     if (values != m_queriedFrom) {
         m_queriedFrom = values;
-        m_queried = QueryStoredRecord(values);
+        const std::type_info* type = values != nullptr ? &typeid(*values) : nullptr;
+        if (type != nullptr && m_plainType != nullptr && *type == *m_plainType) {
+            m_queried = nullptr;
+        } else {
+            m_queried = QueryStoredRecord(values);
+            m_plainType = m_queried == nullptr ? type : nullptr;
+        }
     }
     const IStoredRecord* stored = m_queried;
     for (const SFieldMap& field : m_fieldMap) {

@@ -24,6 +24,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <typeinfo>
 #include <vector>
 
 namespace fennick {
@@ -205,6 +206,7 @@ private:
     int32_t m_sourceStart = -1;          // the output record of the input's first record
     IShapeAttr* m_queriedFrom = nullptr; // the record object last seen, and its stored side (or null)
     const IStoredRecord* m_queried = nullptr;
+    const std::type_info* m_plainType = nullptr; // a record type that keeps no stored form
 
     // Fields a stored record's bytes are copied for (empty: no copying), and the record read for it.
     struct SPlainField {

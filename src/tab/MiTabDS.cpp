@@ -127,16 +127,18 @@ void WritePoints(const OGRSimpleCurve& curve, uint8_t* to) {
 // Calls part(curve) for every line or ring of the geometry, in OGR's order. Raises when a counted part is
 // missing, so a record never keeps a part whose start was not set.
 template <class F> void ForEachPart(const OGRGeometry& geometry, F&& part) {
-    const auto deliver = [&](const OGRCurve* curve) {
-        const auto* simple = dynamic_cast<const OGRSimpleCurve*>(curve);
-        if (!simple)
+    // Kinds are told by their type codes, which cost a virtual call where a dynamic_cast walks the class
+    // tree: a table of many small regions asks for every part of every record.
+    const auto deliver = [&](const OGRGeometry* curve) {
+        const OGRwkbGeometryType type = curve ? wkbFlatten(curve->getGeometryType()) : wkbUnknown;
+        if (type != wkbLineString && type != wkbCircularString)
             ThrowBadFormat();
-        part(*simple);
+        part(*curve->toSimpleCurve());
     };
     const auto polygon = [&](const OGRGeometry* g) {
-        const auto* p = dynamic_cast<const OGRPolygon*>(g);
-        if (!p || !p->getExteriorRing())
+        if (!g || wkbFlatten(g->getGeometryType()) != wkbPolygon || !g->toPolygon()->getExteriorRing())
             ThrowBadFormat();
+        const OGRPolygon* p = g->toPolygon();
         deliver(p->getExteriorRing());
         for (int i = 0; i < p->getNumInteriorRings(); ++i)
             deliver(p->getInteriorRing(i));
@@ -147,12 +149,8 @@ template <class F> void ForEachPart(const OGRGeometry& geometry, F&& part) {
         break;
     case wkbMultiLineString: {
         const OGRMultiLineString* lines = geometry.toMultiLineString();
-        for (int i = 0; i < lines->getNumGeometries(); ++i) {
-            const auto* line = dynamic_cast<const OGRLineString*>(lines->getGeometryRef(i));
-            if (!line)
-                ThrowBadFormat();
-            deliver(line);
-        }
+        for (int i = 0; i < lines->getNumGeometries(); ++i)
+            deliver(lines->getGeometryRef(i));
         break;
     }
     case wkbPolygon:
@@ -771,7 +769,7 @@ int CMiTabDS::ReadShape(int record, IShapeEx* shape) {
     if (!shape)
         return 0;
     try {
-        CTabReaderGuard guard;
+        // Fetching takes the reader guard; the feature fetched is this source's own, read without it.
         const OGRFeature* feature = Kept(record);
         if (!feature)
             return NoteReadFailure(record, u"its object cannot be read");
@@ -814,8 +812,7 @@ int CMiTabDS::GetAttributes(int record, IShapeAttr** attributes) {
     if (!attributes)
         return 0;
     try {
-        CTabReaderGuard guard;
-        OGRFeatureUniquePtr feature = Take(record);
+        OGRFeatureUniquePtr feature = Take(record); // a fetch takes the reader guard
         if (!feature)
             return NoteReadFailure(record, u"its row cannot be read");
         *attributes = MakeRef<CMiTabAttrImpl>(std::move(feature), record, GetCodePage(), m_utf8).Detach();

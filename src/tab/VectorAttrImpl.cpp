@@ -55,10 +55,9 @@ CVectorAttrImpl::CVectorAttrImpl(OGRFeatureUniquePtr feature, CVectorFields fiel
     : m_feature(std::move(feature)), m_fields(std::move(fields)), m_record(record), m_codePage(codePage),
       m_utf8(utf8) {}
 
-CVectorAttrImpl::~CVectorAttrImpl() {
-    CTabReaderGuard guard;
-    m_feature.reset();
-}
+// The feature is this record's own copy: its values are read and it is freed without the reader guard, as
+// a MapInfo record's are.
+CVectorAttrImpl::~CVectorAttrImpl() = default;
 
 const SVectorField* CVectorAttrImpl::Field(int index) const {
     if (!m_feature || !m_fields || index < 0 || index >= static_cast<int>(m_fields->size()))
@@ -75,7 +74,6 @@ int CVectorAttrImpl::GetString(int field, IString* value) {
         const SVectorField* f = Field(field);
         if (!value || !f)
             return 0;
-        CTabReaderGuard guard;
         if (!m_feature->IsFieldSetAndNotNull(f->ogrIndex))
             return value->SetText(u"");
         switch (f->value) {
@@ -98,7 +96,6 @@ template <class T, class Read> int CVectorAttrImpl::ReadNumber(int field, T* val
         const SVectorField* f = Field(field);
         if (!value || !f)
             return 0;
-        CTabReaderGuard guard;
         *value = read(f->ogrIndex);
         return 1;
     });
@@ -117,7 +114,6 @@ int CVectorAttrImpl::GetValue(int field, CVariant* value) {
         const SVectorField* f = Field(field);
         if (!value || !f)
             return 0;
-        CTabReaderGuard guard;
         CVariant result = CVariant::Null();
         const int i = f->ogrIndex;
         if (m_feature->IsFieldSetAndNotNull(i)) {

@@ -62,8 +62,8 @@ public:
 private:
     const SVectorField* Field(int index) const;
     int TextCodePage() const;
-    // The value of a valid field as read(its OGR index) gives it, under the reader guard; 0 for a bad field
-    // index or no place for the value.
+    // The value of a valid field as read(its OGR index) gives it; 0 for a bad field index or no place for
+    // the value.
     template <class T, class Read> int ReadNumber(int field, T* value, Read&& read);
 
     OGRFeatureUniquePtr m_feature;

@@ -828,8 +828,7 @@ int CVectorLayerDS::GetAttributes(int record, IShapeAttr** attributes) {
     if (!attributes)
         return 0;
     try {
-        CTabReaderGuard guard;
-        OGRFeatureUniquePtr feature = Take(record);
+        OGRFeatureUniquePtr feature = Take(record); // a fetch takes the reader guard
         if (!feature)
             return NoteReadFailure(record, u"its feature cannot be read");
         *attributes =
