@@ -379,8 +379,11 @@ public:
     OGRFeatureUniquePtr Take(std::string& error) {
         std::unique_lock lock(m_mutex);
         if (m_queue.empty()) {
+            // The reader is the slower side: waking for every feature would cost a thread switch a record,
+            // so the walk waits for a batch (or the last features).
             m_consumerWaits = true;
-            m_changed.wait(lock, [this] { return !m_queue.empty(); });
+            m_changed.wait(lock,
+                           [this] { return m_queue.size() >= kBatch || (m_finished && !m_queue.empty()); });
             m_consumerWaits = false;
         }
         SItem item = std::move(m_queue.front());
@@ -400,8 +403,9 @@ private:
         OGRFeatureUniquePtr feature;
         std::string error; // GDAL's first error while the feature was read
     };
-    // Features read and not yet taken, at most this many.
+    // Features read and not yet taken, at most this many; a waiting walk is woken for this many.
     static constexpr std::size_t kAhead = 256;
+    static constexpr std::size_t kBatch = 64;
 
     static void CPL_STDCALL Note(CPLErr level, CPLErrorNum, const char* message) {
         auto* item = static_cast<SItem*>(CPLGetErrorHandlerUserData());
@@ -432,7 +436,8 @@ private:
             if (m_stop)
                 return;
             m_queue.push_back(std::move(item));
-            const bool wake = m_consumerWaits;
+            m_finished = record + 1 == m_end;
+            const bool wake = m_consumerWaits && (m_queue.size() >= kBatch || m_finished);
             lock.unlock();
             if (wake)
                 m_changed.notify_all();
@@ -451,6 +456,7 @@ private:
     std::condition_variable m_changed;
     std::deque<SItem> m_queue;
     bool m_stop = false;
+    bool m_finished = false; // the last feature is queued
     bool m_consumerWaits = false;
     bool m_producerWaits = false;
     std::thread m_thread;
