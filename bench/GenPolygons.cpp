@@ -1,12 +1,13 @@
 // fennick-gen-polygons: writes a polygon shapefile of generated records for the merge benchmark.
 //
-//     fennick-gen-polygons OUTPUT.shp RECORDS [SEED [z]]
+//     fennick-gen-polygons OUTPUT.shp RECORDS [SEED [z|small]]
 //
 // Every record is one closed ring of 12 vertices (11 distinct points and the closing one, clockwise, so
 // readers take it for an outer ring) and four attributes: NAME (text 30), CODE (integer 10), AREA (real
 // 18.6) and CLASS (text 10). A WGS 84 .prj goes beside it. The seed varies positions and values, so that
 // inputs generated with different seeds are different files of the same layout. With "z" the layer is a
-// PolygonZ one: every vertex also has a height and a measure.
+// PolygonZ one: every vertex also has a height and a measure. With "small" every ring has 5 vertices (4 and
+// the closing one), the small regions of a parcel layer.
 
 #include "data/GeoTypes.h"
 #include "platform/CodePage.h"
@@ -57,13 +58,14 @@ std::string ReplaceExtension(const std::string& path, const char* extension) {
 
 int main(int argc, char** argv) {
     const bool withZ = argc == 5 && std::strcmp(argv[4], "z") == 0;
-    if (argc < 3 || argc > 5 || (argc == 5 && !withZ)) {
-        std::fprintf(stderr, "Usage: fennick-gen-polygons OUTPUT.shp RECORDS [SEED [z]]\n");
+    const bool small = argc == 5 && std::strcmp(argv[4], "small") == 0;
+    if (argc < 3 || argc > 5 || (argc == 5 && !withZ && !small)) {
+        std::fprintf(stderr, "Usage: fennick-gen-polygons OUTPUT.shp RECORDS [SEED [z|small]]\n");
         return 2;
     }
     const std::string output = argv[1];
     const long records = std::strtol(argv[2], nullptr, 10);
-    const unsigned long long seed = argc == 4 ? std::strtoull(argv[3], nullptr, 10) : 1;
+    const unsigned long long seed = argc >= 4 ? std::strtoull(argv[3], nullptr, 10) : 1;
     if (records < 0 || records > 100000000) {
         std::fprintf(stderr, "fennick-gen-polygons: bad record count %s\n", argv[2]);
         return 2;
@@ -82,6 +84,7 @@ int main(int argc, char** argv) {
 
         SRandom random{0x9E3779B97F4A7C15ULL ^ (seed * 0xD1B54A32D192ED03ULL)};
         constexpr int kVertices = 12;
+        const int ringSize = small ? 5 : kVertices;
         CGeoPoint ring[kVertices];
         // A PolygonZ record: box, one part of kVertices points, then z and m, each a range and the values.
         constexpr std::size_t kPoints = 44, kZ = kPoints + 16 * kVertices, kM = kZ + 16 + 8 * kVertices;
@@ -95,13 +98,13 @@ int main(int argc, char** argv) {
             const double cy = -80.0 + 160.0 * random.Unit();
             const double radius = 0.001 + 0.01 * random.Unit();
             // Clockwise: the angle falls from one vertex to the next.
-            for (int v = 0; v < kVertices - 1; ++v) {
-                const double angle = -2.0 * M_PI * v / (kVertices - 1);
+            for (int v = 0; v < ringSize - 1; ++v) {
+                const double angle = -2.0 * M_PI * v / (ringSize - 1);
                 const double wobble = 0.8 + 0.4 * random.Unit();
                 ring[v].x = cx + radius * wobble * std::cos(angle);
                 ring[v].y = cy + radius * wobble * std::sin(angle);
             }
-            ring[kVertices - 1] = ring[0];
+            ring[ringSize - 1] = ring[0];
             if (withZ) {
                 double box[4] = {ring[0].x, ring[0].y, ring[0].x, ring[0].y};
                 const double base = 100.0 * random.Unit();
@@ -125,7 +128,7 @@ int main(int argc, char** argv) {
                 shapes.WriteContent(15, content.data(), content.size());
             } else {
                 shapes.BeginPoly(CShpWriter::shpPolygon, 1);
-                shapes.AddPart(ring, kVertices, true);
+                shapes.AddPart(ring, ringSize, true);
                 shapes.EndPoly();
             }
 

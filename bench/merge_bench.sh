@@ -5,7 +5,7 @@
 # copies inside the kernel (copy_file_range), while any program that transforms records has to read them
 # into its memory and write them out again, as this does. Four cases: four generated polygon shapefiles, the
 # same as PolygonZ layers (a height and a measure at every vertex), two MapInfo TAB tables made from two of the
-# first ones with ogr2ogr, a GeoPackage and a FlatGeobuf made from one of them with ogr2ogr, each merged with
+# first ones with ogr2ogr and two of small regions (5-point rings, parcels) made the same way, a GeoPackage and a FlatGeobuf made from one of them with ogr2ogr, each merged with
 # a shapefile (fields matched by name, as their layouts differ), 500 small shapefiles and 10,000 tiny ones
 # (open and check cost per input). The merges are timed with
 # --no-sync, the merge's own cost as cat's is timed without a sync; one more row times the four-file case as
@@ -143,10 +143,12 @@ for i in 1 2 3 4; do
   "$generate" "in$i.shp" "$records" "$i"
   "$generate" "z$i.shp" "$records" "$i" z
 done
-rm -f in?.tab in?.dat in?.map in?.id
+rm -f in?.tab in?.dat in?.map in?.id parcels?.*
 # MapInfo holds 32-bit integers in 11 characters, so the two TAB tables share their own layout.
 for i in 1 2; do
   ogr2ogr -f "MapInfo File" "in$i.tab" "in$i.shp" -mapFieldType Integer64=Integer
+  "$generate" "parcels$i.shp" "$records" "$((100 + i))" small
+  ogr2ogr -f "MapInfo File" "parcels$i.tab" "parcels$i.shp" -mapFieldType Integer64=Integer
 done
 rm -f in1.gpkg in1.fgb
 ogr2ogr -f GPKG in1.gpkg in1.shp
@@ -169,6 +171,7 @@ printf '%-28s %8s %9s %6s %6s %12s %12s %13s %13s\n' "case (median seconds)" fen
 bench "4 x $records polygons" $((4 * records)) in1.shp in2.shp in3.shp in4.shp
 bench "4 x $records polygons Z" $((4 * records)) z1.shp z2.shp z3.shp z4.shp
 bench "2 TAB x $records polygons" $((2 * records)) in1.tab in2.tab
+bench "2 TAB x $records parcels" $((2 * records)) parcels1.tab parcels2.tab
 fennickOptions=(--match-names)
 bench "GPKG + shp x $records" $((2 * records)) in1.gpkg in2.shp
 bench "FlatGeobuf + shp x $records" $((2 * records)) in1.fgb in2.shp
