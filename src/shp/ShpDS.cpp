@@ -13,6 +13,7 @@
 
 #include <cstring>
 #include <limits>
+#include <optional>
 
 namespace fennick {
 
@@ -109,12 +110,17 @@ void CShpDS::Open(const std::u16string& path, std::u16string_view password, bool
                               shxPath);
     if (useIndex) {
         const std::u16string stxPath = FindCompanion(path, u"stx");
+        // The main file's time only when there is an index to compare it with.
         const auto stxTime = GetLastWriteTime(stxPath);
-        const auto shpTime = GetLastWriteTime(path);
+        const auto shpTime = stxTime ? GetLastWriteTime(path) : std::nullopt;
         if (stxTime && shpTime && *stxTime >= *shpTime)
             m_hasIndex = m_index.Open(stxPath) != 0;
     }
     m_pendingPrj = FindCompanion(path, u"prj");
+}
+
+uint64_t CShpDS::StatedShapeBytes() {
+    return 2 * uint64_t{BigEndian32(m_header + 24)};
 }
 
 int CShpDS::GetShapeType() {
