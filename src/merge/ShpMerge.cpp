@@ -182,6 +182,8 @@ public:
         m_layout.fileNames.push_back(path.substr(GetDirectoryPart(path).size()));
         std::vector<int>& sources = m_layout.sources.emplace_back();
         const int count = fields != nullptr ? fields->GetFieldCount() : 0;
+        // Looked for once per input, not once per field.
+        auto* stored = dynamic_cast<IStoredRecords*>(fields);
         std::size_t position = 0;
         for (int i = 0; i < count; ++i) {
             CIString fieldName;
@@ -192,7 +194,7 @@ public:
             if (CAttributeWriter::IsSkippedField(name))
                 continue;
             const SOutputField declared{name, fields->GetFieldType(i), fields->GetFieldWidth(i),
-                                        fields->GetFieldDecimals(i), FloatLetter(fields, i)};
+                                        fields->GetFieldDecimals(i), FloatLetter(stored, i)};
             std::size_t j = m_byName ? Find(name) : position++;
             if (j >= m_layout.fields.size()) {
                 if (!m_byName && input > 0)
@@ -311,8 +313,7 @@ private:
 
     // Makes output field j hold the values of a field declared so by input; integers and reals give a real.
     // 'F' for a real field a table stores as F, so that the output keeps the letter; else 0.
-    static char FloatLetter(IFieldDesc* fields, int i) {
-        auto* stored = dynamic_cast<IStoredRecords*>(fields);
+    static char FloatLetter(IStoredRecords* stored, int i) {
         return stored != nullptr && stored->HasStoredRecords() && i < stored->StoredFieldCount() &&
                        stored->StoredField(i).type == 'F'
                    ? 'F'
