@@ -45,10 +45,9 @@ int OpenVectorDS(const std::u16string& path, const SVectorLayerOptions* options,
 } // namespace
 
 std::pair<std::u16string, std::u16string> SplitLayerPath(const std::u16string& path) {
-    if (PathExists(path))
-        return {path, {}};
+    // A path without a colon names no layer, whether it exists or not: the file system is not asked.
     const std::size_t colon = path.rfind(u':');
-    if (colon == std::u16string::npos || colon == 0 || !PathExists(path.substr(0, colon)))
+    if (colon == std::u16string::npos || colon == 0 || PathExists(path) || !PathExists(path.substr(0, colon)))
         return {path, {}};
     return {path.substr(0, colon), path.substr(colon + 1)};
 }

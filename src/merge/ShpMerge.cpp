@@ -28,7 +28,6 @@
 #include "shp/XBaseDatabase.h"
 
 #include <algorithm>
-#include <fstream>
 #include <map>
 #include <optional>
 
@@ -120,17 +119,16 @@ struct SInputSize {
     int variant = 0;
 };
 
-SInputSize InputSizeOf(const std::u16string& path, IGeoDS* source) {
+SInputSize InputSizeOf(IGeoDS* source) {
     SInputSize size;
     size.variant = ShapeVariantOf(source);
-    if (auto* records = dynamic_cast<IDirectAccess*>(source))
+    auto* records = dynamic_cast<IDirectAccess*>(source);
+    if (records != nullptr)
         size.records = static_cast<uint64_t>(std::max(records->GetRecordCount(), 0));
-    if (source->GetSourceKind() == SOURCE_SHAPEFILE) {
-        uint8_t header[28] = {};
-        std::ifstream(ToUtf8(path), std::ios::binary).read(reinterpret_cast<char*>(header), sizeof header);
-        size.shpBytes = 2 * (uint64_t{header[24]} << 24 | uint64_t{header[25]} << 16 |
-                             uint64_t{header[26]} << 8 | header[27]);
-    }
+    // The header the reader holds, rather than the file read once more.
+    if (IStoredShapes* shapes = records != nullptr ? QueryStoredShapes(records) : nullptr;
+        shapes != nullptr && source->GetSourceKind() == SOURCE_SHAPEFILE)
+        size.shpBytes = shapes->StatedShapeBytes();
     return size;
 }
 
@@ -184,6 +182,8 @@ public:
         m_layout.fileNames.push_back(path.substr(GetDirectoryPart(path).size()));
         std::vector<int>& sources = m_layout.sources.emplace_back();
         const int count = fields != nullptr ? fields->GetFieldCount() : 0;
+        // Looked for once per input, not once per field.
+        auto* stored = dynamic_cast<IStoredRecords*>(fields);
         std::size_t position = 0;
         for (int i = 0; i < count; ++i) {
             CIString fieldName;
@@ -194,7 +194,7 @@ public:
             if (CAttributeWriter::IsSkippedField(name))
                 continue;
             const SOutputField declared{name, fields->GetFieldType(i), fields->GetFieldWidth(i),
-                                        fields->GetFieldDecimals(i), FloatLetter(fields, i)};
+                                        fields->GetFieldDecimals(i), FloatLetter(stored, i)};
             std::size_t j = m_byName ? Find(name) : position++;
             if (j >= m_layout.fields.size()) {
                 if (!m_byName && input > 0)
@@ -313,8 +313,7 @@ private:
 
     // Makes output field j hold the values of a field declared so by input; integers and reals give a real.
     // 'F' for a real field a table stores as F, so that the output keeps the letter; else 0.
-    static char FloatLetter(IFieldDesc* fields, int i) {
-        auto* stored = dynamic_cast<IStoredRecords*>(fields);
+    static char FloatLetter(IStoredRecords* stored, int i) {
         return stored != nullptr && stored->HasStoredRecords() && i < stored->StoredFieldCount() &&
                        stored->StoredField(i).type == 'F'
                    ? 'F'
@@ -541,7 +540,7 @@ void CShpMerge::Check(IProgressMeter* progress) {
     const bool planned = m_matchNames || !m_sourceField.empty();
     // The output takes the widest variant of its inputs, so that no z or m value is lost.
     int variant = ShapeVariantOf(first.Get());
-    std::vector<SInputSize> sizes{InputSizeOf(m_files[0], first.Get())};
+    std::vector<SInputSize> sizes{InputSizeOf(first.Get())};
     m_warnings.clear();
     m_convertInto.clear();
     m_convertFrom.assign(m_files.size(), std::string());
@@ -574,7 +573,7 @@ void CShpMerge::Check(IProgressMeter* progress) {
                               FromUtf8(ShapeTypeName(first->GetShapeType())) + u" in " + m_files[0] + u", " +
                                   FromUtf8(ShapeTypeName(source->GetShapeType())) + u" in " + m_files[i]);
         variant = std::max(variant, ShapeVariantOf(source.Get()));
-        sizes.push_back(InputSizeOf(m_files[i], source.Get()));
+        sizes.push_back(InputSizeOf(source.Get()));
         if (compareFields) {
             const std::u16string difference =
                 LayoutDifference(reference, m_files[0], FieldsOf(source.Get()), m_files[i]);

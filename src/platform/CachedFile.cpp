@@ -11,6 +11,9 @@ constexpr int64_t kMaxPosition = std::numeric_limits<int64_t>::max();
 
 CCachedFile::CCachedFile(CSysFile& file, uint64_t capacity) : m_file(file), m_capacity(capacity) {}
 
+CCachedFile::CCachedFile(CSysFile& file, uint64_t capacity, int64_t position)
+    : m_file(file), m_capacity(capacity), m_position(position), m_positionTaken(true) {}
+
 void CCachedFile::ThrowFormat() const {
     ThrowBadFormat(m_file.GetFilePath());
 }

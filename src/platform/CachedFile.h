@@ -17,6 +17,8 @@ namespace fennick {
 class CCachedFile : public IFile {
 public:
     CCachedFile(CSysFile& file, uint64_t capacity);
+    // Over a file known to be at position (one just opened is at 0), which then is not asked for it.
+    CCachedFile(CSysFile& file, uint64_t capacity, int64_t position);
     ~CCachedFile() override = default;
     CCachedFile(const CCachedFile&) = delete;
     CCachedFile& operator=(const CCachedFile&) = delete;

@@ -240,7 +240,14 @@ void AppendUtf8(char32_t cp, std::string& out) {
 bool EncodeUtf8(const char16_t* s, std::size_t n, std::string& out, bool escapes) {
     std::string result;
     result.reserve(n);
-    for (std::size_t i = 0; i < n; ++i) {
+    // Paths and names are mostly ASCII: their leading run is copied without encoding each character.
+    std::size_t ascii = 0;
+    while (ascii < n && s[ascii] < 0x80)
+        ++ascii;
+    result.resize(ascii);
+    for (std::size_t i = 0; i < ascii; ++i)
+        result[i] = static_cast<char>(s[i]);
+    for (std::size_t i = ascii; i < n; ++i) {
         char32_t cp = s[i];
         if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);

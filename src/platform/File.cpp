@@ -81,6 +81,7 @@ bool CFile::Open(const std::u16string& path, unsigned mode, CFileException* erro
     if (mode & osSequentialScan)
         ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     m_fd = fd;
+    m_openedLength = static_cast<uint64_t>(st.st_size);
     m_closeOnDelete = true;
     return true;
 }

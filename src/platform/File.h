@@ -53,6 +53,9 @@ public:
     uint64_t SeekToEnd() { return Seek(0, end); }
     uint64_t GetPosition() const;
     uint64_t GetLength() const;
+    // The file's length when Open succeeded, from the look Open takes at it anyway: a reader that has just
+    // opened the file needs no second look.
+    uint64_t OpenedLength() const { return m_openedLength; }
     void SetLength(uint64_t length);
     void Flush();
     // Closes the descriptor; a failing close raises (it can report a delayed write error).
@@ -68,6 +71,7 @@ private:
     [[noreturn]] void Fail(int err) const;
 
     int m_fd = -1;
+    uint64_t m_openedLength = 0;
     bool m_closeOnDelete = false;
     bool m_writeBehind = false;
     uint64_t m_unsubmitted = 0; // bytes written since the last write-out was started

@@ -68,6 +68,8 @@ public:
     // length, type and counts (all but the order of its part starts, which lie beyond the head). False, with
     // nothing raised, when the record cannot be read or does not pass them.
     virtual bool ReadStoredShapeHead(int record, SStoredShapeHead& head) = 0;
+    // The length of the file of shape records as its header states it, in bytes.
+    virtual uint64_t StatedShapeBytes() = 0;
 
 protected:
     ~IStoredShapes() = default;

@@ -13,6 +13,7 @@
 
 #include <cstring>
 #include <limits>
+#include <optional>
 
 namespace fennick {
 
@@ -80,20 +81,24 @@ void CShpDS::Open(const std::u16string& path, std::u16string_view password, bool
     if (!m_shpFile.Open(path, CSysFile::kReadDenyWrite, &error))
         throw error;
     if (password.empty())
-        m_shp = std::make_unique<CCachedFile>(m_shpFile, kShpCache);
+        m_shp = std::make_unique<CCachedFile>(m_shpFile, kShpCache, 0); // just opened: at its start
     else
         m_shp = std::make_unique<CEncCachedFile>(m_shpFile, kShpCache, password);
     if (m_shp->Read(m_header, sizeof m_header) < sizeof m_header || BigEndian32(m_header) != kFileCode)
         ThrowBadFormat(path);
-    m_shpLength = m_shpFile.GetLength();
+    m_shpLength = m_shpFile.OpenedLength();
 
-    std::u16string shxPath = FindCompanion(path, u"shx");
-    if (shxPath.empty()) // the open says that the exact name was not found
-        shxPath = JoinPath(GetDirectoryPart(path), GetFileBaseName(path), u"shx");
-    if (!m_shxFile.Open(shxPath, CSysFile::kReadDenyWrite, &error))
-        throw error;
-    m_shx = std::make_unique<CCachedFile>(m_shxFile, kShxCache);
-    m_recordCount = IndexRecordCount(*m_shx, m_shxFile.GetLength(), shxPath);
+    // The exact name is opened at once; only when it is missing is the name looked for in other letter cases.
+    std::u16string shxPath = JoinPath(GetDirectoryPart(path), GetFileBaseName(path), u"shx");
+    if (!m_shxFile.Open(shxPath, CSysFile::kReadDenyWrite, &error)) {
+        const std::u16string other =
+            error.GetCause() == CFileException::fileNotFound ? FindCompanion(path, u"shx") : std::u16string();
+        if (other.empty() || !m_shxFile.Open(other, CSysFile::kReadDenyWrite, &error))
+            throw error; // the open of the exact name says that it was not found
+        shxPath = other;
+    }
+    m_shx = std::make_unique<CCachedFile>(m_shxFile, kShxCache, 0);
+    m_recordCount = IndexRecordCount(*m_shx, m_shxFile.OpenedLength(), shxPath);
 
     // The optional companions: a missing .dbf leaves the layer without attributes, but one that is present
     // and cannot be read fails it, as its attributes would be lost.
@@ -109,12 +114,17 @@ void CShpDS::Open(const std::u16string& path, std::u16string_view password, bool
                               shxPath);
     if (useIndex) {
         const std::u16string stxPath = FindCompanion(path, u"stx");
+        // The main file's time only when there is an index to compare it with.
         const auto stxTime = GetLastWriteTime(stxPath);
-        const auto shpTime = GetLastWriteTime(path);
+        const auto shpTime = stxTime ? GetLastWriteTime(path) : std::nullopt;
         if (stxTime && shpTime && *stxTime >= *shpTime)
             m_hasIndex = m_index.Open(stxPath) != 0;
     }
     m_pendingPrj = FindCompanion(path, u"prj");
+}
+
+uint64_t CShpDS::StatedShapeBytes() {
+    return 2 * uint64_t{BigEndian32(m_header + 24)};
 }
 
 int CShpDS::GetShapeType() {

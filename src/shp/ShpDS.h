@@ -78,6 +78,7 @@ public:
 
     // IStoredShapes: reads the record's index entry and its first 52 bytes.
     bool ReadStoredShapeHead(int record, SStoredShapeHead& head) override;
+    uint64_t StatedShapeBytes() override;
 
     // IShapeVariantSource: the variant of the shape type in the .shp header.
     int GetShapeVariant() override {

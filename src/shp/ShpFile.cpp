@@ -269,10 +269,12 @@ void CShpFile::Append(IRecset* recordset) {
         IRecordNumberWalk* walk = QueryRecordNumberWalk(recordset);
         IDirectAccess* source = walk != nullptr ? walk->WalkedSource() : nullptr;
         IStoredRecords* stored = source != nullptr ? QueryStoredRecords(source) : nullptr;
-        if (stored != nullptr && stored->HasStoredRecords() &&
-            source->GetRecordCount() >= kTwoThreadRecords &&
-            AppendInTwoThreads(*recordset, *walk, *source, *stored))
+        if (stored != nullptr && stored->HasStoredRecords()) {
+            if (source->GetRecordCount() < kTwoThreadRecords ||
+                !AppendInTwoThreads(*recordset, *walk, *source, *stored))
+                AppendWalked(*recordset, *walk, *source, *stored);
             return;
+        }
     }
     bool first = true;
     long long inputRecord = 0; // counted from 1, for messages
@@ -335,6 +337,11 @@ void CShpFile::SkipRecord(const CShpWriter::SMark& mark, IRecset& records, long 
     m_onSkipped(number, m_files.WithFinalNames(DescribeFailure(failure)));
 }
 
+struct CShpFile::SWalkedShapes {
+    CRef<CShapeImpl> own;
+    CRef<IShape> other;
+};
+
 bool CShpFile::AppendInTwoThreads(IRecset& records, IRecordNumberWalk& walk, IDirectAccess& source,
                                   IStoredRecords& stored) {
     auto relay = std::make_unique<CRecordRelay>();
@@ -357,23 +364,12 @@ bool CShpFile::AppendInTwoThreads(IRecset& records, IRecordNumberWalk& walk, IDi
     int32_t shapesDone = 0;
     std::exception_ptr shapeError;
     try {
-        // Shapes are read straight into one object of this loop's; only a record that cannot be read takes
-        // the set's way, which then asks the source for a replacement shape.
-        CRef<CShapeImpl> own = MakeRef<CShapeImpl>();
-        CRef<IShape> other;
+        SWalkedShapes shapes;
         do {
             const int record = walk.CurrentRecord();
             if (!relay->Put(record))
                 break; // the attribute thread failed
-            if (source.ReadShape(record, own.Get()) != 0) {
-                WriteShape(own.Get(), shapesDone + 1LL);
-            } else {
-                ClearFailure(); // the direct read's reason gives way to the set's
-                if (records.GetShape(other.Put(), 0) == 0 || !other)
-                    ThrowUnreadable(u"shape", shapesDone + 1LL);
-                WriteShape(other.Get(), shapesDone + 1LL);
-                other.Reset();
-            }
+            WriteWalkedShape(records, source, record, shapes, shapesDone + 1LL);
             ++shapesDone;
             if (m_onRecords && shapesDone % kProgressRecords == 0)
                 m_onRecords(shapesDone);
@@ -405,19 +401,7 @@ void CShpFile::WriteRelayedAttributes(IDirectAccess& source, IStoredRecords& sto
     try {
         while (const int count = relay.Take(&numbers)) {
             for (int i = 0; i < count; ++i) {
-                const int32_t output = first + written;
-                if (written == 0 ||
-                    !m_attributes.CopyStored(stored, static_cast<uint32_t>(numbers[i]), output)) {
-                    ClearFailure();
-                    if (source.GetAttributes(numbers[i], attributes.Put()) == 0 || !attributes)
-                        ThrowUnreadable(u"attributes", written + 1LL);
-                    if (written == 0) {
-                        m_attributes.MapFields(attributes.Get());
-                        m_attributes.PlanCopy(stored);
-                    }
-                    m_attributes.Write(output, attributes.Get());
-                    attributes.Reset();
-                }
+                WriteStoredAttributes(source, stored, numbers[i], first + written, written, attributes);
                 ++written;
             }
         }
@@ -426,6 +410,57 @@ void CShpFile::WriteRelayedAttributes(IDirectAccess& source, IStoredRecords& sto
         throw;
     }
     done = written;
+}
+
+void CShpFile::WriteWalkedShape(IRecset& records, IDirectAccess& source, int record, SWalkedShapes& shapes,
+                                long long inputRecord) {
+    // Shapes are read straight into one object of the walk's; only a record that cannot be read takes the
+    // set's way, which then asks the source for a replacement shape.
+    if (!shapes.own)
+        shapes.own = MakeRef<CShapeImpl>();
+    if (source.ReadShape(record, shapes.own.Get()) != 0) {
+        WriteShape(shapes.own.Get(), inputRecord);
+        return;
+    }
+    ClearFailure(); // the direct read's reason gives way to the set's
+    if (records.GetShape(shapes.other.Put(), 0) == 0 || !shapes.other)
+        ThrowUnreadable(u"shape", inputRecord);
+    WriteShape(shapes.other.Get(), inputRecord);
+    shapes.other.Reset();
+}
+
+void CShpFile::WriteStoredAttributes(IDirectAccess& source, IStoredRecords& stored, int record,
+                                     int32_t output, int32_t written, CRef<IShapeAttr>& attributes) {
+    // The first record of an input maps its fields and plans the copy of the stored bytes; a record the copy
+    // cannot take is read and written value by value.
+    if (written != 0 && m_attributes.CopyStored(stored, static_cast<uint32_t>(record), output))
+        return;
+    ClearFailure();
+    if (source.GetAttributes(record, attributes.Put()) == 0 || !attributes)
+        ThrowUnreadable(u"attributes", written + 1LL);
+    if (written == 0) {
+        m_attributes.MapFields(attributes.Get());
+        m_attributes.PlanCopy(stored);
+    }
+    m_attributes.Write(output, attributes.Get());
+    attributes.Reset();
+}
+
+void CShpFile::AppendWalked(IRecset& records, IRecordNumberWalk& walk, IDirectAccess& source,
+                            IStoredRecords& stored) {
+    const int32_t first = m_record + 1;
+    int32_t done = 0;
+    SWalkedShapes shapes;
+    CRef<IShapeAttr> attributes;
+    do {
+        const int record = walk.CurrentRecord();
+        m_record = first + done;
+        WriteWalkedShape(records, source, record, shapes, done + 1LL);
+        WriteStoredAttributes(source, stored, record, m_record, done, attributes);
+        ++done;
+        if (m_onRecords && done % kProgressRecords == 0)
+            m_onRecords(done);
+    } while (MoveToNext(records));
 }
 
 bool CShpFile::SetSourceFields(const std::vector<int>& sources, std::u16string_view constant) {

@@ -37,6 +37,7 @@
 // attributes; the files written are the same as one thread writes, and so is the failure reported.
 
 #include "data/GeoTypes.h"
+#include "data/Ref.h"
 #include "platform/ByteBuffer.h"
 #include "shp/AttributeWriter.h"
 #include "shp/OutputFiles.h"
@@ -57,6 +58,7 @@ class IPointConversion;
 class IRecordNumberWalk;
 class IRecset;
 class IShape;
+class IShapeAttr;
 class IStoredRecords;
 
 class CShpFile {
@@ -166,9 +168,22 @@ private:
     // False, with nothing done, when that thread cannot be started.
     bool AppendInTwoThreads(IRecset& records, IRecordNumberWalk& walk, IDirectAccess& source,
                             IStoredRecords& stored);
+    // The same walk in the calling thread alone, for sets too small to pay for a second thread: the shape
+    // and then the attributes of each record, read and written as the two threads do.
+    void AppendWalked(IRecset& records, IRecordNumberWalk& walk, IDirectAccess& source,
+                      IStoredRecords& stored);
     // The second thread's part: the attributes of the relayed record numbers, as output records from first.
     void WriteRelayedAttributes(IDirectAccess& source, IStoredRecords& stored, CRecordRelay& relay,
                                 int32_t first, int32_t& done);
+    // What a walk reads its shapes into, kept from record to record.
+    struct SWalkedShapes;
+    // The shape of a walked record (inputRecord counts from 1, for messages).
+    void WriteWalkedShape(IRecset& records, IDirectAccess& source, int record, SWalkedShapes& shapes,
+                          long long inputRecord);
+    // The attributes of a walked record as output record output; written counts the walk's records done
+    // before it, the first of which plans the copy of stored bytes.
+    void WriteStoredAttributes(IDirectAccess& source, IStoredRecords& stored, int record, int32_t output,
+                               int32_t written, CRef<IShapeAttr>& attributes);
     void Close();
     // Takes back the output record m_record, begun at mark, and reports it; raises when the failure was
     // not the record's own or the files cannot be kept aligned.

@@ -64,7 +64,7 @@ void CxBaseDatabase::Open(const std::u16string& path, unsigned mode, unsigned ex
     if (!password.empty())
         m_reader = std::make_unique<CEncCachedFile>(m_file, kCacheSize, password);
     else
-        m_reader = std::make_unique<CCachedFile>(m_file, kCacheSize);
+        m_reader = std::make_unique<CCachedFile>(m_file, kCacheSize, 0); // just opened: at its start
     try {
         ReadHeader(path);
     } catch (...) {
@@ -151,10 +151,11 @@ void CxBaseDatabase::ReadHeader(const std::u16string& path) {
     }
     m_recordLength = static_cast<uint16_t>(offset);
 
-    if (m_recordCount > 0 && static_cast<uint64_t>(m_dataStart) > m_file.GetLength())
+    // Read just after the file was opened, so its length then is its length now.
+    if (m_recordCount > 0 && static_cast<uint64_t>(m_dataStart) > m_file.OpenedLength())
         ThrowBadFormatBecause(u"its header length of " + Utf16Number(headerLength) +
                                   u" bytes puts its records past its end at byte " +
-                                  Utf16Number(static_cast<long long>(m_file.GetLength())),
+                                  Utf16Number(static_cast<long long>(m_file.OpenedLength())),
                               path);
 
     // Writers end the descriptors with 0x0D; some write 0x0A or a zero byte, which readers take as well.

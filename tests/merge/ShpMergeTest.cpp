@@ -843,14 +843,15 @@ class ShpMergeByName : public testing::TestWithParam<int> {};
 TEST_P(ShpMergeByName, ValuesLandUnderTheirNamesWithTheSourceFile) {
     CTempDir dir;
     const std::vector<std::vector<std::string>> kinds = {
-        {"Bonn", "12", "20240131"}, {"", "", ""}, {"x", "-7", "19991231"}};
-    const SOgrField name{"NAME", 'C', 6, 0}, pop{"POP", 'N', 6, 0}, seen{"SEEN", 'D', 8, 0};
-    const std::vector<std::vector<int>> orders = {{0, 1, 2}, {1, 0}, {2, 0, 1}}; // of a, b, c
+        {"Bonn", "12", "20240131", "1.500"}, {"", "", "", ""}, {"x", "-7", "19991231", "-2.250"}};
+    const SOgrField name{"NAME", 'C', 6, 0}, pop{"POP", 'N', 6, 0}, seen{"SEEN", 'D', 8, 0},
+        area{"AREA", 'F', 12, 3};
+    const std::vector<std::vector<int>> orders = {{0, 1, 2, 3}, {1, 0, 3}, {2, 3, 0, 1}}; // of a, b, c
     std::vector<std::string> inputs;
     for (const auto& order : orders) {
         std::vector<SOgrField> fields;
         for (const int f : order)
-            fields.push_back(std::vector<SOgrField>{name, pop, seen}[static_cast<std::size_t>(f)]);
+            fields.push_back(std::vector<SOgrField>{name, pop, seen, area}[static_cast<std::size_t>(f)]);
         std::vector<std::vector<std::string>> rows;
         for (int i = 0; i < GetParam(); ++i) {
             rows.emplace_back();
@@ -871,12 +872,14 @@ TEST_P(ShpMergeByName, ValuesLandUnderTheirNamesWithTheSourceFile) {
     const nlohmann::json output = OgrDump(dir.Path("out.shp"));
     ASSERT_EQ(output["count"], 3 * GetParam());
     ASSERT_EQ(output["fields"], nlohmann::json::parse(R"([["NAME","String",6,0],["POP","Integer",6,0],
-        ["SEEN","Date",10,0],["SRC","String",5,0]])"));
+        ["SEEN","Date",10,0],["AREA","Real",12,3],["SRC","String",5,0]])"));
+    // The inputs store AREA as F, which the output keeps (a reader sees N and F alike).
+    EXPECT_EQ(CTempDir::Read(dir.Path("out.dbf")).at(32 + 3 * 32 + 11), 'F');
     std::size_t at = 0;
     for (std::size_t k = 0; k < inputs.size(); ++k) {
         const nlohmann::json input = OgrDump(inputs[k]);
         for (const auto& feature : input["features"]) {
-            nlohmann::json expected = {nullptr, nullptr, nullptr,
+            nlohmann::json expected = {nullptr, nullptr, nullptr, nullptr,
                                        std::string(1, static_cast<char>('a' + k)) + ".shp"};
             for (std::size_t f = 0; f < orders[k].size(); ++f)
                 expected[static_cast<std::size_t>(orders[k][f])] = feature["values"][f];
