@@ -110,13 +110,45 @@ CTabReaderGuard::~CTabReaderGuard() {
     CPLErrorReset();
 }
 
-CMiTabAttrImpl::CMiTabAttrImpl(OGRFeatureUniquePtr feature, int record, int codePage, bool utf8)
-    : m_feature(std::move(feature)), m_record(record), m_codePage(codePage), m_utf8(utf8) {}
+void CFeatureBin::Put(OGRFeatureUniquePtr& feature) {
+    std::lock_guard lock(m_mutex);
+    if (!m_closed && feature)
+        m_features.push_back(feature.release());
+}
+
+void CFeatureBin::Empty() {
+    std::vector<OGRFeature*> features;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_features.empty())
+            return;
+        features.swap(m_features);
+        m_features.reserve(features.size());
+    }
+    for (OGRFeature* feature : features)
+        OGRFeature::DestroyFeature(feature);
+}
+
+void CFeatureBin::Close() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_closed = true;
+    }
+    Empty();
+}
+
+CMiTabAttrImpl::CMiTabAttrImpl(OGRFeatureUniquePtr feature, int record, int codePage, bool utf8,
+                               std::shared_ptr<CFeatureBin> bin)
+    : m_feature(std::move(feature)), m_record(record), m_codePage(codePage), m_utf8(utf8),
+      m_bin(std::move(bin)) {}
 
 // The feature is this record's own copy: reading its values and freeing it touch no state GDAL shares
 // between datasets or threads (its definition's count of users is atomic), so they run without the reader
 // guard, which a record would otherwise take half a dozen times.
-CMiTabAttrImpl::~CMiTabAttrImpl() = default;
+CMiTabAttrImpl::~CMiTabAttrImpl() {
+    if (m_bin)
+        m_bin->Put(m_feature);
+}
 
 const OGRFieldDefn* CMiTabAttrImpl::Field(int index) const {
     if (!m_feature)

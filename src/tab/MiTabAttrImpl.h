@@ -10,8 +10,10 @@
 #include <cpl_error.h>
 #include <ogr_feature.h>
 
+#include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace fennick {
 
@@ -57,11 +59,29 @@ private:
     std::string m_firstError;
 };
 
+// Features handed back by the records that held them, for the thread that read them to free: freed in
+// another thread than the one that allocated them, every record would take the allocator's locks of both.
+class CFeatureBin {
+public:
+    // Takes the feature, or leaves it to the caller once the bin is closed.
+    void Put(OGRFeatureUniquePtr& feature);
+    // Frees the features handed back so far.
+    void Empty();
+    // Frees what is left; features handed back later stay with their callers.
+    void Close();
+
+private:
+    std::mutex m_mutex;
+    std::vector<OGRFeature*> m_features;
+    bool m_closed = false;
+};
+
 class CMiTabAttrImpl : public CUnknownImpl<IShapeAttr>, public IFieldDesc {
 public:
     // Takes over the feature. Texts are decoded with the code page, or as UTF-8 when the layer delivers
-    // its strings recoded to UTF-8.
-    CMiTabAttrImpl(OGRFeatureUniquePtr feature, int record, int codePage, bool utf8);
+    // its strings recoded to UTF-8. With a bin, the feature goes there when the record is released.
+    CMiTabAttrImpl(OGRFeatureUniquePtr feature, int record, int codePage, bool utf8,
+                   std::shared_ptr<CFeatureBin> bin = nullptr);
     ~CMiTabAttrImpl() override;
 
     // The value as text. An empty value reads as success with an empty text. 0 for a bad field index.
@@ -96,6 +116,7 @@ private:
     int m_record;
     int m_codePage;
     bool m_utf8;
+    std::shared_ptr<CFeatureBin> m_bin;
 };
 
 } // namespace fennick

@@ -22,11 +22,10 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <climits>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -359,43 +358,42 @@ public:
             m_thread = std::thread([this, first] { Run(first); });
     }
     ~CTabReadAhead() {
-        {
-            std::lock_guard lock(m_mutex);
-            m_stop = true;
-        }
-        m_changed.notify_all();
+        // A reader waiting for room wakes on a change of the walk's count: it finds room, then the stop.
+        m_stop.store(true);
+        m_taken.fetch_add(kAhead);
+        m_taken.notify_all();
         if (m_thread.joinable())
             m_thread.join();
-        m_queue.clear();
+        for (SItem& item : m_ring)
+            item = SItem();
+        m_bin->Close();
         CTabReaderGuard guard;
         m_dataset.reset();
     }
     CTabReadAhead(const CTabReadAhead&) = delete;
     CTabReadAhead& operator=(const CTabReadAhead&) = delete;
 
+    // Where the walk's records hand their features back, for this reader's thread to free.
+    const std::shared_ptr<CFeatureBin>& Bin() const { return m_bin; }
     // The record the walk may take next; -1 when this reader cannot serve it.
     int Next() const { return m_layer != nullptr && m_next < m_end ? m_next : -1; }
     // Takes the feature of record Next(): the feature, or null with GDAL's reason in error.
     OGRFeatureUniquePtr Take(std::string& error) {
-        std::unique_lock lock(m_mutex);
-        if (m_queue.empty()) {
-            // The reader is the slower side: waking for every feature would cost a thread switch a record,
-            // so the walk waits for a batch (or the last features).
-            m_consumerWaits = true;
-            m_changed.wait(lock,
-                           [this] { return m_queue.size() >= kBatch || (m_finished && !m_queue.empty()); });
-            m_consumerWaits = false;
-        }
-        SItem item = std::move(m_queue.front());
-        m_queue.pop_front();
-        ++m_next;
-        // The reader is woken only when it waits for room, and then with half the queue free.
-        const bool wake = m_producerWaits && m_queue.size() <= kAhead / 2;
-        lock.unlock();
-        if (wake)
-            m_changed.notify_all();
+        const uint64_t taken = m_taken.load(std::memory_order_relaxed);
+        // The reader is the slower side; it wakes a waiting walk only once a batch is ready (or at the end).
+        for (uint64_t written = m_written.load(std::memory_order_acquire); written == taken;
+             written = m_written.load(std::memory_order_acquire))
+            m_written.wait(written, std::memory_order_acquire);
+        SItem& item = m_ring[taken % kAhead];
+        OGRFeatureUniquePtr feature = std::move(item.feature);
         error = std::move(item.error);
-        return std::move(item.feature);
+        item.error.clear();
+        m_taken.store(taken + 1, std::memory_order_release);
+        // A reader that waits for room is woken when half the ring is free.
+        if (m_written.load(std::memory_order_relaxed) - (taken + 1) == kAhead / 2)
+            m_taken.notify_one();
+        ++m_next;
+        return feature;
     }
 
 private:
@@ -403,9 +401,10 @@ private:
         OGRFeatureUniquePtr feature;
         std::string error; // GDAL's first error while the feature was read
     };
-    // Features read and not yet taken, at most this many; a waiting walk is woken for this many.
-    static constexpr std::size_t kAhead = 256;
-    static constexpr std::size_t kBatch = 64;
+    // Features read and not yet taken, at most this many; a waiting walk is woken for this many. The two
+    // threads share no lock: each side owns its counter and the ring's slots between the two.
+    static constexpr uint64_t kAhead = 256;
+    static constexpr uint64_t kBatch = 64;
 
     static void CPL_STDCALL Note(CPLErr level, CPLErrorNum, const char* message) {
         auto* item = static_cast<SItem*>(CPLGetErrorHandlerUserData());
@@ -414,8 +413,19 @@ private:
     }
 
     void Run(int first) {
+        uint64_t written = 0;
         for (int record = first; record < m_end; ++record) {
-            SItem item;
+            for (uint64_t taken = m_taken.load(std::memory_order_acquire); written - taken >= kAhead;
+                 taken = m_taken.load(std::memory_order_acquire)) {
+                if (m_stop.load())
+                    return;
+                m_taken.wait(taken, std::memory_order_acquire);
+            }
+            if (m_stop.load())
+                return;
+            if (written % kBatch == 0)
+                m_bin->Empty();
+            SItem& item = m_ring[written % kAhead];
             const GIntBig id = m_rowIds.empty() ? static_cast<GIntBig>(record) + 1
                                                 : m_rowIds[static_cast<std::size_t>(record)];
             CPLPushErrorHandlerEx(&CTabReadAhead::Note, &item);
@@ -427,20 +437,11 @@ private:
             }
             CPLPopErrorHandler();
             CPLErrorReset();
-            std::unique_lock lock(m_mutex);
-            if (!m_stop && m_queue.size() >= kAhead) {
-                m_producerWaits = true;
-                m_changed.wait(lock, [this] { return m_stop || m_queue.size() <= kAhead / 2; });
-                m_producerWaits = false;
-            }
-            if (m_stop)
-                return;
-            m_queue.push_back(std::move(item));
-            m_finished = record + 1 == m_end;
-            const bool wake = m_consumerWaits && (m_queue.size() >= kBatch || m_finished);
-            lock.unlock();
-            if (wake)
-                m_changed.notify_all();
+            ++written;
+            m_written.store(written, std::memory_order_release);
+            const uint64_t ready = written - m_taken.load(std::memory_order_acquire);
+            if (ready == kBatch || record + 1 == m_end)
+                m_written.notify_one();
         }
     }
 
@@ -452,13 +453,11 @@ private:
     const int m_end;
     std::unique_ptr<GDALDataset, SCloser> m_dataset;
     OGRLayer* m_layer = nullptr;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::deque<SItem> m_queue;
-    bool m_stop = false;
-    bool m_finished = false; // the last feature is queued
-    bool m_consumerWaits = false;
-    bool m_producerWaits = false;
+    std::array<SItem, kAhead> m_ring;
+    std::atomic<uint64_t> m_written{0}; // features put in the ring, by the reader
+    std::atomic<uint64_t> m_taken{0};   // features taken from it, by the walk
+    std::atomic<bool> m_stop{false};
+    std::shared_ptr<CFeatureBin> m_bin = std::make_shared<CFeatureBin>();
     std::thread m_thread;
 };
 
@@ -821,7 +820,9 @@ int CMiTabDS::GetAttributes(int record, IShapeAttr** attributes) {
         OGRFeatureUniquePtr feature = Take(record); // a fetch takes the reader guard
         if (!feature)
             return NoteReadFailure(record, u"its row cannot be read");
-        *attributes = MakeRef<CMiTabAttrImpl>(std::move(feature), record, GetCodePage(), m_utf8).Detach();
+        *attributes = MakeRef<CMiTabAttrImpl>(std::move(feature), record, GetCodePage(), m_utf8,
+                                              m_ahead ? m_ahead->Bin() : nullptr)
+                          .Detach();
         return 1;
     } catch (const std::exception&) {
         return NoteReadFailure(record, u"its row cannot be read");
