@@ -50,7 +50,7 @@ uint32_t CCachedFile::Read(void* buffer, uint32_t count) {
         if (fill == 0)
             ThrowNotSupported();
         uint8_t* data = m_cache.Require(static_cast<std::size_t>(fill));
-        const int64_t got = ReadRawAt(m_position, data, static_cast<uint32_t>(fill));
+        const int64_t got = FillAt(m_position, data, static_cast<uint32_t>(fill), count);
         if (got <= 0)
             return 0;
         m_first = m_position;
@@ -105,6 +105,10 @@ void CCachedFile::SetLength(int32_t length) {
 
 int64_t CCachedFile::ReadRawAt(int64_t position, void* buffer, uint32_t count) {
     return m_file.ReadAt(static_cast<uint64_t>(position), buffer, count);
+}
+
+int64_t CCachedFile::FillAt(int64_t position, void* buffer, uint32_t count, uint32_t need) {
+    return m_file.ReadAtLeast(static_cast<uint64_t>(position), buffer, count, need);
 }
 
 int64_t CCachedFile::ReadRaw(void* buffer, uint32_t count) {

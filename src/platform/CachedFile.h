@@ -46,6 +46,8 @@ protected:
     // Reads count bytes of the file's contents at position: one positioned read for a plain file; a reader
     // whose ReadRaw transforms the bytes seeks and calls ReadRaw instead.
     virtual int64_t ReadRawAt(int64_t position, void* buffer, uint32_t count);
+    // Fills the window: up to count bytes at position, at least need unless the file ends first.
+    virtual int64_t FillAt(int64_t position, void* buffer, uint32_t count, uint32_t need);
     CSysFile& File() { return m_file; }
     [[noreturn]] void ThrowFormat() const;
 

@@ -22,6 +22,10 @@ public:
 protected:
     // Deciphering follows the file's position, so the file is sought first.
     int64_t ReadRawAt(int64_t position, void* buffer, uint32_t count) override;
+    // Deciphered windows are read whole.
+    int64_t FillAt(int64_t position, void* buffer, uint32_t count, uint32_t) override {
+        return ReadRawAt(position, buffer, count);
+    }
 
 private:
     void Decrypt(const uint8_t* in, uint8_t* out);

@@ -2,6 +2,7 @@
 
 #include "platform/CodePage.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <limits>
@@ -92,12 +93,12 @@ void CFile::Fail(int err) const {
 
 namespace {
 
-// Reads until count bytes have arrived or the file ends; readSome(out, n, done) is one system call. Returns
-// the bytes read, or minus the error number.
-template <class ReadSome> int64_t ReadFully(void* buffer, unsigned count, ReadSome readSome) {
+// Reads until need (at most count) bytes have arrived or the file ends; readSome(out, n, done) is one system
+// call, asked for all count bytes still missing. Returns the bytes read, or minus the error number.
+template <class ReadSome> int64_t ReadFully(void* buffer, unsigned count, ReadSome readSome, unsigned need) {
     unsigned total = 0;
     char* out = static_cast<char*>(buffer);
-    while (total < count) {
+    while (total < need) {
         const ssize_t got = readSome(out + total, count - total, total);
         if (got < 0) {
             if (errno == EINTR)
@@ -118,23 +119,30 @@ unsigned CFile::Read(void* buffer, unsigned count) {
         return 0;
     if (m_fd < 0)
         Fail(EBADF);
-    const int64_t got =
-        ReadFully(buffer, count, [&](char* out, unsigned n, unsigned) { return ::read(m_fd, out, n); });
+    const int64_t got = ReadFully(
+        buffer, count, [&](char* out, unsigned n, unsigned) { return ::read(m_fd, out, n); }, count);
     if (got < 0)
         Fail(static_cast<int>(-got));
     return static_cast<unsigned>(got);
 }
 
 unsigned CFile::ReadAt(uint64_t position, void* buffer, unsigned count) {
+    return ReadAtLeast(position, buffer, count, count);
+}
+
+unsigned CFile::ReadAtLeast(uint64_t position, void* buffer, unsigned count, unsigned need) {
     if (count == 0)
         return 0;
     if (m_fd < 0)
         Fail(EBADF);
     if (position > static_cast<uint64_t>(std::numeric_limits<off_t>::max()))
         Fail(EINVAL);
-    const int64_t got = ReadFully(buffer, count, [&](char* out, unsigned n, unsigned done) {
-        return ::pread(m_fd, out, n, static_cast<off_t>(position + done));
-    });
+    const int64_t got = ReadFully(
+        buffer, count,
+        [&](char* out, unsigned n, unsigned done) {
+            return ::pread(m_fd, out, n, static_cast<off_t>(position + done));
+        },
+        std::min(need, count));
     if (got < 0)
         Fail(static_cast<int>(-got));
     return static_cast<unsigned>(got);

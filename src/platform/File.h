@@ -46,6 +46,9 @@ public:
     unsigned Read(void* buffer, unsigned count);
     // Reads up to count bytes at position without moving the file's position.
     unsigned ReadAt(uint64_t position, void* buffer, unsigned count);
+    // The same, content with need bytes (or the end of the file) where one read call gives fewer than count:
+    // a reader filling a window asks no second time only to learn that the file ends.
+    unsigned ReadAtLeast(uint64_t position, void* buffer, unsigned count, unsigned need);
     // Writes all count bytes or raises.
     void Write(const void* buffer, unsigned count);
     uint64_t Seek(int64_t offset, unsigned from);

@@ -17,10 +17,17 @@ class CCountingFile : public CCachedFile {
 public:
     using CCachedFile::CCachedFile;
     int64_t ReadRawAt(int64_t position, void* buffer, uint32_t count) override {
+        Count(position, count);
+        return CCachedFile::ReadRawAt(position, buffer, count);
+    }
+    int64_t FillAt(int64_t position, void* buffer, uint32_t count, uint32_t need) override {
+        Count(position, count);
+        return CCachedFile::FillAt(position, buffer, count, need);
+    }
+    void Count(int64_t position, uint32_t count) {
         ++calls;
         lastCount = count;
         lastPosition = position;
-        return CCachedFile::ReadRawAt(position, buffer, count);
     }
     int64_t lastPosition = -1;
     int calls = 0;
