@@ -345,9 +345,11 @@ int BuildTabShapeRecord(const OGRGeometry* geometry, CByteBuffer& buffer, std::s
 // the reader guard takes them.
 class CTabReadAhead {
 public:
-    // Opens the second handle (under the caller's reader guard) and starts reading at record first.
-    CTabReadAhead(const std::string& utf8Path, const std::vector<int32_t>& rowIds, int first, int end)
-        : m_rowIds(rowIds), m_next(first), m_end(end) {
+    // Opens another handle (under the caller's reader guard) and starts reading at record first, then every
+    // stride-th record.
+    CTabReadAhead(const std::string& utf8Path, const std::vector<int32_t>& rowIds, int first, int end,
+                  int stride)
+        : m_rowIds(rowIds), m_next(first), m_end(end), m_stride(stride) {
         const char* const drivers[] = {"MapInfo File", nullptr};
         CPLConfigOptionSetter cached("VSI_CACHE", "TRUE", true);
         CPLConfigOptionSetter cacheSize("VSI_CACHE_SIZE", "262144", true);
@@ -392,7 +394,7 @@ public:
         // A reader that waits for room is woken when half the ring is free.
         if (m_written.load(std::memory_order_relaxed) - (taken + 1) == kAhead / 2)
             m_taken.notify_one();
-        ++m_next;
+        m_next += m_stride;
         return feature;
     }
 
@@ -414,7 +416,7 @@ private:
 
     void Run(int first) {
         uint64_t written = 0;
-        for (int record = first; record < m_end; ++record) {
+        for (int record = first; record < m_end; record += m_stride) {
             for (uint64_t taken = m_taken.load(std::memory_order_acquire); written - taken >= kAhead;
                  taken = m_taken.load(std::memory_order_acquire)) {
                 if (m_stop.load())
@@ -440,7 +442,7 @@ private:
             ++written;
             m_written.store(written, std::memory_order_release);
             const uint64_t ready = written - m_taken.load(std::memory_order_acquire);
-            if (ready == kBatch || record + 1 == m_end)
+            if (ready == kBatch || m_end - record <= m_stride)
                 m_written.notify_one();
         }
     }
@@ -451,6 +453,7 @@ private:
     const std::vector<int32_t>& m_rowIds;
     int m_next;
     const int m_end;
+    const int m_stride;
     std::unique_ptr<GDALDataset, SCloser> m_dataset;
     OGRLayer* m_layer = nullptr;
     std::array<SItem, kAhead> m_ring;
@@ -477,9 +480,16 @@ int ReadAheadFrom() {
     return std::thread::hardware_concurrency() > 1 ? 4096 : INT_MAX;
 }
 
+// How many threads read ahead, each every so many rows: FENNICK_TAB_READERS, else 2.
+int ReadersAhead() {
+    const char* setting = std::getenv("FENNICK_TAB_READERS");
+    const int readers = setting != nullptr ? std::atoi(setting) : 2;
+    return std::clamp(readers, 1, 8);
+}
+
 } // namespace
 
-CMiTabDS::CMiTabDS() : COgrLayerDS(SHAPE_NULL), m_readAheadFrom(ReadAheadFrom()) {}
+CMiTabDS::CMiTabDS() : COgrLayerDS(SHAPE_NULL), m_readAheadFrom(ReadAheadFrom()), m_readers(ReadersAhead()) {}
 
 CMiTabDS::~CMiTabDS() {
     Close();
@@ -732,7 +742,8 @@ int CMiTabDS::GetSourceKind() {
 
 void CMiTabDS::Close() {
     m_index.Close();
-    m_ahead.reset();
+    m_aheads.clear();
+    m_served = nullptr;
     m_lastFetched = -1;
     if (m_dataset) {
         CTabReaderGuard guard;
@@ -747,16 +758,24 @@ OGRFeatureUniquePtr CMiTabDS::Fetch(int record) {
         return nullptr;
     const int previous = m_lastFetched;
     m_lastFetched = record;
-    // A walk in order is served by the reader ahead; any other read stops it.
-    if (m_ahead && m_ahead->Next() != record)
-        m_ahead.reset();
-    if (!m_ahead && record >= 1 && record == previous + 1 && m_recordCount - record >= m_readAheadFrom) {
+    // A walk in order is served by the readers ahead, taking their rows in turn; any other read stops them.
+    m_served = nullptr;
+    for (const std::unique_ptr<CTabReadAhead>& ahead : m_aheads)
+        if (ahead->Next() == record)
+            m_served = ahead.get();
+    if (m_served == nullptr)
+        m_aheads.clear();
+    if (m_aheads.empty() && record >= 1 && record == previous + 1 &&
+        m_recordCount - record >= m_readAheadFrom) {
         CTabReaderGuard guard;
-        m_ahead = std::make_unique<CTabReadAhead>(ToUtf8(m_path), m_rowIds, record, m_recordCount);
+        for (int k = 0; k < m_readers; ++k)
+            m_aheads.push_back(std::make_unique<CTabReadAhead>(ToUtf8(m_path), m_rowIds, record + k,
+                                                               m_recordCount, m_readers));
+        m_served = m_aheads.front()->Next() == record ? m_aheads.front().get() : nullptr;
     }
-    if (m_ahead && m_ahead->Next() == record) {
+    if (m_served != nullptr) {
         std::string error;
-        OGRFeatureUniquePtr feature = m_ahead->Take(error);
+        OGRFeatureUniquePtr feature = m_served->Take(error);
         if (!feature)
             m_fetchError = error;
         return feature;
@@ -826,7 +845,7 @@ int CMiTabDS::GetAttributes(int record, IShapeAttr** attributes) {
         if (!feature)
             return NoteReadFailure(record, u"its row cannot be read");
         *attributes = MakeRef<CMiTabAttrImpl>(std::move(feature), record, GetCodePage(), m_utf8,
-                                              m_ahead ? m_ahead->Bin() : nullptr)
+                                              m_served ? m_served->Bin() : nullptr)
                           .Detach();
         return 1;
     } catch (const std::exception&) {

@@ -152,10 +152,13 @@ private:
     CQuadTreeIndex m_index;
     // The row number of each record when rows were deleted; empty when record r is row r + 1.
     std::vector<int32_t> m_rowIds;
-    // Reads a walk's features ahead in a second thread (see Fetch); the record fetched last.
-    std::unique_ptr<CTabReadAhead> m_ahead;
+    // Read a walk's features ahead in threads of their own, each every m_readers-th row (see Fetch); the one
+    // that served the record fetched last; that record.
+    std::vector<std::unique_ptr<CTabReadAhead>> m_aheads;
+    CTabReadAhead* m_served = nullptr;
     int m_lastFetched = -1;
     int m_readAheadFrom;
+    int m_readers;
 };
 
 } // namespace fennick
