@@ -339,10 +339,10 @@ int BuildTabShapeRecord(const OGRGeometry* geometry, CByteBuffer& buffer, std::s
     return type;
 }
 
-// A second GDAL handle on the table that reads the features of a walk in a thread of its own, in order and a
-// bounded number ahead of the walk, while the walk's thread builds and writes the records. The handles share
-// no GDAL object, so the second one reads without the process lock; GDAL's messages are taken per feature as
-// the reader guard takes them.
+// Another GDAL handle on the table that reads a walk's features (every stride-th one) in a thread of its own,
+// in order and a bounded number ahead of the walk, while the walk's thread builds and writes the records. The
+// handles share no GDAL object, so it reads without the process lock; GDAL's messages are taken per feature
+// as the reader guard takes them.
 class CTabReadAhead {
 public:
     // Opens another handle (under the caller's reader guard) and starts reading at record first, then every
@@ -466,11 +466,11 @@ private:
 
 namespace {
 
-// How many rows a walk must have left for it to read ahead in a second thread: 4,096 (below that the second
-// handle's open costs more than it saves), or never on a machine of one core. FENNICK_TAB_READ_AHEAD=0 turns
+// How many rows a walk must have left for it to read ahead in threads of their own: 4,096 (below that the
+// handles' opens cost more than they save), or never on a machine of one core. FENNICK_TAB_READ_AHEAD=0 turns
 // it off, =1 reads ahead in any table (the tests run both ways). With the features freed by the thread that
-// read them, the two threads take the processor time of one: the walk is as fast as GDAL's reading while the
-// second core is free, and no slower while it is not.
+// read them, the threads take about the processor time of one: the walk is as fast as GDAL's reading while
+// the second core is free, and no slower while it is not.
 int ReadAheadFrom() {
     const char* setting = std::getenv("FENNICK_TAB_READ_AHEAD");
     if (setting != nullptr && std::strcmp(setting, "0") == 0)
