@@ -81,11 +81,7 @@ void CMapPanel::Render() {
     for (int row = 0; row < m_model.Count(); ++row)
         drawn[std::size_t(row)] = m_model.Outline(row);
     if (m_view.IsEmpty()) {
-        m_drawing = false;
-        m_image = QImage();
-        m_imageView = m_view;
-        m_drawn = drawn;
-        update();
+        ShowImage(QImage(), m_view, drawn);
         return;
     }
     m_drawing = true;
@@ -111,13 +107,18 @@ void CMapPanel::TakeImage(uint64_t ticket, const QImage& image, const SMapView& 
                           const std::vector<const SLayerOutline*>& drawn) {
     if (ticket != *m_latestImage)
         return;
+    ShowImage(image, view, drawn);
+    // Layers that arrived while it was drawn.
+    AddArrived();
+}
+
+void CMapPanel::ShowImage(const QImage& image, const SMapView& view,
+                          const std::vector<const SLayerOutline*>& drawn) {
     m_drawing = false;
     m_image = image;
     m_imageView = view;
     m_drawn = drawn;
     update();
-    // Layers that arrived while it was drawn.
-    AddArrived();
 }
 
 void CMapPanel::AddArrived() {

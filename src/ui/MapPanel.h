@@ -65,6 +65,8 @@ private:
     // Takes an image drawn in the background, unless a newer one is asked for.
     void TakeImage(uint64_t ticket, const QImage& image, const SMapView& view,
                    const std::vector<const SLayerOutline*>& drawn);
+    // Shows image, drawn at view from the rows' shapes drawn.
+    void ShowImage(const QImage& image, const SMapView& view, const std::vector<const SLayerOutline*>& drawn);
     // Adds the layers that arrived behind those drawn, when they are the next rows; else draws anew once
     // every layer is read for the view.
     void AddArrived();
