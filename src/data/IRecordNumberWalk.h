@@ -14,6 +14,8 @@ public:
     virtual int CurrentRecord() const = 0;
     // The source whose records the set visits; the set holds it.
     virtual IDirectAccess* WalkedSource() const = 0;
+    // Whether the walk visits every record of the source, in order of their numbers.
+    virtual bool VisitsEveryRecord() const = 0;
 
 protected:
     ~IRecordNumberWalk() = default;

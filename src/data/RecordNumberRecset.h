@@ -26,6 +26,7 @@ public:
     // IRecordNumberWalk
     int CurrentRecord() const override { return m_current; }
     IDirectAccess* WalkedSource() const override { return GetDirectAccess(); }
+    bool VisitsEveryRecord() const override { return false; }
 
 protected:
     CRecordNumberRecset(IDirectAccess* access, const CGeoRect& rect);

@@ -25,6 +25,7 @@ public:
     int DeleteCurrent() override;
 
     bool IsFiltered() const { return m_filter; }
+    bool VisitsEveryRecord() const override { return !m_filter; }
 
 private:
     bool m_filter;

@@ -684,6 +684,7 @@ void CAttributeWriter::Check(int32_t record, const SFieldMap& field, int written
 
 void CAttributeWriter::PlanCopy(IStoredRecords& table) {
     m_plainFields.clear();
+    m_wholeRecords = false;
     // Nulls are written in the form of their field's type, which a copy does not know.
     if (!m_nullFields.empty())
         return;
@@ -713,8 +714,29 @@ void CAttributeWriter::PlanCopy(IStoredRecords& table) {
     }
     m_plainRecord.assign(length, 0);
     m_plainRecord.insert(m_plainRecord.end(), m_constant.begin(), m_constant.end());
+    // Fields in place, one after another from the flag on, and the output's record no longer.
+    uint32_t end = 1;
+    bool whole = m_constantField < 0;
+    for (const SPlainField& field : plan) {
+        whole = whole && field.from == end && field.to == end && !field.asciiOnly;
+        end += field.width;
+    }
+    uint32_t lastOffset = 0, lastWidth = 0;
+    char lastType = 0;
+    m_wholeRecords = whole && end == length &&
+                     m_dbf->GetFieldLayout(m_dbf->GetFieldCount() - 1, &lastOffset, &lastWidth, &lastType) &&
+                     lastOffset + lastWidth == length;
     m_plainFields = std::move(plan);
     m_copiedFields = std::move(copied);
+}
+
+int32_t CAttributeWriter::CopyStoredRun(IStoredRecords& table, uint32_t record, int32_t output,
+                                        int32_t count) {
+    SStoredTableFile file;
+    if (!m_wholeRecords || output != m_dbf->GetRecordCount() || !table.GetStoredTableFile(file))
+        return 0;
+    const uint64_t length = table.StoredRecordLength();
+    return m_dbf->AppendCopied(file.fd, file.dataStart + record * length, file.length, count);
 }
 
 bool CAttributeWriter::CopyStored(IStoredRecords& table, uint32_t record, int32_t output) {

@@ -106,6 +106,11 @@ public:
     // is no plan or the record must be written through Write (a text of an undeclared code page that is not
     // ASCII, which Write notes and checks).
     bool CopyStored(IStoredRecords& table, uint32_t record, int32_t output);
+    // When the plan copies whole records unchanged (the same fields in the same places, nothing added, no
+    // text to check), appends up to count records from record on as output records from output (the next
+    // one) as CopyStored would, their bytes moved inside the kernel; stops at a record marked deleted.
+    // Returns the records appended, 0 when the plan or the table does not allow it.
+    int32_t CopyStoredRun(IStoredRecords& table, uint32_t record, int32_t output, int32_t count);
     // Whether a text of the source's table, which declares no code page, went into an output that declares
     // one as bytes that are not ASCII, since BeginSource.
     bool UndeclaredTextPassed() const { return m_undeclaredPassed; }
@@ -218,6 +223,7 @@ private:
     std::vector<SPlainField> m_plainFields;
     std::vector<SPlainField> m_copiedFields; // m_plainFields, and the constant from behind the record
     std::vector<uint8_t> m_plainRecord;
+    bool m_wholeRecords = false; // the plan copies every byte of a record behind its flag, in place
     bool m_undeclaredPassed = false;
 };
 

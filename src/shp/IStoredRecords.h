@@ -37,6 +37,13 @@ struct SStoredField {
     char type = 'C';
 };
 
+// The plain file behind a table's records, for a writer that copies runs of them as they are stored.
+struct SStoredTableFile {
+    int fd = -1;            // open for reading
+    uint64_t dataStart = 0; // the first record's offset
+    uint64_t length = 0;    // the file's length when it was opened
+};
+
 class IStoredRecords {
 public:
     // Whether the source keeps its attribute records in a table of their own, apart from its shapes, so that
@@ -51,6 +58,8 @@ public:
     // Reads a record's bytes as stored (StoredRecordLength() of them) into buffer; false, with nothing
     // raised, when the record cannot be read.
     virtual bool ReadStoredBytes(uint32_t record, uint8_t* buffer) = 0;
+    // The table's file; false when its records are not stored plainly (read through decryption).
+    virtual bool GetStoredTableFile(SStoredTableFile& file) = 0;
 
 protected:
     ~IStoredRecords() = default;
@@ -62,6 +71,15 @@ struct SStoredShapeHead {
     CGeoRect box;        // a point's box is the point
 };
 
+// The plain files behind a .shp's records, for a writer that copies them as they are stored.
+struct SStoredShapeFiles {
+    int shp = -1; // descriptors, open for reading
+    int shx = -1;
+    uint64_t shpLength = 0; // the .shp's length when it was opened
+    int32_t shpType = 0;    // the shape type its header states
+    int32_t records = 0;    // the entries of its .shx
+};
+
 class IStoredShapes {
 public:
     // Reads a record's shape type and box from its first bytes, after the checks a full read makes on its
@@ -70,6 +88,8 @@ public:
     virtual bool ReadStoredShapeHead(int record, SStoredShapeHead& head) = 0;
     // The length of the file of shape records as its header states it, in bytes.
     virtual uint64_t StatedShapeBytes() = 0;
+    // The files of the records; false when they are not stored plainly (read through decryption).
+    virtual bool GetStoredShapeFiles(SStoredShapeFiles& files) = 0;
 
 protected:
     ~IStoredShapes() = default;

@@ -127,6 +127,17 @@ uint64_t CShpDS::StatedShapeBytes() {
     return 2 * uint64_t{BigEndian32(m_header + 24)};
 }
 
+bool CShpDS::GetStoredShapeFiles(SStoredShapeFiles& files) {
+    if (!m_shp || dynamic_cast<CEncCachedFile*>(m_shp.get()) != nullptr || !m_shxFile.IsOpen())
+        return false;
+    files.shp = m_shpFile.Handle();
+    files.shx = m_shxFile.Handle();
+    files.shpLength = m_shpLength;
+    files.shpType = Little32(m_header + 32);
+    files.records = m_recordCount;
+    return true;
+}
+
 int CShpDS::GetShapeType() {
     return CShapeImpl::TypeCodeFromShpType(Little32(m_header + 32));
 }

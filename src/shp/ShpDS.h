@@ -75,10 +75,14 @@ public:
     bool ReadStoredBytes(uint32_t record, uint8_t* buffer) override {
         return m_dbf.ReadRecordBytes(record, buffer);
     }
+    bool GetStoredTableFile(SStoredTableFile& file) override {
+        return m_dbf.GetPlainRecords(file.fd, file.dataStart, file.length);
+    }
 
     // IStoredShapes: reads the record's index entry and its first 52 bytes.
     bool ReadStoredShapeHead(int record, SStoredShapeHead& head) override;
     uint64_t StatedShapeBytes() override;
+    bool GetStoredShapeFiles(SStoredShapeFiles& files) override;
 
     // IShapeVariantSource: the variant of the shape type in the .shp header.
     int GetShapeVariant() override {

@@ -23,6 +23,8 @@
 #include "shp/RecordRelay.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <new>
@@ -270,6 +272,10 @@ void CShpFile::Append(IRecset* recordset) {
         IDirectAccess* source = walk != nullptr ? walk->WalkedSource() : nullptr;
         IStoredRecords* stored = source != nullptr ? QueryStoredRecords(source) : nullptr;
         if (stored != nullptr && stored->HasStoredRecords()) {
+            SStoredShapeFiles files;
+            if (CopiesShapes(*walk, *source, files) &&
+                AppendCopyingShapes(*recordset, *walk, *source, *stored, files))
+                return;
             if (source->GetRecordCount() < kTwoThreadRecords ||
                 !AppendInTwoThreads(*recordset, *walk, *source, *stored))
                 AppendWalked(*recordset, *walk, *source, *stored);
@@ -380,6 +386,86 @@ bool CShpFile::AppendInTwoThreads(IRecset& records, IRecordNumberWalk& walk, IDi
     // After a failed shape the attributes up to its record are still written, so that the failure reported
     // is the one a single thread would have met first: the lower record, and at one record the shape's.
     relay->Finish();
+    attributeThread.join();
+    if (shapeError && (!attributeError || shapesDone <= attributesDone))
+        std::rethrow_exception(shapeError);
+    if (attributeError)
+        std::rethrow_exception(attributeError);
+    if (attributesDone != shapesDone)
+        ThrowUser();
+    m_record = first + shapesDone - 1;
+    return true;
+}
+
+bool CShpFile::CopiesShapes(IRecordNumberWalk& walk, IDirectAccess& source, SStoredShapeFiles& files) const {
+    // FENNICK_SHP_COPY=0 writes every shape record by record, =1 copies the shapes of inputs of any size
+    // (the tests run both ways); by default inputs of kTwoThreadRecords and more, as the copy takes a thread.
+    static const char* const setting = std::getenv("FENNICK_SHP_COPY");
+    const bool never = setting != nullptr && std::strcmp(setting, "0") == 0;
+    const bool always = setting != nullptr && std::strcmp(setting, "1") == 0;
+    IStoredShapes* shapes = QueryStoredShapes(&source);
+    return !never && m_conversion == nullptr && m_variant == VARIANT_XY && walk.VisitsEveryRecord() &&
+           walk.CurrentRecord() == 0 && (always || source.GetRecordCount() >= kTwoThreadRecords) &&
+           shapes != nullptr && shapes->GetStoredShapeFiles(files) &&
+           files.records == source.GetRecordCount();
+}
+
+bool CShpFile::AppendCopyingShapes(IRecset& records, IRecordNumberWalk& walk, IDirectAccess& source,
+                                   IStoredRecords& stored, const SStoredShapeFiles& files) {
+    const int32_t first = m_record + 1;
+    const int32_t count = files.records;
+    int32_t attributesDone = 0;
+    std::exception_ptr attributeError;
+    std::thread attributeThread;
+    try {
+        attributeThread = std::thread([&] {
+            CRef<IShapeAttr> attributes;
+            try {
+                // After the first record, which plans the copy, runs of records are copied as stored where
+                // the plan allows; the record path takes over at the first record a run stops at.
+                bool runs = true;
+                for (int32_t record = 0; record < count;) {
+                    if (record > 0 && runs) {
+                        const int32_t copied = m_attributes.CopyStoredRun(
+                            stored, static_cast<uint32_t>(record), first + record, count - record);
+                        record += copied;
+                        attributesDone = record;
+                        runs = false;
+                        if (record == count)
+                            break;
+                    }
+                    WriteStoredAttributes(source, stored, record, first + record, record, attributes);
+                    attributesDone = ++record;
+                }
+            } catch (...) {
+                attributeError = std::current_exception();
+            }
+        });
+    } catch (const std::system_error&) {
+        return false; // nothing done yet: the record path does it all
+    }
+    int32_t shapesDone = 0;
+    std::exception_ptr shapeError;
+    try {
+        if (m_writer.AppendStored(files, [this](int32_t done) {
+                if (m_onRecords)
+                    m_onRecords(done);
+            })) {
+            shapesDone = count;
+        } else {
+            // A record the copy cannot take: every shape record by record, which meets that record's error.
+            SWalkedShapes shapes;
+            do {
+                WriteWalkedShape(records, source, walk.CurrentRecord(), shapes, shapesDone + 1LL);
+                ++shapesDone;
+                if (m_onRecords && shapesDone % kProgressRecords == 0)
+                    m_onRecords(shapesDone);
+            } while (MoveToNext(records));
+        }
+    } catch (...) {
+        shapeError = std::current_exception();
+    }
+    // As with two threads: the failure reported is the one a single thread would have met first.
     attributeThread.join();
     if (shapeError && (!attributeError || shapesDone <= attributesDone))
         std::rethrow_exception(shapeError);

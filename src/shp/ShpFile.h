@@ -60,6 +60,7 @@ class IRecset;
 class IShape;
 class IShapeAttr;
 class IStoredRecords;
+struct SStoredShapeFiles;
 
 class CShpFile {
 public:
@@ -168,6 +169,13 @@ private:
     // False, with nothing done, when that thread cannot be started.
     bool AppendInTwoThreads(IRecset& records, IRecordNumberWalk& walk, IDirectAccess& source,
                             IStoredRecords& stored);
+    // Whether the walk's shapes can be copied as stored (CShpWriter::AppendStored): a plain shapefile walked
+    // whole, nothing converted, and the XY variant; files then names its files.
+    bool CopiesShapes(IRecordNumberWalk& walk, IDirectAccess& source, SStoredShapeFiles& files) const;
+    // Append with the shapes copied as stored while a second thread writes the attributes; a record the copy
+    // cannot take sends the shapes record by record. False, with nothing done, when the thread cannot start.
+    bool AppendCopyingShapes(IRecset& records, IRecordNumberWalk& walk, IDirectAccess& source,
+                             IStoredRecords& stored, const SStoredShapeFiles& files);
     // The same walk in the calling thread alone, for sets too small to pay for a second thread: the shape
     // and then the attributes of each record, read and written as the two threads do.
     void AppendWalked(IRecset& records, IRecordNumberWalk& walk, IDirectAccess& source,

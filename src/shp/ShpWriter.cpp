@@ -1,13 +1,25 @@
 #include "shp/ShpWriter.h"
 
 #include "data/ShapeLayout.h"
+#include "platform/FileMapping.h"
 #include "platform/FileSystem.h"
 #include "platform/GenericEx.h"
 #include "platform/PathFunctions.h"
+#include "shp/IStoredRecords.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
+#include <cerrno>
 #include <cstring>
+#include <limits>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace fennick {
 
@@ -96,6 +108,20 @@ void CShpWriter::COutput::Flush(std::size_t need) {
     if (keep > 0)
         std::memmove(m_buffer.get(), m_buffer.get() + out, keep);
     m_used = keep;
+}
+
+void CShpWriter::COutput::Drain() {
+    m_hold = kNoHold;
+    Flush(0);
+}
+
+void CShpWriter::COutput::TrimFile(uint64_t length) {
+    m_file.SetLength(length);
+}
+
+void CShpWriter::COutput::Skip(uint64_t n) {
+    m_flushed += n;
+    m_file.Seek(static_cast<int64_t>(m_flushed), CFile::begin);
 }
 
 uint8_t* CShpWriter::COutput::Append(std::size_t n) {
@@ -477,6 +503,406 @@ void CShpWriter::WriteContent(int32_t shapeType, const uint8_t* content, std::si
         if (IsMeasure(m))
             m_mRange.Add(m);
     }
+}
+
+// ---- records copied as stored ----
+
+namespace {
+
+// Input bytes mapped at a time, and records checked at a time: the memory the copy needs stays small.
+constexpr uint64_t kStoredWindow = 4u << 20;
+constexpr int32_t kStoredBatch = 16384;
+
+uint32_t ReadBE32(const uint8_t* p) {
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | uint32_t{p[3]};
+}
+
+int32_t ReadLE32(const uint8_t* p) {
+    int32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+// Buffers one thread fills and a thread of the ring's own writes to a file, in order: a file's bytes are
+// moved as fast as the system copies them while the filling thread checks the next ones.
+class CWriteRing {
+public:
+    static constexpr int kSlots = 4;
+    static constexpr std::size_t kSlotSize = 1u << 20;
+
+    // Starts the writing thread; raises std::system_error when it cannot.
+    explicit CWriteRing(int fd)
+        : m_fd(fd), m_buffer(std::make_unique_for_overwrite<uint8_t[]>(kSlots * kSlotSize)),
+          m_thread([this] { Write(); }) {}
+    ~CWriteRing() { Finish(); }
+    CWriteRing(const CWriteRing&) = delete;
+    CWriteRing& operator=(const CWriteRing&) = delete;
+
+    // The next slot to fill (kSlotSize bytes), once the writer has emptied it; null after a failed write.
+    uint8_t* Acquire() {
+        for (uint64_t written = m_written.load(std::memory_order_acquire); m_published - written >= kSlots;
+             written = m_written.load(std::memory_order_acquire))
+            m_written.wait(written, std::memory_order_acquire);
+        return m_error.load(std::memory_order_acquire) != 0 ? nullptr : Slot(m_published);
+    }
+    // Hands the acquired slot's first length bytes over, to be written at offset.
+    void Publish(uint64_t offset, std::size_t length) {
+        m_jobs[m_published % kSlots] = {offset, length};
+        m_filled.store(++m_published, std::memory_order_release);
+        m_filled.notify_one();
+    }
+    // Waits for every slot handed over to be written, and ends the thread. 0, or the errno of the first
+    // failed write.
+    int Finish() {
+        if (m_thread.joinable()) {
+            m_filled.store(m_published | kClosed, std::memory_order_release);
+            m_filled.notify_one();
+            m_thread.join();
+        }
+        return m_error.load(std::memory_order_acquire);
+    }
+
+private:
+    static constexpr uint64_t kClosed = uint64_t{1} << 63;
+    struct SJob {
+        uint64_t offset = 0;
+        std::size_t length = 0;
+    };
+    uint8_t* Slot(uint64_t n) const { return m_buffer.get() + (n % kSlots) * kSlotSize; }
+    void Write() {
+        for (uint64_t next = 0;; ++next) {
+            uint64_t filled = m_filled.load(std::memory_order_acquire);
+            while ((filled & ~kClosed) <= next) {
+                if ((filled & kClosed) != 0)
+                    return;
+                m_filled.wait(filled, std::memory_order_acquire);
+                filled = m_filled.load(std::memory_order_acquire);
+            }
+            const SJob job = m_jobs[next % kSlots];
+            const uint8_t* data = Slot(next);
+            // After a failure the slots are only counted, so that the filling thread never waits for good.
+            for (std::size_t done = 0; done < job.length && m_error.load(std::memory_order_relaxed) == 0;) {
+                const ssize_t n =
+                    ::pwrite(m_fd, data + done, job.length - done, static_cast<off_t>(job.offset + done));
+                if (n > 0)
+                    done += static_cast<std::size_t>(n);
+                else if (n == 0 || errno != EINTR)
+                    m_error.store(n == 0 ? EIO : errno, std::memory_order_release);
+            }
+            m_written.store(next + 1, std::memory_order_release);
+            m_written.notify_one();
+        }
+    }
+
+    int m_fd;
+    std::unique_ptr<uint8_t[]> m_buffer;
+    SJob m_jobs[kSlots];
+    uint64_t m_published = 0; // the filling thread's count of slots handed over
+    std::atomic<uint64_t> m_filled{0};
+    std::atomic<uint64_t> m_written{0};
+    std::atomic<int> m_error{0};
+    std::thread m_thread; // last: it starts once the rest is ready
+};
+
+// One slot's bytes: copied from the mapped input, with the record numbers that differ set.
+struct SSlotFill {
+    const uint8_t* from = nullptr;
+    uint8_t* to = nullptr;
+    std::size_t length = 0;
+    uint64_t outputStart = 0; // the output offset of the slot's first byte
+    const uint64_t* numberAt = nullptr;
+    const int32_t* numbers = nullptr;
+    int32_t first = 0; // the first number that may fall in the slot
+    int32_t count = 0;
+};
+
+void FillSlot(void* context) {
+    const auto& f = *static_cast<const SSlotFill*>(context);
+    std::memcpy(f.to, f.from, f.length);
+    const uint64_t end = f.outputStart + f.length;
+    for (int32_t i = f.first; i < f.count && f.numberAt[i] < end; ++i) {
+        uint8_t bytes[4];
+        PutBE32(bytes, static_cast<uint32_t>(f.numbers[i]));
+        // A number may straddle two slots.
+        for (uint64_t b = 0; b < 4; ++b)
+            if (f.numberAt[i] + b >= f.outputStart && f.numberAt[i] + b < end)
+                f.to[f.numberAt[i] + b - f.outputStart] = bytes[b];
+    }
+}
+
+} // namespace
+
+struct CShpWriter::SStoredScan {
+    // The mapped window of the input, the input offsets it covers and the input's length.
+    const uint8_t* window = nullptr;
+    uint64_t windowStart = 0;
+    uint64_t windowEnd = 0;
+    uint64_t fileEnd = 0;
+    int32_t shpType = 0;
+    // The batch: the input's index entries of its records, and the output's, written here.
+    const uint8_t* entries = nullptr;
+    uint8_t* index = nullptr;
+    int32_t batch = 0;
+    int32_t done = 0;
+    int32_t firstNumber = 0; // the output's number of the batch's first record
+    uint64_t outShift = 0;   // output offset less input offset
+    // Where the walk stands: the input offset of the next record, the bytes from there a window must hold
+    // (0 while the window serves), a record that must take the record path.
+    uint64_t at = 0;
+    uint64_t need = 0;
+    bool refused = false;
+    bool anyShape = false;
+    SBox bounds;
+    // Records of the batch whose stored number is not their output number: output offsets and numbers.
+    uint64_t* renumberAt = nullptr;
+    int32_t* renumberTo = nullptr;
+    int32_t renumbered = 0;
+};
+
+void CShpWriter::ScanStored(void* context) {
+    auto& s = *static_cast<SStoredScan*>(context);
+    // Points as stored need not lie on an 8-byte boundary. The box grows as SBox::AddPoints grows it: a
+    // coordinate replaces a bound only when it compares beyond it (so a NaN never does, once the box has
+    // one).
+    const auto addPoints = [](SBox& box, const uint8_t* points, int32_t n) {
+        if (n <= 0)
+            return;
+        int32_t i = 0;
+        if (box.empty) {
+            std::memcpy(&box.xmin, points, 8);
+            std::memcpy(&box.ymin, points + 8, 8);
+            box.xmax = box.xmin;
+            box.ymax = box.ymin;
+            box.empty = false;
+            i = 1;
+        }
+#if defined(__SSE2__)
+        __m128d low = _mm_set_pd(box.ymin, box.xmin);
+        __m128d high = _mm_set_pd(box.ymax, box.xmax);
+        for (; i < n; ++i) {
+            const __m128d point =
+                _mm_loadu_pd(reinterpret_cast<const double*>(points + 16 * static_cast<std::size_t>(i)));
+            low = _mm_min_pd(point, low);   // point < low ? point : low
+            high = _mm_max_pd(point, high); // point > high ? point : high
+        }
+        box.xmin = _mm_cvtsd_f64(low);
+        box.ymin = _mm_cvtsd_f64(_mm_unpackhi_pd(low, low));
+        box.xmax = _mm_cvtsd_f64(high);
+        box.ymax = _mm_cvtsd_f64(_mm_unpackhi_pd(high, high));
+#else
+        for (; i < n; ++i) {
+            CGeoPoint point;
+            std::memcpy(&point, points + 16 * static_cast<std::size_t>(i), 16);
+            box.AddPoints(&point, 1);
+        }
+#endif
+    };
+    // The box the writer would store, compared with the stored one.
+    const auto sameBox = [](const SBox& box, const uint8_t* stored) {
+        uint8_t bytes[32];
+        box.Store(bytes);
+        return std::memcmp(bytes, stored, sizeof bytes) == 0;
+    };
+    s.need = 0;
+    while (s.done < s.batch) {
+        const uint64_t at = s.at;
+        if (at + 8 > s.fileEnd ||
+            ReadBE32(s.entries + 8 * static_cast<std::size_t>(s.done)) * uint64_t{2} != at) {
+            s.refused = true;
+            return;
+        }
+        if (at + 8 > s.windowEnd) {
+            s.need = 8;
+            return;
+        }
+        const uint8_t* head = s.window + (at - s.windowStart);
+        const auto words = static_cast<int32_t>(ReadBE32(head + 4));
+        const uint64_t size = 2 * static_cast<uint64_t>(words);
+        if (words < 2 || at + 8 + size > s.fileEnd) {
+            s.refused = true;
+            return;
+        }
+        if (at + 8 + size > s.windowEnd) {
+            s.need = 8 + size;
+            return;
+        }
+        const uint8_t* content = head + 8;
+        const int32_t type = ReadLE32(content);
+        bool same = type == shpNull ? size == 4 : type == s.shpType;
+        if (same && type != shpNull) {
+            SBox box;
+            if (type == shpPoint) {
+                same = size == 20;
+                if (same)
+                    addPoints(box, content + 4, 1);
+            } else if (type == shpMultiPoint) {
+                const int32_t n = size >= 40 ? ReadLE32(content + 36) : -1;
+                same = n >= 0 && size == 40 + 16 * static_cast<uint64_t>(n);
+                if (same) {
+                    addPoints(box, content + 40, n);
+                    same = sameBox(box, content + 4);
+                }
+            } else {
+                const int32_t p = size >= 44 ? ReadLE32(content + 36) : -1;
+                const int32_t n = size >= 44 ? ReadLE32(content + 40) : -1;
+                same = p >= 0 && n >= 0 &&
+                       size == 44 + 4 * static_cast<uint64_t>(p) + 16 * static_cast<uint64_t>(n) &&
+                       (p > 0 || n == 0);
+                // Parts in order from the first point: the writer writes the starts again from the counts.
+                int32_t previous = 0;
+                for (int32_t i = 0; same && i < p; ++i) {
+                    const int32_t start = ReadLE32(content + 44 + 4 * static_cast<std::size_t>(i));
+                    same = start >= previous && start <= n && (i > 0 || start == 0);
+                    previous = start;
+                }
+                if (same) {
+                    addPoints(box, content + 44 + 4 * static_cast<std::size_t>(p), n);
+                    same = sameBox(box, content + 4);
+                }
+            }
+            s.bounds.AddBox(box);
+            s.anyShape = true;
+        }
+        if (!same) {
+            s.refused = true;
+            return;
+        }
+        const int32_t number = s.firstNumber + s.done;
+        if (static_cast<int32_t>(ReadBE32(head)) != number) {
+            s.renumberAt[s.renumbered] = at + s.outShift;
+            s.renumberTo[s.renumbered] = number;
+            ++s.renumbered;
+        }
+        uint8_t* entry = s.index + 8 * static_cast<std::size_t>(s.done);
+        PutBE32(entry, static_cast<uint32_t>((at + s.outShift) / 2));
+        PutBE32(entry + 4, static_cast<uint32_t>(words));
+        s.at = at + 8 + size;
+        ++s.done;
+    }
+}
+
+bool CShpWriter::AppendStored(const SStoredShapeFiles& input, const std::function<void(int32_t)>& progress) {
+    RequireOpen();
+    const int32_t type = input.shpType;
+    if (std::endian::native != std::endian::little || input.shp < 0 || input.shx < 0 || input.records <= 0 ||
+        input.shpLength <= kHeaderSize ||
+        (type != shpPoint && type != shpPolyline && type != shpPolygon && type != shpMultiPoint) ||
+        input.records > std::numeric_limits<int32_t>::max() - m_recordCount)
+        return false;
+    const SMark mark = Mark();
+    m_shp.Drain();
+    const uint64_t start = m_shp.Position();
+    // Past the size limit the record path names the record that passes it.
+    if (start + (input.shpLength - kHeaderSize) > static_cast<uint64_t>(m_maxFileWords) * 2)
+        return false;
+    std::optional<CWriteRing> ring;
+    try {
+        ring.emplace(m_shp.Handle());
+    } catch (const std::system_error&) {
+        return false;
+    }
+
+    SStoredScan scan;
+    int writeError = 0;
+    try {
+        const auto batchBytes = 8 * static_cast<std::size_t>(kStoredBatch);
+        std::vector<uint8_t> entries(batchBytes), index(batchBytes);
+        std::vector<uint64_t> numberAt(kStoredBatch);
+        std::vector<int32_t> numbers(kStoredBatch);
+        scan.fileEnd = input.shpLength;
+        scan.shpType = type;
+        scan.entries = entries.data();
+        scan.index = index.data();
+        scan.renumberAt = numberAt.data();
+        scan.renumberTo = numbers.data();
+        scan.outShift = start - kHeaderSize;
+        scan.at = kHeaderSize;
+        CMappedRange window;
+        bool fine = true;
+        for (int32_t record = 0; fine && record < input.records; record += scan.batch) {
+            scan.batch = std::min(kStoredBatch, input.records - record);
+            scan.done = 0;
+            scan.renumbered = 0;
+            scan.firstNumber = m_recordCount + record + 1;
+            const auto entryBytes = 8 * static_cast<std::size_t>(scan.batch);
+            fine = ::pread(input.shx, entries.data(), entryBytes,
+                           static_cast<off_t>(kHeaderSize + 8 * static_cast<uint64_t>(record))) ==
+                   static_cast<ssize_t>(entryBytes);
+            while (fine && scan.done < scan.batch) {
+                if (scan.window == nullptr || scan.need > 0 || scan.at + 8 > scan.windowEnd) {
+                    const uint64_t length =
+                        std::min(std::max(kStoredWindow, scan.need), scan.fileEnd - scan.at);
+                    fine = window.Map(input.shp, scan.at, static_cast<std::size_t>(length), false);
+                    scan.window = window.Data();
+                    scan.windowStart = scan.at;
+                    scan.windowEnd = scan.at + length;
+                }
+                const int32_t doneBefore = scan.done;
+                const int32_t numbersBefore = scan.renumbered;
+                const uint64_t from = scan.at;
+                fine = fine && RunMappedAccess(ScanStored, &scan) && !scan.refused &&
+                       (scan.done > doneBefore || scan.need > 0);
+                // The records just checked go to the output through the ring, their numbers set.
+                SSlotFill fill;
+                fill.numberAt = numberAt.data();
+                fill.numbers = numbers.data();
+                fill.first = numbersBefore;
+                fill.count = scan.renumbered;
+                for (uint64_t at = from; fine && at < scan.at; at += fill.length) {
+                    fill.to = ring->Acquire();
+                    if (fill.to == nullptr) {
+                        fine = false; // the write failed: Finish tells why
+                        break;
+                    }
+                    fill.length =
+                        static_cast<std::size_t>(std::min<uint64_t>(CWriteRing::kSlotSize, scan.at - at));
+                    fill.from = scan.window + (at - scan.windowStart);
+                    fill.outputStart = at + scan.outShift;
+                    fine = RunMappedAccess(FillSlot, &fill);
+                    if (fine)
+                        ring->Publish(fill.outputStart, fill.length);
+                    while (fill.first < fill.count &&
+                           fill.numberAt[fill.first] + 4 <= fill.outputStart + fill.length)
+                        ++fill.first;
+                }
+            }
+            if (!fine)
+                break;
+            m_shx.Put(index.data(), entryBytes);
+            if (progress)
+                progress(record + scan.batch);
+        }
+        window.Reset();
+        writeError = ring->Finish();
+        if (!fine && writeError == 0) {
+            // A record the writes above would write otherwise, or a file that changed: nothing of it stays.
+            m_shp.TrimFile(start);
+            Rollback(mark);
+            return false;
+        }
+    } catch (...) {
+        ring->Finish();
+        try {
+            m_shp.TrimFile(start);
+            Rollback(mark);
+        } catch (const CException&) {
+        }
+        throw;
+    }
+    if (writeError != 0) {
+        try {
+            m_shp.TrimFile(start);
+            Rollback(mark);
+        } catch (const CException&) {
+        }
+        throw CFileException(CFileException::CauseFromErrno(writeError), m_shpPath, writeError);
+    }
+    m_shp.Skip(scan.at - kHeaderSize);
+    m_recordCount += input.records;
+    if (scan.anyShape)
+        m_shapeType = type;
+    m_bounds.AddBox(scan.bounds);
+    return true;
 }
 
 CShpWriter::SMark CShpWriter::Mark() const {

@@ -19,11 +19,14 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace fennick {
+
+struct SStoredShapeFiles;
 
 class CShpWriter {
 public:
@@ -74,6 +77,15 @@ public:
     // the header's box and ranges. Raises CInvalidArgException for content that does not fit the type.
     void WriteContent(int32_t shapeType, const uint8_t* content, std::size_t size);
 
+    // Appends every record of another .shp as it is stored there, when each is what the writes above would
+    // write for it: its shape type the file's (or a null record), its counts and part starts in order and
+    // filling its content exactly, its box that of its points. The stored bytes are read through a mapping
+    // and checked while a second thread writes the ones checked; only record numbers are set anew. False,
+    // with nothing written, when a record is not such, the file changes meanwhile or the thread cannot start:
+    // the caller then writes record by record, meeting that record's error. Raises on a failed write.
+    // progress hears the records done.
+    bool AppendStored(const SStoredShapeFiles& input, const std::function<void(int32_t)>& progress);
+
     // Writes both headers (a file without any non-null record says shape type 1) and closes both files.
     // Raises on any write or close error.
     void Close();
@@ -111,6 +123,13 @@ private:
     class COutput {
     public:
         void Open(const std::u16string& path, std::size_t capacity, bool writeBehind);
+        int Handle() const { return m_file.Handle(); }
+        // Writes out every byte the buffer holds, held ones included.
+        void Drain();
+        // Counts n bytes written at the end of the file by other means.
+        void Skip(uint64_t n);
+        // Cuts the file to length bytes, the buffer aside.
+        void TrimFile(uint64_t length);
         // File offset of the next byte appended.
         uint64_t Position() const { return m_flushed + m_used; }
         // n contiguous bytes at the end of the buffer (n must not exceed the capacity).
@@ -164,6 +183,11 @@ private:
             empty = false;
         }
     };
+
+    struct SStoredScan;
+    // Checks the stored records of one mapped window of a .shp (AppendStored); a plain function, as a bus
+    // error breaks it off.
+    static void ScanStored(void* scan);
 
     // Accounts for a record starting at recordStart with the given content length: checks the size limit,
     // counts it, takes its shape type into the header and writes its index entry. Returns the record number.

@@ -112,6 +112,11 @@ public:
     // written, for a caller that stores field bytes already in the form the value writers would give them.
     // Valid until the next call; null when the record number is out of range or there are no fields.
     uint8_t* EditRecord(int32_t record);
+    // Appends up to count records of another table of this record length as they are stored there, from
+    // offset from of the file in (length bytes long), their bytes moved inside the kernel: records up to the
+    // first that is marked deleted (it would be written active) or lies beyond the file. Returns the records
+    // appended; raises on a write error.
+    int32_t AppendCopied(int in, uint64_t from, uint64_t length, int32_t count);
     // Forgets the newest record while it is the current one, so that nothing of it reaches the file; false
     // (nothing done) when the current record is another or is already on its way to the file.
     bool DropNewestRecord();

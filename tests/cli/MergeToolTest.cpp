@@ -826,3 +826,57 @@ TEST_F(MergeTool, SkipBadRecordsLeavesOutOnlyTheBadOnes) {
         EXPECT_EQ(LittleEndian32(CTempDir::Read(dir.Path("out.dbf")), 4), expected.size());
     }
 }
+
+// Inputs whose stored records the copy of stored bytes must not take as they stand: both ways of writing
+// shapes (record by record, FENNICK_SHP_COPY=0, and the copy, =1) leave the same bytes and the same message.
+TEST_F(MergeTool, CopiedRecordsAndRecordsWrittenOneByOneAreTheSame) {
+    const std::string first = Layer("first", 0);
+    struct SCase {
+        const char* name;
+        const char* file; // the file of the second input that is changed
+        std::size_t at;   // where in its second record (or index entry)
+        std::string bytes;
+    };
+    const SCase cases[] = {
+        {"as written", "shp", 0, ""},
+        {"a stored box that is not its points'", "shp", 12, "\x01"},
+        {"a ring that starts after the first point", "shp", 52, "\x01"},
+        {"an index entry naming the first record", "shx", 0, std::string("\0\0\0\x32", 4)},
+        {"a record marked deleted", "dbf", 0, "*"},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string second = Layer("second", 1);
+        if (!c.bytes.empty()) {
+            const std::string path = dir.Path(std::string("second.") + c.file);
+            std::string bytes = CTempDir::Read(path);
+            const auto word = [&](std::size_t i) {
+                return static_cast<std::size_t>(static_cast<unsigned char>(bytes[i]) +
+                                                256 * static_cast<unsigned char>(bytes[i + 1]));
+            };
+            // Where the second record starts: after the header and the first record (one ring of 4 points)
+            // or entry; in the .dbf after its header and one record.
+            const std::string file = c.file;
+            const std::size_t start = file == "shp"   ? 100 + 8 + 44 + 4 + 16 * 4
+                                      : file == "shx" ? 100 + 8
+                                                      : word(8) + word(10);
+            bytes.replace(start + c.at, c.bytes.size(), c.bytes);
+            std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+        }
+        std::string outputs[2];
+        std::string messages[2];
+        for (int copy = 0; copy < 2; ++copy) {
+            ::setenv("FENNICK_SHP_COPY", copy != 0 ? "1" : "0", 1);
+            const std::string out = dir.Path("out" + std::to_string(copy) + ".shp");
+            const SProcessResult r = Merge({"-q", "--no-sync", "--overwrite", "-o", out, first, second});
+            messages[copy] = FirstLine(r.err) + std::to_string(r.exitCode);
+            for (const char* extension : {".shp", ".shx", ".dbf"})
+                outputs[copy] += std::filesystem::exists(out.substr(0, out.size() - 4) + extension)
+                                     ? CTempDir::Read(out.substr(0, out.size() - 4) + extension)
+                                     : std::string("none");
+        }
+        ::unsetenv("FENNICK_SHP_COPY");
+        EXPECT_EQ(messages[1], messages[0]);
+        EXPECT_TRUE(outputs[1] == outputs[0]);
+    }
+}

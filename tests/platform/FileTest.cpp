@@ -1,6 +1,8 @@
 #include "platform/File.h"
-#include "platform/FileSystem.h"
 #include "platform/CodePage.h"
+#include "platform/FileMapping.h"
+#include "platform/FileSystem.h"
+#include "platform/SysFile.h"
 
 #include "TempDir.h"
 
@@ -37,7 +39,8 @@ TEST(File, CreateWithoutNoTruncateEmptiesAndWithItKeeps) {
     dir.Write("a.bin", "abcdef");
     {
         CFile f;
-        ASSERT_TRUE(f.Open(dir.WPath("a.bin"), CFile::modeCreate | CFile::modeNoTruncate | CFile::modeReadWrite));
+        ASSERT_TRUE(
+            f.Open(dir.WPath("a.bin"), CFile::modeCreate | CFile::modeNoTruncate | CFile::modeReadWrite));
         EXPECT_EQ(f.GetLength(), 6u);
     }
     {
@@ -106,3 +109,40 @@ TEST(FileSystem, FirstLineAndExistence) {
     EXPECT_FALSE(PathExists(dir.WPath("b.cpg")));
     EXPECT_FALSE(ReadSmallFile(dir.WPath("a.cpg"), 4).has_value());
 }
+
+namespace fennick {
+namespace {
+
+struct SMappedRead {
+    const uint8_t* bytes = nullptr;
+    std::size_t length = 0;
+    unsigned sum = 0;
+};
+
+void SumMapped(void* context) {
+    auto& read = *static_cast<SMappedRead*>(context);
+    for (std::size_t i = 0; i < read.length; ++i)
+        read.sum += read.bytes[i];
+}
+
+TEST(FileMapping, ReadingPagesAFileLostMeanwhileFailsInsteadOfEndingTheProcess) {
+    test::CTempDir dir;
+    const std::string path = dir.Write("mapped.bin", std::string(3 * 4096, '\x02'));
+    CSysFile file;
+    ASSERT_TRUE(file.Open(dir.WPath("mapped.bin"), CSysFile::kReadDenyNone));
+    CMappedRange range;
+    ASSERT_TRUE(range.Map(file.Handle(), 10, 3 * 4096 - 10, false));
+    SMappedRead read{range.Data(), 3 * 4096 - 10};
+    EXPECT_TRUE(RunMappedAccess(SumMapped, &read));
+    EXPECT_EQ(read.sum, 2u * (3 * 4096 - 10));
+    // Cut to one page: the pages behind it raise a bus error, which the guard turns into false, and the
+    // guard works again afterwards.
+    ASSERT_EQ(::truncate(path.c_str(), 4096), 0);
+    EXPECT_FALSE(RunMappedAccess(SumMapped, &read));
+    EXPECT_FALSE(RunMappedAccess(SumMapped, &read));
+    read.length = 4096 - 10;
+    EXPECT_TRUE(RunMappedAccess(SumMapped, &read));
+}
+
+} // namespace
+} // namespace fennick

@@ -3,11 +3,14 @@
 #include "TempDir.h"
 #include "WriterFakes.h"
 #include "platform/GenericEx.h"
+#include "platform/SysFile.h"
+#include "shp/IStoredRecords.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <numeric>
 #include <sys/resource.h>
 
@@ -386,6 +389,88 @@ TEST(ShpWriter, CreateFailsInAMissingFolderAndLeavesNothing) {
     CShpWriter writer;
     EXPECT_THROW(writer.Create(dir.WPath("missing/out.shp")), CFileException);
     EXPECT_FALSE(std::filesystem::exists(dir.Path("missing")));
+}
+
+} // namespace
+} // namespace fennick
+
+namespace fennick {
+namespace {
+
+// A stored .shp of two polygons and a null record (the first polygon of two parts), written by the writer
+// itself, then changed by mutate, copied after one record already written, and read back.
+struct SStoredCopy {
+    bool copied = false;
+    std::string input;
+    std::string output;
+    int32_t records = 0;
+};
+
+SStoredCopy CopyStored(const std::function<void(std::string&)>& mutate) {
+    test::CTempDir dir;
+    const CGeoPoint points[] = {{0, 0}, {4, 0}, {4, 3}, {0, 0}, {1, 1}, {2, 1}, {2, 2}, {1, 1}};
+    const int32_t parts[] = {4, 4};
+    CShpWriter in;
+    in.Create(dir.WPath("in.shp"));
+    in.WritePoly(CShpWriter::shpPolygon, points, parts, 2);
+    in.WriteNull();
+    in.WritePoly(CShpWriter::shpPolygon, points + 4, parts, 1);
+    in.Close();
+    SStoredCopy result;
+    result.input = test::CTempDir::Read(dir.Path("in.shp"));
+    mutate(result.input);
+    dir.Write("in.shp", result.input);
+
+    CSysFile shp, shx;
+    EXPECT_TRUE(shp.Open(dir.WPath("in.shp"), CSysFile::kReadDenyWrite));
+    EXPECT_TRUE(shx.Open(dir.WPath("in.shx"), CSysFile::kReadDenyWrite));
+    SStoredShapeFiles files{shp.Handle(), shx.Handle(), shp.OpenedLength(), CShpWriter::shpPolygon, 3};
+    CShpWriter out;
+    out.Create(dir.WPath("out.shp"));
+    out.WritePoint(-1, -1);
+    result.copied = out.AppendStored(files, {});
+    result.records = out.GetRecordCount();
+    out.Close();
+    result.output = test::CTempDir::Read(dir.Path("out.shp"));
+    return result;
+}
+
+TEST(ShpWriter, StoredRecordsAreCopiedOnlyWhenTheRecordPathWouldWriteTheSameBytes) {
+    const std::size_t second = 100 + 8 + 4 + 32 + 8 + 8 + 16 * 8; // the null record
+    const std::size_t third = second + 12;
+    struct SCase {
+        const char* name;
+        std::function<void(std::string&)> mutate;
+        bool copied;
+    };
+    const SCase cases[] = {
+        {"as written", [](std::string&) {}, true},
+        {"bytes beyond the last record", [](std::string& b) { b.append(16, '\x7f'); }, true},
+        {"a box that is not its points'", [&](std::string& b) { b[third + 12] ^= 1; }, false},
+        {"a first part not at the first point", [&](std::string& b) { b[third + 52] = 1; }, false},
+        {"a null record with content", [&](std::string& b) { b[second + 7] = 4; }, false},
+        {"a record of another type", [&](std::string& b) { b[third + 8] = 3; }, false},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const SStoredCopy copy = CopyStored(c.mutate);
+        EXPECT_EQ(copy.copied, c.copied);
+        if (!c.copied) {
+            // Nothing of the input stays: the point alone.
+            EXPECT_EQ(copy.records, 1);
+            EXPECT_EQ(copy.output.size(), 100u + 28u);
+            continue;
+        }
+        EXPECT_EQ(copy.records, 4);
+        // The input's records after the point, numbered 2 to 4; the input's own bytes beyond them left out.
+        std::string expected = copy.input.substr(100, BigEndian32(copy.input, 24) * 2 - 100);
+        for (std::size_t at = 0, number = 2; at < expected.size(); ++number) {
+            expected[at + 3] = static_cast<char>(number);
+            at += 8 + 2 * BigEndian32(expected, at + 4);
+        }
+        EXPECT_EQ(copy.output.substr(128), expected);
+        ExpectBox(copy.output, 36, {-1, -1, 4, 3});
+    }
 }
 
 } // namespace
