@@ -62,12 +62,14 @@ bool RunMappedAccess(void (*work)(void*), void* context) {
     std::call_once(g_busHandlerInstalled, [] {
         struct sigaction action = {};
         action.sa_sigaction = OnBusError;
-        action.sa_flags = SA_SIGINFO;
+        // Not blocked while handled, so that the jump out leaves the thread's signal mask as it was and the
+        // mask need not be saved at every access.
+        action.sa_flags = SA_SIGINFO | SA_NODEFER;
         sigemptyset(&action.sa_mask);
         ::sigaction(SIGBUS, &action, &g_formerBusAction);
     });
     sigjmp_buf jump;
-    if (sigsetjmp(jump, 1) != 0)
+    if (sigsetjmp(jump, 0) != 0)
         return false;
     t_mappedAccess = &jump;
     work(context);

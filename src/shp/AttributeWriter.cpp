@@ -733,8 +733,11 @@ void CAttributeWriter::PlanCopy(IStoredRecords& table) {
 int32_t CAttributeWriter::CopyStoredRun(IStoredRecords& table, uint32_t record, int32_t output,
                                         int32_t count) {
     SStoredTableFile file;
-    if (!m_wholeRecords || output != m_dbf->GetRecordCount() || !table.GetStoredTableFile(file))
+    if (!m_wholeRecords || output != m_dbf->GetRecordCount() || !table.GetStoredTableFile(file) ||
+        record >= file.records)
         return 0;
+    // Records the table does not state are not copied, even where its file holds bytes for them.
+    count = static_cast<int32_t>(std::min<uint64_t>(static_cast<uint64_t>(count), file.records - record));
     const uint64_t length = table.StoredRecordLength();
     return m_dbf->AppendCopied(file.fd, file.dataStart + record * length, file.length, count);
 }

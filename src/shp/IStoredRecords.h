@@ -42,6 +42,7 @@ struct SStoredTableFile {
     int fd = -1;            // open for reading
     uint64_t dataStart = 0; // the first record's offset
     uint64_t length = 0;    // the file's length when it was opened
+    uint32_t records = 0;   // the records its header states
 };
 
 class IStoredRecords {

@@ -51,9 +51,9 @@ std::u16string Records(uint64_t count) {
 // The number of records the .shx indexes, from its size. An index cut short of its header's file length
 // would drop records, so it fails with both counts; one beyond what a record number can address is cut to the
 // largest.
-int32_t IndexRecordCount(IFile& shx, uint64_t length, const std::u16string& path) {
+int32_t IndexRecordCount(CFile& shx, uint64_t length, const std::u16string& path) {
     uint8_t header[100];
-    if (length < sizeof header || shx.Read(header, sizeof header) < sizeof header)
+    if (length < sizeof header || shx.ReadAt(0, header, sizeof header) < sizeof header)
         ThrowBadFormatBecause(u"it is cut short at " +
                                   Utf16Number(static_cast<long long>(std::min<uint64_t>(length, 100))) +
                                   u" of its 100 header bytes",
@@ -80,11 +80,15 @@ void CShpDS::Open(const std::u16string& path, std::u16string_view password, bool
     CFileException error(CFileException::none, path);
     if (!m_shpFile.Open(path, CSysFile::kReadDenyWrite, &error))
         throw error;
+    // The headers are read by themselves: a merge that copies the records as stored never fills the readers'
+    // windows, which would read far more than a header.
     if (password.empty())
         m_shp = std::make_unique<CCachedFile>(m_shpFile, kShpCache, 0); // just opened: at its start
     else
         m_shp = std::make_unique<CEncCachedFile>(m_shpFile, kShpCache, password);
-    if (m_shp->Read(m_header, sizeof m_header) < sizeof m_header || BigEndian32(m_header) != kFileCode)
+    const uint32_t got = password.empty() ? m_shpFile.ReadAt(0, m_header, sizeof m_header)
+                                          : m_shp->Read(m_header, sizeof m_header);
+    if (got < sizeof m_header || BigEndian32(m_header) != kFileCode)
         ThrowBadFormat(path);
     m_shpLength = m_shpFile.OpenedLength();
 
@@ -98,7 +102,7 @@ void CShpDS::Open(const std::u16string& path, std::u16string_view password, bool
         shxPath = other;
     }
     m_shx = std::make_unique<CCachedFile>(m_shxFile, kShxCache, 0);
-    m_recordCount = IndexRecordCount(*m_shx, m_shxFile.OpenedLength(), shxPath);
+    m_recordCount = IndexRecordCount(m_shxFile, m_shxFile.OpenedLength(), shxPath);
 
     // The optional companions: a missing .dbf leaves the layer without attributes, but one that is present
     // and cannot be read fails it, as its attributes would be lost.

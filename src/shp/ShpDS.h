@@ -76,7 +76,7 @@ public:
         return m_dbf.ReadRecordBytes(record, buffer);
     }
     bool GetStoredTableFile(SStoredTableFile& file) override {
-        return m_dbf.GetPlainRecords(file.fd, file.dataStart, file.length);
+        return m_dbf.GetPlainRecords(file.fd, file.dataStart, file.length, file.records);
     }
 
     // IStoredShapes: reads the record's index entry and its first 52 bytes.

@@ -398,45 +398,63 @@ bool CShpFile::AppendInTwoThreads(IRecset& records, IRecordNumberWalk& walk, IDi
 }
 
 bool CShpFile::CopiesShapes(IRecordNumberWalk& walk, IDirectAccess& source, SStoredShapeFiles& files) const {
-    // FENNICK_SHP_COPY=0 writes every shape record by record, =1 copies the shapes of inputs of any size
-    // (the tests run both ways); by default inputs of kTwoThreadRecords and more, as the copy takes a thread.
-    static const char* const setting = std::getenv("FENNICK_SHP_COPY");
-    const bool never = setting != nullptr && std::strcmp(setting, "0") == 0;
-    const bool always = setting != nullptr && std::strcmp(setting, "1") == 0;
     IStoredShapes* shapes = QueryStoredShapes(&source);
-    return !never && m_conversion == nullptr && m_variant == VARIANT_XY && walk.VisitsEveryRecord() &&
-           walk.CurrentRecord() == 0 && (always || source.GetRecordCount() >= kTwoThreadRecords) &&
-           shapes != nullptr && shapes->GetStoredShapeFiles(files) &&
-           files.records == source.GetRecordCount();
+    return StoredCopySetting() != 0 && m_conversion == nullptr && m_variant == VARIANT_XY &&
+           walk.VisitsEveryRecord() && walk.CurrentRecord() == 0 && shapes != nullptr &&
+           shapes->GetStoredShapeFiles(files) && files.records == source.GetRecordCount();
+}
+
+int CShpFile::StoredCopySetting() {
+    // FENNICK_SHP_COPY=0 writes every record one by one, =1 copies with a second thread whatever the
+    // input's size (the tests run both ways); by default the copy takes threads from kTwoThreadRecords.
+    static const int setting = [] {
+        const char* text = std::getenv("FENNICK_SHP_COPY");
+        return text == nullptr ? -1 : std::strcmp(text, "0") == 0 ? 0 : std::strcmp(text, "1") == 0 ? 1 : -1;
+    }();
+    return setting;
+}
+
+void CShpFile::WriteStoredRun(IDirectAccess& source, IStoredRecords& stored, int32_t first, int32_t count,
+                              int32_t& done) {
+    // After the first record, which plans the copy, the records are copied as stored where the plan allows;
+    // the record path takes over at the first record the copy stops at.
+    CRef<IShapeAttr> attributes;
+    for (int32_t record = 0; record < count;) {
+        if (record == 1) {
+            record += m_attributes.CopyStoredRun(stored, 1, first + 1, count - 1);
+            done = record;
+            if (record == count)
+                break;
+        }
+        WriteStoredAttributes(source, stored, record, first + record, record, attributes);
+        done = ++record;
+    }
 }
 
 bool CShpFile::AppendCopyingShapes(IRecset& records, IRecordNumberWalk& walk, IDirectAccess& source,
                                    IStoredRecords& stored, const SStoredShapeFiles& files) {
     const int32_t first = m_record + 1;
     const int32_t count = files.records;
+    const auto progress = [this](int32_t done) {
+        if (m_onRecords)
+            m_onRecords(done);
+    };
     int32_t attributesDone = 0;
+    // A small input in the calling thread alone: the shapes, then the attributes. A shape the copy cannot
+    // take sends the whole input the record path's way, which meets the failures in their order.
+    if (count < kTwoThreadRecords && StoredCopySetting() != 1) {
+        if (!m_writer.AppendStored(files, progress, false))
+            return false;
+        WriteStoredRun(source, stored, first, count, attributesDone);
+        m_record = first + count - 1;
+        return true;
+    }
     std::exception_ptr attributeError;
     std::thread attributeThread;
     try {
         attributeThread = std::thread([&] {
-            CRef<IShapeAttr> attributes;
             try {
-                // After the first record, which plans the copy, runs of records are copied as stored where
-                // the plan allows; the record path takes over at the first record a run stops at.
-                bool runs = true;
-                for (int32_t record = 0; record < count;) {
-                    if (record > 0 && runs) {
-                        const int32_t copied = m_attributes.CopyStoredRun(
-                            stored, static_cast<uint32_t>(record), first + record, count - record);
-                        record += copied;
-                        attributesDone = record;
-                        runs = false;
-                        if (record == count)
-                            break;
-                    }
-                    WriteStoredAttributes(source, stored, record, first + record, record, attributes);
-                    attributesDone = ++record;
-                }
+                WriteStoredRun(source, stored, first, count, attributesDone);
             } catch (...) {
                 attributeError = std::current_exception();
             }
@@ -447,10 +465,7 @@ bool CShpFile::AppendCopyingShapes(IRecset& records, IRecordNumberWalk& walk, ID
     int32_t shapesDone = 0;
     std::exception_ptr shapeError;
     try {
-        if (m_writer.AppendStored(files, [this](int32_t done) {
-                if (m_onRecords)
-                    m_onRecords(done);
-            })) {
+        if (m_writer.AppendStored(files, progress, true)) {
             shapesDone = count;
         } else {
             // A record the copy cannot take: every shape record by record, which meets that record's error.

@@ -172,8 +172,15 @@ private:
     // Whether the walk's shapes can be copied as stored (CShpWriter::AppendStored): a plain shapefile walked
     // whole, nothing converted, and the XY variant; files then names its files.
     bool CopiesShapes(IRecordNumberWalk& walk, IDirectAccess& source, SStoredShapeFiles& files) const;
-    // Append with the shapes copied as stored while a second thread writes the attributes; a record the copy
-    // cannot take sends the shapes record by record. False, with nothing done, when the thread cannot start.
+    // FENNICK_SHP_COPY: 0 (no copy), 1 (the copy in threads for inputs of any size) or -1 (the default).
+    static int StoredCopySetting();
+    // The attributes of count walked records as output records from first, runs of them copied as stored;
+    // done counts the records written.
+    void WriteStoredRun(IDirectAccess& source, IStoredRecords& stored, int32_t first, int32_t count,
+                        int32_t& done);
+    // Append with the shapes copied as stored, from kTwoThreadRecords records while a second thread writes
+    // the attributes; there a record the copy cannot take sends the shapes record by record. False, with
+    // nothing done, when a small input's copy or the thread cannot start.
     bool AppendCopyingShapes(IRecset& records, IRecordNumberWalk& walk, IDirectAccess& source,
                              IStoredRecords& stored, const SStoredShapeFiles& files);
     // The same walk in the calling thread alone, for sets too small to pay for a second thread: the shape

@@ -523,17 +523,34 @@ int32_t ReadLE32(const uint8_t* p) {
     return v;
 }
 
+// Writes n bytes at offset of fd; 0, or the errno of the failure.
+int WriteAllAt(int fd, const uint8_t* data, uint64_t n, uint64_t offset) {
+    for (uint64_t done = 0; done < n;) {
+        const ssize_t written =
+            ::pwrite(fd, data + done, static_cast<std::size_t>(std::min<uint64_t>(n - done, 1u << 30)),
+                     static_cast<off_t>(offset + done));
+        if (written > 0)
+            done += static_cast<uint64_t>(written);
+        else if (written == 0 || errno != EINTR)
+            return written == 0 ? EIO : errno;
+    }
+    return 0;
+}
+
 // Buffers one thread fills and a thread of the ring's own writes to a file, in order: a file's bytes are
-// moved as fast as the system copies them while the filling thread checks the next ones.
+// moved as fast as the system copies them while the filling thread checks the next ones. Without a thread,
+// each buffer is written as it is handed over.
 class CWriteRing {
 public:
     static constexpr int kSlots = 4;
     static constexpr std::size_t kSlotSize = 1u << 20;
 
-    // Starts the writing thread; raises std::system_error when it cannot.
-    explicit CWriteRing(int fd)
-        : m_fd(fd), m_buffer(std::make_unique_for_overwrite<uint8_t[]>(kSlots * kSlotSize)),
-          m_thread([this] { Write(); }) {}
+    // buffer holds kSlots * kSlotSize bytes. Starts the writing thread when asked; raises std::system_error
+    // when it cannot.
+    CWriteRing(int fd, uint8_t* buffer, bool threaded) : m_fd(fd), m_buffer(buffer) {
+        if (threaded)
+            m_thread = std::thread([this] { Write(); });
+    }
     ~CWriteRing() { Finish(); }
     CWriteRing(const CWriteRing&) = delete;
     CWriteRing& operator=(const CWriteRing&) = delete;
@@ -548,6 +565,10 @@ public:
     // Hands the acquired slot's first length bytes over, to be written at offset.
     void Publish(uint64_t offset, std::size_t length) {
         m_jobs[m_published % kSlots] = {offset, length};
+        if (!m_thread.joinable()) {
+            WriteJob(m_published++);
+            return;
+        }
         m_filled.store(++m_published, std::memory_order_release);
         m_filled.notify_one();
     }
@@ -568,7 +589,7 @@ private:
         uint64_t offset = 0;
         std::size_t length = 0;
     };
-    uint8_t* Slot(uint64_t n) const { return m_buffer.get() + (n % kSlots) * kSlotSize; }
+    uint8_t* Slot(uint64_t n) const { return m_buffer + (n % kSlots) * kSlotSize; }
     void Write() {
         for (uint64_t next = 0;; ++next) {
             uint64_t filled = m_filled.load(std::memory_order_acquire);
@@ -578,24 +599,21 @@ private:
                 m_filled.wait(filled, std::memory_order_acquire);
                 filled = m_filled.load(std::memory_order_acquire);
             }
-            const SJob job = m_jobs[next % kSlots];
-            const uint8_t* data = Slot(next);
-            // After a failure the slots are only counted, so that the filling thread never waits for good.
-            for (std::size_t done = 0; done < job.length && m_error.load(std::memory_order_relaxed) == 0;) {
-                const ssize_t n =
-                    ::pwrite(m_fd, data + done, job.length - done, static_cast<off_t>(job.offset + done));
-                if (n > 0)
-                    done += static_cast<std::size_t>(n);
-                else if (n == 0 || errno != EINTR)
-                    m_error.store(n == 0 ? EIO : errno, std::memory_order_release);
-            }
-            m_written.store(next + 1, std::memory_order_release);
-            m_written.notify_one();
+            WriteJob(next);
         }
+    }
+    // After a failure the slots are only counted, so that the filling thread never waits for good.
+    void WriteJob(uint64_t n) {
+        const SJob job = m_jobs[n % kSlots];
+        if (m_error.load(std::memory_order_relaxed) == 0)
+            if (const int error = WriteAllAt(m_fd, Slot(n), job.length, job.offset))
+                m_error.store(error, std::memory_order_release);
+        m_written.store(n + 1, std::memory_order_release);
+        m_written.notify_one();
     }
 
     int m_fd;
-    std::unique_ptr<uint8_t[]> m_buffer;
+    uint8_t* m_buffer;
     SJob m_jobs[kSlots];
     uint64_t m_published = 0; // the filling thread's count of slots handed over
     std::atomic<uint64_t> m_filled{0};
@@ -631,6 +649,17 @@ void FillSlot(void* context) {
 }
 
 } // namespace
+
+// What AppendStored works in, kept from input to input.
+struct CShpWriter::SStoredBuffers {
+    std::unique_ptr<uint8_t[]> ring =
+        std::make_unique_for_overwrite<uint8_t[]>(CWriteRing::kSlots * CWriteRing::kSlotSize);
+    std::vector<uint8_t> entries = std::vector<uint8_t>(8 * static_cast<std::size_t>(kStoredBatch));
+    std::vector<uint8_t> index = std::vector<uint8_t>(8 * static_cast<std::size_t>(kStoredBatch));
+    std::vector<uint64_t> numberAt = std::vector<uint64_t>(kStoredBatch);
+    std::vector<int32_t> numbers = std::vector<int32_t>(kStoredBatch);
+    std::unique_ptr<uint8_t[]> file; // a small input's whole .shp, made at its first use
+};
 
 struct CShpWriter::SStoredScan {
     // The mapped window of the input, the input offsets it covers and the input's length.
@@ -781,7 +810,8 @@ void CShpWriter::ScanStored(void* context) {
     }
 }
 
-bool CShpWriter::AppendStored(const SStoredShapeFiles& input, const std::function<void(int32_t)>& progress) {
+bool CShpWriter::AppendStored(const SStoredShapeFiles& input, const std::function<void(int32_t)>& progress,
+                              bool threaded) {
     RequireOpen();
     const int32_t type = input.shpType;
     if (std::endian::native != std::endian::little || input.shp < 0 || input.shx < 0 || input.records <= 0 ||
@@ -795,9 +825,17 @@ bool CShpWriter::AppendStored(const SStoredShapeFiles& input, const std::functio
     // Past the size limit the record path names the record that passes it.
     if (start + (input.shpLength - kHeaderSize) > static_cast<uint64_t>(m_maxFileWords) * 2)
         return false;
+    if (!m_stored)
+        m_stored = std::make_unique<SStoredBuffers>();
+    SStoredBuffers& buffers = *m_stored;
+    // A small input read whole at once goes out from where it was read, its numbers set there: no mapping
+    // and no second copy. Larger ones are read through a mapping, a window at a time, and go through the
+    // ring.
+    const bool whole = !threaded && input.shpLength <= kStoredWindow;
     std::optional<CWriteRing> ring;
     try {
-        ring.emplace(m_shp.Handle());
+        if (!whole)
+            ring.emplace(m_shp.Handle(), buffers.ring.get(), threaded);
     } catch (const std::system_error&) {
         return false;
     }
@@ -805,10 +843,10 @@ bool CShpWriter::AppendStored(const SStoredShapeFiles& input, const std::functio
     SStoredScan scan;
     int writeError = 0;
     try {
-        const auto batchBytes = 8 * static_cast<std::size_t>(kStoredBatch);
-        std::vector<uint8_t> entries(batchBytes), index(batchBytes);
-        std::vector<uint64_t> numberAt(kStoredBatch);
-        std::vector<int32_t> numbers(kStoredBatch);
+        std::vector<uint8_t>& entries = buffers.entries;
+        std::vector<uint8_t>& index = buffers.index;
+        std::vector<uint64_t>& numberAt = buffers.numberAt;
+        std::vector<int32_t>& numbers = buffers.numbers;
         scan.fileEnd = input.shpLength;
         scan.shpType = type;
         scan.entries = entries.data();
@@ -829,7 +867,16 @@ bool CShpWriter::AppendStored(const SStoredShapeFiles& input, const std::functio
                            static_cast<off_t>(kHeaderSize + 8 * static_cast<uint64_t>(record))) ==
                    static_cast<ssize_t>(entryBytes);
             while (fine && scan.done < scan.batch) {
-                if (scan.window == nullptr || scan.need > 0 || scan.at + 8 > scan.windowEnd) {
+                if (whole && scan.window == nullptr) {
+                    if (!buffers.file)
+                        buffers.file = std::make_unique_for_overwrite<uint8_t[]>(kStoredWindow);
+                    const auto length = static_cast<std::size_t>(input.shpLength);
+                    fine = ::pread(input.shp, buffers.file.get(), length, 0) == static_cast<ssize_t>(length);
+                    scan.window = buffers.file.get();
+                    scan.windowStart = 0;
+                    scan.windowEnd = input.shpLength;
+                } else if (!whole &&
+                           (scan.window == nullptr || scan.need > 0 || scan.at + 8 > scan.windowEnd)) {
                     const uint64_t length =
                         std::min(std::max(kStoredWindow, scan.need), scan.fileEnd - scan.at);
                     fine = window.Map(input.shp, scan.at, static_cast<std::size_t>(length), false);
@@ -842,6 +889,12 @@ bool CShpWriter::AppendStored(const SStoredShapeFiles& input, const std::functio
                 const uint64_t from = scan.at;
                 fine = fine && RunMappedAccess(ScanStored, &scan) && !scan.refused &&
                        (scan.done > doneBefore || scan.need > 0);
+                if (whole) {
+                    for (int32_t i = numbersBefore; fine && i < scan.renumbered; ++i)
+                        PutBE32(buffers.file.get() + (numberAt[static_cast<std::size_t>(i)] - scan.outShift),
+                                static_cast<uint32_t>(numbers[static_cast<std::size_t>(i)]));
+                    continue;
+                }
                 // The records just checked go to the output through the ring, their numbers set.
                 SSlotFill fill;
                 fill.numberAt = numberAt.data();
@@ -873,7 +926,11 @@ bool CShpWriter::AppendStored(const SStoredShapeFiles& input, const std::functio
                 progress(record + scan.batch);
         }
         window.Reset();
-        writeError = ring->Finish();
+        if (whole && fine)
+            writeError =
+                WriteAllAt(m_shp.Handle(), buffers.file.get() + kHeaderSize, scan.at - kHeaderSize, start);
+        else if (ring)
+            writeError = ring->Finish();
         if (!fine && writeError == 0) {
             // A record the writes above would write otherwise, or a file that changed: nothing of it stays.
             m_shp.TrimFile(start);
@@ -881,7 +938,8 @@ bool CShpWriter::AppendStored(const SStoredShapeFiles& input, const std::functio
             return false;
         }
     } catch (...) {
-        ring->Finish();
+        if (ring)
+            ring->Finish();
         try {
             m_shp.TrimFile(start);
             Rollback(mark);

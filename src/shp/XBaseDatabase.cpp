@@ -315,12 +315,14 @@ void CxBaseDatabase::ReadStoredRecord(uint32_t record, uint8_t* buffer) {
         ThrowBadFormat(m_file.GetFilePath());
 }
 
-bool CxBaseDatabase::GetPlainRecords(int& fd, uint64_t& dataStart, uint64_t& length) const {
+bool CxBaseDatabase::GetPlainRecords(int& fd, uint64_t& dataStart, uint64_t& length,
+                                     uint32_t& records) const {
     if (!m_open || !RecordsReadable() || dynamic_cast<const CEncCachedFile*>(m_reader.get()) != nullptr)
         return false;
     fd = m_file.Handle();
     dataStart = static_cast<uint64_t>(m_dataStart);
     length = m_file.OpenedLength();
+    records = m_recordCount;
     return true;
 }
 

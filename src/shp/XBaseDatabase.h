@@ -80,9 +80,9 @@ public:
     // buffer, for callers that copy values without taking them apart. False, with nothing raised, where
     // GetRecord would fail.
     bool ReadRecordBytes(uint32_t record, uint8_t* buffer);
-    // The file, where its records start and its length, for a caller that copies records as they are
-    // stored; false when they are read through decryption or cannot be read.
-    bool GetPlainRecords(int& fd, uint64_t& dataStart, uint64_t& length) const;
+    // The file, where its records start, its length and its records, for a caller that copies records as
+    // they are stored; false when they are read through decryption or cannot be read.
+    bool GetPlainRecords(int& fd, uint64_t& dataStart, uint64_t& length, uint32_t& records) const;
     // Whether the layout lets records be read: 1 to 65535 fields, record length plus field count at most
     // 65535.
     bool RecordsReadable() const;

@@ -414,11 +414,24 @@ int32_t CxBaseWriter::AppendCopied(int in, uint64_t from, uint64_t length, int32
         run.count = std::min(window, count - done);
         const uint64_t offset = from + static_cast<uint64_t>(done) * m_recordLength;
         const uint64_t bytes = static_cast<uint64_t>(run.count) * m_recordLength;
+        // A window that is the whole run is read into memory: for a small table that costs less than a
+        // mapping.
         CMappedRange mapped;
-        if (!mapped.Map(in, offset, static_cast<std::size_t>(bytes), false))
-            break;
-        run.records = mapped.Data();
-        if (!RunMappedAccess(CountActive, &run) || run.active == 0)
+        if (run.count == count - done && done == 0) {
+            m_copyBuffer.resize(static_cast<std::size_t>(bytes));
+            if (::pread(in, m_copyBuffer.data(), m_copyBuffer.size(), static_cast<off_t>(offset)) !=
+                static_cast<ssize_t>(bytes))
+                break;
+            run.records = m_copyBuffer.data();
+            CountActive(&run);
+        } else {
+            if (!mapped.Map(in, offset, static_cast<std::size_t>(bytes), false))
+                break;
+            run.records = mapped.Data();
+            if (!RunMappedAccess(CountActive, &run))
+                break;
+        }
+        if (run.active == 0)
             break;
         // Written from the mapping itself: a page the file lost meanwhile fails the write, not the process.
         const uint64_t at = m_headerLength + static_cast<uint64_t>(m_recordCount) * m_recordLength;

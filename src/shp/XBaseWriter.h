@@ -168,7 +168,8 @@ private:
     // Whole records waiting to be written at m_pendingStart, contiguous.
     std::vector<uint8_t> m_pending;
     uint64_t m_pendingStart = 0;
-    std::string m_scratch; // encoded text, reused
+    std::string m_scratch;             // encoded text, reused
+    std::vector<uint8_t> m_copyBuffer; // AppendCopied's records when they are read rather than mapped
 };
 
 } // namespace fennick
