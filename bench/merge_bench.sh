@@ -18,7 +18,8 @@
 # at the end), RECORDS (records per input of the four-file case, default 200000), SMALL_FILES (500),
 # SMALL_RECORDS (records per small input, 400), TINY_FILES (10000; 0 leaves the row out), TINY_RECORDS (40),
 # GROWTH (how many times the growth rows list one input,
-# "2 4 16 64"; empty leaves them out).
+# "2 4 16 64"; empty leaves them out), BEFORE (the fennick-merge of another build, timed in every round beside
+# the others and its outputs compared byte for byte with this build's; for judging a change).
 # Needs: /usr/bin/time (Debian package "time"), ogrmerge.py and ogr2ogr (gdal-bin, python3-gdal), cmake,
 # ninja and Google Benchmark's headers for the build (scripts/install-deps.sh installs them all).
 set -euo pipefail
@@ -33,10 +34,12 @@ smallRecords=${SMALL_RECORDS:-400}
 tinyFiles=${TINY_FILES:-10000}
 tinyRecords=${TINY_RECORDS:-40}
 growth=${GROWTH-2 4 16 64}
+before=${BEFORE:-}
 
 die() { echo "merge_bench: $*" >&2; exit 1; }
 
 [ -x /usr/bin/time ] || die "/usr/bin/time is missing (Debian package \"time\")"
+[ -z "$before" ] || [ -x "$before" ] || die "BEFORE=$before is not a program"
 ogrmerge=$(command -v ogrmerge.py || true)
 if [ -z "$ogrmerge" ]; then
   for candidate in /usr/share/gdal/ogrmerge.py /usr/lib/python3/dist-packages/osgeo_utils/ogrmerge.py; do
@@ -79,7 +82,11 @@ run() {
 }
 
 # Removes every output, so that no run pays for deleting or overwriting another's.
-clean_outputs() { rm -f fennick_out.* ogr_out.* cat_out.bin copy_out.bin; }
+clean_outputs() { rm -f fennick_out.* before_out.* ogr_out.* cat_out.bin copy_out.bin; }
+
+# The contenders of every round: the build before a change is a fifth when BEFORE names it.
+contenders=4
+[ -z "$before" ] || contenders=5
 
 # records_of FILE.shx: the record count its size gives.
 records_of() { echo $((($(stat -c %s "$1") - 100) / 8)); }
@@ -100,7 +107,7 @@ bench() {
     *) for ext in shp shx dbf; do catFiles+=("$base.$ext"); done ;;
     esac
   done
-  rm -f fennick.times ogrmerge.times cat.times copy.times
+  rm -f fennick.times ogrmerge.times cat.times copy.times before.times
   # One untimed run of each warms the page cache and checks the outputs; GNU time takes fennick-merge's
   # peak memory in it (the same in every run: the merge streams).
   clean_outputs
@@ -109,15 +116,22 @@ bench() {
   $ogrmerge -single -f "ESRI Shapefile" -o ogr_out.shp "${inputs[@]}" >/dev/null 2>&1
   [ "$(records_of fennick_out.shx)" = "$expected" ] || die "$case: fennick-merge wrote $(records_of fennick_out.shx) records"
   [ "$(records_of ogr_out.shx)" = "$expected" ] || die "$case: ogrmerge wrote $(records_of ogr_out.shx) records"
+  if [ -n "$before" ]; then
+    "$before" -q --no-sync "${fennickOptions[@]}" -o before_out.shp "${inputs[@]}" >/dev/null
+    for ext in shp shx dbf; do
+      cmp -s "fennick_out.$ext" "before_out.$ext" || die "$case: the .$ext differs from the build before's"
+    done
+  fi
   for ((r = 0; r < rounds; r++)); do
     # Rotate the order every round so that no contender always runs after the same one.
-    for k in 0 1 2 3; do
+    for ((k = 0; k < contenders; k++)); do
       clean_outputs
-      case $(((r + k) % 4)) in
+      case $(((r + k) % contenders)) in
       0) run fennick "$merge" -q --no-sync "${fennickOptions[@]}" -o fennick_out.shp "${inputs[@]}" ;;
       1) run ogrmerge $ogrmerge -single -f "ESRI Shapefile" -o ogr_out.shp "${inputs[@]}" ;;
       2) run cat sh -c 'cat "$@" >cat_out.bin' cat "${catFiles[@]}" ;;
       3) run copy sh -c 'cat "$@" | cat >copy_out.bin' cat "${catFiles[@]}" ;;
+      4) run before "$before" -q --no-sync "${fennickOptions[@]}" -o before_out.shp "${inputs[@]}" ;;
       esac
     done
   done
@@ -136,6 +150,11 @@ bench() {
     "$(awk -v a="$fen" -v b="$copy" 'BEGIN { printf "%.2f", a / b }')" \
     "$(awk -v k="$peak" 'BEGIN { printf "%.1f MB", k / 1024 }')"
   echo "  ($rounds rounds; input $((bytes / 1048576)) MB; times fennick: $(tr '\n' ' ' <fennick.times)ogrmerge: $(tr '\n' ' ' <ogrmerge.times)cat: $(tr '\n' ' ' <cat.times)copy: $(tr '\n' ' ' <copy.times))" >&2
+  if [ -n "$before" ]; then
+    local old
+    old=$(median <before.times)
+    echo "  build before: $old s, fennick/before $(awk -v a="$fen" -v b="$old" 'BEGIN { printf "%.3f", a / b }'); outputs equal" >&2
+  fi
 }
 
 echo "== generating inputs in $work"

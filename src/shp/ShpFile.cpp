@@ -399,14 +399,17 @@ bool CShpFile::AppendInTwoThreads(IRecset& records, IRecordNumberWalk& walk, IDi
 
 bool CShpFile::CopiesShapes(IRecordNumberWalk& walk, IDirectAccess& source, SStoredShapeFiles& files) const {
     IStoredShapes* shapes = QueryStoredShapes(&source);
-    return StoredCopySetting() != 0 && m_conversion == nullptr && m_variant == VARIANT_XY &&
-           walk.VisitsEveryRecord() && walk.CurrentRecord() == 0 && shapes != nullptr &&
-           shapes->GetStoredShapeFiles(files) && files.records == source.GetRecordCount();
+    const int setting = StoredCopySetting();
+    return setting != 0 && (setting == 1 || source.GetRecordCount() >= kTwoThreadRecords) &&
+           m_conversion == nullptr && m_variant == VARIANT_XY && walk.VisitsEveryRecord() &&
+           walk.CurrentRecord() == 0 && shapes != nullptr && shapes->GetStoredShapeFiles(files) &&
+           files.records == source.GetRecordCount();
 }
 
 int CShpFile::StoredCopySetting() {
-    // FENNICK_SHP_COPY=0 writes every record one by one, =1 copies with a second thread whatever the
-    // input's size (the tests run both ways); by default the copy takes threads from kTwoThreadRecords.
+    // FENNICK_SHP_COPY=0 writes every record one by one, =1 copies whatever the input's size (the tests run
+    // both ways). By default inputs from kTwoThreadRecords on are copied: below that, a few hundred records,
+    // the threads and system calls of a copy cost more than writing the records through the buffers.
     static const int setting = [] {
         const char* text = std::getenv("FENNICK_SHP_COPY");
         return text == nullptr ? -1 : std::strcmp(text, "0") == 0 ? 0 : std::strcmp(text, "1") == 0 ? 1 : -1;
@@ -440,15 +443,6 @@ bool CShpFile::AppendCopyingShapes(IRecset& records, IRecordNumberWalk& walk, ID
             m_onRecords(done);
     };
     int32_t attributesDone = 0;
-    // A small input in the calling thread alone: the shapes, then the attributes. A shape the copy cannot
-    // take sends the whole input the record path's way, which meets the failures in their order.
-    if (count < kTwoThreadRecords && StoredCopySetting() != 1) {
-        if (!m_writer.AppendStored(files, progress, false))
-            return false;
-        WriteStoredRun(source, stored, first, count, attributesDone);
-        m_record = first + count - 1;
-        return true;
-    }
     std::exception_ptr attributeError;
     std::thread attributeThread;
     try {
@@ -465,7 +459,7 @@ bool CShpFile::AppendCopyingShapes(IRecset& records, IRecordNumberWalk& walk, ID
     int32_t shapesDone = 0;
     std::exception_ptr shapeError;
     try {
-        if (m_writer.AppendStored(files, progress, true)) {
+        if (m_writer.AppendStored(files, progress)) {
             shapesDone = count;
         } else {
             // A record the copy cannot take: every shape record by record, which meets that record's error.

@@ -32,9 +32,15 @@
 // is converted on the way, heights too, and the boxes follow the converted points; no record is copied as its
 // bytes then.
 //
+// Stored records: a shapefile input walked whole without a filter, into an XY output without conversion, has
+// its shape records copied as they are stored (CShpWriter::AppendStored) and its attribute records in runs
+// where the fields allow, each record checked first; a record the copy cannot take is written as below. The
+// files are byte for byte what writing record by record gives.
+//
 // Threads: a large shapefile input (kTwoThreadRecords and more, walked without a filter) is appended by two
 // threads, the calling one for the shapes and a second one, joined before AppendRecordset returns, for the
-// attributes; the files written are the same as one thread writes, and so is the failure reported.
+// attributes (and the copy of stored shapes writes from a third); the files written are the same as one
+// thread writes, and so is the failure reported.
 
 #include "data/GeoTypes.h"
 #include "data/Ref.h"
@@ -172,15 +178,14 @@ private:
     // Whether the walk's shapes can be copied as stored (CShpWriter::AppendStored): a plain shapefile walked
     // whole, nothing converted, and the XY variant; files then names its files.
     bool CopiesShapes(IRecordNumberWalk& walk, IDirectAccess& source, SStoredShapeFiles& files) const;
-    // FENNICK_SHP_COPY: 0 (no copy), 1 (the copy in threads for inputs of any size) or -1 (the default).
+    // FENNICK_SHP_COPY: 0 (no copy), 1 (the copy for inputs of any size) or -1 (the default).
     static int StoredCopySetting();
     // The attributes of count walked records as output records from first, runs of them copied as stored;
     // done counts the records written.
     void WriteStoredRun(IDirectAccess& source, IStoredRecords& stored, int32_t first, int32_t count,
                         int32_t& done);
-    // Append with the shapes copied as stored, from kTwoThreadRecords records while a second thread writes
-    // the attributes; there a record the copy cannot take sends the shapes record by record. False, with
-    // nothing done, when a small input's copy or the thread cannot start.
+    // Append with the shapes copied as stored while a second thread writes the attributes; a record the copy
+    // cannot take sends the shapes record by record. False, with nothing done, when the thread cannot start.
     bool AppendCopyingShapes(IRecset& records, IRecordNumberWalk& walk, IDirectAccess& source,
                              IStoredRecords& stored, const SStoredShapeFiles& files);
     // The same walk in the calling thread alone, for sets too small to pay for a second thread: the shape

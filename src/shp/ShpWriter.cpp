@@ -538,19 +538,15 @@ int WriteAllAt(int fd, const uint8_t* data, uint64_t n, uint64_t offset) {
 }
 
 // Buffers one thread fills and a thread of the ring's own writes to a file, in order: a file's bytes are
-// moved as fast as the system copies them while the filling thread checks the next ones. Without a thread,
-// each buffer is written as it is handed over.
+// moved as fast as the system copies them while the filling thread checks the next ones.
 class CWriteRing {
 public:
     static constexpr int kSlots = 4;
     static constexpr std::size_t kSlotSize = 1u << 20;
 
-    // buffer holds kSlots * kSlotSize bytes. Starts the writing thread when asked; raises std::system_error
-    // when it cannot.
-    CWriteRing(int fd, uint8_t* buffer, bool threaded) : m_fd(fd), m_buffer(buffer) {
-        if (threaded)
-            m_thread = std::thread([this] { Write(); });
-    }
+    // buffer holds kSlots * kSlotSize bytes. Starts the writing thread; raises std::system_error when it
+    // cannot.
+    CWriteRing(int fd, uint8_t* buffer) : m_fd(fd), m_buffer(buffer), m_thread([this] { Write(); }) {}
     ~CWriteRing() { Finish(); }
     CWriteRing(const CWriteRing&) = delete;
     CWriteRing& operator=(const CWriteRing&) = delete;
@@ -565,10 +561,6 @@ public:
     // Hands the acquired slot's first length bytes over, to be written at offset.
     void Publish(uint64_t offset, std::size_t length) {
         m_jobs[m_published % kSlots] = {offset, length};
-        if (!m_thread.joinable()) {
-            WriteJob(m_published++);
-            return;
-        }
         m_filled.store(++m_published, std::memory_order_release);
         m_filled.notify_one();
     }
@@ -658,7 +650,6 @@ struct CShpWriter::SStoredBuffers {
     std::vector<uint8_t> index = std::vector<uint8_t>(8 * static_cast<std::size_t>(kStoredBatch));
     std::vector<uint64_t> numberAt = std::vector<uint64_t>(kStoredBatch);
     std::vector<int32_t> numbers = std::vector<int32_t>(kStoredBatch);
-    std::unique_ptr<uint8_t[]> file; // a small input's whole .shp, made at its first use
 };
 
 struct CShpWriter::SStoredScan {
@@ -810,8 +801,7 @@ void CShpWriter::ScanStored(void* context) {
     }
 }
 
-bool CShpWriter::AppendStored(const SStoredShapeFiles& input, const std::function<void(int32_t)>& progress,
-                              bool threaded) {
+bool CShpWriter::AppendStored(const SStoredShapeFiles& input, const std::function<void(int32_t)>& progress) {
     RequireOpen();
     const int32_t type = input.shpType;
     if (std::endian::native != std::endian::little || input.shp < 0 || input.shx < 0 || input.records <= 0 ||
@@ -828,14 +818,9 @@ bool CShpWriter::AppendStored(const SStoredShapeFiles& input, const std::functio
     if (!m_stored)
         m_stored = std::make_unique<SStoredBuffers>();
     SStoredBuffers& buffers = *m_stored;
-    // A small input read whole at once goes out from where it was read, its numbers set there: no mapping
-    // and no second copy. Larger ones are read through a mapping, a window at a time, and go through the
-    // ring.
-    const bool whole = !threaded && input.shpLength <= kStoredWindow;
     std::optional<CWriteRing> ring;
     try {
-        if (!whole)
-            ring.emplace(m_shp.Handle(), buffers.ring.get(), threaded);
+        ring.emplace(m_shp.Handle(), buffers.ring.get());
     } catch (const std::system_error&) {
         return false;
     }
@@ -867,16 +852,7 @@ bool CShpWriter::AppendStored(const SStoredShapeFiles& input, const std::functio
                            static_cast<off_t>(kHeaderSize + 8 * static_cast<uint64_t>(record))) ==
                    static_cast<ssize_t>(entryBytes);
             while (fine && scan.done < scan.batch) {
-                if (whole && scan.window == nullptr) {
-                    if (!buffers.file)
-                        buffers.file = std::make_unique_for_overwrite<uint8_t[]>(kStoredWindow);
-                    const auto length = static_cast<std::size_t>(input.shpLength);
-                    fine = ::pread(input.shp, buffers.file.get(), length, 0) == static_cast<ssize_t>(length);
-                    scan.window = buffers.file.get();
-                    scan.windowStart = 0;
-                    scan.windowEnd = input.shpLength;
-                } else if (!whole &&
-                           (scan.window == nullptr || scan.need > 0 || scan.at + 8 > scan.windowEnd)) {
+                if (scan.window == nullptr || scan.need > 0 || scan.at + 8 > scan.windowEnd) {
                     const uint64_t length =
                         std::min(std::max(kStoredWindow, scan.need), scan.fileEnd - scan.at);
                     fine = window.Map(input.shp, scan.at, static_cast<std::size_t>(length), false);
@@ -889,12 +865,6 @@ bool CShpWriter::AppendStored(const SStoredShapeFiles& input, const std::functio
                 const uint64_t from = scan.at;
                 fine = fine && RunMappedAccess(ScanStored, &scan) && !scan.refused &&
                        (scan.done > doneBefore || scan.need > 0);
-                if (whole) {
-                    for (int32_t i = numbersBefore; fine && i < scan.renumbered; ++i)
-                        PutBE32(buffers.file.get() + (numberAt[static_cast<std::size_t>(i)] - scan.outShift),
-                                static_cast<uint32_t>(numbers[static_cast<std::size_t>(i)]));
-                    continue;
-                }
                 // The records just checked go to the output through the ring, their numbers set.
                 SSlotFill fill;
                 fill.numberAt = numberAt.data();
@@ -926,11 +896,7 @@ bool CShpWriter::AppendStored(const SStoredShapeFiles& input, const std::functio
                 progress(record + scan.batch);
         }
         window.Reset();
-        if (whole && fine)
-            writeError =
-                WriteAllAt(m_shp.Handle(), buffers.file.get() + kHeaderSize, scan.at - kHeaderSize, start);
-        else if (ring)
-            writeError = ring->Finish();
+        writeError = ring->Finish();
         if (!fine && writeError == 0) {
             // A record the writes above would write otherwise, or a file that changed: nothing of it stays.
             m_shp.TrimFile(start);
@@ -938,8 +904,7 @@ bool CShpWriter::AppendStored(const SStoredShapeFiles& input, const std::functio
             return false;
         }
     } catch (...) {
-        if (ring)
-            ring->Finish();
+        ring->Finish();
         try {
             m_shp.TrimFile(start);
             Rollback(mark);

@@ -83,10 +83,8 @@ public:
     // and checked while a second thread writes the ones checked; only record numbers are set anew. False,
     // with nothing written, when a record is not such, the file changes meanwhile or the thread cannot start:
     // the caller then writes record by record, meeting that record's error. Raises on a failed write.
-    // progress hears the records done. Without threaded, the calling thread writes the bytes too (for small
-    // inputs, where a thread costs more than it saves).
-    bool AppendStored(const SStoredShapeFiles& input, const std::function<void(int32_t)>& progress,
-                      bool threaded = true);
+    // progress hears the records done.
+    bool AppendStored(const SStoredShapeFiles& input, const std::function<void(int32_t)>& progress);
 
     // Writes both headers (a file without any non-null record says shape type 1) and closes both files.
     // Raises on any write or close error.
