@@ -59,6 +59,19 @@ inline bool MoveToNext(IRecset& records) {
     return records.MoveNext() != 0 || EndOfWalk();
 }
 
+// Of the failures of the shapes' and the attributes' threads (either may be null), raises the one a single
+// thread would have met first: the lower record, and at one record the shape's; a count left short without a
+// failure raises too.
+void RethrowFirstFailure(const std::exception_ptr& shapeError, int32_t shapesDone,
+                         const std::exception_ptr& attributeError, int32_t attributesDone) {
+    if (shapeError && (!attributeError || shapesDone <= attributesDone))
+        std::rethrow_exception(shapeError);
+    if (attributeError)
+        std::rethrow_exception(attributeError);
+    if (attributesDone != shapesDone)
+        ThrowUser();
+}
+
 } // namespace
 
 // ---- text and code pages ----
@@ -384,15 +397,10 @@ bool CShpFile::AppendInTwoThreads(IRecset& records, IRecordNumberWalk& walk, IDi
         shapeError = std::current_exception();
     }
     // After a failed shape the attributes up to its record are still written, so that the failure reported
-    // is the one a single thread would have met first: the lower record, and at one record the shape's.
+    // is the one a single thread would have met first.
     relay->Finish();
     attributeThread.join();
-    if (shapeError && (!attributeError || shapesDone <= attributesDone))
-        std::rethrow_exception(shapeError);
-    if (attributeError)
-        std::rethrow_exception(attributeError);
-    if (attributesDone != shapesDone)
-        ThrowUser();
+    RethrowFirstFailure(shapeError, shapesDone, attributeError, attributesDone);
     m_record = first + shapesDone - 1;
     return true;
 }
@@ -474,14 +482,8 @@ bool CShpFile::AppendCopyingShapes(IRecset& records, IRecordNumberWalk& walk, ID
     } catch (...) {
         shapeError = std::current_exception();
     }
-    // As with two threads: the failure reported is the one a single thread would have met first.
     attributeThread.join();
-    if (shapeError && (!attributeError || shapesDone <= attributesDone))
-        std::rethrow_exception(shapeError);
-    if (attributeError)
-        std::rethrow_exception(attributeError);
-    if (attributesDone != shapesDone)
-        ThrowUser();
+    RethrowFirstFailure(shapeError, shapesDone, attributeError, attributesDone);
     m_record = first + shapesDone - 1;
     return true;
 }
