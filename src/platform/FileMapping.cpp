@@ -35,13 +35,12 @@ void OnBusError(int signal, siginfo_t* info, void* context) {
 
 } // namespace
 
-bool CMappedRange::Map(int fd, uint64_t offset, std::size_t length, bool writable) {
+bool CMappedRange::Map(int fd, uint64_t offset, std::size_t length) {
     Reset();
     static const uint64_t page = static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
     const uint64_t start = offset - offset % page;
     const auto shift = static_cast<std::size_t>(offset - start);
-    void* base = ::mmap(nullptr, length + shift, writable ? PROT_READ | PROT_WRITE : PROT_READ, MAP_SHARED,
-                        fd, static_cast<off_t>(start));
+    void* base = ::mmap(nullptr, length + shift, PROT_READ, MAP_SHARED, fd, static_cast<off_t>(start));
     if (base == MAP_FAILED)
         return false;
     m_base = static_cast<uint8_t*>(base);

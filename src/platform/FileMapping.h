@@ -7,8 +7,8 @@
 
 namespace fennick {
 
-// A shared mapping of part of a file, unmapped on destruction. Offsets need no alignment: the mapping starts
-// at the page holding offset, and Data() points at offset itself.
+// A read-only mapping of part of a file, unmapped on destruction. Offsets need no alignment: the mapping
+// starts at the page holding offset, and Data() points at offset itself.
 class CMappedRange {
 public:
     CMappedRange() = default;
@@ -16,11 +16,10 @@ public:
     CMappedRange(const CMappedRange&) = delete;
     CMappedRange& operator=(const CMappedRange&) = delete;
 
-    // Maps length bytes of fd from offset, for reading or for reading and writing. False (errno set) when the
-    // system refuses.
-    bool Map(int fd, uint64_t offset, std::size_t length, bool writable);
+    // Maps length bytes of fd from offset. False (errno set) when the system refuses.
+    bool Map(int fd, uint64_t offset, std::size_t length);
     void Reset();
-    uint8_t* Data() const { return m_base != nullptr ? m_base + m_shift : nullptr; }
+    const uint8_t* Data() const { return m_base != nullptr ? m_base + m_shift : nullptr; }
 
 private:
     uint8_t* m_base = nullptr;
@@ -28,7 +27,7 @@ private:
     std::size_t m_length = 0;
 };
 
-// Runs work(context), which reads or writes mapped file pages; true when it ran to its end, false when it
+// Runs work(context), which reads mapped file pages; true when it ran to its end, false when it
 // touched a page the file no longer has (a bus error), where it was then broken off. work must hold nothing
 // that needs destroying, as nothing is unwound past it; a bus error elsewhere, or in another thread, takes
 // the signal's former course.

@@ -855,7 +855,7 @@ bool CShpWriter::AppendStored(const SStoredShapeFiles& input, const std::functio
                 if (scan.window == nullptr || scan.need > 0 || scan.at + 8 > scan.windowEnd) {
                     const uint64_t length =
                         std::min(std::max(kStoredWindow, scan.need), scan.fileEnd - scan.at);
-                    fine = window.Map(input.shp, scan.at, static_cast<std::size_t>(length), false);
+                    fine = window.Map(input.shp, scan.at, static_cast<std::size_t>(length));
                     scan.window = window.Data();
                     scan.windowStart = scan.at;
                     scan.windowEnd = scan.at + length;

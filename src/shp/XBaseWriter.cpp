@@ -425,7 +425,7 @@ int32_t CxBaseWriter::AppendCopied(int in, uint64_t from, uint64_t length, int32
             run.records = m_copyBuffer.data();
             CountActive(&run);
         } else {
-            if (!mapped.Map(in, offset, static_cast<std::size_t>(bytes), false))
+            if (!mapped.Map(in, offset, static_cast<std::size_t>(bytes)))
                 break;
             run.records = mapped.Data();
             if (!RunMappedAccess(CountActive, &run))

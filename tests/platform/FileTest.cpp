@@ -131,7 +131,7 @@ TEST(FileMapping, ReadingPagesAFileLostMeanwhileFailsInsteadOfEndingTheProcess) 
     CSysFile file;
     ASSERT_TRUE(file.Open(dir.WPath("mapped.bin"), CSysFile::kReadDenyNone));
     CMappedRange range;
-    ASSERT_TRUE(range.Map(file.Handle(), 10, 3 * 4096 - 10, false));
+    ASSERT_TRUE(range.Map(file.Handle(), 10, 3 * 4096 - 10));
     SMappedRead read{range.Data(), 3 * 4096 - 10};
     EXPECT_TRUE(RunMappedAccess(SumMapped, &read));
     EXPECT_EQ(read.sum, 2u * (3 * 4096 - 10));
