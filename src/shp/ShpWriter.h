@@ -3,7 +3,9 @@
 //
 // Records are appended through large output buffers (one system write per buffer, none per record); the
 // 100-byte headers of both files are written by Close, so until then the first 100 bytes are zero. A poly
-// record is written points first and its header, box and part starts patched in afterwards.
+// record is written points first and its header, box and part starts patched in afterwards. A run of records
+// already stored in this form elsewhere can be appended as it is stored (AppendStored), checked record by
+// record and written from a thread of its own.
 //
 // Every write is checked: file errors raise CFileException. A record that would carry the .shp beyond the
 // format's range (file length and offsets are 32-bit signed counts of 16-bit words) raises CGenericEx instead
