@@ -383,16 +383,7 @@ bool CShpFile::AppendInTwoThreads(IRecset& records, IRecordNumberWalk& walk, IDi
     int32_t shapesDone = 0;
     std::exception_ptr shapeError;
     try {
-        SWalkedShapes shapes;
-        do {
-            const int record = walk.CurrentRecord();
-            if (!relay->Put(record))
-                break; // the attribute thread failed
-            WriteWalkedShape(records, source, record, shapes, shapesDone + 1LL);
-            ++shapesDone;
-            if (m_onRecords && shapesDone % kProgressRecords == 0)
-                m_onRecords(shapesDone);
-        } while (MoveToNext(records));
+        WriteWalkedShapes(records, walk, source, relay.get(), shapesDone);
     } catch (...) {
         shapeError = std::current_exception();
     }
@@ -471,13 +462,7 @@ bool CShpFile::AppendCopyingShapes(IRecset& records, IRecordNumberWalk& walk, ID
             shapesDone = count;
         } else {
             // A record the copy cannot take: every shape record by record, which meets that record's error.
-            SWalkedShapes shapes;
-            do {
-                WriteWalkedShape(records, source, walk.CurrentRecord(), shapes, shapesDone + 1LL);
-                ++shapesDone;
-                if (m_onRecords && shapesDone % kProgressRecords == 0)
-                    m_onRecords(shapesDone);
-            } while (MoveToNext(records));
+            WriteWalkedShapes(records, walk, source, nullptr, shapesDone);
         }
     } catch (...) {
         shapeError = std::current_exception();
@@ -507,6 +492,20 @@ void CShpFile::WriteRelayedAttributes(IDirectAccess& source, IStoredRecords& sto
         throw;
     }
     done = written;
+}
+
+void CShpFile::WriteWalkedShapes(IRecset& records, IRecordNumberWalk& walk, IDirectAccess& source,
+                                 CRecordRelay* relay, int32_t& done) {
+    SWalkedShapes shapes;
+    do {
+        const int record = walk.CurrentRecord();
+        if (relay != nullptr && !relay->Put(record))
+            break; // the attribute thread failed
+        WriteWalkedShape(records, source, record, shapes, done + 1LL);
+        ++done;
+        if (m_onRecords && done % kProgressRecords == 0)
+            m_onRecords(done);
+    } while (MoveToNext(records));
 }
 
 void CShpFile::WriteWalkedShape(IRecset& records, IDirectAccess& source, int record, SWalkedShapes& shapes,

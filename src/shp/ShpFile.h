@@ -197,6 +197,10 @@ private:
                                 int32_t first, int32_t& done);
     // What a walk reads its shapes into, kept from record to record.
     struct SWalkedShapes;
+    // The shapes of the walk's records from where it stands to its end, each record number relayed first when
+    // there is a relay (the walk stops when it is stopped); done counts the shapes written.
+    void WriteWalkedShapes(IRecset& records, IRecordNumberWalk& walk, IDirectAccess& source,
+                           CRecordRelay* relay, int32_t& done);
     // The shape of a walked record (inputRecord counts from 1, for messages).
     void WriteWalkedShape(IRecset& records, IDirectAccess& source, int record, SWalkedShapes& shapes,
                           long long inputRecord);
