@@ -171,6 +171,20 @@ void CFile::Write(const void* buffer, unsigned count) {
     }
 }
 
+int WriteAllAt(int fd, const void* data, uint64_t count, uint64_t position) {
+    const auto* in = static_cast<const char*>(data);
+    for (uint64_t done = 0; done < count;) {
+        const auto piece = static_cast<std::size_t>(std::min<uint64_t>(count - done, 1u << 30));
+        const ssize_t put = ::pwrite(fd, in + done, piece, static_cast<off_t>(position + done));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return put < 0 ? errno : ENOSPC;
+        done += static_cast<uint64_t>(put);
+    }
+    return 0;
+}
+
 uint64_t CFile::Seek(int64_t offset, unsigned from) {
     if (m_fd < 0)
         Fail(EBADF);

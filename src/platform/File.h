@@ -81,4 +81,8 @@ private:
     std::u16string m_path;
 };
 
+// Writes all count bytes of data at position of the descriptor fd, from any thread, without moving its
+// position. 0, or the errno of the failure (ENOSPC for a write that takes nothing).
+int WriteAllAt(int fd, const void* data, uint64_t count, uint64_t position);
+
 } // namespace fennick

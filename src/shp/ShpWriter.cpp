@@ -523,20 +523,6 @@ int32_t ReadLE32(const uint8_t* p) {
     return v;
 }
 
-// Writes n bytes at offset of fd; 0, or the errno of the failure.
-int WriteAllAt(int fd, const uint8_t* data, uint64_t n, uint64_t offset) {
-    for (uint64_t done = 0; done < n;) {
-        const ssize_t written =
-            ::pwrite(fd, data + done, static_cast<std::size_t>(std::min<uint64_t>(n - done, 1u << 30)),
-                     static_cast<off_t>(offset + done));
-        if (written > 0)
-            done += static_cast<uint64_t>(written);
-        else if (written == 0 || errno != EINTR)
-            return written == 0 ? EIO : errno;
-    }
-    return 0;
-}
-
 // Buffers one thread fills and a thread of the ring's own writes to a file, in order: a file's bytes are
 // moved as fast as the system copies them while the filling thread checks the next ones.
 class CWriteRing {
@@ -825,6 +811,18 @@ bool CShpWriter::AppendStored(const SStoredShapeFiles& input, const std::functio
         return false;
     }
 
+    // What the copy wrote is taken back when a record refuses it or a write fails.
+    const auto takeBack = [&] {
+        m_shp.TrimFile(start);
+        Rollback(mark);
+    };
+    const auto takeBackQuietly = [&] {
+        try {
+            takeBack();
+        } catch (const CException&) {
+        }
+    };
+
     SStoredScan scan;
     int writeError = 0;
     try {
@@ -899,25 +897,16 @@ bool CShpWriter::AppendStored(const SStoredShapeFiles& input, const std::functio
         writeError = ring->Finish();
         if (!fine && writeError == 0) {
             // A record the writes above would write otherwise, or a file that changed: nothing of it stays.
-            m_shp.TrimFile(start);
-            Rollback(mark);
+            takeBack();
             return false;
         }
     } catch (...) {
         ring->Finish();
-        try {
-            m_shp.TrimFile(start);
-            Rollback(mark);
-        } catch (const CException&) {
-        }
+        takeBackQuietly();
         throw;
     }
     if (writeError != 0) {
-        try {
-            m_shp.TrimFile(start);
-            Rollback(mark);
-        } catch (const CException&) {
-        }
+        takeBackQuietly();
         throw CFileException(CFileException::CauseFromErrno(writeError), m_shpPath, writeError);
     }
     m_shp.Skip(scan.at - kHeaderSize);

@@ -436,17 +436,7 @@ int32_t CxBaseWriter::AppendCopied(int in, uint64_t from, uint64_t length, int32
         // Written from the mapping itself: a page the file lost meanwhile fails the write, not the process.
         const uint64_t at = m_headerLength + static_cast<uint64_t>(m_recordCount) * m_recordLength;
         const auto size = static_cast<std::size_t>(run.active) * m_recordLength;
-        const uint8_t* data = run.records;
-        for (std::size_t written = 0; written < size;) {
-            const ssize_t n =
-                ::pwrite(m_file.Handle(), data + written, size - written, static_cast<off_t>(at + written));
-            if (n > 0) {
-                written += static_cast<std::size_t>(n);
-                continue;
-            }
-            const int err = n == 0 ? EIO : errno;
-            if (err == EINTR)
-                continue;
+        if (const int err = WriteAllAt(m_file.Handle(), run.records, size, at)) {
             m_file.SetLength(at);
             if (err == EFAULT)
                 return done; // the input was cut meanwhile: the record path reports it
