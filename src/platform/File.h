@@ -84,5 +84,8 @@ private:
 // Writes all count bytes of data at position of the descriptor fd, from any thread, without moving its
 // position. 0, or the errno of the failure (ENOSPC for a write that takes nothing).
 int WriteAllAt(int fd, const void* data, uint64_t count, uint64_t position);
+// Reads count bytes at position of fd, from any thread, without moving its position. False when the file
+// ends before them or the read fails.
+bool ReadFullyAt(int fd, void* data, uint64_t count, uint64_t position);
 
 } // namespace fennick

@@ -105,26 +105,42 @@ void CShpDS::Open(const std::u16string& path, std::u16string_view password, bool
     m_recordCount = IndexRecordCount(m_shxFile, m_shxFile.OpenedLength(), shxPath);
 
     // The optional companions: a missing .dbf leaves the layer without attributes, but one that is present
-    // and cannot be read fails it, as its attributes would be lost.
-    m_dbfPath = FindCompanion(path, u"dbf");
-    if (m_dbfPath.empty())
-        return;
-    m_dbf.Open(m_dbfPath, CSysFile::kReadDenyNone, 0, password);
+    // and cannot be read fails it, as its attributes would be lost. The exact name first, as for the .shx.
+    // The .stx and .prj are looked for when first needed: a merge never needs the index.
+    m_dbfPath = JoinPath(GetDirectoryPart(path), GetFileBaseName(path), u"dbf");
+    if (!m_dbf.OpenIfExists(m_dbfPath, CSysFile::kReadDenyNone, 0, password)) {
+        m_dbfPath = FindCompanion(path, u"dbf");
+        if (m_dbfPath.empty())
+            return;
+        m_dbf.Open(m_dbfPath, CSysFile::kReadDenyNone, 0, password);
+    }
     SetCodePage(m_dbf.GetCodePage());
     // Rows beyond the index's entries would be dropped; fewer rows leave the last records without attributes.
     if (m_dbf.GetRecordCount() > static_cast<uint32_t>(m_recordCount))
         ThrowBadFormatBecause(u"it indexes " + Records(m_recordCount) + u" where " + m_dbfPath + u" holds " +
                                   Utf16Number(m_dbf.GetRecordCount()),
                               shxPath);
-    if (useIndex) {
+    if (useIndex)
+        m_indexPath = path;
+    m_prjPending = true;
+}
+
+bool CShpDS::HasIndex() {
+    if (m_indexPath.empty())
+        return m_hasIndex;
+    const std::u16string path = std::move(m_indexPath);
+    m_indexPath.clear();
+    try {
         const std::u16string stxPath = FindCompanion(path, u"stx");
         // The main file's time only when there is an index to compare it with.
         const auto stxTime = GetLastWriteTime(stxPath);
         const auto shpTime = stxTime ? GetLastWriteTime(path) : std::nullopt;
         if (stxTime && shpTime && *stxTime >= *shpTime)
             m_hasIndex = m_index.Open(stxPath) != 0;
+    } catch (const CException&) {
+        m_hasIndex = false; // an index that cannot be told apart or read: the records are searched one by one
     }
-    m_pendingPrj = FindCompanion(path, u"prj");
+    return m_hasIndex;
 }
 
 uint64_t CShpDS::StatedShapeBytes() {
@@ -157,18 +173,18 @@ int CShpDS::GetBounds(CGeoRect* bounds) {
 }
 
 int CShpDS::SetCoordSys(ICoordSys* coordSys) {
-    m_pendingPrj.clear();
+    m_prjPending = false;
     return CGeoDataSource::SetCoordSys(coordSys);
 }
 
 ICoordSys* CShpDS::GetCoordSys() {
-    if (!m_pendingPrj.empty()) {
-        const std::u16string path = std::move(m_pendingPrj);
-        m_pendingPrj.clear();
+    if (m_prjPending) {
+        m_prjPending = false;
         try {
+            const std::u16string path = FindCompanion(m_shpFile.GetFilePath(), u"prj");
             CRef<ICoordSys> coordSys;
             // A .prj that cannot be read leaves the failure kept for the caller that asks why.
-            if (LoadCoordSys(path.c_str(), coordSys.Put()) && coordSys)
+            if (!path.empty() && LoadCoordSys(path.c_str(), coordSys.Put()) && coordSys)
                 CGeoDataSource::SetCoordSys(coordSys.Get());
         } catch (const CException&) {
             KeepFailure();
@@ -186,6 +202,8 @@ void CShpDS::Close() {
         m_dbf.Close();
         m_index.Close();
         m_hasIndex = false;
+        m_indexPath.clear();
+        m_prjPending = false;
     } catch (const CException&) {
     }
 }
@@ -344,7 +362,7 @@ bool CShpDS::ReadStoredShapeHead(int record, SStoredShapeHead& head) {
 }
 
 int CShpDS::QuerySpatialIndex(const CGeoRect& query, std::vector<bool>& bits) {
-    if (!m_hasIndex)
+    if (!HasIndex())
         return 0;
     return m_index.Query(query, bits);
 }

@@ -92,11 +92,12 @@ public:
     }
 
     bool HasAttributeTable() const { return m_dbf.IsOpen(); }
-    bool HasIndex() const { return m_hasIndex; }
+    // Whether a .stx not older than the .shp was loaded; it is looked for at the first question.
+    bool HasIndex();
 
 protected:
     ~CShpDS() override;
-    bool HasSpatialIndex() override { return m_hasIndex; }
+    bool HasSpatialIndex() override { return HasIndex(); }
     int QuerySpatialIndex(const CGeoRect& query, std::vector<bool>& bits) override;
 
 private:
@@ -115,7 +116,8 @@ private:
     uint8_t m_header[100] = {};
     int32_t m_recordCount = 0;
     uint64_t m_shpLength = 0;
-    std::u16string m_pendingPrj; // the .prj not read yet
+    std::u16string m_indexPath; // the .shp whose .stx is still to be looked for
+    bool m_prjPending = false;  // the .prj not looked for yet
 };
 
 // The size of the error text buffers of OpenShpDS and OpenGeoDS, terminator included.

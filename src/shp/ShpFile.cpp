@@ -398,17 +398,15 @@ bool CShpFile::AppendInTwoThreads(IRecset& records, IRecordNumberWalk& walk, IDi
 
 bool CShpFile::CopiesShapes(IRecordNumberWalk& walk, IDirectAccess& source, SStoredShapeFiles& files) const {
     IStoredShapes* shapes = QueryStoredShapes(&source);
-    const int setting = StoredCopySetting();
-    return setting != 0 && (setting == 1 || source.GetRecordCount() >= kTwoThreadRecords) &&
-           m_conversion == nullptr && m_variant == VARIANT_XY && walk.VisitsEveryRecord() &&
+    return StoredCopySetting() != 0 && m_conversion == nullptr && m_variant == VARIANT_XY && walk.VisitsEveryRecord() &&
            walk.CurrentRecord() == 0 && shapes != nullptr && shapes->GetStoredShapeFiles(files) &&
            files.records == source.GetRecordCount();
 }
 
 int CShpFile::StoredCopySetting() {
-    // FENNICK_SHP_COPY=0 writes every record one by one, =1 copies whatever the input's size (the tests run
-    // both ways). By default inputs from kTwoThreadRecords on are copied: below that, a few hundred records,
-    // the threads and system calls of a copy cost more than writing the records through the buffers.
+    // FENNICK_SHP_COPY=0 writes every record one by one, =1 copies every input with the threads of a large
+    // one (the tests run all three ways). By default inputs from kTwoThreadRecords on are copied in threads,
+    // smaller ones in the calling thread, where a thread would cost more than it saves.
     static const int setting = [] {
         const char* text = std::getenv("FENNICK_SHP_COPY");
         return text == nullptr ? -1 : std::strcmp(text, "0") == 0 ? 0 : std::strcmp(text, "1") == 0 ? 1 : -1;
@@ -437,28 +435,35 @@ bool CShpFile::AppendCopyingShapes(IRecset& records, IRecordNumberWalk& walk, ID
                                    IStoredRecords& stored, const SStoredShapeFiles& files) {
     const int32_t first = m_record + 1;
     const int32_t count = files.records;
-    const auto progress = [this](int32_t done) {
-        if (m_onRecords)
+    // As on the record path, the records done are told on the way, never at the input's end (the next
+    // file's step tells that).
+    const auto progress = [this, count](int32_t done) {
+        if (m_onRecords && done < count)
             m_onRecords(done);
     };
     int32_t attributesDone = 0;
     std::exception_ptr attributeError;
+    const auto writeAttributes = [&] {
+        try {
+            WriteStoredRun(source, stored, first, count, attributesDone);
+        } catch (...) {
+            attributeError = std::current_exception();
+        }
+    };
+    const bool threads = StoredCopySetting() == 1 || count >= kTwoThreadRecords;
     std::thread attributeThread;
-    try {
-        attributeThread = std::thread([&] {
-            try {
-                WriteStoredRun(source, stored, first, count, attributesDone);
-            } catch (...) {
-                attributeError = std::current_exception();
-            }
-        });
-    } catch (const std::system_error&) {
-        return false; // nothing done yet: the record path does it all
+    if (threads) {
+        try {
+            attributeThread = std::thread(writeAttributes);
+        } catch (const std::system_error&) {
+            return false; // nothing done yet: the record path does it all
+        }
     }
     int32_t shapesDone = 0;
     std::exception_ptr shapeError;
     try {
-        if (m_writer.AppendStored(files, progress)) {
+        if (m_writer.AppendStored(files, progress,
+                                  threads ? CShpWriter::StoredCopy::threads : CShpWriter::StoredCopy::oneThread)) {
             shapesDone = count;
         } else {
             // A record the copy cannot take: every shape record by record, which meets that record's error.
@@ -467,7 +472,10 @@ bool CShpFile::AppendCopyingShapes(IRecset& records, IRecordNumberWalk& walk, ID
     } catch (...) {
         shapeError = std::current_exception();
     }
-    attributeThread.join();
+    if (threads)
+        attributeThread.join();
+    else
+        writeAttributes();
     RethrowFirstFailure(shapeError, shapesDone, attributeError, attributesDone);
     m_record = first + shapesDone - 1;
     return true;

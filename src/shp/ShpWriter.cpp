@@ -787,7 +787,8 @@ void CShpWriter::ScanStored(void* context) {
     }
 }
 
-bool CShpWriter::AppendStored(const SStoredShapeFiles& input, const std::function<void(int32_t)>& progress) {
+bool CShpWriter::AppendStored(const SStoredShapeFiles& input, const std::function<void(int32_t)>& progress,
+                              StoredCopy how) {
     RequireOpen();
     const int32_t type = input.shpType;
     if (std::endian::native != std::endian::little || input.shp < 0 || input.shx < 0 || input.records <= 0 ||
@@ -804,11 +805,15 @@ bool CShpWriter::AppendStored(const SStoredShapeFiles& input, const std::functio
     if (!m_stored)
         m_stored = std::make_unique<SStoredBuffers>();
     SStoredBuffers& buffers = *m_stored;
+    // In one thread the ring's memory is the read buffer.
+    const bool threads = how == StoredCopy::threads;
     std::optional<CWriteRing> ring;
-    try {
-        ring.emplace(m_shp.Handle(), buffers.ring.get());
-    } catch (const std::system_error&) {
-        return false;
+    if (threads) {
+        try {
+            ring.emplace(m_shp.Handle(), buffers.ring.get());
+        } catch (const std::system_error&) {
+            return false;
+        }
     }
 
     // What the copy wrote is taken back when a record refuses it or a write fails.
@@ -838,7 +843,54 @@ bool CShpWriter::AppendStored(const SStoredShapeFiles& input, const std::functio
         scan.renumberTo = numbers.data();
         scan.outShift = start - kHeaderSize;
         scan.at = kHeaderSize;
-        CMappedRange window;
+        CMappedRange mapped;
+        uint8_t* const read = buffers.ring.get();
+        constexpr std::size_t kReadSize = CWriteRing::kSlots * CWriteRing::kSlotSize;
+        // The next window from the walk's position on: mapped, or read into the buffer.
+        const auto nextWindow = [&] {
+            const uint64_t length = std::min(std::max(kStoredWindow, scan.need), scan.fileEnd - scan.at);
+            scan.windowStart = scan.at;
+            scan.windowEnd = scan.at + length;
+            if (threads) {
+                const bool mappedFine = mapped.Map(input.shp, scan.at, static_cast<std::size_t>(length));
+                scan.window = mapped.Data();
+                return mappedFine;
+            }
+            scan.window = read;
+            const std::size_t n = static_cast<std::size_t>(std::min<uint64_t>(length, kReadSize));
+            scan.windowEnd = scan.at + n;
+            return n >= scan.need && ReadFullyAt(input.shp, read, n, scan.at);
+        };
+        // The records checked from the input offset from on go out, their numbers set: through the ring, or
+        // straight from the read buffer.
+        const auto emit = [&](uint64_t from, int32_t numbersBefore) {
+            if (!threads) {
+                uint8_t* bytes = read + (from - scan.windowStart);
+                for (int32_t i = numbersBefore; i < scan.renumbered; ++i)
+                    PutBE32(bytes + (numberAt[i] - scan.outShift - from), static_cast<uint32_t>(numbers[i]));
+                writeError = WriteAllAt(m_shp.Handle(), bytes, scan.at - from, from + scan.outShift);
+                return writeError == 0;
+            }
+            SSlotFill fill;
+            fill.numberAt = numberAt.data();
+            fill.numbers = numbers.data();
+            fill.first = numbersBefore;
+            fill.count = scan.renumbered;
+            for (uint64_t at = from; at < scan.at; at += fill.length) {
+                fill.to = ring->Acquire();
+                if (fill.to == nullptr)
+                    return false; // the write failed: Finish tells why
+                fill.length = static_cast<std::size_t>(std::min<uint64_t>(CWriteRing::kSlotSize, scan.at - at));
+                fill.from = scan.window + (at - scan.windowStart);
+                fill.outputStart = at + scan.outShift;
+                if (!RunMappedAccess(FillSlot, &fill))
+                    return false;
+                ring->Publish(fill.outputStart, fill.length);
+                while (fill.first < fill.count && fill.numberAt[fill.first] + 4 <= fill.outputStart + fill.length)
+                    ++fill.first;
+            }
+            return true;
+        };
         bool fine = true;
         for (int32_t record = 0; fine && record < input.records; record += scan.batch) {
             scan.batch = std::min(kStoredBatch, input.records - record);
@@ -846,46 +898,16 @@ bool CShpWriter::AppendStored(const SStoredShapeFiles& input, const std::functio
             scan.renumbered = 0;
             scan.firstNumber = m_recordCount + record + 1;
             const auto entryBytes = 8 * static_cast<std::size_t>(scan.batch);
-            fine = ::pread(input.shx, entries.data(), entryBytes,
-                           static_cast<off_t>(kHeaderSize + 8 * static_cast<uint64_t>(record))) ==
-                   static_cast<ssize_t>(entryBytes);
+            fine = ReadFullyAt(input.shx, entries.data(), entryBytes,
+                               kHeaderSize + 8 * static_cast<uint64_t>(record));
             while (fine && scan.done < scan.batch) {
-                if (scan.window == nullptr || scan.need > 0 || scan.at + 8 > scan.windowEnd) {
-                    const uint64_t length =
-                        std::min(std::max(kStoredWindow, scan.need), scan.fileEnd - scan.at);
-                    fine = window.Map(input.shp, scan.at, static_cast<std::size_t>(length));
-                    scan.window = window.Data();
-                    scan.windowStart = scan.at;
-                    scan.windowEnd = scan.at + length;
-                }
+                if (scan.window == nullptr || scan.need > 0 || scan.at + 8 > scan.windowEnd)
+                    fine = nextWindow();
                 const int32_t doneBefore = scan.done;
                 const int32_t numbersBefore = scan.renumbered;
                 const uint64_t from = scan.at;
-                fine = fine && RunMappedAccess(ScanStored, &scan) && !scan.refused &&
-                       (scan.done > doneBefore || scan.need > 0);
-                // The records just checked go to the output through the ring, their numbers set.
-                SSlotFill fill;
-                fill.numberAt = numberAt.data();
-                fill.numbers = numbers.data();
-                fill.first = numbersBefore;
-                fill.count = scan.renumbered;
-                for (uint64_t at = from; fine && at < scan.at; at += fill.length) {
-                    fill.to = ring->Acquire();
-                    if (fill.to == nullptr) {
-                        fine = false; // the write failed: Finish tells why
-                        break;
-                    }
-                    fill.length =
-                        static_cast<std::size_t>(std::min<uint64_t>(CWriteRing::kSlotSize, scan.at - at));
-                    fill.from = scan.window + (at - scan.windowStart);
-                    fill.outputStart = at + scan.outShift;
-                    fine = RunMappedAccess(FillSlot, &fill);
-                    if (fine)
-                        ring->Publish(fill.outputStart, fill.length);
-                    while (fill.first < fill.count &&
-                           fill.numberAt[fill.first] + 4 <= fill.outputStart + fill.length)
-                        ++fill.first;
-                }
+                fine = fine && (threads ? RunMappedAccess(ScanStored, &scan) : (ScanStored(&scan), true)) &&
+                       !scan.refused && (scan.done > doneBefore || scan.need > 0) && emit(from, numbersBefore);
             }
             if (!fine)
                 break;
@@ -893,15 +915,17 @@ bool CShpWriter::AppendStored(const SStoredShapeFiles& input, const std::functio
             if (progress)
                 progress(record + scan.batch);
         }
-        window.Reset();
-        writeError = ring->Finish();
+        mapped.Reset();
+        if (ring)
+            writeError = ring->Finish();
         if (!fine && writeError == 0) {
             // A record the writes above would write otherwise, or a file that changed: nothing of it stays.
             takeBack();
             return false;
         }
     } catch (...) {
-        ring->Finish();
+        if (ring)
+            ring->Finish();
         takeBackQuietly();
         throw;
     }

@@ -81,12 +81,15 @@ public:
 
     // Appends every record of another .shp as it is stored there, when each is what the writes above would
     // write for it: its shape type the file's (or a null record), its counts and part starts in order and
-    // filling its content exactly, its box that of its points. The stored bytes are read through a mapping
-    // and checked while a second thread writes the ones checked; only record numbers are set anew. False,
-    // with nothing written, when a record is not such, the file changes meanwhile or the thread cannot start:
-    // the caller then writes record by record, meeting that record's error. Raises on a failed write.
-    // progress hears the records done.
-    bool AppendStored(const SStoredShapeFiles& input, const std::function<void(int32_t)>& progress);
+    // filling its content exactly, its box that of its points. Only record numbers are set anew. With
+    // threads, the stored bytes are read through a mapping and checked while a second thread writes the ones
+    // checked; without, a small input is read into a buffer, checked and written from it, which costs no
+    // thread start and no page faults. False, with nothing written, when a record is not such, the file
+    // changes meanwhile or the thread cannot start: the caller then writes record by record, meeting that
+    // record's error. Raises on a failed write. progress hears the records done.
+    enum class StoredCopy { threads, oneThread };
+    bool AppendStored(const SStoredShapeFiles& input, const std::function<void(int32_t)>& progress,
+                      StoredCopy how = StoredCopy::threads);
 
     // Writes both headers (a file without any non-null record says shape type 1) and closes both files.
     // Raises on any write or close error.

@@ -11,6 +11,7 @@
 #include "shp/XBaseNumbers.h"
 #include "shp/XBaseRecord.h"
 
+#include <cerrno>
 #include <cstring>
 #include <limits>
 
@@ -49,6 +50,12 @@ void CxBaseDatabase::Close() {
 
 void CxBaseDatabase::Open(const std::u16string& path, unsigned mode, unsigned extraMode,
                           std::u16string_view password) {
+    if (!OpenIfExists(path, mode, extraMode, password))
+        ThrowBadFormatBecause(u"it cannot be opened: " + FromUtf8(std::strerror(ENOENT)), path);
+}
+
+bool CxBaseDatabase::OpenIfExists(const std::u16string& path, unsigned mode, unsigned extraMode,
+                                  std::u16string_view password) {
     if (m_open)
         ThrowNotSupported();
     DetachAll(); // records of an earlier opening must not see the new layout
@@ -57,6 +64,8 @@ void CxBaseDatabase::Open(const std::u16string& path, unsigned mode, unsigned ex
     if (!m_file.Open(path, mode | extraMode, &refused)) {
         if (refused.HasOwnDetail()) // a pipe or a device: refused, never waited on
             throw refused;
+        if (refused.GetOsError() == ENOENT)
+            return false;
         if (refused.GetOsError() == 0)
             ThrowBadFormat(path);
         ThrowBadFormatBecause(u"it cannot be opened: " + FromUtf8(std::strerror(refused.GetOsError())), path);
@@ -72,6 +81,7 @@ void CxBaseDatabase::Open(const std::u16string& path, unsigned mode, unsigned ex
         ResetState();
         throw;
     }
+    return true;
 }
 
 namespace {
