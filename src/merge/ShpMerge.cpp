@@ -15,6 +15,7 @@
 #include "data/Ref.h"
 #include "data/SearchSpec.h"
 #include "merge/LayerCoordSys.h"
+#include "merge/OpenAhead.h"
 #include "merge/OpenGeoDS.h"
 #include "merge/OutputSize.h"
 #include "platform/Boundary.h"
@@ -103,10 +104,17 @@ std::u16string FirstCompanion(const std::u16string& path, std::u16string_view ex
     }
 }
 
-// Reads what an input states of its coordinate system; an ambiguous .prj fails it as it fails its opening.
-void LoadCoordSys(CLayerCoordSys& system, const std::u16string& path, IGeoDS* source, bool first) {
+// Reads what an input states of its coordinate system, or takes what was read ahead; an ambiguous .prj fails
+// it as it fails its opening.
+void LoadCoordSys(CLayerCoordSys& system, const std::u16string& path, IGeoDS* source, bool first,
+                  COpenAhead::SOpened* ahead = nullptr) {
     try {
-        system.Load(path, source);
+        if (ahead == nullptr || !ahead->system)
+            system.Load(path, source);
+        else if (ahead->systemError)
+            std::rethrow_exception(ahead->systemError);
+        else
+            system = std::move(*ahead->system);
     } catch (const CException& e) {
         ThrowGenericError(first ? u"Can't open main file." : u"Can't open file.", path, e.FullText());
     }
@@ -457,7 +465,15 @@ SVectorLayerOptions CShpMerge::LayerOptions() const {
 }
 
 CRef<IGeoDS> CShpMerge::OpenInput(std::size_t index, std::u16string& reason) const {
-    CRef<IGeoDS> source = OpenLayer(m_files[index], LayerOptions(), &reason);
+    return WithInputCodePage(OpenLayer(m_files[index], LayerOptions(), &reason));
+}
+
+CRef<IGeoDS> CShpMerge::TakeInput(COpenAhead& ahead, std::size_t index, std::u16string& reason) const {
+    COpenAhead::SOpened opened = ahead.Take(index);
+    return opened.source ? WithInputCodePage(std::move(opened.source)) : OpenInput(index, reason);
+}
+
+CRef<IGeoDS> CShpMerge::WithInputCodePage(CRef<IGeoDS> source) const {
     if (source && m_inputCodePage > 0 && source->GetCodePage() <= 0)
         source->SetCodePage(m_inputCodePage);
     return source;
@@ -561,8 +577,10 @@ void CShpMerge::Check(IProgressMeter* progress) {
         CheckCoordSys(targetSystem, firstSystem, 0);
     }
     CLayerCoordSys& referenceSystem = m_targetCrs.empty() ? firstSystem : targetSystem;
+    COpenAhead ahead(m_files, 1, true);
     for (std::size_t i = 1; i < m_files.size(); ++i) {
-        CRef<IGeoDS> source = OpenLayer(m_files[i], LayerOptions(), &reason);
+        COpenAhead::SOpened opened = ahead.Take(i);
+        CRef<IGeoDS> source = opened.source ? std::move(opened.source) : OpenLayer(m_files[i], LayerOptions(), &reason);
         if (!source)
             ThrowGenericError(u"Can't open file.", m_files[i], reason);
         const bool declared = source->GetCodePage() > 0;
@@ -582,7 +600,7 @@ void CShpMerge::Check(IProgressMeter* progress) {
         }
         planner.AddInput(m_files[i], FieldsOf(source.Get()), source->GetSourceKind() == SOURCE_MAPINFO_TAB);
         CLayerCoordSys system;
-        LoadCoordSys(system, m_files[i], source.Get(), false);
+        LoadCoordSys(system, m_files[i], source.Get(), false, &opened);
         m_facts.push_back(
             FactsOf(m_files[i], source.Get(), declared, NameWithoutProj(system, m_unnamedSystems)));
         CheckCoordSys(referenceSystem, system, i);
@@ -916,8 +934,9 @@ void CShpMerge::Merge(const std::u16string& outputPath, IProgressMeter* progress
     CProjCrs target;
     CProjCrs system;
     CCrsConversion conversion;
+    COpenAhead ahead(m_files, 1, false);
     for (std::size_t i = 0; i < m_files.size(); ++i) {
-        CRef<IGeoDS> source = i == 0 ? first : OpenInput(i, reason);
+        CRef<IGeoDS> source = i == 0 ? first : TakeInput(ahead, i, reason);
         if (!source)
             ThrowGenericError(u"Can't open file.", m_files[i], reason);
         const bool convert = i < m_convertFrom.size() && !m_convertFrom[i].empty();

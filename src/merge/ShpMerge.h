@@ -21,6 +21,7 @@ class IGeoDS;
 class IRecset;
 class IProgressMeter;
 class CLayerCoordSys;
+class COpenAhead;
 struct SVectorLayerOptions;
 
 // One field of the output as the check plans it: its name as written (cut to the format's 10 bytes), its
@@ -187,6 +188,9 @@ private:
     SVectorLayerOptions LayerOptions() const;
     // Opens input index with the code page named for inputs that declare none.
     CRef<IGeoDS> OpenInput(std::size_t index, std::u16string& reason) const;
+    // The same for input index as opened ahead, else opened here.
+    CRef<IGeoDS> TakeInput(COpenAhead& ahead, std::size_t index, std::u16string& reason) const;
+    CRef<IGeoDS> WithInputCodePage(CRef<IGeoDS> source) const;
     // Adds the output's .prj: the target system's, else the first input's own.
     void AddOutputPrj(CShpFile& output, IGeoDS* first, const std::u16string& outputPath) const;
     std::vector<SPlannedField> m_plan;

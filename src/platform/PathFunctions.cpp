@@ -98,8 +98,10 @@ bool FileExists(const std::u16string& path) {
 
 namespace {
 
-// The names in one folder, listed once and kept while the folder stays unchanged (same file, same
+// The names in a folder, listed once and kept while the folder stays unchanged (same file, same
 // modification time), so that opening many inputs of one large folder lists it once, not once per input.
+// A few folders are kept, the one used longest ago making room: a merge asks of its inputs' folder and its
+// output's by turns.
 struct SFolderListing {
     std::string folder;
     dev_t device = 0;
@@ -109,7 +111,8 @@ struct SFolderListing {
 };
 
 std::mutex g_listingLock;
-SFolderListing g_listing;
+constexpr std::size_t kListings = 4;
+SFolderListing g_listings[kListings]; // the one used last first
 
 std::string FoldedName(std::string_view name) {
     std::string folded(name);
@@ -126,21 +129,27 @@ template <class F> bool ForEachNameLike(const std::string& folder, std::string_v
     if (::stat(folder.c_str(), &st) != 0)
         return false;
     std::lock_guard lock(g_listingLock);
-    if (g_listing.folder != folder || g_listing.device != st.st_dev || g_listing.inode != st.st_ino ||
-        g_listing.modified.tv_sec != st.st_mtim.tv_sec || g_listing.modified.tv_nsec != st.st_mtim.tv_nsec) {
+    // The folder's listing moves to the front; a new one takes the place of the last.
+    std::size_t kept = 0;
+    while (kept + 1 < kListings && g_listings[kept].folder != folder)
+        ++kept;
+    std::rotate(g_listings, g_listings + kept, g_listings + kept + 1);
+    SFolderListing& listing = g_listings[0];
+    if (listing.folder != folder || listing.device != st.st_dev || listing.inode != st.st_ino ||
+        listing.modified.tv_sec != st.st_mtim.tv_sec || listing.modified.tv_nsec != st.st_mtim.tv_nsec) {
         DIR* dir = ::opendir(folder.c_str());
         if (dir == nullptr)
             return false;
-        g_listing.names.clear();
+        listing.names.clear();
         while (const dirent* entry = ::readdir(dir))
-            g_listing.names.emplace(FoldedName(entry->d_name), entry->d_name);
+            listing.names.emplace(FoldedName(entry->d_name), entry->d_name);
         ::closedir(dir);
-        g_listing.folder = folder;
-        g_listing.device = st.st_dev;
-        g_listing.inode = st.st_ino;
-        g_listing.modified = st.st_mtim;
+        listing.folder = folder;
+        listing.device = st.st_dev;
+        listing.inode = st.st_ino;
+        listing.modified = st.st_mtim;
     }
-    const auto [begin, end] = g_listing.names.equal_range(FoldedName(name));
+    const auto [begin, end] = listing.names.equal_range(FoldedName(name));
     for (auto it = begin; it != end; ++it)
         f(it->second);
     return true;

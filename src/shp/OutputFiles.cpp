@@ -189,13 +189,17 @@ std::u16string COutputFiles::ReplacedInput(const std::u16string& mainPath,
         auto [at, listed] = folders.try_emplace(dir);
         SFolder& folder = at->second;
         if (listed) {
-            for (std::u16string& name : FolderNames(dir)) {
-                std::u16string folded = Folded(name);
-                folder.names.emplace(std::move(folded), std::move(name));
-            }
             std::pair<unsigned long long, unsigned long long> folderId{};
             folder.isOutputFolder = haveOutFolder && FileId(dir, folderId) && folderId == outFolder;
+            // In another folder, with no output file there yet, no name of the folder can be the output's.
+            if (folder.isOutputFolder || !members.empty())
+                for (std::u16string& name : FolderNames(dir)) {
+                    std::u16string folded = Folded(name);
+                    folder.names.emplace(std::move(folded), std::move(name));
+                }
         }
+        if (!folder.isOutputFolder && members.empty())
+            continue;
         std::vector<std::u16string> names{input.substr(dir.size())};
         const std::u16string folded = Folded(base);
         for (const std::u16string_view ext : kInputExtensions) {
