@@ -1,8 +1,8 @@
 #pragma once
 // COpenAhead: opens the shapefile inputs of a merge ahead of the one being worked on, in a thread of its own,
 // so that the system calls of opening many small inputs run beside the work on them. Inputs are taken in
-// order; an input this does not open (not a .shp, or its opening failed) is left to the caller, which opens it
-// as it always does and so meets the same error. At most kAhead inputs are held open ahead.
+// order; an input this does not open (not a .shp, or its opening failed) is left to the caller, which opens
+// it as it always does and so meets the same error. At most kAhead inputs are held open ahead.
 
 #include "data/Ref.h"
 #include "merge/LayerCoordSys.h"

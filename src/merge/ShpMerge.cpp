@@ -580,7 +580,8 @@ void CShpMerge::Check(IProgressMeter* progress) {
     COpenAhead ahead(m_files, 1, true);
     for (std::size_t i = 1; i < m_files.size(); ++i) {
         COpenAhead::SOpened opened = ahead.Take(i);
-        CRef<IGeoDS> source = opened.source ? std::move(opened.source) : OpenLayer(m_files[i], LayerOptions(), &reason);
+        CRef<IGeoDS> source =
+            opened.source ? std::move(opened.source) : OpenLayer(m_files[i], LayerOptions(), &reason);
         if (!source)
             ThrowGenericError(u"Can't open file.", m_files[i], reason);
         const bool declared = source->GetCodePage() > 0;

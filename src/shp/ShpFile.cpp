@@ -398,9 +398,9 @@ bool CShpFile::AppendInTwoThreads(IRecset& records, IRecordNumberWalk& walk, IDi
 
 bool CShpFile::CopiesShapes(IRecordNumberWalk& walk, IDirectAccess& source, SStoredShapeFiles& files) const {
     IStoredShapes* shapes = QueryStoredShapes(&source);
-    return StoredCopySetting() != 0 && m_conversion == nullptr && m_variant == VARIANT_XY && walk.VisitsEveryRecord() &&
-           walk.CurrentRecord() == 0 && shapes != nullptr && shapes->GetStoredShapeFiles(files) &&
-           files.records == source.GetRecordCount();
+    return StoredCopySetting() != 0 && m_conversion == nullptr && m_variant == VARIANT_XY &&
+           walk.VisitsEveryRecord() && walk.CurrentRecord() == 0 && shapes != nullptr &&
+           shapes->GetStoredShapeFiles(files) && files.records == source.GetRecordCount();
 }
 
 int CShpFile::StoredCopySetting() {
@@ -463,7 +463,8 @@ bool CShpFile::AppendCopyingShapes(IRecset& records, IRecordNumberWalk& walk, ID
     std::exception_ptr shapeError;
     try {
         if (m_writer.AppendStored(files, progress,
-                                  threads ? CShpWriter::StoredCopy::threads : CShpWriter::StoredCopy::oneThread)) {
+                                  threads ? CShpWriter::StoredCopy::threads
+                                          : CShpWriter::StoredCopy::oneThread)) {
             shapesDone = count;
         } else {
             // A record the copy cannot take: every shape record by record, which meets that record's error.

@@ -880,13 +880,15 @@ bool CShpWriter::AppendStored(const SStoredShapeFiles& input, const std::functio
                 fill.to = ring->Acquire();
                 if (fill.to == nullptr)
                     return false; // the write failed: Finish tells why
-                fill.length = static_cast<std::size_t>(std::min<uint64_t>(CWriteRing::kSlotSize, scan.at - at));
+                fill.length =
+                    static_cast<std::size_t>(std::min<uint64_t>(CWriteRing::kSlotSize, scan.at - at));
                 fill.from = scan.window + (at - scan.windowStart);
                 fill.outputStart = at + scan.outShift;
                 if (!RunMappedAccess(FillSlot, &fill))
                     return false;
                 ring->Publish(fill.outputStart, fill.length);
-                while (fill.first < fill.count && fill.numberAt[fill.first] + 4 <= fill.outputStart + fill.length)
+                while (fill.first < fill.count &&
+                       fill.numberAt[fill.first] + 4 <= fill.outputStart + fill.length)
                     ++fill.first;
             }
             return true;
@@ -907,7 +909,8 @@ bool CShpWriter::AppendStored(const SStoredShapeFiles& input, const std::functio
                 const int32_t numbersBefore = scan.renumbered;
                 const uint64_t from = scan.at;
                 fine = fine && (threads ? RunMappedAccess(ScanStored, &scan) : (ScanStored(&scan), true)) &&
-                       !scan.refused && (scan.done > doneBefore || scan.need > 0) && emit(from, numbersBefore);
+                       !scan.refused && (scan.done > doneBefore || scan.need > 0) &&
+                       emit(from, numbersBefore);
             }
             if (!fine)
                 break;

@@ -70,7 +70,8 @@ public:
     void Open(const std::u16string& path, unsigned mode, unsigned extraMode,
               std::u16string_view password) override;
     // Open, except that a file that does not exist gives false, nothing open, instead of an error.
-    bool OpenIfExists(const std::u16string& path, unsigned mode, unsigned extraMode, std::u16string_view password);
+    bool OpenIfExists(const std::u16string& path, unsigned mode, unsigned extraMode,
+                      std::u16string_view password);
     // Closes the file (aborting it when closing fails) and returns to the initial state.
     void Close();
     bool IsOpen() const { return m_open; }

@@ -142,6 +142,40 @@ TEST_F(ShpMergeTest, MessagesNameTheFileThatFailed) {
     EXPECT_EQ(check({a, a, a}), u"");
 }
 
+// Many inputs are opened ahead by a second thread: the first fault in order is still the one named, and the
+// records come out in the inputs' order.
+TEST_F(ShpMergeTest, InputsOpenedAheadKeepTheirOrder) {
+    std::vector<std::string> inputs;
+    std::vector<std::string> names;
+    for (int i = 0; i < 12; ++i) {
+        names.push_back(std::to_string(i));
+        inputs.push_back(Layer("n" + names.back(), {names.back()}));
+    }
+    CShpMerge merge;
+    ASSERT_EQ(Run(Add(merge, inputs), dir.Path("many.shp")), u"");
+    EXPECT_EQ(Names(dir.Path("many.shp")), names);
+
+    const std::string a = inputs[0];
+    const std::string points = Layer("p", {"x"}, kFields, "POINT");
+    const std::string fewer = Layer("f", {"x"}, {{"NAME", 'C', 20, 0}, {"POP", 'N', 10, 0}});
+    const std::string missing = dir.Path("missing.shp");
+    dir.Write("Amb.PRJ", "GEOGCS[\"GCS_WGS_1984\"]");
+    std::filesystem::copy_file(dir.Path("Amb.PRJ"), dir.Path("Amb.Prj"));
+    for (const char* ext : {".shp", ".shx", ".dbf"})
+        std::filesystem::copy_file(dir.Path(std::string("n0") + ext), dir.Path(std::string("Amb") + ext));
+    const std::string ambiguous = dir.Path("Amb.shp");
+    for (const auto& [bad, text] : std::vector<std::pair<std::string, std::u16string>>{
+             {missing, u"Can't open file.: " + FromUtf8(missing) + u"."},
+             {fewer, FromUtf8(fewer) + u": Different column definitions.."},
+             {ambiguous, u"Can't open file.: " + FromUtf8(ambiguous) + u"."}}) {
+        std::vector<std::string> files(12, a);
+        files[7] = bad;
+        files[9] = points;
+        CShpMerge engine;
+        EXPECT_EQ(CheckText(Add(engine, files)), text);
+    }
+}
+
 // The check compares each column's type, width and decimals by position, and never its name: a row per
 // property, each changing one column of the second input.
 TEST_F(ShpMergeTest, TheCheckComparesEveryColumnPropertyButTheName) {

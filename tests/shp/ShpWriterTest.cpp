@@ -406,7 +406,7 @@ struct SStoredCopy {
     int32_t records = 0;
 };
 
-SStoredCopy CopyStored(const std::function<void(std::string&)>& mutate) {
+SStoredCopy CopyStored(const std::function<void(std::string&)>& mutate, CShpWriter::StoredCopy how) {
     test::CTempDir dir;
     const CGeoPoint points[] = {{0, 0}, {4, 0}, {4, 3}, {0, 0}, {1, 1}, {2, 1}, {2, 2}, {1, 1}};
     const int32_t parts[] = {4, 4};
@@ -428,7 +428,7 @@ SStoredCopy CopyStored(const std::function<void(std::string&)>& mutate) {
     CShpWriter out;
     out.Create(dir.WPath("out.shp"));
     out.WritePoint(-1, -1);
-    result.copied = out.AppendStored(files, {});
+    result.copied = out.AppendStored(files, {}, how);
     result.records = out.GetRecordCount();
     out.Close();
     result.output = test::CTempDir::Read(dir.Path("out.shp"));
@@ -451,26 +451,28 @@ TEST(ShpWriter, StoredRecordsAreCopiedOnlyWhenTheRecordPathWouldWriteTheSameByte
         {"a null record with content", [&](std::string& b) { b[second + 7] = 4; }, false},
         {"a record of another type", [&](std::string& b) { b[third + 8] = 3; }, false},
     };
-    for (const SCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        const SStoredCopy copy = CopyStored(c.mutate);
-        EXPECT_EQ(copy.copied, c.copied);
-        if (!c.copied) {
-            // Nothing of the input stays: the point alone.
-            EXPECT_EQ(copy.records, 1);
-            EXPECT_EQ(copy.output.size(), 100u + 28u);
-            continue;
+    for (const auto how : {CShpWriter::StoredCopy::threads, CShpWriter::StoredCopy::oneThread})
+        for (const SCase& c : cases) {
+            SCOPED_TRACE(c.name);
+            const SStoredCopy copy = CopyStored(c.mutate, how);
+            EXPECT_EQ(copy.copied, c.copied);
+            if (!c.copied) {
+                // Nothing of the input stays: the point alone.
+                EXPECT_EQ(copy.records, 1);
+                EXPECT_EQ(copy.output.size(), 100u + 28u);
+                continue;
+            }
+            EXPECT_EQ(copy.records, 4);
+            // The input's records after the point, numbered 2 to 4; the input's own bytes beyond them left
+            // out.
+            std::string expected = copy.input.substr(100, BigEndian32(copy.input, 24) * 2 - 100);
+            for (std::size_t at = 0, number = 2; at < expected.size(); ++number) {
+                expected[at + 3] = static_cast<char>(number);
+                at += 8 + 2 * BigEndian32(expected, at + 4);
+            }
+            EXPECT_EQ(copy.output.substr(128), expected);
+            ExpectBox(copy.output, 36, {-1, -1, 4, 3});
         }
-        EXPECT_EQ(copy.records, 4);
-        // The input's records after the point, numbered 2 to 4; the input's own bytes beyond them left out.
-        std::string expected = copy.input.substr(100, BigEndian32(copy.input, 24) * 2 - 100);
-        for (std::size_t at = 0, number = 2; at < expected.size(); ++number) {
-            expected[at + 3] = static_cast<char>(number);
-            at += 8 + 2 * BigEndian32(expected, at + 4);
-        }
-        EXPECT_EQ(copy.output.substr(128), expected);
-        ExpectBox(copy.output, 36, {-1, -1, 4, 3});
-    }
 }
 
 } // namespace
