@@ -178,7 +178,7 @@ private:
     // Whether the walk's shapes can be copied as stored (CShpWriter::AppendStored): a plain shapefile walked
     // whole, nothing converted, and the XY variant; files then names its files.
     bool CopiesShapes(IRecordNumberWalk& walk, IDirectAccess& source, SStoredShapeFiles& files) const;
-    // FENNICK_SHP_COPY: 0 (no copy), 1 (the copy for inputs of any size) or -1 (the default).
+    // FENNICK_SHP_COPY: 0 (no copy), 1 (the copy in threads for inputs of any size) or -1 (the default).
     static int StoredCopySetting();
     // The attributes of count walked records as output records from first, runs of them copied as stored;
     // done counts the records written.
