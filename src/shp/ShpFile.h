@@ -40,7 +40,8 @@
 // Threads: a large shapefile input (kTwoThreadRecords and more, walked without a filter) is appended by two
 // threads, the calling one for the shapes and a second one, joined before AppendRecordset returns, for the
 // attributes (and the copy of stored shapes writes from a third); the files written are the same as one
-// thread writes, and so is the failure reported.
+// thread writes, and so is the failure reported. A smaller input's stored records are copied in the calling
+// thread alone.
 
 #include "data/GeoTypes.h"
 #include "data/Ref.h"
@@ -184,8 +185,9 @@ private:
     // done counts the records written.
     void WriteStoredRun(IDirectAccess& source, IStoredRecords& stored, int32_t first, int32_t count,
                         int32_t& done);
-    // Append with the shapes copied as stored while a second thread writes the attributes; a record the copy
-    // cannot take sends the shapes record by record. False, with nothing done, when the thread cannot start.
+    // Append with the shapes copied as stored while a second thread writes the attributes (for a small input,
+    // one after the other in the calling thread); a record the copy cannot take sends the shapes record by
+    // record. False, with nothing done, when the thread cannot start.
     bool AppendCopyingShapes(IRecset& records, IRecordNumberWalk& walk, IDirectAccess& source,
                              IStoredRecords& stored, const SStoredShapeFiles& files);
     // The same walk in the calling thread alone, for sets too small to pay for a second thread: the shape
