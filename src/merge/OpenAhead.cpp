@@ -2,6 +2,7 @@
 
 #include "data/IGeoDS.h"
 #include "platform/Boundary.h"
+#include "platform/Exceptions.h"
 #include "platform/PathFunctions.h"
 #include "platform/TextCase.h"
 #include "shp/ShpDS.h"
@@ -49,18 +50,21 @@ COpenAhead::SOpened COpenAhead::Open(std::size_t index) const {
     const std::u16string& path = m_paths[index];
     if (!IsShpPath(path))
         return opened;
-    if (!OpenShpDS(path, nullptr, opened.source.Put(), nullptr) || !opened.source) {
-        ClearFailure();
-        opened.source.Reset();
-        return opened;
-    }
-    if (m_withSystems) {
-        opened.system = std::make_unique<CLayerCoordSys>();
-        try {
-            opened.system->Load(path, opened.source.Get());
-        } catch (...) {
-            opened.systemError = std::current_exception();
+    try {
+        if (!OpenShpDS(path, nullptr, opened.source.Put(), nullptr) || !opened.source) {
+            ClearFailure();
+            return SOpened();
         }
+        if (m_withSystems) {
+            opened.system = std::make_unique<CLayerCoordSys>();
+            try {
+                opened.system->Load(path, opened.source.Get());
+            } catch (const CException&) {
+                opened.systemError = std::current_exception();
+            }
+        }
+    } catch (...) {
+        return SOpened(); // out of memory, say: the caller opens it and meets that itself
     }
     return opened;
 }
