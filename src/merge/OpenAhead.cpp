@@ -50,11 +50,10 @@ COpenAhead::SOpened COpenAhead::Open(std::size_t index) const {
     const std::u16string& path = m_paths[index];
     if (!IsShpPath(path))
         return opened;
-    try {
-        if (!OpenShpDS(path, nullptr, opened.source.Put(), nullptr) || !opened.source) {
-            ClearFailure();
-            return SOpened();
-        }
+    // A failure of any kind (out of memory, say) leaves the input to the caller, which meets it itself.
+    const bool fine = Guarded([&] {
+        if (!OpenShpDS(path, nullptr, opened.source.Put(), nullptr) || !opened.source)
+            return false;
         if (m_withSystems) {
             opened.system = std::make_unique<CLayerCoordSys>();
             try {
@@ -63,8 +62,11 @@ COpenAhead::SOpened COpenAhead::Open(std::size_t index) const {
                 opened.systemError = std::current_exception();
             }
         }
-    } catch (...) {
-        return SOpened(); // out of memory, say: the caller opens it and meets that itself
+        return true;
+    });
+    if (!fine) {
+        ClearFailure();
+        return SOpened();
     }
     return opened;
 }
