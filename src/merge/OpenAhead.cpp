@@ -1,10 +1,9 @@
 #include "merge/OpenAhead.h"
 
 #include "data/IGeoDS.h"
+#include "merge/OpenGeoDS.h"
 #include "platform/Boundary.h"
 #include "platform/Exceptions.h"
-#include "platform/PathFunctions.h"
-#include "platform/TextCase.h"
 #include "shp/ShpDS.h"
 
 #include <system_error>
@@ -15,11 +14,6 @@ namespace {
 
 // Below this many inputs to open, a thread costs more than it saves.
 constexpr std::size_t kThreadInputs = 8;
-
-bool IsShpPath(const std::u16string& path) {
-    const std::u16string name = path.substr(GetDirectoryPart(path).size());
-    return name.size() > 4 && EqualIgnoringCase(std::u16string_view(name).substr(name.size() - 4), u".shp");
-}
 
 } // namespace
 
@@ -48,7 +42,7 @@ COpenAhead::SOpened COpenAhead::Open(std::size_t index) const {
     // Only shapefiles, read by our own reader: the readers of other formats are not opened from two threads.
     SOpened opened;
     const std::u16string& path = m_paths[index];
-    if (!IsShpPath(path))
+    if (!HasExtension(path, u".shp"))
         return opened;
     // A failure of any kind (out of memory, say) leaves the input to the caller, which meets it itself.
     const bool fine = Guarded([&] {

@@ -14,13 +14,13 @@
 
 namespace fennick {
 
-namespace {
-
 bool HasExtension(const std::u16string& path, std::u16string_view extension) {
     const std::u16string name = path.substr(GetDirectoryPart(path).size());
     return name.size() > extension.size() &&
            EqualIgnoringCase(std::u16string_view(name).substr(name.size() - extension.size()), extension);
 }
+
+namespace {
 
 // A shapefile's main file starts with the file code 9994, big-endian. Only a regular file is read: a pipe
 // would wait for ever.

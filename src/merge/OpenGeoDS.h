@@ -4,6 +4,7 @@
 // holds several layers is named with its layer, SOURCE:LAYER.
 
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace fennick {
@@ -14,6 +15,9 @@ struct SVectorLayerOptions;
 // The source and the layer a path names: a path that exists is a source of its own (no layer named); else
 // it is split at its last ':' when the part before exists. The layer is empty when none is named.
 std::pair<std::u16string, std::u16string> SplitLayerPath(const std::u16string& path);
+
+// Whether the path's file name ends in extension (".shp"), letter case ignored.
+bool HasExtension(const std::u16string& path, std::u16string_view extension);
 
 // Whether the path is read by the GDAL module's vector reader: not a .shp or .tab file, nor a shapefile
 // under another name.
