@@ -185,18 +185,14 @@ int WriteAllAt(int fd, const void* data, uint64_t count, uint64_t position) {
     return 0;
 }
 
-bool ReadFullyAt(int fd, void* data, uint64_t count, uint64_t position) {
-    auto* out = static_cast<char*>(data);
-    for (uint64_t done = 0; done < count;) {
-        const auto piece = static_cast<std::size_t>(std::min<uint64_t>(count - done, 1u << 30));
-        const ssize_t got = ::pread(fd, out + done, piece, static_cast<off_t>(position + done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        done += static_cast<uint64_t>(got);
-    }
-    return true;
+bool ReadFullyAt(int fd, void* data, unsigned count, uint64_t position) {
+    const int64_t got = ReadFully(
+        data, count,
+        [&](char* out, unsigned n, unsigned done) {
+            return ::pread(fd, out, n, static_cast<off_t>(position + done));
+        },
+        count);
+    return got == static_cast<int64_t>(count);
 }
 
 uint64_t CFile::Seek(int64_t offset, unsigned from) {

@@ -86,6 +86,6 @@ private:
 int WriteAllAt(int fd, const void* data, uint64_t count, uint64_t position);
 // Reads count bytes at position of fd, from any thread, without moving its position. False when the file
 // ends before them or the read fails.
-bool ReadFullyAt(int fd, void* data, uint64_t count, uint64_t position);
+bool ReadFullyAt(int fd, void* data, unsigned count, uint64_t position);
 
 } // namespace fennick

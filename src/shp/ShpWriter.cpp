@@ -859,7 +859,7 @@ bool CShpWriter::AppendStored(const SStoredShapeFiles& input, const std::functio
             scan.window = read;
             const std::size_t n = static_cast<std::size_t>(std::min<uint64_t>(length, kReadSize));
             scan.windowEnd = scan.at + n;
-            return n >= scan.need && ReadFullyAt(input.shp, read, n, scan.at);
+            return n >= scan.need && ReadFullyAt(input.shp, read, static_cast<unsigned>(n), scan.at);
         };
         // The records checked from the input offset from on go out, their numbers set: through the ring, or
         // straight from the read buffer.
@@ -900,7 +900,7 @@ bool CShpWriter::AppendStored(const SStoredShapeFiles& input, const std::functio
             scan.renumbered = 0;
             scan.firstNumber = m_recordCount + record + 1;
             const auto entryBytes = 8 * static_cast<std::size_t>(scan.batch);
-            fine = ReadFullyAt(input.shx, entries.data(), entryBytes,
+            fine = ReadFullyAt(input.shx, entries.data(), static_cast<unsigned>(entryBytes),
                                kHeaderSize + 8 * static_cast<uint64_t>(record));
             while (fine && scan.done < scan.batch) {
                 if (scan.window == nullptr || scan.need > 0 || scan.at + 8 > scan.windowEnd)

@@ -419,8 +419,7 @@ int32_t CxBaseWriter::AppendCopied(int in, uint64_t from, uint64_t length, int32
         CMappedRange mapped;
         if (run.count == count - done && done == 0) {
             m_copyBuffer.resize(static_cast<std::size_t>(bytes));
-            if (::pread(in, m_copyBuffer.data(), m_copyBuffer.size(), static_cast<off_t>(offset)) !=
-                static_cast<ssize_t>(bytes))
+            if (!ReadFullyAt(in, m_copyBuffer.data(), static_cast<unsigned>(bytes), offset))
                 break;
             run.records = m_copyBuffer.data();
             CountActive(&run);
